@@ -1,0 +1,24 @@
+// Where a COM port number lives on this machine.
+//
+// Lookup order: environment variable CFC_COM<n>; entry COM<n>=<path> in
+// section [Ports] of $XDG_CONFIG_HOME/cfc/ports.ini (~/.config/cfc/ports.ini);
+// defaults COM1-32 = /dev/ttyS0-31, COM33-64 = /dev/ttyUSB0-31,
+// COM65-96 = /dev/ttyACM0-31.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace plat {
+
+// Device path of COM<n>, or nothing when no mapping exists for n.
+std::optional<std::string> comPortPath(int portNumber);
+
+// "\\\\.\\COM<n>" (also "COM<n>", any case) to its device path; any other name
+// is taken as a path already and returned unchanged.
+std::string resolvePortName(const std::string& name);
+
+// $XDG_CONFIG_HOME, else $HOME/.config.
+std::string userConfigDir();
+
+} // namespace plat

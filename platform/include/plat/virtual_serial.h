@@ -1,0 +1,64 @@
+// In-memory serial line for tests and the module simulator. A device
+// registered under a name is opened by the library as "virtual:<name>" through
+// the ordinary openSerialPort path; the device side sees every byte the host
+// writes and the host's line settings and modem lines.
+#pragma once
+
+#include "plat/serial.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace plat {
+
+// What the host currently drives onto the line.
+struct VirtualLineState {
+    LineSettings settings;
+    bool dtr = false;
+    bool rts = false;
+    bool hostOpen = false;
+};
+
+class VirtualDevice {
+public:
+    virtual ~VirtualDevice() = default;
+
+    // Bytes the host wrote, oldest first; waits up to timeoutMs for at least
+    // one. Returns the number copied (0 on time-out).
+    virtual size_t read(uint8_t* buffer, size_t maxCount, uint32_t timeoutMs) = 0;
+    // Bytes towards the host. With pacing on they arrive one character time
+    // apart at the host's current baud rate (bits per character from its data
+    // and stop bits); otherwise at once.
+    virtual void write(const uint8_t* data, size_t count) = 0;
+
+    // Pace both directions at the host's baud rate: host writes take their
+    // wire time, device bytes arrive at wire speed.
+    virtual void setPaced(bool paced) = 0;
+
+    virtual VirtualLineState lineState() const = 0;
+    // Called (on the host's thread) after every change of settings, DTR or
+    // RTS, and at host open and close.
+    virtual void setLineObserver(std::function<void(const VirtualLineState&)> observer) = 0;
+
+    // Make host reads and writes fail as an unplugged adapter does.
+    virtual void hangUp() = 0;
+    // Refuse setting DTR like a line without modem control.
+    virtual void setNoModemLines(bool refuse) = 0;
+    // Discard bytes the host wrote and has not been read yet.
+    virtual void discardFromHost() = 0;
+};
+
+// Registers a device; it is reachable as "virtual:<name>" until the last
+// shared pointer to it goes. Registering a taken name replaces it.
+std::shared_ptr<VirtualDevice> registerVirtualDevice(const std::string& name);
+void unregisterVirtualDevice(const std::string& name);
+
+// Characters of wire time for one byte under these settings (start, data,
+// parity, stop bits), in bits.
+unsigned bitsPerCharacter(const LineSettings& settings);
+
+} // namespace plat
