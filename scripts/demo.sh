@@ -9,4 +9,4 @@ if [ ! -x "$sim" ]; then
   echo "The module simulator is not built yet: the main job cannot run against it." >&2
   exit 1
 fi
-exec tools/run-demo.sh "$sim" build/default/frontends/console/vornax
+exec scripts/run-demo.sh "$sim" build/default/frontends/console/vornax
