@@ -1,0 +1,240 @@
+// Runs the real vornax binary. Every port it may open is mapped to a path
+// that does not exist, so no run ever touches a real serial device.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <csignal>
+#include <cstdlib>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+const std::string usage = "usage: vornax <options> <com-port>\n"
+                          "       <options>:  -h or -? for help\n"
+                          "                   -ver for version\n"
+                          "       <com-port>: com1 up to com99 for com port selection\n";
+const std::string version = "vornax Version 1.0.2\n";
+const std::string cannotConnect = "Error: Cannot connect to Module\n";
+constexpr int failureStatus = 255; // exit(-1) as a POSIX parent sees it
+
+// Far beyond what a refused open takes, even on a loaded machine.
+constexpr auto promptBound = std::chrono::seconds(10);
+constexpr auto hangBound = std::chrono::seconds(60);
+
+struct Outcome {
+    std::string output;
+    int status = -1;
+    Clock::duration elapsed{};
+};
+
+class Vornax : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "vornax-e2e-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    fs::path missingPort() const { return dir_ / "no-such-port"; }
+    fs::path traceFile() const { return dir_ / "tracefiles" / "tracefile.txt"; }
+
+    // Runs vornax in the test's own directory with only the environment given
+    // here: ports 1 to 99 all lead nowhere, user settings come from the
+    // (empty) directory, and the trace file is switched on when asked.
+    Outcome run(std::initializer_list<const char*> arguments, bool trace = false)
+    {
+        std::vector<std::string> env = {
+            "HOME=" + dir_.string(),
+            "XDG_CONFIG_HOME=" + (dir_ / "config").string(),
+            "CFC_TRACE_INI=" + (dir_ / "cfctrace.ini").string(),
+        };
+        for (int port = 1; port <= 99; ++port)
+            env.push_back("CFC_COM" + std::to_string(port) + "=" + missingPort().string());
+        if (trace)
+            env.emplace_back("CFC_TRACE=1");
+
+        std::vector<char*> envp;
+        for (std::string& entry : env)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+
+        std::vector<std::string> args{VORNAX_PATH};
+        args.insert(args.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+
+        Outcome outcome;
+        int pipeFds[2];
+        if (pipe(pipeFds) != 0) {
+            ADD_FAILURE() << "pipe failed";
+            return outcome;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+        posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
+
+        const auto start = Clock::now();
+        pid_t pid = 0;
+        const int spawned = posix_spawn(&pid, VORNAX_PATH, &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        close(pipeFds[1]);
+        if (spawned != 0) {
+            close(pipeFds[0]);
+            ADD_FAILURE() << "cannot start " << VORNAX_PATH;
+            return outcome;
+        }
+
+        outcome.output = readUntilClosed(pipeFds[0], start + hangBound);
+        close(pipeFds[0]);
+        if (Clock::now() >= start + hangBound) {
+            ADD_FAILURE() << "vornax did not finish within the bound; killed";
+            kill(pid, SIGKILL);
+        }
+        int waitStatus = 0;
+        waitpid(pid, &waitStatus, 0);
+        outcome.elapsed = Clock::now() - start;
+        if (WIFEXITED(waitStatus))
+            outcome.status = WEXITSTATUS(waitStatus);
+        else
+            ADD_FAILURE() << "vornax ended abnormally, wait status " << waitStatus;
+        return outcome;
+    }
+
+    std::string traceText() const
+    {
+        std::ifstream in(traceFile());
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+private:
+    static std::string readUntilClosed(int fd, Clock::time_point deadline)
+    {
+        std::string text;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0)
+                return text;
+            pollfd pfd{fd, POLLIN, 0};
+            if (poll(&pfd, 1, static_cast<int>(left.count())) <= 0)
+                continue;
+            char chunk[512];
+            const ssize_t got = read(fd, chunk, sizeof chunk);
+            if (got <= 0)
+                return text;
+            text.append(chunk, static_cast<size_t>(got));
+        }
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(Vornax, RefusedCommandLinesPrintOnlyTheUsage)
+{
+    const std::initializer_list<const char*> refused[] = {
+        {},       {"-ver", "-h", "-?", "com1"}, {"com0"}, {"com100"}, {"com"},
+        {"comx"}, {"-H"},                       {"-VER"}, {"-ver", "-x"},
+    };
+    for (const auto& arguments : refused) {
+        const Outcome outcome = run(arguments);
+        std::string line;
+        for (const char* argument : arguments)
+            line += std::string(" ") + argument;
+        EXPECT_EQ(outcome.output, usage) << "vornax" << line;
+        EXPECT_EQ(outcome.status, failureStatus);
+    }
+}
+
+TEST_F(Vornax, VersionAndUsageWithoutPort)
+{
+    const Outcome versionOnly = run({"-ver"});
+    EXPECT_EQ(versionOnly.output, version);
+    EXPECT_EQ(versionOnly.status, 0);
+
+    const Outcome bothHelps = run({"-h", "-?"});
+    EXPECT_EQ(bothHelps.output, usage + usage);
+    EXPECT_EQ(bothHelps.status, 0);
+
+    const Outcome reordered = run({"-?", "-h", "-ver"});
+    EXPECT_EQ(reordered.output, version + usage + usage);
+    EXPECT_EQ(reordered.status, 0);
+}
+
+TEST_F(Vornax, BadArgumentAfterPortOpensNothing)
+{
+    const Outcome outcome = run({"com3", "-x"}, true);
+    EXPECT_EQ(outcome.output, usage);
+    EXPECT_EQ(outcome.status, failureStatus);
+    EXPECT_FALSE(fs::exists(traceFile()));
+}
+
+TEST_F(Vornax, MissingPortFailsPromptlyWithOneLine)
+{
+    const Outcome outcome = run({"com7"});
+    EXPECT_EQ(outcome.output, cannotConnect);
+    EXPECT_EQ(outcome.status, failureStatus);
+    EXPECT_LT(outcome.elapsed, promptBound);
+}
+
+TEST_F(Vornax, ActionsRunInFixedOrderWithTheErrorLast)
+{
+    const Outcome outcome = run({"-ver", "-h", "com7"});
+    EXPECT_EQ(outcome.output, version + usage + cannotConnect);
+    EXPECT_EQ(outcome.status, failureStatus);
+}
+
+TEST_F(Vornax, PortArgumentsAreAccepted)
+{
+    for (const char* argument : {"COM12", "com5x", "com007", "Com99"}) {
+        const Outcome outcome = run({argument});
+        EXPECT_EQ(outcome.output, cannotConnect) << argument;
+        EXPECT_EQ(outcome.status, failureStatus) << argument;
+    }
+}
+
+TEST_F(Vornax, TraceFileKeepsTheReasonOfAFailure)
+{
+    const Outcome outcome = run({"com7"}, true);
+    EXPECT_EQ(outcome.output, cannotConnect);
+    ASSERT_TRUE(fs::exists(traceFile())) << "CFC_TRACE=1 left no trace file";
+    EXPECT_NE(traceText().find(R"((CFC ) WComOpen: portId \\.\COM7)"), std::string::npos) << traceText();
+}
+
+TEST_F(Vornax, FirstPortOnTheLineIsTheOneOpened)
+{
+    const Outcome outcome = run({"com3", "com4"}, true);
+    EXPECT_EQ(outcome.output, cannotConnect);
+    const std::string trace = traceText();
+    EXPECT_NE(trace.find(R"(portId \\.\COM3)"), std::string::npos) << trace;
+    EXPECT_EQ(trace.find(R"(\\.\COM4)"), std::string::npos) << trace;
+}
+
+} // namespace
