@@ -1,0 +1,76 @@
+#include "cfc_sigtrace.h"
+
+#include "cfc_intern.h"
+#include "cfc_trace.h"
+
+#include "plat/portmap.h"
+#include "plat/profile.h"
+
+#include <climits>
+#include <cstdlib>
+
+namespace cfc {
+
+namespace {
+
+constexpr const char* kSection = "Global";
+// Every value is read as the original host's 64-character buffer holds it.
+constexpr size_t kValueSize = 63;
+constexpr int64_t kSuffixLimit = 1000;
+
+std::string readValue(const std::string& file, const char* key) {
+    std::string value = plat::readProfileString(file, kSection, key, "0");
+    if (value.size() > kValueSize)
+        value.resize(kValueSize);
+    return value;
+}
+
+// Decimal as a signed 32-bit number; what does not fit is clamped.
+int32_t decimalValue(const std::string& text) {
+    const long long value = std::strtoll(text.c_str(), nullptr, 10);
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return static_cast<int32_t>(value);
+}
+
+} // namespace
+
+std::string SignalTraceIniPath() {
+    if (const char* path = std::getenv("CFC_TRACE_INI"); path != nullptr && *path != '\0')
+        return path;
+    return plat::userConfigDir() + "/cfc/cfctrace.ini";
+}
+
+void ReadSignalTraceSettings(uint32_t handle) {
+    Slot* slot = SlotOf(handle);
+    if (slot == nullptr)
+        return;
+    const std::string file = SignalTraceIniPath();
+    if (const std::string enable = readValue(file, "Enable"); !enable.empty())
+        slot->sigtrace.enable.store(decimalValue(enable));
+    if (slot->sigtrace.enable.load() == 0)
+        return;
+    if (const std::string suffix = readValue(file, "Suffix"); !suffix.empty())
+        slot->sigtrace.suffix.store(decimalValue(suffix));
+    const int32_t suffix = slot->sigtrace.suffix.load();
+    TraceLineF(handle, 3, "(CFC ) WComOpen: Nimbo trace suffix read to %d", suffix);
+    // Computed wide: a suffix of INT_MAX must not overflow on its way to 0.
+    const int64_t next = static_cast<int64_t>(suffix) + 1;
+    plat::writeProfileString(file, kSection, "Suffix", next >= kSuffixLimit ? "0" : std::to_string(next));
+}
+
+bool SignalTraceEnabled(uint32_t handle) {
+    const Slot* slot = SlotOf(handle);
+    return slot != nullptr && slot->sigtrace.enable.load() != 0;
+}
+
+void FinishSignalTrace(uint32_t /*handle*/) {
+    // The module's signal trace is switched on only by the signal-trace
+    // configuration of the operation modes, which is not built yet; so there
+    // is nothing to let come out and nothing to switch off. The 5 s lead-in
+    // and the off message belong here together once it is.
+}
+
+} // namespace cfc

@@ -1,0 +1,276 @@
+#include "gwcoml1.h"
+
+#include "cfc_intern.h"
+#include "emmierr.h"
+
+#include <mutex>
+
+namespace cfc {
+
+namespace {
+
+constexpr uint32_t kInitialReadTimeout = 10000;
+constexpr uint32_t kRawClass0Timeout = 50;
+constexpr uint32_t kClass3Timeout = 1;
+constexpr uint32_t kInputQueueSize = 4096;
+constexpr uint32_t kOutputQueueSize = 256;
+// The driver's own read bound; far beyond any wait of EmmiL1Read, so the
+// library's wait always ends a read first.
+constexpr uint32_t kDriverReadMultiplier = 10000;
+
+// An open port of a connection handle, with its slot; null port when either
+// is missing.
+struct OpenPort {
+    Slot* slot = nullptr;
+    plat::SerialPort* port = nullptr;
+};
+
+OpenPort openPortOf(uint32_t handle) {
+    Slot* slot = SlotOf(handle);
+    if (slot == nullptr || !slot->l1.port)
+        return {};
+    return {slot, slot->l1.port.get()};
+}
+
+// Read time-out of a class; `class0` differs between the two columns.
+uint32_t timeoutOfClass(const L1State& l1, uint8_t timeoutClass, uint32_t class0) {
+    switch (timeoutClass) {
+    case 0: return class0;
+    case 2: return l1.class2Timeout.load(std::memory_order_relaxed);
+    case 3: return kClass3Timeout;
+    default: return l1.interCharTime.load(std::memory_order_relaxed); // class 1 and any other
+    }
+}
+
+void recordSystemError(L1State& l1, int error) {
+    l1.lastSystemError.store(static_cast<uint32_t>(error), std::memory_order_relaxed);
+}
+
+// Takes the port lock for a writer. A reader holds it while it waits: cancel
+// its read instead of waiting out its time-out. The gate keeps a new read
+// from starting between the reader letting go and this writer taking the port.
+std::unique_lock<std::mutex> takePortAsWriter(Slot& slot) {
+    std::unique_lock<std::mutex> portHold(slot.l1.portLock, std::try_to_lock);
+    if (!portHold.owns_lock()) {
+        std::lock_guard<std::mutex> gate(slot.l1.readGate);
+        slot.events.readCancel.set();
+        portHold.lock();
+    }
+    return portHold;
+}
+
+// Reads the port's settings, lets `change` adjust them and writes them back,
+// as a writer of the port so that no read runs meanwhile.
+template <typename Change>
+ErrorCode changeLine(uint32_t handle, Change change) {
+    const OpenPort open = openPortOf(handle);
+    if (open.port == nullptr)
+        return EMMIERR_SYSTEM;
+    const std::unique_lock<std::mutex> portHold = takePortAsWriter(*open.slot);
+    plat::LineSettings settings;
+    if (!open.port->getLineSettings(settings)) {
+        recordSystemError(open.slot->l1, open.port->lastError());
+        return EMMIERR_SYSTEM;
+    }
+    change(settings);
+    if (!open.port->setLineSettings(settings)) {
+        recordSystemError(open.slot->l1, open.port->lastError());
+        return EMMIERR_SYSTEM;
+    }
+    return EMMIERR_OK;
+}
+
+} // namespace
+
+uint32_t InterCharacterTime(uint32_t baudRate) {
+    if (baudRate == 0)
+        baudRate = 1; // never reached through an open, which refuses rate 0
+    return (11000000u / baudRate) * 15u / 1000u + 1u;
+}
+
+void EmmiL1ConfigurePort(int32_t slotIndex, plat::LineSettings& s, int32_t baudRate) {
+    s.baudRate = static_cast<uint32_t>(baudRate);
+    s.binary = true;
+    s.parityCheck = false;
+    s.ctsOutFlow = false;
+    s.dsrOutFlow = false;
+    s.dtrControl = plat::LineControl::Disable;
+    s.dsrSensitivity = false;
+    s.txContinueOnXoff = true;
+    s.xonXoffOut = false;
+    s.xonXoffIn = false;
+    s.errorReplace = false;
+    s.nullStrip = false;
+    s.rtsControl = plat::LineControl::Enable;
+    s.abortOnError = false;
+    s.xonLimit = 0;
+    s.xoffLimit = 0;
+    s.dataBits = 8;
+    s.parity = plat::Parity::None;
+    s.stopBits = plat::StopBits::Two;
+    s.xonChar = 0;
+    s.xoffChar = 1;
+    s.errorChar = 0;
+    s.eofChar = 0;
+    s.eventChar = 0;
+
+    if (slotIndex < 0 || static_cast<size_t>(slotIndex) >= kSlotCount)
+        return;
+    L1State& l1 = SlotAt(static_cast<size_t>(slotIndex)).l1;
+    l1.class0Timeout.store(750);
+    l1.interCharTime.store(InterCharacterTime(s.baudRate));
+    l1.class2Timeout.store(1000);
+}
+
+ErrorCode EmmiL1CommsOpen(const std::string& name, int32_t baudRate, int32_t slotIndex,
+                          std::unique_ptr<plat::SerialPort>& portOut) {
+    if (slotIndex < 0 || static_cast<size_t>(slotIndex) >= kSlotCount)
+        return EMMIERR_PORT_OPEN;
+    L1State& l1 = SlotAt(static_cast<size_t>(slotIndex)).l1;
+    // A rate the line cannot run at is a configuration the port refuses.
+    if (baudRate <= 0)
+        return EMMIERR_PORT_OPEN;
+
+    int openError = 0;
+    std::unique_ptr<plat::SerialPort> port = plat::openSerialPort(name, &openError);
+    if (!port) {
+        recordSystemError(l1, openError);
+        return EMMIERR_PORT_OPEN;
+    }
+
+    // A refused line setting would leave the port at a speed or framing the
+    // module does not use, so it fails the open like a refused queue size.
+    plat::LineSettings settings;
+    port->getLineSettings(settings);
+    EmmiL1ConfigurePort(slotIndex, settings, baudRate);
+    if (!port->setLineSettings(settings)) {
+        recordSystemError(l1, port->lastError());
+        return EMMIERR_PORT_OPEN;
+    }
+    if (!port->setQueueSizes(kInputQueueSize, kOutputQueueSize)) {
+        recordSystemError(l1, port->lastError());
+        return EMMIERR_PORT_OPEN;
+    }
+    // Kept for reference only: every read is bounded by the library's own
+    // wait, so a port without total time-outs serves as well.
+    l1.properties = plat::PortProperties{};
+    l1.properties.packetLength = 64;
+    port->getProperties(l1.properties);
+
+    plat::PortTimeouts timeouts;
+    timeouts.readInterval = 0;
+    timeouts.readTotalMultiplier = kDriverReadMultiplier;
+    timeouts.readTotalConstant = 0;
+    timeouts.writeTotalMultiplier = 0;
+    timeouts.writeTotalConstant = 0;
+    if (!port->setTimeouts(timeouts)) {
+        recordSystemError(l1, port->lastError());
+        return EMMIERR_SYSTEM;
+    }
+
+    l1.readTimeout.store(kInitialReadTimeout);
+    l1.readTimeoutClass.store(0);
+    l1.rawReadTimeout.store(0);
+    portOut = std::move(port);
+    return EMMIERR_OK;
+}
+
+ErrorCode EmmiL1Write(uint32_t handle, const uint8_t* data, uint16_t length) {
+    const OpenPort open = openPortOf(handle);
+    if (open.port == nullptr)
+        return EMMIERR_SYSTEM;
+    const std::unique_lock<std::mutex> portHold = takePortAsWriter(*open.slot);
+    const plat::IoResult result = open.port->write(data, length);
+    if (result.status == plat::IoStatus::Complete)
+        return EMMIERR_OK;
+    recordSystemError(open.slot->l1, result.sysError);
+    return EMMIERR_SYSTEM;
+}
+
+ErrorCode EmmiL1Read(uint32_t handle, uint8_t* buffer, uint8_t count) {
+    const OpenPort open = openPortOf(handle);
+    if (open.port == nullptr)
+        return EMMIERR_SYSTEM;
+    L1State& l1 = open.slot->l1;
+
+    std::unique_lock<std::mutex> gate(l1.readGate);
+    std::lock_guard<std::mutex> portHold(l1.portLock);
+    gate.unlock();
+
+    plat::Event& cancel = open.slot->events.readCancel;
+    const plat::IoResult result =
+        open.port->read(buffer, count, l1.readTimeout.load(std::memory_order_relaxed), &cancel);
+    // A cancel is meant for the read it ended (or, set while no read was
+    // pending, for the next one); the port's read takes bytes that already
+    // waited before it looks at the event, so resetting after every read
+    // loses nothing.
+    cancel.reset();
+    switch (result.status) {
+    case plat::IoStatus::Complete:
+        return EMMIERR_OK;
+    case plat::IoStatus::TimedOut:
+    case plat::IoStatus::Cancelled:
+        return EMMIERR_TIMEOUT;
+    case plat::IoStatus::Failed:
+        break;
+    }
+    recordSystemError(l1, result.sysError);
+    return EMMIERR_SYSTEM;
+}
+
+ErrorCode EmmiL1SetReadTimeout(uint32_t handle, uint8_t timeoutClass) {
+    if (Slot* slot = SlotOf(handle)) {
+        L1State& l1 = slot->l1;
+        l1.readTimeoutClass.store(timeoutClass, std::memory_order_relaxed);
+        l1.readTimeout.store(timeoutOfClass(l1, timeoutClass, l1.class0Timeout.load()),
+                             std::memory_order_relaxed);
+    }
+    return EMMIERR_OK;
+}
+
+uint32_t EmmiL1GetTimeout(uint32_t handle, uint8_t timeoutClass) {
+    const Slot* slot = SlotOf(handle);
+    return slot != nullptr ? timeoutOfClass(slot->l1, timeoutClass, slot->l1.class0Timeout.load()) : 0;
+}
+
+ErrorCode EmmiL1SetRawReadTimeout(uint32_t handle, uint8_t timeoutClass) {
+    if (Slot* slot = SlotOf(handle))
+        slot->l1.rawReadTimeout.store(timeoutOfClass(slot->l1, timeoutClass, kRawClass0Timeout),
+                                      std::memory_order_relaxed);
+    return EMMIERR_OK;
+}
+
+uint32_t EmmiL1GetRawReadTimeout(uint32_t handle) {
+    const Slot* slot = SlotOf(handle);
+    return slot != nullptr ? slot->l1.rawReadTimeout.load(std::memory_order_relaxed) : 0;
+}
+
+ErrorCode EmmiL1SetLineBoot(uint32_t handle) {
+    return changeLine(handle, [](plat::LineSettings& s) {
+        s.baudRate = 57600;
+        s.rtsControl = plat::LineControl::Disable;
+        s.stopBits = plat::StopBits::One;
+    });
+}
+
+ErrorCode EmmiL1SetLineDtrOn(uint32_t handle) {
+    return changeLine(handle, [](plat::LineSettings& s) {
+        s.baudRate = 115200;
+        s.dtrControl = plat::LineControl::Enable;
+        s.rtsControl = plat::LineControl::Enable;
+        s.stopBits = plat::StopBits::Two;
+    });
+}
+
+ErrorCode EmmiL1SetLineDtrOff(uint32_t handle) {
+    return changeLine(handle, [](plat::LineSettings& s) {
+        s.baudRate = 115200;
+        s.dtrControl = plat::LineControl::Disable;
+        s.rtsControl = plat::LineControl::Enable;
+        s.stopBits = plat::StopBits::Two;
+    });
+}
+
+plat::SerialPort* GetPortHandle(uint32_t handle) { return openPortOf(handle).port; }
+
+} // namespace cfc

@@ -1,0 +1,77 @@
+// Serial port layer: opens and configures a connection's port, reads and
+// writes it, and keeps the per-connection time-out values that the upper
+// layers select by class.
+#pragma once
+
+#include "cfc_types.h"
+
+#include "plat/serial.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace cfc {
+
+// Per-slot state of the serial port layer.
+struct L1State {
+    // The open port; null marks the slot as free. Written only by WComOpen and
+    // WComClose while no receive thread runs.
+    std::unique_ptr<plat::SerialPort> port;
+
+    // Values of the time-out classes 0 to 2, fixed at open. The receive thread
+    // selects read time-outs while the caller's thread selects raw ones, so
+    // every value here is atomic.
+    std::atomic<uint32_t> class0Timeout{750};
+    std::atomic<uint32_t> interCharTime{0};
+    std::atomic<uint32_t> class2Timeout{1000};
+    std::atomic<uint32_t> readTimeout{10000};
+    std::atomic<uint8_t> readTimeoutClass{0};
+    std::atomic<uint32_t> rawReadTimeout{0};
+
+    std::atomic<uint32_t> lastSystemError{0};
+    plat::PortProperties properties;
+
+    // Held for the whole of one read or one write.
+    std::mutex portLock;
+    // Taken by a reader before the port lock, and by a writer from before it
+    // cancels a read until it owns the port lock, so that no new read can
+    // slip in between.
+    std::mutex readGate;
+};
+
+// Inter-character time in ms for a baud rate, fixed at open.
+uint32_t InterCharacterTime(uint32_t baudRate);
+
+// Opens `name`, configures it for the slot and hands the port out through
+// `port` on success. Result 0, 4 (cannot open or configure) or 9 (time-outs
+// refused).
+ErrorCode EmmiL1CommsOpen(const std::string& name, int32_t baudRate, int32_t slot,
+                          std::unique_ptr<plat::SerialPort>& port);
+// Fills the line settings of a connection and the slot's time-out classes.
+void EmmiL1ConfigurePort(int32_t slot, plat::LineSettings& settings, int32_t baudRate);
+
+// 0, or 9 when the port refused the write (or the handle has no open port).
+ErrorCode EmmiL1Write(uint32_t handle, const uint8_t* data, uint16_t length);
+// 0 when `count` bytes were read; 8 on time-out or cancel (the bytes that did
+// arrive are in `buffer`); 9 when the port refused.
+ErrorCode EmmiL1Read(uint32_t handle, uint8_t* buffer, uint8_t count);
+
+ErrorCode EmmiL1SetReadTimeout(uint32_t handle, uint8_t timeoutClass);
+uint32_t EmmiL1GetTimeout(uint32_t handle, uint8_t timeoutClass);
+ErrorCode EmmiL1SetRawReadTimeout(uint32_t handle, uint8_t timeoutClass);
+uint32_t EmmiL1GetRawReadTimeout(uint32_t handle);
+
+// Line presets of module boot: read the port's settings, change the preset's
+// fields, write them back. The time-out classes keep their open values.
+// Result 0, or 9 when the port refused.
+ErrorCode EmmiL1SetLineBoot(uint32_t handle);
+ErrorCode EmmiL1SetLineDtrOn(uint32_t handle);
+ErrorCode EmmiL1SetLineDtrOff(uint32_t handle);
+
+// The slot's open port, or null for a value that is not an open connection.
+plat::SerialPort* GetPortHandle(uint32_t handle);
+
+} // namespace cfc
