@@ -1,0 +1,61 @@
+// The host's end of an in-memory line, written by hand from the frame format
+// so that the simulator is checked against the wire, not against itself.
+#pragma once
+
+#include "plat/serial.h"
+#include "plat/virtual_serial.h"
+#include "sim/simulator.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace simtest {
+
+using Bytes = std::vector<uint8_t>;
+
+// Far beyond anything the simulator takes on a loaded machine.
+inline constexpr uint32_t kPatienceMs = 5000;
+
+// STX, LEN, data, BCC, ETX.
+Bytes frameOf(const Bytes& data);
+Bytes concat(const Bytes& a, const Bytes& b);
+// `count` bytes counting up from `first`, wrapping at 256.
+Bytes countingBytes(size_t count, uint8_t first = 0);
+
+class HostEnd {
+public:
+    // Opens "virtual:<name>"; the device must be registered.
+    explicit HostEnd(const std::string& name);
+
+    bool isOpen() const { return port_ != nullptr; }
+    void send(const Bytes& bytes);
+    // Up to `count` bytes; fewer when timeoutMs passes first.
+    Bytes receive(size_t count, uint32_t timeoutMs = kPatienceMs);
+    std::optional<uint8_t> receiveByte(uint32_t timeoutMs = kPatienceMs);
+    // One whole frame as it stood on the wire; empty when none came.
+    Bytes receiveFrame(uint32_t timeoutMs = kPatienceMs);
+
+private:
+    std::unique_ptr<plat::SerialPort> port_;
+};
+
+// A simulator on a fresh in-memory line with the host's end already open,
+// so that nothing the simulator says is lost.
+class SimulatorTest : public ::testing::Test {
+protected:
+    void startSimulator(const sim::Options& options = {}, sim::Mode mode = sim::Mode::Emmi,
+                        sim::MessageHandler handler = {});
+    void TearDown() override;
+
+    std::string lineName_;
+    std::shared_ptr<plat::VirtualDevice> device_;
+    std::unique_ptr<HostEnd> host_;
+    std::unique_ptr<sim::Simulator> sim_;
+};
+
+} // namespace simtest
