@@ -14,8 +14,9 @@ namespace plat {
 // Device path of COM<n>, or nothing when no mapping exists for n.
 std::optional<std::string> comPortPath(int portNumber);
 
-// "\\\\.\\COM<n>" (also "COM<n>", any case) to its device path; any other name
-// is taken as a path already and returned unchanged.
+// "\\\\.\\COM<n>" (also "COM<n>", any case) to its device path, or an empty
+// string when COM<n> maps to nothing; any other name is taken as a path
+// already and returned unchanged.
 std::string resolvePortName(const std::string& name);
 
 // $XDG_CONFIG_HOME, else $HOME/.config.

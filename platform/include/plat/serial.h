@@ -42,6 +42,8 @@ struct LineSettings {
     char errorChar = 0;
     char eofChar = 0;
     char eventChar = 0;
+
+    bool operator==(const LineSettings&) const = default;
 };
 
 struct PortTimeouts {
@@ -101,14 +103,22 @@ public:
 
     // Reads exactly `count` bytes unless `timeoutMs` passes or `cancel` is set
     // first. Bytes already waiting are taken even when cancel is set, so a
-    // stale cancel never loses data that had fully arrived.
+    // stale cancel never loses data that had fully arrived. kWaitForever waits
+    // without bound. A vanished device (hang-up, unplugged adapter) is Failed
+    // with EIO. The caller resets `cancel`.
     virtual IoResult read(uint8_t* buffer, size_t count, uint32_t timeoutMs,
                           const Event* cancel) = 0;
     // Returns once the bytes have left the driver (the caller relies on every
-    // write being synchronous).
+    // write being synchronous). A driver that takes no bytes for far longer
+    // than their wire time fails the write with ETIMEDOUT.
     virtual IoResult write(const uint8_t* data, size_t count) = 0;
 
     virtual bool purge(bool rx, bool tx) = 0;
+    // Raising DTR (the module's ignition) on a port without modem lines fails
+    // with the system's refusal (ENOTTY on a pseudo-terminal). Lowering it, and
+    // driving RTS either way, succeed there: nothing depends on them. A level
+    // driven here is also what getLineSettings reports as DTR/RTS control
+    // (Enable or Disable), so re-applying read settings keeps the line.
     virtual bool setDtr(bool on) = 0;
     virtual bool setRts(bool on) = 0;
 
@@ -118,7 +128,9 @@ public:
 
 // Opens a port exclusively. `name` is a device name as the library forms it
 // ("\\\\.\\COM3"), a device path, or "virtual:<name>" for an in-memory line.
-// On failure returns null and stores the system error in *sysError.
+// On failure returns null and stores the system error in *sysError: EBUSY
+// when another process or connection holds the port, ENOENT for a COM number
+// that maps to nothing.
 std::unique_ptr<SerialPort> openSerialPort(const std::string& name, int* sysError);
 
 } // namespace plat

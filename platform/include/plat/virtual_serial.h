@@ -21,6 +21,8 @@ struct VirtualLineState {
     bool dtr = false;
     bool rts = false;
     bool hostOpen = false;
+
+    bool operator==(const VirtualLineState&) const = default;
 };
 
 class VirtualDevice {
@@ -32,7 +34,8 @@ public:
     virtual size_t read(uint8_t* buffer, size_t maxCount, uint32_t timeoutMs) = 0;
     // Bytes towards the host. With pacing on they arrive one character time
     // apart at the host's current baud rate (bits per character from its data
-    // and stop bits); otherwise at once.
+    // and stop bits); otherwise at once. Like a real line, bytes sent while
+    // the host side is closed (or after hangUp) are lost.
     virtual void write(const uint8_t* data, size_t count) = 0;
 
     // Pace both directions at the host's baud rate: host writes take their
@@ -40,14 +43,21 @@ public:
     virtual void setPaced(bool paced) = 0;
 
     virtual VirtualLineState lineState() const = 0;
-    // Called (on the host's thread) after every change of settings, DTR or
-    // RTS, and at host open and close.
+    // Called (on the host's thread, outside the line's locks, so it may call
+    // back into the device) after every change of settings, DTR or RTS, and
+    // at host open and close. The host opens with DTR and RTS low; closing
+    // drops both, as a real port does.
     virtual void setLineObserver(std::function<void(const VirtualLineState&)> observer) = 0;
 
-    // Make host reads and writes fail as an unplugged adapter does.
+    // Make host reads and writes (and every other host operation, and later
+    // opens) fail with EIO as an unplugged adapter does.
     virtual void hangUp() = 0;
-    // Refuse setting DTR like a line without modem control.
+    // Refuse raising DTR with ENOTTY, like a pseudo-terminal; DTR and RTS then
+    // stay low.
     virtual void setNoModemLines(bool refuse) = 0;
+    // Refuse host settings above this baud rate with EINVAL, like a driver
+    // with a slower UART; 0 (the default) accepts any rate.
+    virtual void setMaxBaudRate(uint32_t baudRate) = 0;
     // Discard bytes the host wrote and has not been read yet.
     virtual void discardFromHost() = 0;
 };

@@ -1,0 +1,34 @@
+// What each backend supplies to the code in common/.
+#pragma once
+
+#include "plat/serial.h"
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace plat {
+class Event;
+}
+
+namespace plat::detail {
+
+using Deadline = std::chrono::steady_clock::time_point;
+
+// kWaitForever gives a deadline that never passes.
+Deadline deadlineAfter(uint32_t timeoutMs);
+
+// Waits until one of the events is set or the deadline passes. Returns the
+// index of a set event (the lowest), or -1 at the deadline. Null entries are
+// skipped.
+int waitForAnyUntil(const Event* const* events, size_t count, Deadline deadline);
+
+// Opens a device path exclusively (see openSerialPort).
+std::unique_ptr<SerialPort> openDevicePort(const std::string& path, int* sysError);
+
+// Replaces the file's contents so that a reader sees either the old or the
+// new file, never a part of one. False with *sysError when it cannot.
+bool replaceFile(const std::string& path, const std::string& contents, int* sysError);
+
+} // namespace plat::detail

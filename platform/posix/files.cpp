@@ -1,0 +1,128 @@
+// Files: the user's configuration directory and the atomic replacement of a
+// file that profile write-back relies on.
+#include "common/backend.h"
+#include "plat/portmap.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <vector>
+
+namespace plat {
+
+std::string userConfigDir()
+{
+    // The base directory rules ignore a relative XDG_CONFIG_HOME.
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
+        return xdg;
+    if (const char* home = std::getenv("HOME"); home && home[0] != '\0')
+        return std::string(home) + "/.config";
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_dir)
+        return std::string(found->pw_dir) + "/.config";
+    return {};
+}
+
+namespace detail {
+
+namespace {
+
+// The file a path names, through a symbolic link, so that replacing it keeps
+// the link.
+std::string targetOf(const std::string& path)
+{
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char resolved[PATH_MAX];
+        if (::realpath(path.c_str(), resolved))
+            return resolved;
+    }
+    return path;
+}
+
+std::string directoryOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool writeAll(int fd, const std::string& contents)
+{
+    size_t done = 0;
+    while (done < contents.size()) {
+        const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// A temporary name beside the target, unique within the machine: the process
+// id and a per-process count.
+int createTemporary(const std::string& target, std::string& name)
+{
+    static std::atomic<unsigned> sequence{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = target + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(sequence++);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+} // namespace
+
+bool replaceFile(const std::string& path, const std::string& contents, int* sysError)
+{
+    const std::string target = targetOf(path);
+    std::string temporary;
+    const int fd = createTemporary(target, temporary);
+    if (fd < 0) {
+        *sysError = errno;
+        return false;
+    }
+    // A rewritten file keeps the permissions it had.
+    struct stat st{};
+    bool ok = (::stat(target.c_str(), &st) != 0 || ::fchmod(fd, st.st_mode & 07777) == 0) &&
+              writeAll(fd, contents) && ::fsync(fd) == 0;
+    int error = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        *sysError = error;
+        return false;
+    }
+    // Make the rename itself durable; a failure here loses nothing already
+    // visible, so it is not reported.
+    if (const int dir = ::open(directoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+} // namespace detail
+} // namespace plat

@@ -1,0 +1,47 @@
+#include "posix/poll_wait.h"
+
+#include "plat/event.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+
+namespace plat::detail {
+
+namespace {
+constexpr auto kSlice = std::chrono::milliseconds(2);
+}
+
+Deadline deadlineAfter(uint32_t timeoutMs)
+{
+    if (timeoutMs == kWaitForever)
+        return Deadline::max();
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+}
+
+int pollUntil(pollfd* fds, nfds_t count, Deadline deadline)
+{
+    for (;;) {
+        int rc;
+        if (deadline == Deadline::max()) {
+            rc = ::ppoll(fds, count, nullptr, nullptr);
+        } else {
+            const auto left = std::max(deadline - std::chrono::steady_clock::now(),
+                                       Deadline::duration::zero());
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            const timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+            rc = ::ppoll(fds, count, &ts, nullptr);
+        }
+        if (rc >= 0 || errno != EINTR)
+            return rc;
+    }
+}
+
+Deadline sliceFor(Deadline deadline, bool eventWithoutHandle)
+{
+    if (!eventWithoutHandle)
+        return deadline;
+    return std::min(deadline, std::chrono::steady_clock::now() + kSlice);
+}
+
+} // namespace plat::detail

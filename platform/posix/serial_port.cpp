@@ -1,0 +1,272 @@
+// Serial ports on a POSIX tty: non-blocking fd, waits in ppoll so that a read
+// also wakes on its cancel event.
+#include "common/backend.h"
+#include "common/line_settings.h"
+#include "common/port_base.h"
+#include "plat/event.h"
+#include "posix/poll_wait.h"
+#include "posix/termios_map.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+
+namespace plat::detail {
+
+namespace {
+
+// Bytes the tty layer may hold before write() refuses more; used only to bound
+// the wait for room.
+constexpr size_t kDriverBuffer = 4096;
+constexpr auto kWriteSlack = std::chrono::seconds(2);
+
+// Errors that say the port has no modem control lines (a pseudo-terminal).
+bool noModemLines(int error)
+{
+    return error == ENOTTY || error == EINVAL;
+}
+
+// USB adapters otherwise hold received bytes for their latency timer (16 ms),
+// far longer than the inter-character time the library waits. Not every driver
+// knows the request; that is fine.
+void requestLowLatency(int fd)
+{
+    serial_struct serial{};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) != 0 || (serial.flags & ASYNC_LOW_LATENCY))
+        return;
+    serial.flags |= ASYNC_LOW_LATENCY;
+    ::ioctl(fd, TIOCSSERIAL, &serial);
+}
+
+class PosixSerialPort final : public PortBase {
+public:
+    PosixSerialPort(int fd, const LineSettings& initial) : fd_(fd), settings_(initial) {}
+    ~PosixSerialPort() override { ::close(fd_); }
+
+    bool getLineSettings(LineSettings& settings) override;
+    bool setLineSettings(const LineSettings& settings) override;
+    IoResult read(uint8_t* buffer, size_t count, uint32_t timeoutMs, const Event* cancel) override;
+    IoResult write(const uint8_t* data, size_t count) override;
+    bool purge(bool rx, bool tx) override;
+    bool setDtr(bool on) override;
+    bool setRts(bool on) override;
+
+private:
+    // Drives one modem line; errno-style result, with the refusal of a port
+    // without modem lines forgiven unless DTR is to go high.
+    int driveLine(int line, bool high);
+    LineSettings remembered() const;
+
+    const int fd_;
+    // termios cannot hold every field of the settings; the rest is kept here.
+    // The receive thread reads while the caller's thread drives DTR.
+    mutable std::mutex mutex_;
+    LineSettings settings_;
+};
+
+LineSettings PosixSerialPort::remembered() const
+{
+    std::lock_guard lock(mutex_);
+    return settings_;
+}
+
+bool PosixSerialPort::getLineSettings(LineSettings& settings)
+{
+    termios t{};
+    if (::tcgetattr(fd_, &t) != 0)
+        return refuse(errno);
+    LineSettings current = remembered();
+    fromTermios(t, current);
+    settings = current;
+    return true;
+}
+
+bool PosixSerialPort::setLineSettings(const LineSettings& settings)
+{
+    if (const int error = checkLineSettings(settings))
+        return refuse(error);
+    termios asked{};
+    if (::tcgetattr(fd_, &asked) != 0)
+        return refuse(errno);
+    if (const int error = toTermios(settings, asked))
+        return refuse(error);
+    if (::tcsetattr(fd_, TCSANOW, &asked) != 0)
+        return refuse(errno);
+    termios got{};
+    if (::tcgetattr(fd_, &got) != 0)
+        return refuse(errno);
+    if (!sameFormat(asked, got))
+        return refuse(EINVAL);
+
+    LineSettings applied = settings;
+    int error = driveLine(TIOCM_DTR, idleLevel(settings.dtrControl));
+    if (error != 0)
+        applied.dtrControl = remembered().dtrControl;
+    // Under RTS/CTS flow control the driver owns RTS.
+    if (settings.rtsControl != LineControl::Handshake) {
+        if (const int rtsError = driveLine(TIOCM_RTS, idleLevel(settings.rtsControl)); error == 0)
+            error = rtsError;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        settings_ = applied;
+    }
+    return error == 0 || refuse(error);
+}
+
+IoResult PosixSerialPort::read(uint8_t* buffer, size_t count, uint32_t timeoutMs, const Event* cancel)
+{
+    const Deadline deadline = deadlineAfter(timeoutMs);
+    const int cancelFd = cancel ? cancel->nativeHandle() : -1;
+    size_t got = 0;
+    for (;;) {
+        while (got < count) {
+            const ssize_t n = ::read(fd_, buffer + got, count - got);
+            if (n > 0) {
+                got += static_cast<size_t>(n);
+                continue;
+            }
+            // With VMIN 1 an empty read means hang-up, never "nothing yet".
+            if (n == 0)
+                return failed(EIO, got);
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN)
+                break;
+            return failed(errno, got);
+        }
+        if (got == count)
+            return {IoStatus::Complete, got, 0};
+        if (cancel && cancel->isSet())
+            return {IoStatus::Cancelled, got, 0};
+        if (std::chrono::steady_clock::now() >= deadline)
+            return {IoStatus::TimedOut, got, 0};
+
+        pollfd fds[2] = {{fd_, POLLIN, 0}, {cancelFd, POLLIN, 0}};
+        if (pollUntil(fds, 2, sliceFor(deadline, cancel && cancelFd < 0)) < 0)
+            return failed(errno, got);
+        // Readable data is taken first; the read after it reports the hang-up.
+        if ((fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) && !(fds[0].revents & POLLIN))
+            return failed(EIO, got);
+    }
+}
+
+IoResult PosixSerialPort::write(const uint8_t* data, size_t count)
+{
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd_, data + done, count - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            return failed(errno, done);
+        // The driver's buffer is full; it empties at line speed unless flow
+        // control holds it, so a generous multiple of the wire time bounds it.
+        const auto bound = wireTime(remembered(), kDriverBuffer + (count - done)) * 2 + kWriteSlack;
+        pollfd fd{fd_, POLLOUT, 0};
+        const int rc = pollUntil(&fd, 1, std::chrono::steady_clock::now() + bound);
+        if (rc == 0)
+            return failed(ETIMEDOUT, done);
+        if (rc < 0)
+            return failed(errno, done);
+        if (fd.revents & (POLLERR | POLLHUP | POLLNVAL))
+            return failed(EIO, done);
+    }
+    // The caller treats a write as done when the bytes are on the wire.
+    while (::tcdrain(fd_) != 0) {
+        if (errno != EINTR)
+            return failed(errno, done);
+    }
+    return {IoStatus::Complete, done, 0};
+}
+
+bool PosixSerialPort::purge(bool rx, bool tx)
+{
+    if (!rx && !tx)
+        return true;
+    const int queue = rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH);
+    return ::tcflush(fd_, queue) == 0 || refuse(errno);
+}
+
+int PosixSerialPort::driveLine(int line, bool high)
+{
+    if (::ioctl(fd_, high ? TIOCMBIS : TIOCMBIC, &line) == 0)
+        return 0;
+    const int error = errno;
+    if (noModemLines(error) && !(line == TIOCM_DTR && high))
+        return 0;
+    return error;
+}
+
+bool PosixSerialPort::setDtr(bool on)
+{
+    if (const int error = driveLine(TIOCM_DTR, on))
+        return refuse(error);
+    std::lock_guard lock(mutex_);
+    noteManualLevel(settings_.dtrControl, on);
+    return true;
+}
+
+bool PosixSerialPort::setRts(bool on)
+{
+    if (const int error = driveLine(TIOCM_RTS, on))
+        return refuse(error);
+    std::lock_guard lock(mutex_);
+    noteManualLevel(settings_.rtsControl, on);
+    return true;
+}
+
+// What the port is set to when it is opened, as far as the system can say.
+LineSettings initialSettings(int fd, const termios& t)
+{
+    LineSettings settings;
+    fromTermios(t, settings);
+    int lines = 0;
+    if (::ioctl(fd, TIOCMGET, &lines) == 0) {
+        settings.dtrControl = (lines & TIOCM_DTR) ? LineControl::Enable : LineControl::Disable;
+        settings.rtsControl = (lines & TIOCM_RTS) ? LineControl::Enable : LineControl::Disable;
+    }
+    return settings;
+}
+
+} // namespace
+
+std::unique_ptr<SerialPort> openDevicePort(const std::string& path, int* sysError)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *sysError = errno;
+        return nullptr;
+    }
+    const auto fail = [&](int error) -> std::unique_ptr<SerialPort> {
+        ::close(fd);
+        *sysError = error;
+        return nullptr;
+    };
+    // flock holds against every other opener, root included; TIOCEXCL keeps
+    // other users' programs from even opening the device.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return fail(errno == EWOULDBLOCK ? EBUSY : errno);
+    if (::ioctl(fd, TIOCEXCL) != 0)
+        return fail(errno);
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0)
+        return fail(errno);
+    makeRaw(t);
+    if (::tcsetattr(fd, TCSANOW, &t) != 0)
+        return fail(errno);
+    requestLowLatency(fd);
+    return std::make_unique<PosixSerialPort>(fd, initialSettings(fd, t));
+}
+
+} // namespace plat::detail
