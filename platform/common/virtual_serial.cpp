@@ -30,6 +30,7 @@ struct TimedByte {
 class VirtualLine final : public VirtualDevice {
 public:
     size_t read(uint8_t* buffer, size_t maxCount, uint32_t timeoutMs) override;
+    void interruptRead() override;
     void write(const uint8_t* data, size_t count) override;
     void setPaced(bool paced) override;
     VirtualLineState lineState() const override;
@@ -70,6 +71,7 @@ private:
     std::deque<TimedByte> toHost_;
     Clock::time_point lastArrival_{};
     bool paced_ = false;
+    bool readInterrupted_ = false;
     bool hungUp_ = false;
     bool noModemLines_ = false;
     uint32_t maxBaud_ = 0;
@@ -104,15 +106,26 @@ size_t VirtualLine::read(uint8_t* buffer, size_t maxCount, uint32_t timeoutMs)
     if (maxCount == 0)
         return 0;
     std::unique_lock lock(mutex_);
-    const auto ready = [this] { return !toDevice_.empty(); };
+    const auto ready = [this] { return !toDevice_.empty() || readInterrupted_; };
     if (timeoutMs == kWaitForever)
         deviceCv_.wait(lock, ready);
     else if (!deviceCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready))
         return 0;
+    if (readInterrupted_) {
+        readInterrupted_ = false;
+        return 0;
+    }
     const size_t n = std::min(maxCount, toDevice_.size());
     std::copy_n(toDevice_.begin(), n, buffer);
     toDevice_.erase(toDevice_.begin(), toDevice_.begin() + static_cast<std::ptrdiff_t>(n));
     return n;
+}
+
+void VirtualLine::interruptRead()
+{
+    std::lock_guard lock(mutex_);
+    readInterrupted_ = true;
+    deviceCv_.notify_all();
 }
 
 void VirtualLine::write(const uint8_t* data, size_t count)

@@ -61,6 +61,8 @@ private:
     // Drives one modem line; errno-style result, with the refusal of a port
     // without modem lines forgiven unless DTR is to go high.
     int driveLine(int line, bool high);
+    // setDtr/setRts: drive the line and record the level in its control mode.
+    bool driveByHand(int line, LineControl LineSettings::*control, bool high);
     LineSettings remembered() const;
 
     const int fd_;
@@ -208,22 +210,23 @@ int PosixSerialPort::driveLine(int line, bool high)
     return error;
 }
 
-bool PosixSerialPort::setDtr(bool on)
+bool PosixSerialPort::driveByHand(int line, LineControl LineSettings::*control, bool high)
 {
-    if (const int error = driveLine(TIOCM_DTR, on))
+    if (const int error = driveLine(line, high))
         return refuse(error);
     std::lock_guard lock(mutex_);
-    noteManualLevel(settings_.dtrControl, on);
+    noteManualLevel(settings_.*control, high);
     return true;
+}
+
+bool PosixSerialPort::setDtr(bool on)
+{
+    return driveByHand(TIOCM_DTR, &LineSettings::dtrControl, on);
 }
 
 bool PosixSerialPort::setRts(bool on)
 {
-    if (const int error = driveLine(TIOCM_RTS, on))
-        return refuse(error);
-    std::lock_guard lock(mutex_);
-    noteManualLevel(settings_.rtsControl, on);
-    return true;
+    return driveByHand(TIOCM_RTS, &LineSettings::rtsControl, on);
 }
 
 // What the port is set to when it is opened, as far as the system can say.

@@ -67,6 +67,23 @@ TEST_F(VirtualLine, CarriesBytesBothWays)
     EXPECT_EQ(host_->read(none, 1, 10, nullptr).status, IoStatus::TimedOut);
 }
 
+TEST_F(VirtualLine, DeviceReadCanBeInterrupted)
+{
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(50ms);
+        device_->interruptRead();
+    });
+    uint8_t got[1] = {0x42};
+    const auto start = Clock::now();
+    EXPECT_EQ(device_->read(got, 1, plat::kWaitForever), 0u);
+    stopper.join();
+    EXPECT_LT(Clock::now() - start, 5s);
+
+    // One interruption ends one read; bytes flow again afterwards.
+    EXPECT_TRUE(host_->write(got, 1).status == IoStatus::Complete);
+    EXPECT_EQ(device_->read(got, 1, 5000), 1u);
+}
+
 TEST_F(VirtualLine, OpensLikeAnExclusivePort)
 {
     int error = 0;

@@ -29,9 +29,13 @@ class VirtualDevice {
 public:
     virtual ~VirtualDevice() = default;
 
-    // Bytes the host wrote, oldest first; waits up to timeoutMs for at least
-    // one. Returns the number copied (0 on time-out).
+    // Bytes the host wrote, oldest first; waits up to timeoutMs (or without
+    // bound for kWaitForever) for at least one. Returns the number copied (0 on
+    // time-out or after interruptRead).
     virtual size_t read(uint8_t* buffer, size_t maxCount, uint32_t timeoutMs) = 0;
+    // Ends the device read that is waiting, or else the next one, with 0 bytes
+    // at once: how a simulator thread is told to stop.
+    virtual void interruptRead() = 0;
     // Bytes towards the host. With pacing on they arrive one character time
     // apart at the host's current baud rate (bits per character from its data
     // and stop bits); otherwise at once. Like a real line, bytes sent while
