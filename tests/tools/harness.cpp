@@ -79,6 +79,13 @@ void SimulatorTest::startSimulator(const sim::Options& options, sim::Mode mode,
     ASSERT_TRUE(sim_->start());
 }
 
+void SimulatorTest::startWithFault(sim::FaultPlan sim::Faults::*fault)
+{
+    sim::Options options;
+    options.faults.*fault = {0, 1};
+    startSimulator(options);
+}
+
 void SimulatorTest::TearDown()
 {
     sim_.reset();

@@ -18,6 +18,9 @@ namespace simtest {
 
 using Bytes = std::vector<uint8_t>;
 
+inline constexpr uint8_t kAck = 0x06;
+inline constexpr uint8_t kNak = 0x15;
+
 // Far beyond anything the simulator takes on a loaded machine.
 inline constexpr uint32_t kPatienceMs = 5000;
 
@@ -50,6 +53,8 @@ class SimulatorTest : public ::testing::Test {
 protected:
     void startSimulator(const sim::Options& options = {}, sim::Mode mode = sim::Mode::Emmi,
                         sim::MessageHandler handler = {});
+    // With one fault that strikes on its first occasion.
+    void startWithFault(sim::FaultPlan sim::Faults::*fault);
     void TearDown() override;
 
     std::string lineName_;

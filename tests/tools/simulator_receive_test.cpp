@@ -8,10 +8,6 @@ namespace simtest {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-
-constexpr uint8_t kAck = 0x06;
-constexpr uint8_t kNak = 0x15;
 
 sim::Options withInterByteTimeout(uint32_t ms)
 {

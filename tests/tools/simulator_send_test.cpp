@@ -14,9 +14,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-constexpr uint8_t kAck = 0x06;
-constexpr uint8_t kNak = 0x15;
-
 bool resolvesTrue(std::future<bool>& result)
 {
     return result.wait_for(std::chrono::milliseconds(kPatienceMs)) == std::future_status::ready &&
@@ -26,6 +23,13 @@ bool resolvesTrue(std::future<bool>& result)
 Bytes dataOf(const Bytes& frame)
 {
     return frame.size() < 4 ? Bytes{} : Bytes(frame.begin() + 2, frame.end() - 2);
+}
+
+// Type and segment number of a module frame.
+Bytes headOf(const Bytes& frame)
+{
+    const Bytes data = dataOf(frame);
+    return data.size() < 2 ? Bytes{} : Bytes(data.begin(), data.begin() + 2);
 }
 
 // Data bytes of a module message frame after the type, segment and (in the
@@ -64,7 +68,7 @@ TEST_F(SimulatorTest, SendsThreeHundredDataBytesAs249And51WaitingForEachAck)
     auto sent = sim_->sendMessage(0x0002, data);
     const Bytes first = host_->receiveFrame();
     ASSERT_EQ(first.size(), 255u + 4u);
-    EXPECT_THAT(Bytes(first.begin() + 2, first.begin() + 4), ElementsAre(0xD6, 0x00));
+    EXPECT_THAT(headOf(first), ElementsAre(0xD6, 0x00));
     EXPECT_EQ(messageDataOf(first, true), Bytes(data.begin(), data.begin() + 249));
     // Nothing more before the host has answered.
     EXPECT_EQ(host_->receiveByte(300), std::nullopt);
@@ -72,7 +76,7 @@ TEST_F(SimulatorTest, SendsThreeHundredDataBytesAs249And51WaitingForEachAck)
     host_->send({kAck});
     const Bytes last = host_->receiveFrame();
     ASSERT_EQ(last.size(), 53u + 4u);
-    EXPECT_THAT(Bytes(last.begin() + 2, last.begin() + 4), ElementsAre(0xD6, 0xFF));
+    EXPECT_THAT(headOf(last), ElementsAre(0xD6, 0xFF));
     EXPECT_EQ(messageDataOf(last, false), Bytes(data.begin() + 249, data.end()));
     EXPECT_EQ(last, frameOf(dataOf(last)));
 
@@ -113,9 +117,7 @@ TEST_F(SimulatorTest, SendsAFrameAgainAfterNakAndGivesUpOnSilence)
 
 TEST_F(SimulatorTest, CorruptedBccIsSentOnceAndMendedAfterTheHostsNak)
 {
-    sim::Options options;
-    options.faults.corruptBcc = {0, 1};
-    startSimulator(options);
+    startWithFault(&sim::Faults::corruptBcc);
 
     auto sent = sim_->sendMessage(7, {0x01, 0x02});
     const Bytes bad = host_->receiveFrame();
@@ -130,24 +132,18 @@ TEST_F(SimulatorTest, CorruptedBccIsSentOnceAndMendedAfterTheHostsNak)
 
 TEST_F(SimulatorTest, DroppedFrameNeverReachesTheHost)
 {
-    sim::Options options;
-    options.faults.dropFrame = {0, 1};
-    startSimulator(options);
+    startWithFault(&sim::Faults::dropFrame);
 
     auto sent = sim_->sendMessage(7, countingBytes(300));
     // The first frame is lost on the way; the module carries on with the last.
-    const Bytes frame = host_->receiveFrame();
-    ASSERT_GE(frame.size(), 4u);
-    EXPECT_THAT(Bytes(frame.begin() + 2, frame.begin() + 4), ElementsAre(0xD6, 0xFF));
+    EXPECT_THAT(headOf(host_->receiveFrame()), ElementsAre(0xD6, 0xFF));
     host_->send({kAck});
     EXPECT_TRUE(resolvesTrue(sent));
 }
 
 TEST_F(SimulatorTest, RepeatedFrameComesTwiceWithTheSameSegment)
 {
-    sim::Options options;
-    options.faults.repeatFrame = {0, 1};
-    startSimulator(options);
+    startWithFault(&sim::Faults::repeatFrame);
 
     auto sent = sim_->sendMessage(7, {0x01});
     const Bytes frame = host_->receiveFrame();
@@ -161,14 +157,10 @@ TEST_F(SimulatorTest, RepeatedFrameComesTwiceWithTheSameSegment)
 
 TEST_F(SimulatorTest, SignalTraceFrameIsInterleavedBetweenSegments)
 {
-    sim::Options options;
-    options.faults.interleaveSignalTrace = {0, 1};
-    startSimulator(options);
+    startWithFault(&sim::Faults::interleaveSignalTrace);
 
     auto sent = sim_->sendMessage(7, countingBytes(300));
-    const Bytes first = host_->receiveFrame();
-    ASSERT_GE(first.size(), 4u);
-    EXPECT_EQ(first[3], 0x00);
+    EXPECT_THAT(headOf(host_->receiveFrame()), ElementsAre(0xD6, 0x00));
     host_->send({kAck});
 
     const Bytes trace = dataOf(host_->receiveFrame());
@@ -178,9 +170,7 @@ TEST_F(SimulatorTest, SignalTraceFrameIsInterleavedBetweenSegments)
     EXPECT_EQ(trace[14] | trace[15] << 8, static_cast<int>(trace.size() - 22));
     host_->send({kAck});
 
-    const Bytes last = host_->receiveFrame();
-    ASSERT_GE(last.size(), 4u);
-    EXPECT_EQ(last[3], 0xFF);
+    EXPECT_THAT(headOf(host_->receiveFrame()), ElementsAre(0xD6, 0xFF));
     host_->send({kAck});
     EXPECT_TRUE(resolvesTrue(sent));
 }

@@ -42,8 +42,10 @@ struct Counters {
 };
 
 class Simulator;
-// Called on the read thread for every complete host message; it may queue
-// answers (sendMessage and its sisters return at once) and change the mode.
+// Called on the read thread for every complete host message, after its last
+// frame was acknowledged. It may queue answers (sendMessage and its sisters
+// return at once) and change the mode; it must not wait on a future of its
+// own sends or call stop(), which both need the read thread.
 using MessageHandler = std::function<void(Simulator&, const HostMessage&)>;
 // Receives one line per event on the wire; called from both threads, one
 // call at a time.
