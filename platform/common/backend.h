@@ -1,23 +1,14 @@
 // What each backend supplies to the code in common/.
 #pragma once
 
+#include "common/deadline.h"
 #include "plat/serial.h"
 
-#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
 
-namespace plat {
-class Event;
-}
-
 namespace plat::detail {
-
-using Deadline = std::chrono::steady_clock::time_point;
-
-// kWaitForever gives a deadline that never passes.
-Deadline deadlineAfter(uint32_t timeoutMs);
 
 // Waits until one of the events is set or the deadline passes. Returns the
 // index of a set event (the lowest), or -1 at the deadline. Null entries are

@@ -1,7 +1,5 @@
 #include "posix/poll_wait.h"
 
-#include "plat/event.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
@@ -10,13 +8,6 @@ namespace plat::detail {
 
 namespace {
 constexpr auto kSlice = std::chrono::milliseconds(2);
-}
-
-Deadline deadlineAfter(uint32_t timeoutMs)
-{
-    if (timeoutMs == kWaitForever)
-        return Deadline::max();
-    return std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
 }
 
 int pollUntil(pollfd* fds, nfds_t count, Deadline deadline)

@@ -19,7 +19,8 @@ std::optional<std::string> comPortPath(int portNumber);
 // already and returned unchanged.
 std::string resolvePortName(const std::string& name);
 
-// $XDG_CONFIG_HOME, else $HOME/.config.
+// $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config (HOME from
+// the user database when unset); empty when neither is known.
 std::string userConfigDir();
 
 } // namespace plat

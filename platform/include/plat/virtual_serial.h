@@ -47,9 +47,10 @@ public:
     virtual void setPaced(bool paced) = 0;
 
     virtual VirtualLineState lineState() const = 0;
-    // Called (on the host's thread, outside the line's locks, so it may call
-    // back into the device) after every change of settings, DTR or RTS, and
-    // at host open and close. The host opens with DTR and RTS low; closing
+    // Called (on the thread that made the change, the host's for all but
+    // setNoModemLines; outside the line's locks, so it may call back into the
+    // device) after every change of settings, DTR or RTS, and at host open
+    // and close. The host opens with DTR and RTS low; closing
     // drops both, as a real port does.
     virtual void setLineObserver(std::function<void(const VirtualLineState&)> observer) = 0;
 
