@@ -1,17 +1,13 @@
 #include "sim/transport.h"
 
+#include "plat/event.h"
 #include "plat/virtual_serial.h"
 
-#include <algorithm>
 #include <atomic>
 
 namespace sim {
 
 namespace {
-
-// The in-memory device's read cannot be woken from outside, so a long wait
-// is made of slices this long; a stop is seen within one slice.
-constexpr uint32_t kSliceMs = 50;
 
 class VirtualTransport final : public Transport {
 public:
@@ -22,18 +18,12 @@ public:
 
     size_t read(uint8_t* buffer, size_t capacity, uint32_t timeoutMs) override
     {
-        uint32_t left = timeoutMs;
-        while (!interrupted_.load(std::memory_order_relaxed)) {
-            const uint32_t slice = std::min(left, kSliceMs);
-            if (const size_t n = device_->read(buffer, capacity, slice); n > 0)
-                return n;
-            if (timeoutMs != kNoTimeout) {
-                left -= slice;
-                if (left == 0)
-                    break;
-            }
-        }
-        return 0;
+        // The device ends only one waiting read per interruption; the flag
+        // keeps every later one from waiting too.
+        if (interrupted_.load(std::memory_order_relaxed))
+            return 0;
+        return device_->read(buffer, capacity,
+                             timeoutMs == kNoTimeout ? plat::kWaitForever : timeoutMs);
     }
 
     bool write(const uint8_t* data, size_t count) override
@@ -42,7 +32,11 @@ public:
         return true;
     }
 
-    void interrupt() override { interrupted_.store(true, std::memory_order_relaxed); }
+    void interrupt() override
+    {
+        interrupted_.store(true, std::memory_order_relaxed);
+        device_->interruptRead();
+    }
 
 private:
     std::shared_ptr<plat::VirtualDevice> device_;
