@@ -47,7 +47,13 @@ void requestLowLatency(int fd)
 class PosixSerialPort final : public PortBase {
 public:
     PosixSerialPort(int fd, const LineSettings& initial) : fd_(fd), settings_(initial) {}
-    ~PosixSerialPort() override { ::close(fd_); }
+    ~PosixSerialPort() override
+    {
+        // Exclusive mode outlives this fd while anyone else holds the tty;
+        // it must not lock other users out after we are gone.
+        ::ioctl(fd_, TIOCNXCL);
+        ::close(fd_);
+    }
 
     bool getLineSettings(LineSettings& settings) override;
     bool setLineSettings(const LineSettings& settings) override;

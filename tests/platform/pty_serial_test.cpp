@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -178,7 +179,14 @@ TEST_F(PtySerial, PortIsExclusive)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
 
+    // Root passes TIOCEXCL (hence the lock above), but the flag is visible.
+    int exclusive = 0;
+    ASSERT_EQ(::ioctl(slave_, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1);
+
     port_.reset();
+    ASSERT_EQ(::ioctl(slave_, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0) << "other users must not stay locked out after the close";
     EXPECT_TRUE(plat::openSerialPort(path_, &error)) << "closing must release the port";
 }
 
