@@ -1,0 +1,198 @@
+// Connection handles, slots, open failures and close.
+#include "cfc.h"
+#include "cfc_intern.h"
+#include "gwcoml1.h"
+#include "gwcoml3.h"
+#include "test_support.h"
+
+#include "plat/serial.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace cfctest;
+
+namespace {
+
+// Closes a connection when a test ends, also when an assertion ended it early.
+struct CloseAtEnd {
+    uint32_t handle;
+    ~CloseAtEnd() { WComClose(handle); }
+};
+
+TEST(ConnectionHandle, SlotsFollowThePortNumberAndCarryThePattern) {
+    VirtualComPort com1(1, "conn-com1");
+    VirtualComPort com45(45, "conn-com45");
+
+    const uint32_t h1 = WComOpen(0, 0, 0); // port 0 means COM1 at 115200
+    CloseAtEnd c1{h1};
+    EXPECT_EQ(h1, 0xCFC01CFCu);
+    EXPECT_EQ(com1.device().lineState().settings.baudRate, 115200u);
+
+    const uint32_t h45 = WComOpen(45, 115200, 0);
+    CloseAtEnd c45{h45};
+    EXPECT_EQ(h45, 0xCFC1FCFCu);
+    EXPECT_TRUE(com45.device().lineState().hostOpen) << "port 45 opens COM45 itself";
+
+    // Every port from 31 up shares slot 31, which is taken now.
+    EXPECT_EQ(WComOpen(31, 115200, 0), 0u);
+    EXPECT_EQ(WGetLastError(h45), EMMIERR_PORT_IN_USE);
+}
+
+TEST(ConnectionHandle, ValuesWithoutThePatternOrOutsideTheTableAreRefused) {
+    for (uint32_t bad : {0u, 0x12345678u, 0xCFC01CFDu, 0xCFC20CFCu, 0xCFCFFCFCu}) {
+        EXPECT_EQ(WGetLastError(bad), EMMIERR_BAD_HANDLE) << std::hex << bad;
+        EXPECT_EQ(WComClose(bad), 0) << std::hex << bad;
+        EXPECT_EQ(WInitServiceMode(bad), 0);
+    }
+    // The level operations do not test the pattern but must stay in the table.
+    EXPECT_EQ(WGetTraceLevel(0xCFCFFCFCu), 0u);
+    EXPECT_EQ(WSetTraceLevel(0xCFCFFCFCu, 3), 0xCFCFFCFCu);
+    EXPECT_EQ(WGetVersion(), 0x00014000u);
+}
+
+TEST(ConnectionOpen, NegativePortIsRefusedWithoutTouchingAnySlot) {
+    std::array<uint16_t, cfc::kSlotCount> errors{};
+    for (size_t i = 0; i < cfc::kSlotCount; ++i)
+        errors[i] = cfc::SlotAt(i).lastError.load();
+    ScopedTempCwd cwd;
+    WEnableTraceFile();
+    EXPECT_EQ(WComOpen(-3, 115200, 0), 0u);
+    WDisableTraceFile();
+    for (size_t i = 0; i < cfc::kSlotCount; ++i) {
+        EXPECT_EQ(cfc::SlotAt(i).lastError.load(), errors[i]) << "slot " << i;
+        EXPECT_FALSE(cfc::SlotAt(i).isOpen()) << "slot " << i;
+    }
+    EXPECT_TRUE(contains(traceTexts(), "(CFC ) WComOpen: bad port -3, error 3"));
+}
+
+TEST(ConnectionOpen, SecondOpenOfAnOpenPortFailsAndLeavesTheFirstWorking) {
+    VirtualComPort com(4, "conn-twice");
+    const uint32_t h = WComOpen(4, 115200, 0);
+    CloseAtEnd c{h};
+    ASSERT_NE(h, 0u);
+    EXPECT_EQ(WComOpen(4, 115200, 0), 0u);
+    EXPECT_EQ(WGetLastError(h), EMMIERR_PORT_IN_USE);
+    EXPECT_EQ(WGetLastError(h), EMMIERR_PORT_IN_USE) << "reading does not clear it";
+
+    const uint8_t bytes[] = {'p', 'i', 'n', 'g'};
+    EXPECT_EQ(cfc::EmmiL1Write(h, bytes, sizeof bytes), EMMIERR_OK);
+    uint8_t seen[4] = {};
+    EXPECT_EQ(com.device().read(seen, sizeof seen, 2000), sizeof seen);
+    EXPECT_EQ(std::string(seen, seen + 4), "ping");
+}
+
+TEST(ConnectionOpen, PortThatDoesNotExistGivesCode4AndLeavesTheSlotFree) {
+    ScopedEnv env("CFC_COM6", "/dev/cfc-no-such-port");
+    EXPECT_EQ(WComOpen(6, 115200, 0), 0u);
+    EXPECT_EQ(WGetLastError(cfc::HandleForSlot(6)), EMMIERR_PORT_OPEN);
+    EXPECT_FALSE(cfc::SlotAt(6).isOpen());
+}
+
+TEST(ConnectionOpen, PortHeldByAnotherProcessGivesCode4) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string path = ::ptsname(master);
+    int ready[2];
+    int done[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(done), 0);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int error = 0;
+        auto held = plat::openSerialPort(path, &error);
+        const char mark = held ? 'y' : 'n';
+        (void)!::write(ready[1], &mark, 1);
+        char go;
+        (void)!::read(done[0], &go, 1);
+        ::_exit(0);
+    }
+    char mark = 0;
+    ASSERT_EQ(::read(ready[0], &mark, 1), 1);
+    ASSERT_EQ(mark, 'y') << "the child could not hold the port";
+    {
+        ScopedEnv env("CFC_COM7", path);
+        EXPECT_EQ(WComOpen(7, 115200, 0), 0u);
+        EXPECT_EQ(WGetLastError(cfc::HandleForSlot(7)), EMMIERR_PORT_OPEN);
+    }
+    (void)!::write(done[1], "x", 1);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+
+    // Once the other process let go, the same port opens.
+    ScopedEnv env("CFC_COM7", path);
+    const uint32_t h = WComOpen(7, 115200, 0);
+    CloseAtEnd c{h};
+    EXPECT_EQ(h, cfc::HandleForSlot(7));
+    EXPECT_EQ(WComClose(h), 1);
+    for (int fd : {master, ready[0], ready[1], done[0], done[1]})
+        ::close(fd);
+}
+
+TEST(ConnectionClose, ClosingASlotThatIsNotOpenDoesNothing) {
+    VirtualComPort com(8, "conn-close");
+    EXPECT_EQ(WComClose(cfc::HandleForSlot(9)), 0) << "never opened";
+    const uint32_t h = WComOpen(8, 115200, 0);
+    ASSERT_NE(h, 0u);
+    EXPECT_EQ(WComClose(h), 1);
+    EXPECT_FALSE(com.device().lineState().hostOpen);
+    EXPECT_EQ(WComClose(h), 0) << "second close";
+    // The slot opens again after a close.
+    const uint32_t again = WComOpen(8, 115200, 0);
+    CloseAtEnd c{again};
+    EXPECT_EQ(again, h);
+}
+
+TEST(ConnectionClose, EndsTheWaitingReceiveThreadAtOnceAlsoOnAVanishedLine) {
+    VirtualComPort com(10, "conn-hangup");
+    for (bool hangUp : {false, true}) {
+        const uint32_t h = WComOpen(10, 115200, 0);
+        ASSERT_NE(h, 0u);
+        if (hangUp)
+            com.device().hangUp();
+        // The receive thread waits in a read bounded by 10 s.
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(WComClose(h), 1);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5))
+            << (hangUp ? "after hang-up" : "idle line");
+    }
+}
+
+TEST(ConnectionClose, PurgesQueuedMessagesWithOneLineEach) {
+    VirtualComPort com(11, "conn-purge");
+    ScopedTempCwd cwd;
+    const uint32_t h = WComOpen(11, 115200, 0);
+    ASSERT_NE(h, 0u);
+    const uint8_t data[] = {1, 2, 3};
+    cfc::EmmiL3AddToRxQueue(h, 0x10, data, sizeof data);
+    cfc::EmmiL3AddToRxQueue(h, 0x10, data, sizeof data); // a repeat is purged too
+    WEnableTraceFile();
+    EXPECT_EQ(WComClose(h), 1);
+    WDisableTraceFile();
+    const auto texts = traceTexts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "(CFC ) WComClose: Purge the Rx Queue..."), 2);
+    EXPECT_EQ(texts.back(), "(CFC ) WComClose: O.K.");
+}
+
+TEST(MainPathStubs, FailUntilTheyCanDoTheirWork) {
+    VirtualComPort com(12, "conn-stubs");
+    const uint32_t h = WComOpen(12, 115200, 0);
+    CloseAtEnd c{h};
+    ASSERT_NE(h, 0u);
+    EXPECT_EQ(WInitServiceMode(h), 0);
+    EXPECT_EQ(WSwitchJavaAutoStart(h, 0), 0);
+    EXPECT_EQ(WSwitchOff(h), 0);
+}
+
+} // namespace

@@ -1,0 +1,67 @@
+// Signal-trace settings read, and the file number advanced, at every open.
+#include "cfc.h"
+#include "cfc_intern.h"
+#include "cfc_sigtrace.h"
+#include "test_support.h"
+
+#include "plat/profile.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace cfctest;
+
+namespace {
+
+class SignalTraceSettings : public ::testing::Test {
+protected:
+    void SetUp() override { WEnableTraceFile(); }
+    void TearDown() override { WDisableTraceFile(); }
+
+    void writeIni(const std::string& text) { std::ofstream(ini_) << text; }
+    std::string suffixInFile() { return plat::readProfileString(ini_, "Global", "Suffix", "none"); }
+    uint32_t openAndClose() {
+        const uint32_t h = WComOpen(17, 115200, 0);
+        EXPECT_EQ(WComClose(h), 1);
+        return h;
+    }
+
+    ScopedTempCwd cwd_;
+    std::string ini_ = (cwd_.path() / "cfctrace.ini").string();
+    ScopedEnv env_{"CFC_TRACE_INI", ini_};
+    VirtualComPort com_{17, "sigtrace"};
+};
+
+TEST_F(SignalTraceSettings, SuffixAdvancesAndStartsAgainAfter999) {
+    writeIni("[Global]\nEnable=1\nSuffix=998\n");
+    const uint32_t h = openAndClose();
+    EXPECT_TRUE(cfc::SignalTraceEnabled(h));
+    EXPECT_EQ(cfc::SlotAt(17).sigtrace.suffix.load(), 998);
+    EXPECT_EQ(suffixInFile(), "999");
+
+    openAndClose();
+    EXPECT_EQ(cfc::SlotAt(17).sigtrace.suffix.load(), 999);
+    EXPECT_EQ(suffixInFile(), "0");
+    EXPECT_TRUE(contains(traceTexts(), "(CFC ) WComOpen: Nimbo trace suffix read to 999"));
+}
+
+TEST_F(SignalTraceSettings, DisabledOrMissingLeavesTheFileAlone) {
+    writeIni("[Global]\nEnable=0\nSuffix=5\n");
+    const uint32_t h = openAndClose();
+    EXPECT_FALSE(cfc::SignalTraceEnabled(h));
+    EXPECT_EQ(suffixInFile(), "5");
+
+    std::filesystem::remove(ini_);
+    openAndClose();
+    EXPECT_FALSE(cfc::SignalTraceEnabled(h));
+    EXPECT_FALSE(std::filesystem::exists(ini_));
+}
+
+TEST(SignalTraceIni, DefaultsToTheUserConfigDirectory) {
+    ScopedEnv unset("CFC_TRACE_INI", "");
+    ScopedEnv config("XDG_CONFIG_HOME", "/tmp/cfc-config-home");
+    EXPECT_EQ(cfc::SignalTraceIniPath(), "/tmp/cfc-config-home/cfc/cfctrace.ini");
+}
+
+} // namespace
