@@ -4,6 +4,7 @@
 #include "emmierr.h"
 
 #include <mutex>
+#include <optional>
 
 namespace cfc {
 
@@ -59,10 +60,23 @@ std::unique_lock<std::mutex> takePortAsWriter(Slot& slot) {
     return portHold;
 }
 
-// Reads the port's settings, lets `change` adjust them and writes them back,
-// as a writer of the port so that no read runs meanwhile.
-template <typename Change>
-ErrorCode changeLine(uint32_t handle, Change change) {
+// A line preset of module boot; DTR stays as it is where `dtr` is empty.
+struct LinePreset {
+    uint32_t baudRate;
+    std::optional<plat::LineControl> dtr;
+    plat::LineControl rts;
+    plat::StopBits stopBits;
+};
+
+constexpr LinePreset kBootPreset{57600, std::nullopt, plat::LineControl::Disable, plat::StopBits::One};
+constexpr LinePreset kDtrOnPreset{115200, plat::LineControl::Enable, plat::LineControl::Enable,
+                                  plat::StopBits::Two};
+constexpr LinePreset kDtrOffPreset{115200, plat::LineControl::Disable, plat::LineControl::Enable,
+                                   plat::StopBits::Two};
+
+// Reads the port's settings, changes the preset's fields and writes them
+// back, as a writer of the port so that no read runs meanwhile.
+ErrorCode applyPreset(uint32_t handle, const LinePreset& preset) {
     const OpenPort open = openPortOf(handle);
     if (open.port == nullptr)
         return EMMIERR_SYSTEM;
@@ -72,7 +86,11 @@ ErrorCode changeLine(uint32_t handle, Change change) {
         recordSystemError(open.slot->l1, open.port->lastError());
         return EMMIERR_SYSTEM;
     }
-    change(settings);
+    settings.baudRate = preset.baudRate;
+    if (preset.dtr)
+        settings.dtrControl = *preset.dtr;
+    settings.rtsControl = preset.rts;
+    settings.stopBits = preset.stopBits;
     if (!open.port->setLineSettings(settings)) {
         recordSystemError(open.slot->l1, open.port->lastError());
         return EMMIERR_SYSTEM;
@@ -245,31 +263,11 @@ uint32_t EmmiL1GetRawReadTimeout(uint32_t handle) {
     return slot != nullptr ? slot->l1.rawReadTimeout.load(std::memory_order_relaxed) : 0;
 }
 
-ErrorCode EmmiL1SetLineBoot(uint32_t handle) {
-    return changeLine(handle, [](plat::LineSettings& s) {
-        s.baudRate = 57600;
-        s.rtsControl = plat::LineControl::Disable;
-        s.stopBits = plat::StopBits::One;
-    });
-}
+ErrorCode EmmiL1SetLineBoot(uint32_t handle) { return applyPreset(handle, kBootPreset); }
 
-ErrorCode EmmiL1SetLineDtrOn(uint32_t handle) {
-    return changeLine(handle, [](plat::LineSettings& s) {
-        s.baudRate = 115200;
-        s.dtrControl = plat::LineControl::Enable;
-        s.rtsControl = plat::LineControl::Enable;
-        s.stopBits = plat::StopBits::Two;
-    });
-}
+ErrorCode EmmiL1SetLineDtrOn(uint32_t handle) { return applyPreset(handle, kDtrOnPreset); }
 
-ErrorCode EmmiL1SetLineDtrOff(uint32_t handle) {
-    return changeLine(handle, [](plat::LineSettings& s) {
-        s.baudRate = 115200;
-        s.dtrControl = plat::LineControl::Disable;
-        s.rtsControl = plat::LineControl::Enable;
-        s.stopBits = plat::StopBits::Two;
-    });
-}
+ErrorCode EmmiL1SetLineDtrOff(uint32_t handle) { return applyPreset(handle, kDtrOffPreset); }
 
 plat::SerialPort* GetPortHandle(uint32_t handle) { return openPortOf(handle).port; }
 

@@ -19,16 +19,6 @@ TEST(HostBanner, CompactsARevisionStampToFileRevisionAndDate) {
         << "no path, one keyword";
 }
 
-TEST(HostBanner, OpenBannerHasTwoHeadLinesAndEighteenModules) {
-    std::vector<std::string> lines;
-    cfc::ForEachOpenBannerLine([&](const char* line) { lines.emplace_back(line); });
-    ASSERT_EQ(lines.size(), 20u);
-    EXPECT_EQ(lines[2].rfind("(CFCV) Host: cfc.cpp:  /main/", 0), 0u) << lines[2];
-    EXPECT_EQ(lines[19].rfind("(CFCV) Host: gwcoml3.h:  /main/", 0), 0u) << lines[19];
-    for (const std::string& line : lines)
-        EXPECT_EQ(line.find('\\'), std::string::npos) << "nothing escaped: " << line;
-}
-
 TEST(BannerDecoration, EscapesTheCharacterAfterABranchName) {
     EXPECT_EQ(target("main/7"), "(CFCV) Target: main/7") << "a slash is copied";
     EXPECT_EQ(target("mainx"), "(CFCV) Target: main\\x");

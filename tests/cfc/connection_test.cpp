@@ -185,14 +185,4 @@ TEST(ConnectionClose, PurgesQueuedMessagesWithOneLineEach) {
     EXPECT_EQ(texts.back(), "(CFC ) WComClose: O.K.");
 }
 
-TEST(MainPathStubs, FailUntilTheyCanDoTheirWork) {
-    VirtualComPort com(12, "conn-stubs");
-    const uint32_t h = WComOpen(12, 115200, 0);
-    CloseAtEnd c{h};
-    ASSERT_NE(h, 0u);
-    EXPECT_EQ(WInitServiceMode(h), 0);
-    EXPECT_EQ(WSwitchJavaAutoStart(h, 0), 0);
-    EXPECT_EQ(WSwitchOff(h), 0);
-}
-
 } // namespace

@@ -58,10 +58,4 @@ TEST_F(SignalTraceSettings, DisabledOrMissingLeavesTheFileAlone) {
     EXPECT_FALSE(std::filesystem::exists(ini_));
 }
 
-TEST(SignalTraceIni, DefaultsToTheUserConfigDirectory) {
-    ScopedEnv unset("CFC_TRACE_INI", "");
-    ScopedEnv config("XDG_CONFIG_HOME", "/tmp/cfc-config-home");
-    EXPECT_EQ(cfc::SignalTraceIniPath(), "/tmp/cfc-config-home/cfc/cfctrace.ini");
-}
-
 } // namespace

@@ -141,10 +141,11 @@ TEST_F(TraceFileTest, OpenWritesBannerStepsAndEnd) {
     EXPECT_TRUE(std::regex_match(texts[0], std::regex(R"(\(CFCV\) Trace started at \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4})")))
         << texts[0];
     EXPECT_EQ(texts[1], "(CFCV) CFC file information (Version 0001.4000, unique CFC build number 43) ->");
-    size_t hostLines = 0;
-    for (const std::string& t : texts)
-        hostLines += t.rfind("(CFCV) Host: ", 0) == 0;
-    EXPECT_EQ(hostLines, 18u);
+    for (size_t i = 2; i < 20; ++i) {
+        EXPECT_EQ(texts[i].rfind("(CFCV) Host: ", 0), 0u) << texts[i];
+        EXPECT_EQ(texts[i].find('\\'), std::string::npos) << "our stamps need no escape: " << texts[i];
+    }
+    EXPECT_EQ(texts[20].rfind("(CFC ) WComOpen(", 0), 0u) << "18 host lines, then the call";
 
     const std::vector<std::string> steps = {
         "(CFC ) WComOpen(portNum=14, baudRate=57600, tHandle=0x00000000)",
