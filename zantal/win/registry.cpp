@@ -1,0 +1,300 @@
+#include "win/registry.h"
+
+#include "registry_tree.h"
+#include "win/escape.h"
+#include "win/handle_table.h"
+#include "win/serial_map.h"
+#include "win/store.h"
+
+#include <cstring>
+
+namespace win {
+
+namespace {
+
+constexpr size_t kMaxStoreBytes = 64u << 20;
+constexpr size_t kMaxValueBytes = 1u << 20;
+
+struct OpenKey {
+    std::vector<std::string> path;
+    REGSAM access = 0;
+    bool serialMap = false;
+    std::vector<RegValue> hardware; // the ports found when the key was opened
+};
+
+HandleTable<OpenKey> g_handles(0x1000);
+
+std::optional<OpenKey> lookUp(HKEY key)
+{
+    if (key == HKEY_LOCAL_MACHINE) return OpenKey{{"HKLM"}, KEY_ALL_ACCESS, false, {}};
+    if (key == HKEY_CURRENT_USER) return OpenKey{{"HKCU"}, KEY_ALL_ACCESS, false, {}};
+    auto open = g_handles.find(key);
+    if (!open) return std::nullopt;
+    return *open;
+}
+
+HKEY addHandle(OpenKey open)
+{
+    return g_handles.add<HKEY>(std::make_shared<OpenKey>(std::move(open)));
+}
+
+bool isSerialMapPath(const std::vector<std::string>& path)
+{
+    static const char* const kSerialMap[] = {"HKLM", "Hardware", "DeviceMap", "SerialComm"};
+    if (path.size() > 4) return false;
+    for (size_t i = 0; i < path.size(); ++i)
+        if (!equalsIgnoreCase(path[i], kSerialMap[i])) return false;
+    return true;
+}
+
+RegNode* find(RegNode& root, const std::vector<std::string>& path)
+{
+    RegNode* node = &root;
+    for (const std::string& name : path) {
+        node = node->child(name);
+        if (!node) return nullptr;
+    }
+    return node;
+}
+
+// Loads the store, runs the operation and, for a writer that changed
+// something, replaces the file. A missing store reads as an empty one.
+template <class Operation>
+LONG withStore(bool write, Operation&& operation)
+{
+    LONG rc = ERROR_SUCCESS;
+    auto access = accessStoreFile(
+        "registry.txt", write, kMaxStoreBytes,
+        [&](const std::string* text, std::optional<std::string>* replacement) {
+            auto tree = text ? parseTree(*text) : std::make_unique<RegNode>();
+            if (!tree) {
+                rc = ERROR_REGISTRY_CORRUPT;
+                return;
+            }
+            // The two roots always exist, stored or not.
+            tree->addChild("HKLM");
+            tree->addChild("HKCU");
+            bool changed = false;
+            rc = operation(*tree, changed);
+            if (rc == ERROR_SUCCESS && changed && replacement) *replacement = serializeTree(*tree);
+        });
+    return access == StoreAccess::Done ? rc : ERROR_REGISTRY_IO_FAILED;
+}
+
+std::optional<std::vector<std::string>> fullPath(const OpenKey& base, const char* subKey)
+{
+    auto names = splitKeyPath(subKey ? subKey : "");
+    if (!names) return std::nullopt;
+    std::vector<std::string> path = base.path;
+    path.insert(path.end(), names->begin(), names->end());
+    return path;
+}
+
+// The values a handle shows: the stored ones, and for the serial-port map
+// the ports found at open that no stored value of the same name hides.
+std::vector<RegValue> visibleValues(const OpenKey& open, const RegNode* node)
+{
+    std::vector<RegValue> values;
+    if (node) values = node->values;
+    for (const RegValue& hw : open.hardware)
+        if (!node || !node->value(hw.name)) values.push_back(hw);
+    return values;
+}
+
+LONG copyData(const RegValue& value, DWORD* type, BYTE* data, DWORD* dataSize)
+{
+    if (type) *type = value.type;
+    if (!dataSize) return data ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+    const auto size = static_cast<DWORD>(value.data.size());
+    if (data && *dataSize < size) {
+        *dataSize = size;
+        return ERROR_MORE_DATA;
+    }
+    if (data) std::memcpy(data, value.data.data(), size);
+    *dataSize = size;
+    return ERROR_SUCCESS;
+}
+
+LONG copyName(const std::string& name, char* buffer, DWORD* length)
+{
+    if (!buffer || !length) return ERROR_INVALID_PARAMETER;
+    if (name.size() + 1 > *length) return ERROR_MORE_DATA;
+    std::memcpy(buffer, name.c_str(), name.size() + 1);
+    *length = static_cast<DWORD>(name.size());
+    return ERROR_SUCCESS;
+}
+
+LONG openKey(HKEY key, const char* subKey, REGSAM access, bool create, HKEY* result, DWORD* disposition)
+{
+    if (!result) return ERROR_INVALID_PARAMETER;
+    auto base = lookUp(key);
+    if (!base) return ERROR_INVALID_HANDLE;
+    auto path = fullPath(*base, subKey);
+    if (!path) return ERROR_INVALID_NAME;
+    if (create && path->size() > base->path.size() && !(base->access & KEY_CREATE_SUB_KEY))
+        return ERROR_ACCESS_DENIED;
+
+    OpenKey open{*path, access, isSerialMapPath(*path) && path->size() == 4, {}};
+    LONG rc = withStore(create, [&](RegNode& root, bool& changed) -> LONG {
+        if (!find(root, base->path) && !isSerialMapPath(base->path)) return ERROR_KEY_DELETED;
+        if (find(root, *path)) {
+            if (disposition) *disposition = REG_OPENED_EXISTING_KEY;
+            return ERROR_SUCCESS;
+        }
+        if (!create) return isSerialMapPath(*path) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        RegNode* node = &root;
+        for (const std::string& name : *path) node = &node->addChild(name);
+        changed = true;
+        if (disposition) *disposition = REG_CREATED_NEW_KEY;
+        return ERROR_SUCCESS;
+    });
+    if (rc != ERROR_SUCCESS) return rc;
+    if (open.serialMap)
+        for (const SerialMapEntry& port : scanSerialPorts())
+            open.hardware.push_back(RegValue{port.deviceName, REG_SZ, port.portName + '\0'});
+    *result = addHandle(std::move(open));
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD, REGSAM access, HKEY* result)
+{
+    return openKey(key, subKey, access, false, result, nullptr);
+}
+
+LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD, char*, DWORD, REGSAM access, void*,
+                     HKEY* result, DWORD* disposition)
+{
+    return openKey(key, subKey, access, true, result, disposition);
+}
+
+LONG RegCloseKey(HKEY key)
+{
+    if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER) return ERROR_SUCCESS;
+    return g_handles.remove(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE* data, DWORD* dataSize)
+{
+    auto open = lookUp(key);
+    if (!open) return ERROR_INVALID_HANDLE;
+    if (!(open->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    return withStore(false, [&](RegNode& root, bool&) -> LONG {
+        RegNode* node = find(root, open->path);
+        if (!node && !open->serialMap) return ERROR_KEY_DELETED;
+        for (const RegValue& v : visibleValues(*open, node))
+            if (equalsIgnoreCase(v.name, valueName ? valueName : "")) return copyData(v, type, data, dataSize);
+        return ERROR_FILE_NOT_FOUND;
+    });
+}
+
+LONG RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize)
+{
+    auto open = lookUp(key);
+    if (!open) return ERROR_INVALID_HANDLE;
+    if (!(open->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    if ((!data && dataSize) || dataSize > kMaxValueBytes) return ERROR_INVALID_PARAMETER;
+    std::string bytes(reinterpret_cast<const char*>(data), data ? dataSize : 0);
+    return withStore(true, [&](RegNode& root, bool& changed) -> LONG {
+        RegNode* node = find(root, open->path);
+        if (!node && open->serialMap) {
+            node = &root;
+            for (const std::string& name : open->path) node = &node->addChild(name);
+        }
+        if (!node) return ERROR_KEY_DELETED;
+        node->setValue(valueName ? valueName : "", type, std::move(bytes));
+        changed = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG RegDeleteValueA(HKEY key, const char* valueName)
+{
+    auto open = lookUp(key);
+    if (!open) return ERROR_INVALID_HANDLE;
+    if (!(open->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    return withStore(true, [&](RegNode& root, bool& changed) -> LONG {
+        RegNode* node = find(root, open->path);
+        if (!node) return ERROR_FILE_NOT_FOUND;
+        changed = node->removeValue(valueName ? valueName : "");
+        return changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    });
+}
+
+LONG RegEnumValueA(HKEY key, DWORD index, char* valueName, DWORD* nameLength, DWORD*, DWORD* type,
+                   BYTE* data, DWORD* dataSize)
+{
+    auto open = lookUp(key);
+    if (!open) return ERROR_INVALID_HANDLE;
+    if (!(open->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    return withStore(false, [&](RegNode& root, bool&) -> LONG {
+        RegNode* node = find(root, open->path);
+        if (!node && !open->serialMap) return ERROR_KEY_DELETED;
+        auto values = visibleValues(*open, node);
+        if (index >= values.size()) return ERROR_NO_MORE_ITEMS;
+        LONG rc = copyName(values[index].name, valueName, nameLength);
+        if (rc != ERROR_SUCCESS) return rc;
+        return copyData(values[index], type, data, dataSize);
+    });
+}
+
+LONG RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameLength, DWORD*, char* keyClass,
+                   DWORD* classLength, void*)
+{
+    auto open = lookUp(key);
+    if (!open) return ERROR_INVALID_HANDLE;
+    if (!(open->access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
+    return withStore(false, [&](RegNode& root, bool&) -> LONG {
+        RegNode* node = find(root, open->path);
+        if (!node) return open->serialMap ? ERROR_NO_MORE_ITEMS : ERROR_KEY_DELETED;
+        if (index >= node->children.size()) return ERROR_NO_MORE_ITEMS;
+        if (keyClass && classLength && *classLength) {
+            keyClass[0] = '\0';
+            *classLength = 0;
+        }
+        return copyName(node->children[index]->name, name, nameLength);
+    });
+}
+
+LONG RegDeleteKeyA(HKEY key, const char* subKey)
+{
+    auto open = lookUp(key);
+    if (!open) return ERROR_INVALID_HANDLE;
+    auto path = fullPath(*open, subKey);
+    if (!path) return ERROR_INVALID_NAME;
+    if (path->size() <= 1) return ERROR_ACCESS_DENIED; // the roots stay
+    return withStore(true, [&](RegNode& root, bool& changed) -> LONG {
+        RegNode* node = find(root, *path);
+        if (!node) return ERROR_FILE_NOT_FOUND;
+        if (!node->children.empty()) return ERROR_ACCESS_DENIED;
+        std::vector<std::string> parentPath(path->begin(), path->end() - 1);
+        find(root, parentPath)->removeChild(path->back());
+        changed = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG RegDeleteTreeA(HKEY key, const char* subKey)
+{
+    auto open = lookUp(key);
+    if (!open) return ERROR_INVALID_HANDLE;
+    auto path = fullPath(*open, subKey);
+    if (!path) return ERROR_INVALID_NAME;
+    return withStore(true, [&](RegNode& root, bool& changed) -> LONG {
+        RegNode* node = find(root, *path);
+        if (!node) return ERROR_FILE_NOT_FOUND;
+        changed = true;
+        if (path->size() == open->path.size() || path->size() <= 1) {
+            // Naming no subkey empties the key itself but keeps it.
+            node->children.clear();
+            node->values.clear();
+            return ERROR_SUCCESS;
+        }
+        std::vector<std::string> parentPath(path->begin(), path->end() - 1);
+        find(root, parentPath)->removeChild(path->back());
+        return ERROR_SUCCESS;
+    });
+}
+
+} // namespace win

@@ -1,0 +1,184 @@
+#include "win/store.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <pwd.h>
+#include <thread>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace win {
+
+namespace {
+
+std::string envOrEmpty(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+std::string homeDirectory()
+{
+    std::string home = envOrEmpty("HOME");
+    if (!home.empty()) return home;
+    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_dir) return pw->pw_dir;
+    return "/tmp";
+}
+
+bool makeDirectories(const std::string& path)
+{
+    if (path.empty()) return false;
+    std::string partial;
+    size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        partial = path.substr(0, pos);
+        if (partial.empty()) continue;
+        if (mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool writeAll(int fd, const std::string& content)
+{
+    size_t done = 0;
+    while (done < content.size()) {
+        ssize_t n = write(fd, content.data() + done, content.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void syncDirectoryOf(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+} // namespace
+
+std::string storeRoot()
+{
+    std::string root = envOrEmpty("ZANTAL_ROOT");
+    if (!root.empty()) return root;
+    std::string data = envOrEmpty("XDG_DATA_HOME");
+    if (data.empty()) data = homeDirectory() + "/.local/share";
+    return data + "/zantal";
+}
+
+std::string sysfsRoot()
+{
+    std::string root = envOrEmpty("ZANTAL_SYSFS_ROOT");
+    return root.empty() ? std::string("/sys") : root;
+}
+
+bool ensureStoreRoot()
+{
+    return makeDirectories(storeRoot());
+}
+
+bool replaceFileAtomically(const std::string& path, const std::string& content)
+{
+    std::string pattern = path + ".XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, content) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (ok) ok = rename(name.data(), path.c_str()) == 0;
+    if (!ok) {
+        unlink(name.data());
+        return false;
+    }
+    syncDirectoryOf(path);
+    return true;
+}
+
+bool readWholeFile(const std::string& path, std::string& content, size_t maxBytes)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    content.clear();
+    char chunk[8192];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        if (content.size() + static_cast<size_t>(n) > maxBytes) {
+            ok = false;
+            break;
+        }
+        content.append(chunk, static_cast<size_t>(n));
+    }
+    close(fd);
+    return ok;
+}
+
+StoreAccess accessStoreFile(
+    const std::string& fileName, bool write, size_t maxBytes,
+    const std::function<void(const std::string* content, std::optional<std::string>* replacement)>& use)
+{
+    if (write && !ensureStoreRoot()) return StoreAccess::WriteFailed;
+    const std::string root = storeRoot();
+    const std::string path = root + "/" + fileName;
+    struct stat st {};
+    if (!write && stat(root.c_str(), &st) != 0) {
+        use(nullptr, nullptr); // nothing stored yet, nothing to lock
+        return StoreAccess::Done;
+    }
+    StoreLock lock(path + ".lock", write);
+    if (!lock.held()) return StoreAccess::LockFailed;
+    std::string content;
+    const bool exists = stat(path.c_str(), &st) == 0;
+    if (exists && !readWholeFile(path, content, maxBytes)) return StoreAccess::ReadFailed;
+    std::optional<std::string> replacement;
+    use(exists ? &content : nullptr, write ? &replacement : nullptr);
+    if (replacement && !replaceFileAtomically(path, *replacement)) return StoreAccess::WriteFailed;
+    return StoreAccess::Done;
+}
+
+StoreLock::StoreLock(const std::string& lockPath, bool exclusive)
+{
+    fd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ < 0) return;
+    // flock offers no time-out, so the wait is a bounded series of tries: a
+    // store operation holds the lock for milliseconds, and a process that
+    // hangs while holding it must not hang every installer after it.
+    const int operation = (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    int rc;
+    while ((rc = flock(fd_, operation)) != 0 && (errno == EWOULDBLOCK || errno == EINTR) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (rc != 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+}
+
+StoreLock::~StoreLock()
+{
+    if (fd_ >= 0) close(fd_); // closing drops the flock
+}
+
+} // namespace win
