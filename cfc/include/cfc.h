@@ -26,6 +26,12 @@ void WDisableTraceFile(void);
 uint16_t WGetTraceLevel(uint32_t handle);
 uint32_t WSetTraceLevel(uint32_t handle, uint16_t level);
 
+/* "EXIT" records the module reported since the last open: the record count
+ * (it goes on counting past the three that are stored) and at most `size`
+ * bytes of the stored records, 16 bytes each, four 32-bit values low byte
+ * first. */
+int32_t WGetExitData(uint32_t handle, uint8_t size, uint8_t* count, uint8_t* buffer);
+
 /* Main path */
 int32_t WInitServiceMode(uint32_t handle);
 int32_t WSwitchJavaAutoStart(uint32_t handle, uint8_t on);

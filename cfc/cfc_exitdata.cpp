@@ -1,0 +1,145 @@
+// "EXIT" records: the text in which the module reports four hexadecimal
+// values, found in the raw and skip buffers, kept per connection and handed
+// out by WGetExitData.
+#include "cfc.h"
+
+#include "cfc_intern.h"
+#include "cfc_rawrx.h"
+#include "cfc_trace.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace cfc {
+
+namespace {
+
+constexpr uint8_t kMarker[] = {'E', 'X', 'I', 'T'};
+constexpr uint16_t kMarkerLength = sizeof kMarker;
+// The values start one character after the marker, behind its blank.
+constexpr uint16_t kValuesOffset = kMarkerLength + 1;
+constexpr uint16_t kDigitsPerValue = 8;
+
+constexpr uint16_t kBannerLevel = 1;
+constexpr const char* kSeparator = "(CFC ) *****************************";
+constexpr const char* kEchoPrefix = "(CFC ) >> ";
+
+uint32_t hexDigitValue(uint8_t c) {
+    if (c >= '0' && c <= '9')
+        return static_cast<uint32_t>(c - '0');
+    if (c >= 'A' && c <= 'F')
+        return static_cast<uint32_t>(c - 'A' + 10);
+    if (c >= 'a' && c <= 'f')
+        return static_cast<uint32_t>(c - 'a' + 10);
+    return 0;
+}
+
+// Eight characters from `start`, first most significant. Characters past the
+// buffered bytes count as 0, as every character that is no digit does, so a
+// value keeps its place even when the text was cut off.
+uint32_t parseValue(const uint8_t* text, uint16_t available, uint16_t start) {
+    uint32_t value = 0;
+    for (uint16_t i = 0; i < kDigitsPerValue; ++i) {
+        const uint16_t at = static_cast<uint16_t>(start + i);
+        value = (value << 4) | (at < available ? hexDigitValue(text[at]) : 0);
+    }
+    return value;
+}
+
+void traceSeparators(uint32_t handle, int lines) {
+    for (int i = 0; i < lines; ++i)
+        TraceLine(handle, kBannerLevel, kSeparator);
+}
+
+// The nine lines that report one marker; `text` runs from the marker to the
+// end of the buffered bytes and is shown as far as a C string carries it.
+void reportMarker(uint32_t handle, const uint8_t* text, uint16_t length) {
+    traceSeparators(handle, 3);
+    TraceLine(handle, kBannerLevel, "(CFC ) FlushBuffer: EXIT String found!");
+    traceSeparators(handle, 1);
+    char line[16 + kRawBufferSize];
+    const size_t prefix = std::strlen(kEchoPrefix);
+    std::memcpy(line, kEchoPrefix, prefix);
+    const uint8_t* end = std::find(text, text + std::min(length, kRawBufferSize), uint8_t{0});
+    const size_t shown = static_cast<size_t>(end - text);
+    std::memcpy(line + prefix, text, shown);
+    line[prefix + shown] = '\0';
+    TraceLine(handle, kBannerLevel, line);
+    traceSeparators(handle, 3);
+}
+
+// Record bytes as the public interface hands them out: each value low byte
+// first.
+void putLe32(uint8_t* out, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+} // namespace
+
+void ScanExitMarkers(uint32_t handle, const uint8_t* data, uint16_t count) {
+    if (data == nullptr)
+        return;
+    for (uint16_t at = 0; at + kMarkerLength <= count; ++at) {
+        if (std::memcmp(data + at, kMarker, kMarkerLength) != 0)
+            continue;
+        const uint16_t valuesAt = static_cast<uint16_t>(at + kValuesOffset);
+        if (valuesAt < count)
+            ParseExitData(handle, data + valuesAt, static_cast<uint16_t>(count - valuesAt));
+        else
+            ParseExitData(handle, nullptr, 0);
+        reportMarker(handle, data + at, static_cast<uint16_t>(count - at));
+    }
+}
+
+void ParseExitData(uint32_t handle, const uint8_t* text, uint16_t available) {
+    Slot* slot = SlotOf(handle);
+    if (slot == nullptr)
+        return;
+    if (text == nullptr)
+        available = 0;
+    RawRxState& raw = slot->raw;
+    if (raw.exitCount < UINT8_MAX)
+        ++raw.exitCount;
+    if (raw.exitCount > kStoredExitRecords)
+        return;
+    ExitRecord& record = raw.exitRecords[raw.exitCount - 1];
+    for (uint16_t i = 0; i < kExitValues; ++i)
+        record.values[i] = parseValue(text, available, static_cast<uint16_t>(i * kDigitsPerValue));
+}
+
+void ResetExitRecords(RawRxState& raw) {
+    // Another connection's receive thread may be parsing a marker right now.
+    std::lock_guard<std::mutex> hold(raw.lock);
+    raw.exitCount = 0;
+    raw.exitRecords = {};
+}
+
+} // namespace cfc
+
+extern "C" int32_t WGetExitData(uint32_t handle, uint8_t size, uint8_t* count, uint8_t* buffer) {
+    using namespace cfc;
+    Slot* slot = SlotOf(handle);
+    if (slot == nullptr)
+        return 0;
+    TraceLineF(handle, 4, "(CFC ) WGetExitData(size=%u)", size);
+    RawRxState& raw = slot->raw;
+    std::lock_guard<std::mutex> hold(raw.lock);
+    // Markers still buffered are parsed before the records are read.
+    FlushBuffer(handle, raw.skipBuffer.data(), raw.skipCount);
+    FlushBuffer(handle, raw.rxBuffer.data(), raw.rxCount);
+    if (count != nullptr)
+        *count = raw.exitCount;
+
+    std::array<uint8_t, kStoredExitRecords * kExitRecordBytes> packed{};
+    const uint8_t stored = std::min(raw.exitCount, kStoredExitRecords);
+    for (uint8_t r = 0; r < stored; ++r)
+        for (uint8_t v = 0; v < kExitValues; ++v)
+            putLe32(packed.data() + r * kExitRecordBytes + v * 4, raw.exitRecords[r].values[v]);
+    const size_t copied = std::min<size_t>(size, stored * kExitRecordBytes);
+    if (buffer != nullptr)
+        std::memcpy(buffer, packed.data(), copied);
+    TraceLineF(handle, 6, "(CFC ) WGetExitData: count %u, O.K.", static_cast<unsigned>(raw.exitCount));
+    return 1;
+}
