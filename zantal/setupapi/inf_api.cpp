@@ -50,6 +50,28 @@ const Section* sectionFor(HINF inf, const char* name, INFCONTEXT* context,
     return nullptr;
 }
 
+// Points the context at the line `pick` chooses in the section.
+template <class Pick>
+BOOL placeContext(HINF inf, const char* section, INFCONTEXT* context, Pick&& pick)
+{
+    return guarded([&]() -> BOOL {
+        std::shared_ptr<const InfFile> keep;
+        if (!context) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+        const Section* found = sectionFor(inf, section, context, keep);
+        if (!found) return 0;
+        std::optional<size_t> line = pick(*found);
+        if (!line) {
+            SetLastError(ERROR_LINE_NOT_FOUND);
+            return 0;
+        }
+        context->Line = static_cast<UINT>(*line);
+        return 1;
+    }, BOOL{0});
+}
+
 } // namespace
 
 extern "C" {
@@ -74,24 +96,11 @@ void SetupCloseInfFile(HINF inf)
 
 BOOL SetupFindFirstLineA(HINF inf, const char* section, const char* key, INFCONTEXT* context)
 {
-    return guarded([&]() -> BOOL {
-        std::shared_ptr<const InfFile> keep;
-        if (!context) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return 0;
-        }
-        const Section* found = sectionFor(inf, section, context, keep);
-        if (!found) return 0;
-        for (size_t i = 0; i < found->lines.size(); ++i) {
-            const Line& line = found->lines[i];
-            if (!key || (line.key && equalsIgnoreCase(*line.key, key))) {
-                context->Line = static_cast<UINT>(i);
-                return 1;
-            }
-        }
-        SetLastError(ERROR_LINE_NOT_FOUND);
-        return 0;
-    }, BOOL{0});
+    return placeContext(inf, section, context, [&](const Section& found) -> std::optional<size_t> {
+        for (size_t i = 0; i < found.lines.size(); ++i)
+            if (!key || (found.lines[i].key && equalsIgnoreCase(*found.lines[i].key, key))) return i;
+        return std::nullopt;
+    });
 }
 
 LONG SetupGetLineCountA(HINF inf, const char* section)
@@ -105,21 +114,10 @@ LONG SetupGetLineCountA(HINF inf, const char* section)
 
 BOOL SetupGetLineByIndexA(HINF inf, const char* section, DWORD index, INFCONTEXT* context)
 {
-    return guarded([&]() -> BOOL {
-        std::shared_ptr<const InfFile> keep;
-        if (!context) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return 0;
-        }
-        const Section* found = sectionFor(inf, section, context, keep);
-        if (!found) return 0;
-        if (index >= found->lines.size()) {
-            SetLastError(ERROR_LINE_NOT_FOUND);
-            return 0;
-        }
-        context->Line = index;
-        return 1;
-    }, BOOL{0});
+    return placeContext(inf, section, context, [&](const Section& found) -> std::optional<size_t> {
+        if (index < found.lines.size()) return index;
+        return std::nullopt;
+    });
 }
 
 BOOL SetupGetStringFieldA(INFCONTEXT* context, DWORD fieldIndex, char* buffer, DWORD bufferSize,

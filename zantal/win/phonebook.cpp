@@ -76,31 +76,20 @@ bool validDeclaredSize(DWORD size)
 
 bool parse(std::string_view text, std::vector<Entry>& entries)
 {
-    bool first = true;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (first) {
-            if (line != kHeader) return false;
-            first = false;
-        } else if (line.empty()) {
-            continue;
-        } else if (line.front() == '[' && line.back() == ']') {
+    return forEachStoreLine(text, kHeader, [&](std::string_view line) {
+        if (line.front() == '[' && line.back() == ']') {
             auto name = unescapeBytes(line.substr(1, line.size() - 2));
             if (!name) return false;
             entries.push_back(Entry{*name, {}});
-        } else {
-            size_t eq = line.find('=');
-            if (eq == std::string_view::npos || entries.empty()) return false;
-            auto value = unescapeBytes(line.substr(eq + 1));
-            if (!value) return false;
-            entries.back().fields.emplace_back(std::string(line.substr(0, eq)), *value);
+            return true;
         }
-    }
-    return !first;
+        size_t eq = line.find('=');
+        if (eq == std::string_view::npos || entries.empty()) return false;
+        auto value = unescapeBytes(line.substr(eq + 1));
+        if (!value) return false;
+        entries.back().fields.emplace_back(std::string(line.substr(0, eq)), *value);
+        return true;
+    });
 }
 
 std::string serialize(const std::vector<Entry>& entries)

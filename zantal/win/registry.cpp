@@ -81,6 +81,20 @@ LONG withStore(bool write, Operation&& operation)
     return access == StoreAccess::Done ? rc : ERROR_REGISTRY_IO_FAILED;
 }
 
+// The common frame of the value and enumeration calls: a known handle with
+// the access the call needs, and its key in the loaded store (null when the
+// key is gone, or for the port map, not stored).
+template <class Operation>
+LONG withKey(HKEY key, REGSAM needed, bool write, Operation&& operation)
+{
+    auto open = lookUp(key);
+    if (!open) return ERROR_INVALID_HANDLE;
+    if (!(open->access & needed)) return ERROR_ACCESS_DENIED;
+    return withStore(write, [&](RegNode& root, bool& changed) -> LONG {
+        return operation(*open, root, find(root, open->path), changed);
+    });
+}
+
 std::optional<std::vector<std::string>> fullPath(const OpenKey& base, const char* subKey)
 {
     auto names = splitKeyPath(subKey ? subKey : "");
@@ -177,13 +191,9 @@ LONG RegCloseKey(HKEY key)
 
 LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE* data, DWORD* dataSize)
 {
-    auto open = lookUp(key);
-    if (!open) return ERROR_INVALID_HANDLE;
-    if (!(open->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    return withStore(false, [&](RegNode& root, bool&) -> LONG {
-        RegNode* node = find(root, open->path);
-        if (!node && !open->serialMap) return ERROR_KEY_DELETED;
-        for (const RegValue& v : visibleValues(*open, node))
+    return withKey(key, KEY_QUERY_VALUE, false, [&](OpenKey& open, RegNode&, RegNode* node, bool&) -> LONG {
+        if (!node && !open.serialMap) return ERROR_KEY_DELETED;
+        for (const RegValue& v : visibleValues(open, node))
             if (equalsIgnoreCase(v.name, valueName ? valueName : "")) return copyData(v, type, data, dataSize);
         return ERROR_FILE_NOT_FOUND;
     });
@@ -191,16 +201,12 @@ LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE
 
 LONG RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize)
 {
-    auto open = lookUp(key);
-    if (!open) return ERROR_INVALID_HANDLE;
-    if (!(open->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     if ((!data && dataSize) || dataSize > kMaxValueBytes) return ERROR_INVALID_PARAMETER;
     std::string bytes(reinterpret_cast<const char*>(data), data ? dataSize : 0);
-    return withStore(true, [&](RegNode& root, bool& changed) -> LONG {
-        RegNode* node = find(root, open->path);
-        if (!node && open->serialMap) {
+    return withKey(key, KEY_SET_VALUE, true, [&](OpenKey& open, RegNode& root, RegNode* node, bool& changed) -> LONG {
+        if (!node && open.serialMap) {
             node = &root;
-            for (const std::string& name : open->path) node = &node->addChild(name);
+            for (const std::string& name : open.path) node = &node->addChild(name);
         }
         if (!node) return ERROR_KEY_DELETED;
         node->setValue(valueName ? valueName : "", type, std::move(bytes));
@@ -211,11 +217,7 @@ LONG RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BY
 
 LONG RegDeleteValueA(HKEY key, const char* valueName)
 {
-    auto open = lookUp(key);
-    if (!open) return ERROR_INVALID_HANDLE;
-    if (!(open->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    return withStore(true, [&](RegNode& root, bool& changed) -> LONG {
-        RegNode* node = find(root, open->path);
+    return withKey(key, KEY_SET_VALUE, true, [&](OpenKey&, RegNode&, RegNode* node, bool& changed) -> LONG {
         if (!node) return ERROR_FILE_NOT_FOUND;
         changed = node->removeValue(valueName ? valueName : "");
         return changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
@@ -225,13 +227,9 @@ LONG RegDeleteValueA(HKEY key, const char* valueName)
 LONG RegEnumValueA(HKEY key, DWORD index, char* valueName, DWORD* nameLength, DWORD*, DWORD* type,
                    BYTE* data, DWORD* dataSize)
 {
-    auto open = lookUp(key);
-    if (!open) return ERROR_INVALID_HANDLE;
-    if (!(open->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    return withStore(false, [&](RegNode& root, bool&) -> LONG {
-        RegNode* node = find(root, open->path);
-        if (!node && !open->serialMap) return ERROR_KEY_DELETED;
-        auto values = visibleValues(*open, node);
+    return withKey(key, KEY_QUERY_VALUE, false, [&](OpenKey& open, RegNode&, RegNode* node, bool&) -> LONG {
+        if (!node && !open.serialMap) return ERROR_KEY_DELETED;
+        auto values = visibleValues(open, node);
         if (index >= values.size()) return ERROR_NO_MORE_ITEMS;
         LONG rc = copyName(values[index].name, valueName, nameLength);
         if (rc != ERROR_SUCCESS) return rc;
@@ -242,12 +240,8 @@ LONG RegEnumValueA(HKEY key, DWORD index, char* valueName, DWORD* nameLength, DW
 LONG RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameLength, DWORD*, char* keyClass,
                    DWORD* classLength, void*)
 {
-    auto open = lookUp(key);
-    if (!open) return ERROR_INVALID_HANDLE;
-    if (!(open->access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
-    return withStore(false, [&](RegNode& root, bool&) -> LONG {
-        RegNode* node = find(root, open->path);
-        if (!node) return open->serialMap ? ERROR_NO_MORE_ITEMS : ERROR_KEY_DELETED;
+    return withKey(key, KEY_ENUMERATE_SUB_KEYS, false, [&](OpenKey& open, RegNode&, RegNode* node, bool&) -> LONG {
+        if (!node) return open.serialMap ? ERROR_NO_MORE_ITEMS : ERROR_KEY_DELETED;
         if (index >= node->children.size()) return ERROR_NO_MORE_ITEMS;
         if (keyClass && classLength && *classLength) {
             keyClass[0] = '\0';

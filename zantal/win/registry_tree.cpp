@@ -1,6 +1,7 @@
 #include "registry_tree.h"
 
 #include "win/escape.h"
+#include "win/store.h"
 
 #include <algorithm>
 #include <charconv>
@@ -139,41 +140,26 @@ std::unique_ptr<RegNode> parseTree(std::string_view text)
 {
     auto root = std::make_unique<RegNode>();
     RegNode* current = nullptr;
-    bool first = true;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (first) {
-            if (line != kHeader) return nullptr;
-            first = false;
-            continue;
-        }
-        if (line.empty()) continue;
+    const bool parsed = forEachStoreLine(text, kHeader, [&](std::string_view line) {
         auto parts = splitBlanks(line);
         if (parts.size() == 2 && parts[0] == "key") {
             auto path = untoken(parts[1]);
-            if (!path) return nullptr;
-            auto names = splitKeyPath(*path);
-            if (!names || names->empty()) return nullptr;
+            auto names = path ? splitKeyPath(*path) : std::nullopt;
+            if (!names || names->empty()) return false;
             current = root.get();
             for (const std::string& name : *names) current = &current->addChild(name);
-        } else if (parts.size() == 4 && parts[0] == "val" && current) {
-            DWORD type = 0;
-            auto [ptr, ec] = std::from_chars(parts[1].data(), parts[1].data() + parts[1].size(), type);
-            auto name = untoken(parts[2]);
-            auto data = untoken(parts[3]);
-            if (ec != std::errc() || ptr != parts[1].data() + parts[1].size() || !name || !data)
-                return nullptr;
-            current->setValue(*name, type, std::move(*data));
-        } else {
-            return nullptr;
+            return true;
         }
-    }
-    if (first) return nullptr; // an empty file is not a store
-    return root;
+        if (parts.size() != 4 || parts[0] != "val" || !current) return false;
+        DWORD type = 0;
+        auto [ptr, ec] = std::from_chars(parts[1].data(), parts[1].data() + parts[1].size(), type);
+        auto name = untoken(parts[2]);
+        auto data = untoken(parts[3]);
+        if (ec != std::errc() || ptr != parts[1].data() + parts[1].size() || !name || !data) return false;
+        current->setValue(*name, type, std::move(*data));
+        return true;
+    });
+    return parsed ? std::move(root) : nullptr;
 }
 
 } // namespace win

@@ -134,6 +134,26 @@ bool readWholeFile(const std::string& path, std::string& content, size_t maxByte
     return ok;
 }
 
+bool forEachStoreLine(std::string_view text, std::string_view header,
+                      const std::function<bool(std::string_view line)>& onLine)
+{
+    bool first = true;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (first) {
+            if (line != header) return false;
+            first = false;
+        } else if (!line.empty() && !onLine(line)) {
+            return false;
+        }
+    }
+    return !first; // an empty file is not a store file
+}
+
 StoreAccess accessStoreFile(
     const std::string& fileName, bool write, size_t maxBytes,
     const std::function<void(const std::string* content, std::optional<std::string>* replacement)>& use)

@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace win {
 
@@ -41,6 +42,12 @@ bool replaceFileAtomically(const std::string& path, const std::string& content);
 // Reads a whole file; false when it does not exist or cannot be read.
 // Files longer than maxBytes are refused rather than read in part.
 bool readWholeFile(const std::string& path, std::string& content, size_t maxBytes);
+
+// The lines of a store file after its header line, which must read
+// `header`; empty lines are passed over. False when the header differs or
+// `onLine` refuses a line.
+bool forEachStoreLine(std::string_view text, std::string_view header,
+                      const std::function<bool(std::string_view line)>& onLine);
 
 // An advisory lock on a lock file beside the data, held for the life of the
 // object: shared for readers, exclusive for read-modify-write, so two
