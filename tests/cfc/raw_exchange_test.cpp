@@ -1,0 +1,332 @@
+// Raw receive path driven directly: the test thread plays the receive thread's
+// part (appends, frame starts) on an open connection, so buffer bounds, the
+// "EXIT" records, the response readers and the send pacing are seen exactly.
+#include "cfc.h"
+#include "cfc_clock.h"
+#include "cfc_intern.h"
+#include "cfc_pacing.h"
+#include "cfc_rawrx.h"
+#include "cfc_serialmode.h"
+#include "raw_test_support.h"
+#include "test_support.h"
+
+#include "plat/clock.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace cfctest;
+
+namespace {
+
+class RawExchange : public RawConnectionTest {
+protected:
+    RawExchange() : RawConnectionTest(7, "raw-exchange") {}
+
+    // Bytes as the receive thread hands them over: in pieces of at most 255.
+    void receive(const std::string& text) {
+        for (size_t at = 0; at < text.size(); at += 255) {
+            const size_t piece = std::min<size_t>(255, text.size() - at);
+            cfc::AddToRawRxBuffer(handle_, bytesOf(text) + at, static_cast<uint8_t>(piece));
+        }
+    }
+
+    std::string rawBuffer() {
+        std::lock_guard<std::mutex> hold(raw().lock);
+        return std::string(raw().rxBuffer.begin(), raw().rxBuffer.begin() + raw().rxCount);
+    }
+    std::string skipBuffer() {
+        std::lock_guard<std::mutex> hold(raw().lock);
+        return std::string(raw().skipBuffer.begin(), raw().skipBuffer.begin() + raw().skipCount);
+    }
+};
+
+// ---- raw receive buffer ----------------------------------------------------
+
+TEST_F(RawExchange, ReadTakesBytesInOrderAndWaitsForEachNextArrival) {
+    cfc::EmmiL1SetRawReadTimeout(handle_, 2); // 1000 ms between arrivals
+    std::thread late([this] {
+        plat::sleepMs(20);
+        receive("abc");
+        plat::sleepMs(20);
+        receive("def");
+    });
+    std::array<uint8_t, 6> got{};
+    EXPECT_EQ(cfc::ReadRawRxBuffer(handle_, got.data(), 6), EMMIERR_OK);
+    late.join();
+    EXPECT_EQ(std::string(got.begin(), got.end()), "abcdef");
+
+    // Fewer bytes than asked: those that came are taken all the same.
+    cfc::EmmiL1SetRawReadTimeout(handle_, 0);
+    receive("xy");
+    got.fill(0);
+    EXPECT_EQ(cfc::ReadRawRxBuffer(handle_, got.data(), 5), EMMIERR_TIMEOUT);
+    EXPECT_EQ(std::string(got.begin(), got.begin() + 3), std::string("xy\0", 3));
+    EXPECT_EQ(rawBuffer(), "");
+}
+
+TEST_F(RawExchange, ByteTwoHundredFiftySevenFlushesTheBufferOnce) {
+    // 300 stray bytes one at a time, a marker among the first 256 to show
+    // when and how often the buffer was scanned.
+    std::string stray(300, '.');
+    stray.replace(100, 4, "EXIT");
+    for (size_t i = 0; i < stray.size(); ++i) {
+        cfc::AddToRawRxBuffer(handle_, bytesOf(stray) + i, 1);
+        if (i == 255) {
+            EXPECT_EQ(countOf(newTraceLines(), kExitFound), 0) << "flushed before it was full";
+        }
+    }
+    EXPECT_EQ(countOf(newTraceLines(), kExitFound), 1);
+    EXPECT_EQ(rawBuffer(), stray.substr(256));
+}
+
+// ---- "EXIT" records ----------------------------------------------------------
+
+TEST_F(RawExchange, ExitMarkerGivesItsRecordAndNineLinesAtLevel1) {
+    WSetTraceLevel(handle_, 1);
+    const std::string text = "EXIT 0000000100000002000000030000000A";
+    receive(text);
+    cfc::GoodData(handle_); // a frame starts: the raw bytes are given up
+
+    EXPECT_EQ(newTraceLines(), exitBanner(text));
+    EXPECT_EQ(exitRecords(), (std::vector<Record>{{1, 2, 3, 10}}));
+    EXPECT_EQ(rawBuffer(), "");
+}
+
+TEST_F(RawExchange, FourMarkersAreAllReportedAndTheFirstThreeStored) {
+    receive("EXIT 0000000100000001000000010000000f\r\n"
+            "EXIT 00000002000000020000000200000002 EXIT 00000003000000030000000300000003");
+    receive("EXIT ffffffffffffffffffffffffffffffff");
+    cfc::GoodData(handle_);
+    EXPECT_EQ(countOf(newTraceLines(), kExitFound), 4);
+    EXPECT_EQ(exitRecords(), (std::vector<Record>{{1, 1, 1, 15}, {2, 2, 2, 2}, {3, 3, 3, 3}}));
+    EXPECT_EQ(exitCount(), 4);
+}
+
+TEST_F(RawExchange, MarkersReadOnlyTheBytesThatAreBuffered) {
+    // Leaves digits in the buffer's storage behind the count of later fills.
+    receive("EXIT 11111111222222223333333344444444");
+    cfc::GoodData(handle_);
+    receive("xEXIT 12");
+    cfc::GoodData(handle_);
+    // A marker as the very last bytes of a full buffer.
+    receive(std::string(252, '-') + "EXIT");
+    cfc::GoodData(handle_);
+
+    EXPECT_EQ(exitRecords(), (std::vector<Record>{{0x11111111, 0x22222222, 0x33333333, 0x44444444},
+                                                  {0x12000000, 0, 0, 0},
+                                                  {0, 0, 0, 0}}));
+    const std::vector<std::string> lines = newTraceLines();
+    EXPECT_TRUE(contains(lines, "(CFC ) >> EXIT 12"));
+    EXPECT_TRUE(contains(lines, "(CFC ) >> EXIT"));
+}
+
+TEST_F(RawExchange, GarbageAndEndlessMarkersKeepTheFirstRecordsAndACountThatStops) {
+    WSetTraceLevel(handle_, 0); // hundreds of banners need not reach the file
+    for (const char* marker : {"EXIT 00000001", "EXIT 00000002", "EXIT 00000003"}) {
+        receive(marker);
+        cfc::GoodData(handle_);
+    }
+    std::string noise;
+    for (int i = 0; i < 4000; ++i)
+        noise.push_back(static_cast<char>((i * 37 + 11) & 0xFF));
+    for (int i = 0; i < 300; ++i)
+        noise += (i % 3 == 0) ? std::string("EXIT") : std::string("EXIT\x00\xff", 6);
+    receive(noise);
+    cfc::AddToSkipBuffer(handle_, bytesOf(noise), 255);
+    cfc::GoodData(handle_);
+    EXPECT_EQ(exitCount(), 255);
+    EXPECT_EQ(exitRecords(), (std::vector<Record>{{1, 0, 0, 0}, {2, 0, 0, 0}, {3, 0, 0, 0}}));
+}
+
+TEST_F(RawExchange, WGetExitDataCopiesNoMoreThanSizeNorThanTheStoredRecords) {
+    receive("EXIT 01020304111111112222222233333333 EXIT 0A0B0C0D");
+    std::array<uint8_t, 64> out;
+    uint8_t count = 0;
+
+    out.fill(0xEE);
+    ASSERT_EQ(WGetExitData(handle_, 20, &count, out.data()), 1);
+    EXPECT_EQ(count, 2);
+    const std::vector<uint8_t> first{0x04, 0x03, 0x02, 0x01, 0x11, 0x11, 0x11, 0x11,
+                                     0x22, 0x22, 0x22, 0x22, 0x33, 0x33, 0x33, 0x33,
+                                     0x0D, 0x0C, 0x0B, 0x0A};
+    EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 20), first);
+    EXPECT_TRUE(std::all_of(out.begin() + 20, out.end(), [](uint8_t b) { return b == 0xEE; }));
+
+    // A larger buffer gets the two records, not the third empty one.
+    out.fill(0xEE);
+    ASSERT_EQ(WGetExitData(handle_, 255, &count, out.data()), 1);
+    EXPECT_EQ(count, 2) << "reading does not clear the records";
+    EXPECT_TRUE(std::all_of(out.begin() + 32, out.end(), [](uint8_t b) { return b == 0xEE; }));
+    EXPECT_TRUE(std::all_of(out.begin() + 20, out.begin() + 32, [](uint8_t b) { return b == 0; }));
+
+    out.fill(0xEE);
+    count = 77;
+    EXPECT_EQ(WGetExitData(handle_ + 1, 255, &count, out.data()), 0);
+    EXPECT_EQ(count, 77);
+    EXPECT_EQ(out[0], 0xEE);
+    EXPECT_EQ(WGetExitData(handle_, 0, &count, nullptr), 1);
+}
+
+TEST_F(RawExchange, WGetExitDataParsesMarkersStillWaitingInTheSkipBuffer) {
+    const std::string text = "EXIT 00000009";
+    cfc::AddToSkipBuffer(handle_, bytesOf(text), static_cast<uint8_t>(text.size()));
+    // No frame started, so only the query itself can have flushed it.
+    EXPECT_EQ(exitRecords(), (std::vector<Record>{{9, 0, 0, 0}}));
+    EXPECT_EQ(skipBuffer(), "");
+    EXPECT_TRUE(contains(newTraceLines(), "(CFC ) DumpBuffer: 13 bytes"));
+}
+
+// ---- skip buffer and dumps -------------------------------------------------
+
+TEST_F(RawExchange, FrameStartDumpsTheSkipBufferAsHexAndCharacters) {
+    std::string rest = "0123456789abcdefghijklmnopqrstuvwxyzABCD";
+    rest += std::string("\r\x7f\x20", 3);
+    cfc::AddToSkipBuffer(handle_, bytesOf(rest), static_cast<uint8_t>(rest.size()));
+    cfc::GoodData(handle_);
+
+    const std::vector<std::string> lines = newTraceLines();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "(CFC ) GoodData, skipLength is 43");
+    EXPECT_EQ(lines[1], "(CFC ) DumpBuffer: 43 bytes");
+    EXPECT_EQ(lines[2], "(CFC ) DumpBuffer ->");
+    EXPECT_EQ(lines[lines.size() - 2], "(CFC )   00:    0123456789abcdefghijklmnopqrstuvwxyzABCD");
+    EXPECT_EQ(lines.back(), "(CFC )   040:    .. ");
+    EXPECT_EQ(skipBuffer(), "");
+
+    // A dump of whole lines still ends with an empty one.
+    cfc::DumpBuffer(handle_, bytesOf(rest), 40);
+    EXPECT_EQ(newTraceLines().back(), "(CFC )   040:    ");
+}
+
+TEST_F(RawExchange, FullSkipBufferIsDumpedBeforeNewBytesGoIn) {
+    const std::string a(200, 'a');
+    const std::string b(100, 'b');
+    cfc::AddToSkipBuffer(handle_, bytesOf(a), 200);
+    cfc::AddToSkipBuffer(handle_, bytesOf(b), 100);
+    EXPECT_TRUE(contains(newTraceLines(), "(CFC ) DumpBuffer: 200 bytes"));
+    EXPECT_EQ(skipBuffer(), b);
+}
+
+// ---- responses ---------------------------------------------------------------
+
+TEST_F(RawExchange, CheckResponseWithoutAnswerFailsAfterTheFirstByteWait) {
+    std::array<uint8_t, 6> got{};
+    const uint64_t start = plat::counter();
+    EXPECT_FALSE(cfc::CheckResponse(handle_, got.data(), bytesOf(kOk), 6));
+    EXPECT_GE(elapsedMs(start), 49u);
+    EXPECT_EQ(newTraceLines(), (std::vector<std::string>{"(CFC ) CheckResponse: GetResponse failed"}));
+    EXPECT_EQ(skipBuffer(), "");
+}
+
+TEST_F(RawExchange, CheckResponseWithHalfTheAnswerDumpsBothAndKeepsWhatCame) {
+    receive("\r\nO");
+    std::array<uint8_t, 6> got{};
+    EXPECT_FALSE(cfc::CheckResponse(handle_, got.data(), bytesOf(kOk), 6));
+    const std::vector<std::string> lines = newTraceLines();
+    EXPECT_TRUE(contains(lines, "(CFC ) CheckResponse: expected response ->"));
+    EXPECT_TRUE(contains(lines, "(CFC ) CheckResponse: got response ->"));
+    EXPECT_EQ(skipBuffer(), "\r\nO");
+}
+
+TEST_F(RawExchange, CheckResponseAcceptsTheExactAnswerAndKeepsNothing) {
+    receive(kOk);
+    std::array<uint8_t, 6> got{};
+    EXPECT_TRUE(cfc::CheckResponse(handle_, got.data(), bytesOf(kOk), 6));
+    EXPECT_EQ(skipBuffer(), "");
+    EXPECT_EQ(rawBuffer(), "");
+}
+
+TEST_F(RawExchange, ResponseRestEndsAtTheFirstMissingByte) {
+    const uint8_t cut[] = {'a', 'b', cfc::kResponseFill, 'c'};
+    cfc::ReturnResponseRest(handle_, cut, 4);
+    EXPECT_EQ(skipBuffer(), "ab");
+    const uint8_t none[] = {cfc::kResponseFill, 'x'};
+    cfc::ReturnResponseRest(handle_, none, 2);
+    EXPECT_EQ(skipBuffer(), "ab");
+    cfc::ReturnResponseRest(handle_, bytesOf("xyz"), 3);
+    EXPECT_EQ(skipBuffer(), "abxyz");
+
+    std::array<uint8_t, 1> one{};
+    EXPECT_FALSE(cfc::GetResponse(handle_, one.data(), 0)) << "no room, nothing read";
+}
+
+// ---- send pacing -------------------------------------------------------------
+
+TEST_F(RawExchange, PacingOffTakesNoTimeAndKeepsNoTime) {
+    raw().delayWorkaround.store(0);
+    const uint64_t justNow = plat::counter();
+    raw().lastBlockTime.store(justNow);
+    for (int i = 0; i < 3; ++i) {
+        cfc::SendBlockProlog(handle_);
+        cfc::SendBlockEpilog(handle_);
+    }
+    EXPECT_EQ(raw().lastBlockTime.load(), justNow);
+    EXPECT_EQ(countMatching(newTraceLines(), kDelayLine), 0);
+}
+
+TEST_F(RawExchange, PacingKeepsTenMillisecondsBetweenBlocksOnTheLine) {
+    raw().delayWorkaround.store(1);
+    raw().lastBlockTime.store(0);
+    const std::string first = "at\r";
+    // The device side notes when the second block's first byte is there; no
+    // byte of it may arrive before 10 ms after the first block began.
+    uint64_t secondSeen = 0;
+    std::string seen;
+    std::thread device([&] {
+        uint8_t byte = 0;
+        while (seen.size() <= first.size() && com_.device().read(&byte, 1, 2000) == 1)
+            seen.push_back(static_cast<char>(byte));
+        secondSeen = plat::counter();
+    });
+    const uint64_t start = plat::counter();
+    for (const char* block : {"at\r", "x"}) {
+        cfc::SendBlockProlog(handle_);
+        cfc::EmmiL1Write(handle_, bytesOf(block), static_cast<uint16_t>(std::strlen(block)));
+        cfc::SendBlockEpilog(handle_);
+    }
+    device.join();
+    raw().delayWorkaround.store(0);
+    ASSERT_EQ(seen, "at\rx");
+    EXPECT_GE((secondSeen - start) / cfc::CountsPerMs(), 10u);
+    EXPECT_EQ(countMatching(newTraceLines(), kDelayLine), 1);
+}
+
+TEST_F(RawExchange, PacingKeepsTheGapWhenBothThreadsSend) {
+    raw().delayWorkaround.store(1);
+    struct Block {
+        uint64_t begin;
+        uint64_t end;
+    };
+    std::mutex blocksLock;
+    std::vector<Block> blocks;
+    auto sender = [&] {
+        for (int i = 0; i < 5; ++i) {
+            cfc::SendBlockProlog(handle_);
+            const uint64_t begin = plat::counter();
+            const uint64_t end = plat::counter();
+            {
+                std::lock_guard<std::mutex> hold(blocksLock);
+                blocks.push_back({begin, end});
+            }
+            cfc::SendBlockEpilog(handle_);
+        }
+    };
+    std::thread other(sender);
+    sender();
+    other.join();
+    raw().delayWorkaround.store(0);
+
+    std::sort(blocks.begin(), blocks.end(), [](const Block& a, const Block& b) { return a.begin < b.begin; });
+    for (size_t i = 1; i < blocks.size(); ++i)
+        EXPECT_GE(blocks[i].begin - blocks[i - 1].end, cfc::CountsPer10Ms()) << "block " << i;
+}
+
+} // namespace
