@@ -26,5 +26,11 @@ bool SignalTraceEnabled(uint32_t handle);
 // Called by WComClose before the receive thread stops while the signal trace
 // is enabled: the place for switching the module's signal trace off.
 void FinishSignalTrace(uint32_t handle);
+// Receive thread, for every signal-trace frame while the signal trace is
+// enabled: `frameData` holds the frame's `length` data bytes (type and
+// segment number first). `continues` is false for the first frame of a
+// signal, which is at least as long as the signal header; a following frame
+// may be as short as two bytes.
+void WriteSignalTrace(uint32_t handle, const uint8_t* frameData, uint16_t length, bool continues);
 
 } // namespace cfc

@@ -1,108 +1,137 @@
+// Sending side of the message layer: a message is cut into frames, the first
+// carrying the header of its type, and each frame is sent with
+// acknowledgement before the next.
 #include "gwcoml3.h"
 
-#include "cfc_intern.h"
 #include "cfc_trace.h"
 #include "emmierr.h"
-
-#include <algorithm>
-#include <cstring>
-#include <new>
 
 namespace cfc {
 
 namespace {
 
-constexpr uint8_t kFirstFrameTimeoutClass = 2;
+// Frame-data offsets: type, segment number, then the header or the data.
+constexpr size_t kTypeOffset = 0;
+constexpr size_t kSegmentOffset = 1;
+constexpr size_t kHeaderOffset = 2;
 
-// Until the frame receiver arrives a pass reads one byte and drops it, so the
-// thread waits on the port instead of spinning.
-void receivePass(uint32_t handle, Slot& slot) {
-    uint8_t byte = 0;
-    if (EmmiL1Read(handle, &byte, 1) == EMMIERR_SYSTEM && !slot.stop.load()) {
-        // A port that refuses reads (an unplugged adapter) fails at once;
-        // wait before the next try, woken early by WComClose's cancel.
-        slot.events.readCancel.wait(EmmiL1GetTimeout(handle, kFirstFrameTimeoutClass));
+// Segment numbers run 0 to 254 before the last frame's 0xFF, so 256 frames
+// are the most a message can take without a number coming round again.
+constexpr size_t kMaxFramesPerMessage = 256;
+
+// The not yet sent part of one message; lives for one EmmiL3SendMessage.
+struct TxMessage {
+    const uint8_t* next = nullptr;
+    uint16_t remaining = 0;
+    uint8_t segment = 0;
+    uint8_t type = kMsgTypeCommand;
+};
+
+uint8_t typeOfKind(uint8_t kind) {
+    switch (kind) {
+    case kSendKindParameters: return kMsgTypeParameters;
+    case kSendKindByteParameter: return kMsgTypeByteParameter;
+    default: return kMsgTypeCommand;
+    }
+}
+
+size_t headerSize(uint8_t type) {
+    switch (type) {
+    case kMsgTypeParameters: return 14;
+    case kMsgTypeByteParameter: return 3;
+    default: return 4;
+    }
+}
+
+size_t framesNeeded(uint16_t length, size_t header) {
+    const size_t firstRoom = kMaxFrameData - kHeaderOffset - header;
+    const size_t nextRoom = kMaxFrameData - kHeaderOffset;
+    if (length <= firstRoom)
+        return 1;
+    return 1 + (length - firstRoom + nextRoom - 1) / nextRoom;
+}
+
+// Field writers at a frame-data offset of a frame buffer (whose byte 0 is
+// the length, so frame data start at byte 1).
+void putBe16(uint8_t* frame, size_t offset, uint16_t value) {
+    frame[1 + offset] = static_cast<uint8_t>(value >> 8);
+    frame[2 + offset] = static_cast<uint8_t>(value & 0xFF);
+}
+
+void putLe16(uint8_t* frame, size_t offset, uint16_t value) {
+    frame[1 + offset] = static_cast<uint8_t>(value & 0xFF);
+    frame[2 + offset] = static_cast<uint8_t>(value >> 8);
+}
+
+void putLe32(uint8_t* frame, size_t offset, uint32_t value) {
+    putLe16(frame, offset, static_cast<uint16_t>(value & 0xFFFF));
+    putLe16(frame, offset + 2, static_cast<uint16_t>(value >> 16));
+}
+
+// Fills the next frame of the message: type, segment number, room for the
+// header in the first frame, then as many message bytes as fit.
+void EmmiL3NextSegment(TxMessage& tx, uint8_t* frame, size_t header) {
+    size_t length = kHeaderOffset + header;
+    while (length < kMaxFrameData && tx.remaining > 0) {
+        frame[1 + length++] = *tx.next++;
+        --tx.remaining;
+    }
+    frame[0] = static_cast<uint8_t>(length);
+    frame[1 + kTypeOffset] = tx.type;
+    frame[1 + kSegmentOffset] = tx.remaining == 0 ? kLastSegment : tx.segment++;
+}
+
+void writeHeader(uint8_t* frame, uint8_t type, uint16_t command, int32_t parameter32,
+                 uint16_t parameterA, uint16_t parameterB, uint16_t length) {
+    switch (type) {
+    case kMsgTypeParameters:
+        putBe16(frame, 2, static_cast<uint16_t>(length + 4));
+        putBe16(frame, 4, parameterA);
+        putBe16(frame, 6, parameterB);
+        putLe16(frame, 8, length);
+        // Reserved; sent as zeros so that no stale buffer content leaves.
+        putLe16(frame, 10, 0);
+        putLe32(frame, 12, static_cast<uint32_t>(parameter32));
+        break;
+    case kMsgTypeByteParameter:
+        putBe16(frame, 2, length);
+        frame[1 + 4] = static_cast<uint8_t>(command & 0xFF);
+        break;
+    default:
+        putBe16(frame, 2, static_cast<uint16_t>(length + 2));
+        putLe16(frame, 4, command);
+        break;
     }
 }
 
 } // namespace
 
-void EmmiL3AddToRxQueue(uint32_t handle, uint16_t command, const uint8_t* data, uint16_t length) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
-        return;
-    // Without memory the message can only be dropped; the receive thread goes on.
-    std::unique_ptr<RxQueueEntry> entry(new (std::nothrow) RxQueueEntry);
-    if (!entry)
-        return;
-    entry->command = command;
-    entry->length = std::min(length, kMessageSize);
-    if (data != nullptr)
-        std::memcpy(entry->data.data(), data, entry->length);
-    else
-        entry->length = 0;
-
-    L3State& l3 = slot->l3;
-    std::lock_guard<std::mutex> hold(l3.queueLock);
-    RxQueueEntry* added = entry.get();
-    if (l3.tail != nullptr)
-        l3.tail->next = std::move(entry);
-    else
-        l3.head = std::move(entry);
-    l3.tail = added;
-    slot->events.rxFrame.set();
-}
-
-uint8_t EmmiL3RemoveFromRxQueue(uint32_t handle, uint16_t* command, uint8_t* buffer,
-                                uint16_t* length) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
-        return kRxQueueEmpty;
-    L3State& l3 = slot->l3;
-    std::lock_guard<std::mutex> hold(l3.queueLock);
-    uint8_t result = kRxQueueEmpty;
-    if (l3.head) {
-        std::unique_ptr<RxQueueEntry> entry = std::move(l3.head);
-        l3.head = std::move(entry->next);
-        if (!l3.head)
-            l3.tail = nullptr;
-        if (command != nullptr)
-            *command = entry->command;
-        if (length != nullptr)
-            *length = entry->length;
-        if (buffer != nullptr)
-            std::memcpy(buffer, entry->data.data(), entry->length);
-        const bool repeat = entry->length == l3.lastLength &&
-                            std::memcmp(entry->data.data(), l3.lastData.data(), entry->length) == 0;
-        if (repeat) {
-            TraceLine(handle, 8, "(GWL3) EmmiL3RemoveFromRxQueue: skipped doubled msg");
-            result = kRxQueueDroppedRepeat;
-        } else {
-            l3.lastLength = entry->length;
-            std::memcpy(l3.lastData.data(), entry->data.data(), entry->length);
-            result = kRxQueueDelivered;
-        }
+ErrorCode EmmiL3SendMessage(uint32_t handle, uint16_t command, int32_t parameter32,
+                            uint16_t parameterA, uint16_t parameterB, const uint8_t* data,
+                            uint16_t length, uint8_t kind) {
+    if (data == nullptr)
+        return EMMIERR_OK;
+    TxMessage tx{data, length, 0, typeOfKind(kind)};
+    const size_t header = headerSize(tx.type);
+    // Beyond that a segment number would read as the last frame's and the
+    // module would take the message as ended while its rest was still unsent.
+    if (framesNeeded(length, header) > kMaxFramesPerMessage) {
+        TraceLineF(handle, 8, "(GWL3) EmmiL3SendMessage: %u bytes take more than %zu frames, fails with error %d",
+                   static_cast<unsigned>(length), kMaxFramesPerMessage, EMMIERR_SYSTEM);
+        return EMMIERR_SYSTEM;
     }
-    slot->events.rxFrame.reset();
-    return result;
-}
 
-unsigned EmmiL3DrainRxQueue(uint32_t handle) {
-    uint16_t command = 0;
-    uint16_t length = 0;
-    std::array<uint8_t, kMessageSize> message;
-    unsigned removed = 0;
-    while (EmmiL3RemoveFromRxQueue(handle, &command, message.data(), &length) != kRxQueueEmpty)
-        ++removed;
-    return removed;
-}
-
-void EmmiL3ReceiveThread(uint32_t handle) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
-        return;
-    while (!slot->stop.load())
-        receivePass(handle, *slot);
+    FrameBuffer frame{};
+    for (bool first = true;; first = false) {
+        EmmiL3NextSegment(tx, frame.data(), first ? header : 0);
+        if (first)
+            writeHeader(frame.data(), tx.type, command, parameter32, parameterA, parameterB, length);
+        int32_t acknowledged = 0;
+        if (const ErrorCode code = EmmiL2SendFrame(handle, frame.data(), &acknowledged); code != EMMIERR_OK)
+            return code;
+        if (frame[1 + kSegmentOffset] == kLastSegment)
+            return EMMIERR_OK;
+    }
 }
 
 } // namespace cfc

@@ -1,7 +1,13 @@
-// Message layer: the per-connection receive queue and the receive thread.
+// Message layer: messages cut into EMMI frames and put together again, the
+// per-connection receive queue, and the receive thread that feeds it.
+//
+// The data of every frame of this layer start with the message type and a
+// segment number (0, 1, 2 ... while more frames follow, 0xFF for the last or
+// only one); the first frame of a message also carries the type's header.
 #pragma once
 
 #include "cfc_types.h"
+#include "gwcoml2.h"
 
 #include <array>
 #include <cstdint>
@@ -11,6 +17,19 @@
 namespace cfc {
 
 inline constexpr uint16_t kMessageSize = 1500;
+
+// Message types. The host sends the first three; it takes 0xD6 into the
+// receive queue and hands 0xD4 to the signal trace.
+inline constexpr uint8_t kMsgTypeCommand = 0xD6;
+inline constexpr uint8_t kMsgTypeParameters = 0xD3;
+inline constexpr uint8_t kMsgTypeByteParameter = 0xD5;
+inline constexpr uint8_t kMsgTypeSignalTrace = 0xD4;
+
+inline constexpr uint8_t kLastSegment = 0xFF;
+
+// Kinds of EmmiL3SendMessage; any other value sends a command message.
+inline constexpr uint8_t kSendKindParameters = 1;
+inline constexpr uint8_t kSendKindByteParameter = 2;
 
 struct RxQueueEntry {
     std::unique_ptr<RxQueueEntry> next;
@@ -31,10 +50,63 @@ struct L3State {
     std::array<uint8_t, kMessageSize> lastData{};
 };
 
+// A message being put together from received frames. Receive thread only.
+struct RxAssembly {
+    std::array<uint8_t, kMessageSize> data{};
+    uint16_t length = 0;
+    uint16_t command = 0xFFFF;
+    uint8_t type = 0;
+    uint8_t expectedSegment = 0;
+    // 1 while a signal trace goes on in further 0xD4 frames.
+    uint8_t signalContinues = 0;
+};
+
+// The receive thread's state between and inside passes.
+struct ReceiverState {
+    enum class Phase : uint8_t { FirstFrame, InMessage };
+    Phase phase = Phase::FirstFrame;
+    uint16_t idleCount = 0;
+    FrameBuffer frame{};
+    RxAssembly message;
+    // The frame accepted last, to know it when the module sends it again.
+    FrameBuffer lastAccepted{};
+    // Set when that frame completed a multi-frame message and no other frame
+    // has come since: a copy of it must not start a message of its own.
+    bool finalFrameCopyExpected = false;
+    // Set when a message was given up for a frame that did not fit: until
+    // its last frame (or a new message of its type) the module's further
+    // frames of it are dropped.
+    bool skippingTail = false;
+    uint8_t tailType = 0;
+};
+
+// Successive empty reads inside a message after which it is given up.
+inline constexpr uint16_t kMaxIdleReads = 200;
+
 // Results of EmmiL3RemoveFromRxQueue.
 inline constexpr uint8_t kRxQueueDroppedRepeat = 0;
 inline constexpr uint8_t kRxQueueEmpty = 1;
 inline constexpr uint8_t kRxQueueDelivered = 2;
+
+// Sends one message and waits for every frame's acknowledgement; 0, or the
+// frame layer's code of the first frame that was not acknowledged. `kind` 1
+// sends type 0xD3 with the three parameters, 2 sends type 0xD5 with the low
+// byte of `command`, any other sends type 0xD6 with `command`. A null `data`
+// sends nothing.
+ErrorCode EmmiL3SendMessage(uint32_t handle, uint16_t command, int32_t parameter32,
+                            uint16_t parameterA, uint16_t parameterB, const uint8_t* data,
+                            uint16_t length, uint8_t kind);
+
+// Receive thread: one pass of taking frames until a message is complete, a
+// silent wait ends, a message is given up, or the stop flag is set.
+void EmmiL3ReceivePass(uint32_t handle, ReceiverState& state);
+// Starts a message with a first frame (`frame`: length byte and data). True
+// when the frame is accepted as a message's first frame; signal-trace frames
+// are handed to the signal trace and never accepted.
+bool EmmiL3StartMessage(uint32_t handle, RxAssembly& message, const uint8_t* frame);
+// True when `frame` is accepted as the message's next (or last) segment; its
+// data are added, cut at kMessageSize.
+bool EmmiL3AppendSegment(RxAssembly& message, const uint8_t* frame);
 
 // Queues a copy of a received message (at most kMessageSize bytes) and sets
 // the frame-received event. Receive thread.
@@ -42,6 +114,10 @@ void EmmiL3AddToRxQueue(uint32_t handle, uint16_t command, const uint8_t* data, 
 // Takes the oldest message; `buffer` holds kMessageSize bytes.
 uint8_t EmmiL3RemoveFromRxQueue(uint32_t handle, uint16_t* command, uint8_t* buffer,
                                 uint16_t* length);
+bool EmmiL3RxQueueNotEmpty(uint32_t handle);
+// Returns at once while a message is queued, else waits for one at most the
+// class-2 time-out.
+void EmmiL3WaitForRxMessage(uint32_t handle);
 // Removes and drops every queued message; the number removed.
 unsigned EmmiL3DrainRxQueue(uint32_t handle);
 

@@ -1,0 +1,228 @@
+// Receiving side of the message layer: the receive thread takes frames,
+// puts the frames of a message together and queues the message; signal-trace
+// frames go to the signal trace instead.
+//
+// Every frame comes from the module and is trusted in nothing: a frame is
+// read only up to its own length byte, and a message never grows past
+// kMessageSize.
+#include "gwcoml3.h"
+
+#include "cfc_intern.h"
+#include "cfc_sigtrace.h"
+#include "emmierr.h"
+#include "gwcoml1.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace cfc {
+
+namespace {
+
+constexpr uint8_t kBackOffTimeoutClass = 2;
+
+// Frame-data offsets of the frames the host receives.
+constexpr uint8_t kTypeOffset = 0;
+constexpr uint8_t kSegmentOffset = 1;
+constexpr uint8_t kCommandOffset = 2;
+constexpr uint8_t kFirstDataOffset = 6;
+constexpr uint8_t kNextDataOffset = 2;
+constexpr uint8_t kSignalHeaderEnd = 22;
+
+// A frame buffer: its length byte, then frame data at index 1.
+uint8_t frameLength(const uint8_t* frame) { return frame[0]; }
+const uint8_t* frameData(const uint8_t* frame) { return frame + 1; }
+// Type and segment number exist only in frames of two or more bytes.
+bool hasMessageFields(const uint8_t* frame) { return frameLength(frame) > kSegmentOffset; }
+uint8_t segmentOf(const uint8_t* frame) { return frameData(frame)[kSegmentOffset]; }
+
+uint16_t getLe16(const uint8_t* data, size_t offset) {
+    return static_cast<uint16_t>(data[offset] | (data[offset + 1] << 8));
+}
+
+// A signal-trace frame goes to the signal trace while it is enabled. A first
+// frame too short for the signal header is dropped and starts nothing.
+void takeSignalTraceFrame(uint32_t handle, RxAssembly& message, const uint8_t* frame) {
+    const bool starts = message.signalContinues == 0;
+    if (starts && frameLength(frame) < kSignalHeaderEnd)
+        return;
+    if (SignalTraceEnabled(handle))
+        WriteSignalTrace(handle, frameData(frame), frameLength(frame), !starts);
+    message.signalContinues = segmentOf(frame) != kLastSegment ? 1 : 0;
+}
+
+void queueMessage(uint32_t handle, const RxAssembly& message) {
+    EmmiL3AddToRxQueue(handle, message.command, message.data.data(), message.length);
+}
+
+bool sameFrame(const uint8_t* a, const uint8_t* b) {
+    return std::memcmp(a, b, size_t{frameLength(a)} + 1) == 0;
+}
+
+// The module sends a frame again, byte for byte, when our ACK got lost. A
+// frame that merely carries the same segment number is no copy: it is the
+// start of another message.
+bool isCopyOfLastAccepted(const ReceiverState& state) {
+    return sameFrame(state.frame.data(), state.lastAccepted.data());
+}
+
+void accept(ReceiverState& state) {
+    state.lastAccepted = state.frame;
+    state.finalFrameCopyExpected = false;
+}
+
+// First-frame phase: the last frame of the multi-frame message completed
+// last, sent again. Taken as a first frame it would make a message of the
+// tail's bytes. (A single-frame message sent again is the doubled message
+// that the queue drops.)
+bool isCopyOfFinalFrame(ReceiverState& state) {
+    if (!state.finalFrameCopyExpected)
+        return false;
+    if (isCopyOfLastAccepted(state))
+        return true;
+    state.finalFrameCopyExpected = false;
+    return false;
+}
+
+// A later frame of a message that was given up: the module goes on sending
+// it. Its last frame would otherwise pass for a message of one frame.
+bool isTailOfGivenUpMessage(ReceiverState& state) {
+    const uint8_t* frame = state.frame.data();
+    if (!state.skippingTail || !hasMessageFields(frame) || frameData(frame)[kTypeOffset] != state.tailType)
+        return false;
+    const uint8_t segment = segmentOf(frame);
+    if (segment == 0) {
+        state.skippingTail = false; // a new message begins
+        return false;
+    }
+    if (segment == kLastSegment)
+        state.skippingTail = false;
+    return true;
+}
+
+// First-frame phase: true when the frame started a message.
+bool takeFirstFrame(uint32_t handle, ReceiverState& state) {
+    if (isTailOfGivenUpMessage(state) || isCopyOfFinalFrame(state))
+        return false;
+    if (!EmmiL3StartMessage(handle, state.message, state.frame.data()))
+        return false;
+    accept(state);
+    if (segmentOf(state.frame.data()) == kLastSegment)
+        queueMessage(handle, state.message);
+    else
+        state.phase = ReceiverState::Phase::InMessage;
+    return true;
+}
+
+// In-message phase: a frame that is not the expected segment gives the
+// message up, and is then taken for what it is, a signal-trace frame or the
+// first frame of a new message.
+void takeNextFrame(uint32_t handle, ReceiverState& state) {
+    if (!EmmiL3AppendSegment(state.message, state.frame.data())) {
+        state.phase = ReceiverState::Phase::FirstFrame;
+        state.skippingTail = true;
+        state.tailType = state.message.type;
+        takeFirstFrame(handle, state);
+        return;
+    }
+    accept(state);
+    if (segmentOf(state.frame.data()) == kLastSegment) {
+        state.phase = ReceiverState::Phase::FirstFrame;
+        queueMessage(handle, state.message);
+        state.finalFrameCopyExpected = true;
+    }
+}
+
+} // namespace
+
+bool EmmiL3StartMessage(uint32_t handle, RxAssembly& message, const uint8_t* frame) {
+    if (!hasMessageFields(frame))
+        return false;
+    message.length = 0;
+    message.expectedSegment = 0;
+    message.type = frameData(frame)[kTypeOffset];
+    switch (message.type) {
+    case kMsgTypeSignalTrace:
+        takeSignalTraceFrame(handle, message, frame);
+        return false;
+    case kMsgTypeCommand:
+        // Without its command the frame is no message.
+        if (frameLength(frame) < kCommandOffset + 2)
+            return false;
+        message.command = getLe16(frameData(frame), kCommandOffset);
+        return EmmiL3AppendSegment(message, frame);
+    default:
+        return false;
+    }
+}
+
+bool EmmiL3AppendSegment(RxAssembly& message, const uint8_t* frame) {
+    if (!hasMessageFields(frame))
+        return false;
+    const uint8_t* data = frameData(frame);
+    const uint8_t segment = data[kSegmentOffset];
+    if (data[kTypeOffset] != message.type ||
+        (segment != message.expectedSegment && segment != kLastSegment))
+        return false;
+    const size_t from = message.expectedSegment == 0 ? kFirstDataOffset : kNextDataOffset;
+    const size_t length = frameLength(frame);
+    if (length > from) {
+        // Bytes beyond the message's room are dropped: the message is cut.
+        const size_t take = std::min(length - from, size_t{kMessageSize} - message.length);
+        std::memcpy(message.data.data() + message.length, data + from, take);
+        message.length = static_cast<uint16_t>(message.length + take);
+    }
+    ++message.expectedSegment;
+    return true;
+}
+
+void EmmiL3ReceivePass(uint32_t handle, ReceiverState& state) {
+    const Slot* slot = SlotOf(handle);
+    if (slot == nullptr)
+        return;
+    using Phase = ReceiverState::Phase;
+    state.phase = Phase::FirstFrame;
+    state.idleCount = 0;
+    bool goOn = false;
+    do {
+        goOn = false;
+        int32_t received = 0;
+        const bool firstFrame = state.phase == Phase::FirstFrame;
+        const ErrorCode code = EmmiL2ReceiveFrame(handle, state.frame.data(), &received, firstFrame ? 1 : 0);
+        if (firstFrame) {
+            if (received != 0) {
+                state.idleCount = 0;
+                goOn = !takeFirstFrame(handle, state);
+            }
+        } else if (received == 0) {
+            ++state.idleCount;
+        } else if (!isCopyOfLastAccepted(state)) {
+            state.idleCount = 0;
+            takeNextFrame(handle, state);
+        }
+        if (code != EMMIERR_OK)
+            goOn = true;
+        // The stop flag ends a pass at once: WComClose's cancel ends only
+        // the one read that is pending, and a module that stopped in the
+        // middle of a message would otherwise hold the close for 201 reads.
+    } while ((state.phase == Phase::InMessage || goOn) && state.idleCount <= kMaxIdleReads &&
+             !slot->stop.load());
+    // A message still open here broke off; it is given up.
+    state.phase = Phase::FirstFrame;
+}
+
+void EmmiL3ReceiveThread(uint32_t handle) {
+    Slot* slot = SlotOf(handle);
+    if (slot == nullptr)
+        return;
+    ReceiverState state;
+    while (!slot->stop.load()) {
+        EmmiL3ReceivePass(handle, state);
+        // A port that refuses reads (an unplugged adapter) fails at once;
+        // wait before the next try, woken early by WComClose's cancel.
+        if (slot->l2.readRefused && !slot->stop.load())
+            slot->events.readCancel.wait(EmmiL1GetTimeout(handle, kBackOffTimeoutClass));
+    }
+}
+
+} // namespace cfc
