@@ -135,11 +135,29 @@ TEST(CfcsimProgram, EndsAtSigtermAndStaysSilentWhenOff)
     EXPECT_EQ(program.exitStatus(), 0);
 }
 
-TEST(CfcsimProgram, RefusesAnUnknownOption)
+TEST(CfcsimProgram, StartsInAtModeAndSwitchesToEmmi)
 {
-    Program program({"--corrupt-bcc=some"});
+    Program program({});
     ASSERT_TRUE(program.started());
-    EXPECT_EQ(program.exitStatus(), 2);
+    const std::string path = program.firstLine();
+    ASSERT_FALSE(path.empty());
+    HostEnd host(path);
+    ASSERT_TRUE(host.isOpen());
+
+    host.send(bytesOf("at^sqwe=1\r"));
+    EXPECT_EQ(host.receive(16), bytesOf("at^sqwe=1\r\r\nOK\r\n"));
+    host.send({0x02, 0x01, 0xD6, 0x0D});
+    EXPECT_EQ(host.receiveByte(), kNak);
+}
+
+TEST(CfcsimProgram, RefusesUnknownOptionsAndValues)
+{
+    for (const char* argument : {"--corrupt-bcc=some", "--mode=on", "--boot-version=1",
+                                 "--autostart-result=256", "--never-silent=yes", "--mode"}) {
+        Program program({argument});
+        ASSERT_TRUE(program.started());
+        EXPECT_EQ(program.exitStatus(), 2) << argument;
+    }
 }
 
 } // namespace

@@ -29,10 +29,44 @@ Bytes countingBytes(size_t count, uint8_t first)
     return bytes;
 }
 
+Bytes bytesOf(std::string_view text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+Bytes requestFrame(uint16_t command, const Bytes& payload)
+{
+    const size_t length = payload.size() + 2;
+    Bytes data{0xD6, 0xFF, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length & 0xFF),
+               static_cast<uint8_t>(command & 0xFF), static_cast<uint8_t>(command >> 8)};
+    return frameOf(concat(data, payload));
+}
+
+std::optional<ModuleMessage> moduleMessageOf(const Bytes& frame)
+{
+    if (frame.size() < 4 + 6 || frame != frameOf(Bytes(frame.begin() + 2, frame.end() - 2)))
+        return std::nullopt;
+    const Bytes data(frame.begin() + 2, frame.end() - 2);
+    if (data[0] != 0xD6 || data[1] != 0xFF)
+        return std::nullopt;
+    return ModuleMessage{static_cast<uint16_t>(data[2] | data[3] << 8), Bytes(data.begin() + 6, data.end())};
+}
+
 HostEnd::HostEnd(const std::string& name)
 {
     int sysError = 0;
     port_ = plat::openSerialPort(name.starts_with("/") ? name : "virtual:" + name, &sysError);
+    if (port_ && !setBaudRate(kFirmwareBaud))
+        port_.reset();
+}
+
+bool HostEnd::setBaudRate(uint32_t baudRate)
+{
+    plat::LineSettings settings;
+    if (!port_->getLineSettings(settings))
+        return false;
+    settings.baudRate = baudRate;
+    return port_->setLineSettings(settings);
 }
 
 void HostEnd::send(const Bytes& bytes)
@@ -63,6 +97,23 @@ Bytes HostEnd::receiveFrame(uint32_t timeoutMs)
         return {};
     const Bytes rest = receive(frame[1] + 2u);
     return concat(frame, rest);
+}
+
+std::optional<ModuleMessage> HostEnd::receiveMessage(uint32_t timeoutMs)
+{
+    const Bytes frame = receiveFrame(timeoutMs);
+    if (frame.empty())
+        return std::nullopt;
+    send({kAck});
+    return moduleMessageOf(frame);
+}
+
+std::optional<ModuleMessage> HostEnd::call(uint16_t command, const Bytes& payload)
+{
+    send(requestFrame(command, payload));
+    if (receiveByte() != kAck)
+        return std::nullopt;
+    return receiveMessage();
 }
 
 void SimulatorTest::startSimulator(const sim::Options& options, sim::Mode mode,

@@ -1,19 +1,14 @@
 #include "sim/modes.h"
 
-#include "sim/transport.h"
 #include "sim/wire.h"
 
 #include <optional>
 
 namespace sim {
 
-uint32_t OffMode::silenceBoundMs() const
-{
-    return kNoTimeout;
-}
-
 void EmmiMode::onByte(uint8_t byte)
 {
+    lastByte_ = Clock::now();
     switch (receiver_.feed(byte)) {
     case FrameReceiver::Result::Pending:
         break;
@@ -34,12 +29,14 @@ void EmmiMode::onByte(uint8_t byte)
     }
 }
 
-uint32_t EmmiMode::silenceBoundMs() const
+std::optional<Clock::time_point> EmmiMode::deadline() const
 {
-    return receiver_.inFrame() ? host_.interByteTimeoutMs() : kNoTimeout;
+    if (!receiver_.inFrame())
+        return std::nullopt;
+    return lastByte_ + std::chrono::milliseconds(host_.interByteTimeoutMs());
 }
 
-void EmmiMode::onSilence()
+void EmmiMode::onDeadline()
 {
     if (receiver_.breakOff()) {
         host_.badFrameReceived("broken off");
@@ -81,15 +78,6 @@ void EmmiMode::onOutsideByte(uint8_t byte)
         host_.hostAnswered(Answer::Nak);
     else
         host_.strayByteReceived(byte);
-}
-
-std::unique_ptr<ModeBehaviour> makeModeBehaviour(Mode mode, ModeHost& host)
-{
-    switch (mode) {
-    case Mode::Emmi: return std::make_unique<EmmiMode>(host);
-    case Mode::Off: break;
-    }
-    return std::make_unique<OffMode>();
 }
 
 } // namespace sim

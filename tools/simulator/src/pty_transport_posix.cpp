@@ -28,14 +28,15 @@ int pollTimeout(uint32_t timeoutMs)
 
 class PtyTransport final : public Transport {
 public:
-    PtyTransport(int master, int slave, int wakeRead, int wakeWrite)
-        : master_(master), slave_(slave), wakeRead_(wakeRead), wakeWrite_(wakeWrite)
+    PtyTransport(int master, int slave, const int stop[2], const int nudge[2])
+        : master_(master), slave_(slave), stopRead_(stop[0]), stopWrite_(stop[1]),
+          nudgeRead_(nudge[0]), nudgeWrite_(nudge[1])
     {
     }
 
     ~PtyTransport() override
     {
-        for (int fd : {master_, slave_, wakeRead_, wakeWrite_})
+        for (int fd : {master_, slave_, stopRead_, stopWrite_, nudgeRead_, nudgeWrite_})
             ::close(fd);
     }
 
@@ -43,7 +44,7 @@ public:
     {
         // After a lasting error the master would report itself ready for
         // ever; from then on only the wake-up is waited for.
-        if (!waitFor(broken_ ? 0 : POLLIN, timeoutMs))
+        if (!waitFor(broken_ ? 0 : POLLIN, timeoutMs, true))
             return 0;
         const ssize_t n = ::read(master_, buffer, capacity);
         if (n > 0)
@@ -62,40 +63,55 @@ public:
                 count -= static_cast<size_t>(n);
             } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
                 return false;
-            } else if (!waitFor(POLLOUT, kWriteStallMs)) {
+            } else if (!waitFor(POLLOUT, kWriteStallMs, false)) {
                 return false;
             }
         }
         return true;
     }
 
-    void interrupt() override
-    {
-        const uint8_t wake = 1;
-        [[maybe_unused]] ssize_t ignored = ::write(wakeWrite_, &wake, 1);
-    }
+    void interrupt() override { signal(stopWrite_); }
+
+    void wake() override { signal(nudgeWrite_); }
 
 private:
-    // True when the master is ready for `events`; false on time-out, on the
-    // wake-up (which stays readable, so it ends every later wait too) and
-    // when `events` is 0.
-    bool waitFor(short events, uint32_t timeoutMs)
+    static void signal(int pipeEnd)
     {
-        pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {master_, events, 0}};
-        const nfds_t count = events != 0 ? 2 : 1;
+        const uint8_t byte = 1;
+        [[maybe_unused]] ssize_t ignored = ::write(pipeEnd, &byte, 1);
+    }
+
+    // True when the master is ready for `events`; false on time-out, on the
+    // stop signal (which stays readable, so it ends every later wait too),
+    // on a nudge when `nudgeable` (taken, so it ends one wait only) and
+    // when `events` is 0.
+    bool waitFor(short events, uint32_t timeoutMs, bool nudgeable)
+    {
+        pollfd fds[3] = {{stopRead_, POLLIN, 0},
+                         {nudgeable ? nudgeRead_ : -1, POLLIN, 0},
+                         {master_, events, 0}};
+        const nfds_t count = events != 0 ? 3 : 2;
         int ready;
         do {
             ready = ::poll(fds, count, pollTimeout(timeoutMs));
         } while (ready < 0 && errno == EINTR);
         if (ready <= 0 || (fds[0].revents & POLLIN))
             return false;
-        return count == 2 && fds[1].revents != 0;
+        if (fds[1].revents & POLLIN) {
+            uint8_t drained[64];
+            while (::read(nudgeRead_, drained, sizeof drained) > 0) {
+            }
+            return false;
+        }
+        return count == 3 && fds[2].revents != 0;
     }
 
     int master_;
     int slave_;
-    int wakeRead_;
-    int wakeWrite_;
+    int stopRead_;
+    int stopWrite_;
+    int nudgeRead_;
+    int nudgeWrite_;
     bool broken_ = false; // read thread only
 };
 
@@ -133,12 +149,15 @@ std::unique_ptr<Transport> openPtyTransport(std::string* slavePath, int* sysErro
     // untouched: with the default echo every module byte would come back.
     if (!makeRaw(slave) || ::fcntl(master, F_SETFL, O_NONBLOCK) != 0)
         return fail({master, slave});
-    int wake[2];
-    if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0)
+    int stop[2];
+    if (::pipe2(stop, O_CLOEXEC | O_NONBLOCK) != 0)
         return fail({master, slave});
+    int nudge[2];
+    if (::pipe2(nudge, O_CLOEXEC | O_NONBLOCK) != 0)
+        return fail({master, slave, stop[0], stop[1]});
 
     *slavePath = name;
-    return std::make_unique<PtyTransport>(master, slave, wake[0], wake[1]);
+    return std::make_unique<PtyTransport>(master, slave, stop, nudge);
 }
 
 } // namespace sim

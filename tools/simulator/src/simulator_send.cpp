@@ -69,8 +69,7 @@ bool Simulator::deliver(const Outgoing& item)
     if (delivered && takeFault(&Faults::strayTextAfter))
         writeLine(strayBytes, "stray text");
 
-    std::lock_guard lock(mutex_);
-    ++(delivered ? counters_.messagesDelivered : counters_.messagesAbandoned);
+    tally(delivered ? &Counters::messagesDelivered : &Counters::messagesAbandoned);
     return delivered;
 }
 
@@ -128,6 +127,7 @@ Simulator::Reply Simulator::transmit(const std::vector<uint8_t>& wire)
         bound = options_.ackTimeoutMs;
         ++counters_.framesSent;
     }
+    changed_.notify_all();
     const bool written = writeLine(wire, "frame");
 
     std::unique_lock lock(mutex_);
@@ -146,6 +146,12 @@ bool Simulator::writeLine(const std::vector<uint8_t>& bytes, const char* what)
 {
     if (tracing())
         trace(std::string("sim> ") + what + ": " + hexBytes(bytes));
+    // Sent at a rate the host does not listen at, the bytes are noise; the
+    // host finds nothing it can take for them.
+    if (!understood(moduleBaudRate_.load())) {
+        note("not heard at the host's baud rate");
+        return true;
+    }
     std::lock_guard lock(writeMutex_);
     return transport_->write(bytes.data(), bytes.size());
 }

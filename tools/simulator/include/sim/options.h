@@ -6,12 +6,20 @@
 
 namespace sim {
 
-// The states of the module's serial side. The AT command interpreter and the
-// bootloader dialogue take their places here as they arrive.
+// The states of the module's serial side.
 enum class Mode : uint8_t {
-    Off,  // switched off: hears nothing, says nothing
-    Emmi, // framed service protocol
+    Off,        // switched off: hears nothing, says nothing
+    At,         // the firmware's command interpreter
+    Emmi,       // the firmware's framed service protocol
+    Bootloader, // just switched on through DTR, before the firmware runs
 };
+
+const char* modeName(Mode mode);
+
+// The firmware's operation modes, numbered as on the wire.
+enum class OperationMode : uint8_t { Normal = 0, Service = 1, Test = 2, Airplane = 4 };
+
+bool isOperationMode(uint8_t value);
 
 inline constexpr uint32_t kEveryTime = 0xFFFFFFFFu;
 
@@ -49,6 +57,72 @@ struct Faults {
     std::string strayText = "\r\nstray module text\r\n";
 };
 
+// How the command interpreter answers.
+enum class AtAnswers : uint8_t {
+    Normal,        // echo, then "\r\nOK\r\n" or "\r\nERROR\r\n"
+    SwitchRefused, // "at^sqwe=1" is answered with ERROR and changes nothing
+    UpperCaseEcho, // echoes every letter in capitals
+};
+
+// How the bootloader answers its version command.
+enum class BootVersionAnswer : uint8_t {
+    Valid,   // ACK and the 11-byte version record
+    Refused, // NAK instead of ACK
+    Silent,  // nothing at all
+};
+
+struct BootloaderOptions {
+    // The start pattern that is answered: 1 the first, N the Nth, 0 none.
+    uint32_t patternAnswerAt = 1;
+    // How long after the ignition the bootloader listens for the start
+    // pattern before it starts the firmware the normal way.
+    uint32_t patternWindowMs = 1000;
+    BootVersionAnswer versionAnswer = BootVersionAnswer::Valid;
+    uint8_t versionMajor = 1;
+    uint8_t versionMinor = 3;
+    // From the boot command's confirmation until the firmware answers.
+    uint32_t firmwareStartMs = 100;
+};
+
+// How the firmware confirms the Java autostart request (107).
+enum class AutoStartConfirm : uint8_t {
+    AtOnce,        // confirm 108 follows the request
+    AfterFallback, // no confirm until the request comes again as 103
+    Never,         // the setting is taken, no confirm ever comes
+};
+
+inline constexpr const char* kDefaultVersionText =
+    "ZEPHIN_B2_240:cfcsim module firmware&Bln-Bootloader V01.03&RPC 0001.0000";
+
+struct FirmwareOptions {
+    // False: the module has its bootloader only; after a boot it stays silent.
+    bool present = true;
+    // The rate the firmware speaks at; 0 understands any.
+    uint32_t baudRate = 115200;
+    // The serial mode the firmware starts in after the bootloader dialogue
+    // (after a plain ignition pulse it always starts in AT mode).
+    Mode serviceBootMode = Mode::Emmi;
+    AtAnswers atAnswers = AtAnswers::Normal;
+
+    std::string versionText = kDefaultVersionText;
+    uint32_t hardwareId = 0x00000203;
+    uint32_t rpcVersion = 0x00010000; // major in the high half
+
+    // The operation mode at every start of the firmware.
+    OperationMode operationMode = OperationMode::Normal;
+    // True: a mode change is confirmed as done but the mode stays.
+    bool keepsOperationMode = false;
+
+    // The Java autostart setting, kept over switching off.
+    bool javaAutoStart = true;
+    // Result byte of the autostart confirm; not 0 leaves the setting alone.
+    uint8_t autoStartResult = 0;
+    AutoStartConfirm autoStartConfirm = AutoStartConfirm::AtOnce;
+
+    // False: the switch-off request is acknowledged and nothing else happens.
+    bool silentAfterSwitchOff = true;
+};
+
 struct Options {
     // Silence allowed inside a host frame before it counts as broken off.
     uint32_t interByteTimeoutMs = 500;
@@ -57,6 +131,10 @@ struct Options {
     // Transmissions of one module frame (the first included) before the
     // message is given up.
     uint32_t maxTransmissions = 5;
+    // False: bytes are understood whatever baud rate the host has set.
+    bool checkBaudRate = true;
+    BootloaderOptions bootloader;
+    FirmwareOptions firmware;
     Faults faults;
 };
 

@@ -2,9 +2,12 @@
 // benchmarks and the demo. One thread reads the line and runs the current
 // mode's behaviour (answering frames at once); another sends the module's
 // own messages one frame at a time and waits for the host's answers, which
-// the reading thread hands over.
+// the reading thread hands over. Where the line reports them (the in-memory
+// line), the host's DTR switches a silent module on and the host's baud
+// rate decides whether the module understands it.
 #pragma once
 
+#include "sim/firmware.h"
 #include "sim/host_message.h"
 #include "sim/modes.h"
 #include "sim/options.h"
@@ -21,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,13 +43,17 @@ struct Counters {
     uint32_t framesSent = 0;         // module frame transmissions, resends included
     uint32_t messagesDelivered = 0;  // module messages acknowledged frame by frame
     uint32_t messagesAbandoned = 0;  // module messages given up
+    uint32_t normalBoots = 0;        // firmware starts after a plain ignition pulse
+    uint32_t serviceBoots = 0;       // firmware starts after the bootloader dialogue
+    uint32_t bytesNotUnderstood = 0; // host bytes at a baud rate the module does not speak
 };
 
 class Simulator;
 // Called on the read thread for every complete host message, after its last
-// frame was acknowledged. It may queue answers (sendMessage and its sisters
-// return at once) and change the mode; it must not wait on a future of its
-// own sends or call stop(), which both need the read thread.
+// frame was acknowledged, in place of the built-in firmware. It may queue
+// answers (sendMessage and its sisters return at once) and change the mode;
+// it must not wait on a future of its own sends or call stop(), which both
+// need the read thread.
 using MessageHandler = std::function<void(Simulator&, const HostMessage&)>;
 // Receives one line per event on the wire; called from both threads, one
 // call at a time.
@@ -73,6 +81,15 @@ public:
     void setFaults(const Faults& faults);
     Mode mode() const;
     void setMode(Mode mode);
+    // True once the module is in `mode`, false when timeoutMs passed first.
+    bool waitForMode(Mode mode, uint32_t timeoutMs) const;
+
+    // The built-in firmware's state.
+    OperationMode operationMode() const;
+    bool javaAutoStart() const;
+
+    // A line for the trace about what the module did.
+    void note(const std::string& event) override;
 
     // Queued and sent in order on the send thread. Each future turns true
     // once every frame was acknowledged (text: once written); false when the
@@ -89,6 +106,11 @@ public:
     // timeoutMs passed first.
     bool waitForFrames(size_t count, uint32_t timeoutMs) const;
     bool waitForMessages(size_t count, uint32_t timeoutMs) const;
+    // True once a host message with this command arrived.
+    bool waitForCommand(uint16_t command, uint32_t timeoutMs) const;
+    // True once `done` holds for the counters (asked again at every change).
+    bool waitForCounters(const std::function<bool(const Counters&)>& done,
+                         uint32_t timeoutMs) const;
 
 private:
     enum class Reply : uint8_t { Ack, Nak, Silence, Stopped };
@@ -105,6 +127,12 @@ private:
     // Read thread.
     void readLoop();
     void followMode();
+    bool understood(uint32_t moduleBaudRate) const;
+
+    // Any thread.
+    void changeMode(Mode mode);
+    // The host's thread (or start()).
+    void lineChanged(const LineState& line);
 
     // Send thread (simulator_send.cpp).
     void sendLoop();
@@ -114,11 +142,14 @@ private:
     Reply transmit(const std::vector<uint8_t>& wire);
     bool writeLine(const std::vector<uint8_t>& bytes, const char* what);
 
+    // Adds to a counter and tells the waiters.
+    void tally(uint32_t Counters::*counter, uint32_t events = 1);
     void trace(const std::string& line);
     bool tracing() const { return static_cast<bool>(trace_); }
 
     // ModeHost, called by the current mode on the read thread.
     void answer(uint8_t byte) override;
+    void say(std::span<const uint8_t> bytes, const char* what) override;
     bool takeFault(FaultPlan Faults::*plan) override;
     uint32_t interByteTimeoutMs() override;
     void hostAnswered(Answer answer) override;
@@ -128,6 +159,8 @@ private:
     void messageReceived(const HostMessage& message) override;
     void handleMessage(const HostMessage& message) override;
     void messageGivenUp() override;
+    void switchMode(Mode mode) override;
+    void startFirmware(bool serviceBoot) override;
 
     std::unique_ptr<Transport> transport_;
     MessageHandler handler_;
@@ -149,9 +182,18 @@ private:
     Counters counters_;
     std::vector<FrameRecord> hostFrames_;
     std::vector<HostMessage> hostMessages_;
-
+    // Changed under mutex_, so that waitForMode sees every change.
     std::atomic<Mode> mode_{Mode::Emmi};
+
+    Firmware firmware_;
     std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> checkBaudRate_;
+    // What the host drives (0: not known), and the rate the current mode
+    // speaks (0: any).
+    std::atomic<uint32_t> hostBaudRate_{0};
+    std::atomic<uint32_t> moduleBaudRate_{0};
+    std::atomic<bool> dtr_{false};
+    std::atomic<bool> lineKnown_{false};
 
     // Read thread only.
     Mode activeMode_ = Mode::Emmi;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,14 @@ class VirtualDevice;
 namespace sim {
 
 inline constexpr uint32_t kNoTimeout = 0xFFFFFFFFu;
+
+// What the host drives onto the line, as far as the module can tell.
+struct LineState {
+    uint32_t baudRate = 0; // 0: not known
+    bool dtr = false;
+};
+
+using LineObserver = std::function<void(const LineState&)>;
 
 class Transport {
 public:
@@ -28,6 +37,15 @@ public:
     virtual bool write(const uint8_t* data, size_t count) = 0;
     // Wakes a blocked read; every later read returns 0 at once. For stopping.
     virtual void interrupt() = 0;
+    // Ends the read that is waiting, or else the next one, with 0 bytes:
+    // the module has something to do besides listening.
+    virtual void wake() = 0;
+
+    // Reports the host's line state: once at once, then at every change, on
+    // the thread that made it. An empty observer ends the reports; it
+    // returns once a report under way has ended. A line that cannot tell
+    // never reports.
+    virtual void watchLine(LineObserver observer) { (void)observer; }
 };
 
 // The device side of an in-memory line; the host opens "virtual:<name>".
