@@ -1,0 +1,109 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of the fuzz harnesses (fuzz/corpus/<harness>/).
+
+Each seed is a small, well-understood case the fuzzer mutates from: correct
+frames and messages, the ways they break, and the text a module sends outside
+frames. Run it again after changing a seed; the files are kept in the
+repository so a run needs nothing but the harness.
+"""
+import os
+import random
+
+STX, ETX, ACK, NAK = 0x02, 0x03, 0x06, 0x15
+CMD, SIG = 0xD6, 0xD4
+
+
+def frame(data, bcc=None, end=ETX):
+    data = bytes(data)
+    check = STX ^ len(data)
+    for b in data:
+        check ^= b
+    return bytes([STX, len(data)]) + data + bytes([check if bcc is None else bcc, end])
+
+
+def message_frames(command, data, repeat_segment=None):
+    """A module command message: type, segment number, the command low byte
+    first and the data length in the two bytes the host does not read."""
+    header = bytes([command & 0xFF, command >> 8, len(data) & 0xFF, (len(data) >> 8) & 0xFF])
+    body = header + bytes(data)
+    frames, segment, first = [], 0, True
+    while first or body:
+        room = 253
+        chunk, body = body[:room], body[room:]
+        number = 0xFF if not body else segment
+        frames.append(frame(bytes([CMD, number]) + chunk))
+        if number == repeat_segment:
+            frames.append(frames[-1])
+        segment += 1
+        first = False
+    return frames
+
+
+def signal_trace(data, segment=0xFF):
+    header = bytes([1, 0, 2, 0, 0x45, 0x23, 1, 0, 0, 1, 0, 0, len(data), 0, 0, 0, 0xCD, 0xAB, 0, 0])
+    return frame(bytes([SIG, segment]) + header + bytes(data))
+
+
+def write(harness, name, data):
+    directory = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus", harness)
+    os.makedirs(directory, exist_ok=True)
+    with open(os.path.join(directory, name), "wb") as f:
+        f.write(bytes(data))
+
+
+def link_seeds():
+    plain = b"\x00"
+    exit_text = b"EXIT 0000000100000002000000030000000A\r\n"
+    seeds = {
+        "frame_abc": frame(b"abc"),
+        "frame_len0": frame(b""),
+        "frame_special_bytes": frame(bytes([STX, ETX, ACK, NAK])),
+        "frame_bad_bcc": frame(b"abc", bcc=0x00),
+        "frame_bad_end": frame(b"abc", end=0x04),
+        "message_10": b"".join(message_frames(0x0102, range(10))),
+        "message_300": b"".join(message_frames(0x0304, bytes(i % 251 for i in range(300)))),
+        "message_repeated_segment": b"".join(message_frames(0x0506, bytes(600), repeat_segment=1)),
+        "message_over_1500": b"".join(message_frames(0x0708, bytes(i % 253 for i in range(1600)))),
+        "message_empty": b"".join(message_frames(0x0909, b"")),
+        "message_short_frames": frame([CMD]) + frame([CMD, 0xFF]) + frame([CMD, 0xFF, 0x01]),
+        "signal_trace": signal_trace(b"\x11\x22\x33\x44"),
+        "signal_trace_between_segments": (lambda f: f[0] + signal_trace(b"\x55") + b"".join(f[1:]))(
+            message_frames(0x0A0B, bytes(400))),
+        "foreign_type": frame([0x42, 0xFF, 1, 2, 3]),
+        "stray_text_then_frame": b"\r\nOK\r\n" + bytes([ACK, NAK]) + exit_text + frame(b"abc"),
+        "len_beyond_input": bytes([STX, 0xFF]) + bytes(20),
+    }
+    for name, data in seeds.items():
+        write("link_receive", name, plain + data)
+    rng = random.Random(3)
+    write("link_receive", "garbage_300", plain + bytes(rng.randrange(256) for _ in range(300)))
+    # Closed while the first half of a message is on its way.
+    write("link_receive", "close_mid_message", b"\xC1" + message_frames(0x0C0D, bytes(300))[0])
+
+
+def raw_seeds():
+    read = lambda n: (n << 2) | 0  # ReadRawRxBuffer of 1 + 5 n bytes
+    check_ok = 1                   # CheckResponse against "\r\nOK\r\n"
+    response = lambda n: (n << 2) | 2  # GetResponse of 1 + n bytes, rest to the skip buffer
+    exit_data = lambda n: (n << 2) | 3  # WGetExitData into 4 n bytes
+    raw, framed, close = 0x01, 0x00, 0xC1
+    marker = b"EXIT 0000000100000002000000030000000A"
+    seeds = {
+        "ok_answer": ([raw, check_ok, exit_data(12), read(2)], b"\r\nOK\r\n"),
+        "exit_record": ([raw, read(10), exit_data(12), exit_data(3)], marker),
+        "four_exit_markers": ([raw, read(40), exit_data(16), exit_data(63)], (marker + b" ") * 4),
+        "exit_at_end": ([raw, exit_data(12), read(1), exit_data(12)], b"noise EXIT 00000"),
+        "partial_answer": ([raw, check_ok, exit_data(4), read(0)], b"\r\nO"),
+        "fill_bytes_in_answer": ([raw, response(15), exit_data(4), read(3)], b"\x15\xa5\xa5abc\xa5"),
+        "echo_frame_answer": ([framed, response(15), check_ok, exit_data(8)],
+                              b"at\r" + frame(b"abc") + b"\r\nOK\r\n"),
+        "stray_300": ([raw, read(63), read(63), exit_data(12)], bytes((i * 7) & 0xFF for i in range(300))),
+        "close_after_reads": ([close, read(5), check_ok, exit_data(12)], marker + b"\r\nOK"),
+    }
+    for name, (header, payload) in seeds.items():
+        write("raw_exchange", name, bytes(header) + payload)
+
+
+if __name__ == "__main__":
+    link_seeds()
+    raw_seeds()
