@@ -146,7 +146,7 @@ TEST(CfcsimProgram, StartsInAtModeAndSwitchesToEmmi)
 
     host.send(bytesOf("at^sqwe=1\r"));
     EXPECT_EQ(host.receive(16), bytesOf("at^sqwe=1\r\r\nOK\r\n"));
-    host.send({0x02, 0x01, 0xD6, 0x0D});
+    host.send(kEmmiProbe);
     EXPECT_EQ(host.receiveByte(), kNak);
 }
 

@@ -22,6 +22,10 @@ using Bytes = std::vector<uint8_t>;
 inline constexpr uint8_t kAck = 0x06;
 inline constexpr uint8_t kNak = 0x15;
 
+// The host's serial-mode probe: a frame start with a wrong check byte and
+// no ETX, which a module in EMMI mode refuses with NAK.
+inline const std::vector<uint8_t> kEmmiProbe = {0x02, 0x01, 0xD6, 0x0D};
+
 // Far beyond anything the simulator takes on a loaded machine.
 inline constexpr uint32_t kPatienceMs = 5000;
 

@@ -8,7 +8,6 @@
 namespace simtest {
 namespace {
 
-const Bytes kEmmiProbe = {0x02, 0x01, 0xD6, 0x0D};
 
 void sendByteByByte(HostEnd& host, std::string_view text)
 {

@@ -19,7 +19,6 @@ constexpr uint16_t kSetOperationMode = 101;
 constexpr uint16_t kJavaAutoStartAgain = 103;
 constexpr uint16_t kJavaAutoStart = 107;
 
-const Bytes kEmmiProbe = {0x02, 0x01, 0xD6, 0x0D};
 
 // A reference, low byte first, then further payload.
 Bytes withReference(uint16_t reference, const Bytes& rest = {})

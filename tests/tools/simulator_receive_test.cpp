@@ -60,7 +60,7 @@ TEST_F(SimulatorTest, RefusesTheSerialModeProbeAtItsCheckByteAndKeepsTheNextFram
     // minute late and the reads below would give up first.
     startSimulator(withInterByteTimeout(60000));
 
-    host_->send({0x02, 0x01, 0xD6, 0x0D});
+    host_->send(kEmmiProbe);
     EXPECT_EQ(host_->receiveByte(), kNak);
     host_->send(frameOf({0x55}));
     EXPECT_EQ(host_->receiveByte(), kAck);

@@ -55,8 +55,8 @@ class Simulator;
 // it must not wait on a future of its own sends or call stop(), which both
 // need the read thread.
 using MessageHandler = std::function<void(Simulator&, const HostMessage&)>;
-// Receives one line per event on the wire; called from both threads, one
-// call at a time.
+// Receives one line per event on the wire; called from both threads, and
+// from the host's for changes of its line, one call at a time.
 using TraceSink = std::function<void(const std::string&)>;
 
 class Simulator : private ModeHost {
