@@ -54,7 +54,11 @@ std::unique_lock<std::mutex> takePortAsWriter(Slot& slot) {
     std::unique_lock<std::mutex> portHold(slot.l1.portLock, std::try_to_lock);
     if (!portHold.owns_lock()) {
         std::lock_guard<std::mutex> gate(slot.l1.readGate);
-        slot.events.readCancel.set();
+        // A read cancelled inside a frame breaks the frame off and draws a
+        // NAK; the rest of the frame is due within the read's time-out, so
+        // the writer waits for it instead.
+        if (!slot.l1.readInFrame.load())
+            slot.events.readCancel.set();
         portHold.lock();
     }
     return portHold;

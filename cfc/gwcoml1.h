@@ -40,6 +40,9 @@ struct L1State {
     // cancels a read until it owns the port lock, so that no new read can
     // slip in between.
     std::mutex readGate;
+    // Set by the frame layer while it reads the rest of a frame that has
+    // begun: a writer then waits for that read instead of cancelling it.
+    std::atomic<bool> readInFrame{false};
 };
 
 // Inter-character time in ms for a baud rate, fixed at open.

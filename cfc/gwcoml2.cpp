@@ -181,7 +181,11 @@ ErrorCode EmmiL2ReceiveFrame(uint32_t handle, uint8_t* frameBuffer, int32_t* fra
         return takeOutsideByte(handle, *slot, byte, rawByteMode);
 
     GoodData(handle);
+    // The caller's thread may send meanwhile; it waits for the frame's reads
+    // rather than cancel them, so a frame on its way is not broken off.
+    slot->l1.readInFrame.store(true);
     const ErrorCode code = readFrameBody(handle, frameBuffer);
+    slot->l1.readInFrame.store(false);
     if (code != EMMIERR_OK) {
         answerFrame(handle, kNak);
         return code;
