@@ -62,3 +62,14 @@ void ReturnResponseRest(uint32_t handle, const uint8_t* data, uint8_t length) {
 }
 
 } // namespace cfc
+
+namespace cfc {
+
+// Declared for the mode code; the probes follow.
+uint8_t GetTargetSerialMode(uint32_t, uint8_t) { return kTargetSerialModeUnknown; }
+int32_t WaitForTargetSerialMode(uint32_t, uint8_t) { return 0; }
+int32_t WaitForTargetSerialModeOtherThan(uint32_t, uint8_t) { return 0; }
+int32_t SwitchSerialToEMMIMode(uint32_t, uint8_t) { return 0; }
+int32_t SwitchSerialToEMMIModeEmmiFirst(uint32_t, uint8_t) { return 0; }
+
+} // namespace cfc

@@ -27,6 +27,8 @@ inline constexpr uint8_t kTargetSerialModeOff = 1;
 inline constexpr uint8_t kTargetSerialModeAT = 2;
 inline constexpr uint8_t kTargetSerialModeEMMI = 4;
 inline constexpr uint8_t kTargetSerialModeUnknown = 8;
+// No answer a probe could place: the module seems to be switched off.
+inline constexpr uint8_t kTargetSerialModeSeemsOff = kTargetSerialModeOff | kTargetSerialModeUnknown;
 
 // Firmware operation modes.
 inline constexpr uint8_t kOperationModeNormal = 0;

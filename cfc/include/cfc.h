@@ -32,6 +32,11 @@ uint32_t WSetTraceLevel(uint32_t handle, uint16_t level);
  * first. */
 int32_t WGetExitData(uint32_t handle, uint8_t size, uint8_t* count, uint8_t* buffer);
 
+/* Switching the module on: an ignition pulse (DTR high) held until the
+ * module has sent its first 11 bytes, waiting for them at most `count` times
+ * one second. */
+int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count);
+
 /* Main path */
 int32_t WInitServiceMode(uint32_t handle);
 int32_t WSwitchJavaAutoStart(uint32_t handle, uint8_t on);
