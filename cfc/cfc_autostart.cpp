@@ -20,3 +20,9 @@ extern "C" int32_t WSwitchOff(uint32_t handle) {
     cfc::TraceLine(handle, 4, "(CFC ) WSwitchOff");
     return 0;
 }
+
+extern "C" int32_t WTerminateCall(uint32_t handle) {
+    if (cfc::SlotOf(handle) == nullptr)
+        return 0;
+    return 0;
+}

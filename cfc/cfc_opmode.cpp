@@ -12,3 +12,14 @@ extern "C" int32_t WInitServiceMode(uint32_t handle) {
     // module is not in service mode, so this must not report success.
     return 0;
 }
+
+namespace cfc {
+int32_t SwitchTargetToOperationMode(uint32_t /*handle*/, uint8_t /*mode*/) { return 0; }
+} // namespace cfc
+
+extern "C" int32_t WInitNormalMode(uint32_t /*handle*/) { return 0; }
+extern "C" int32_t WInitTestMode(uint32_t /*handle*/) { return 0; }
+extern "C" int32_t WInitAirplaneMode(uint32_t /*handle*/) { return 0; }
+extern "C" int32_t WInitNormalModeFromTestMode(uint32_t /*handle*/) { return 0; }
+extern "C" int32_t WSwitchTargetToOperationMode(uint32_t /*handle*/, uint8_t /*publicMode*/) { return 0; }
+extern "C" int32_t WExitServiceMode(uint32_t /*handle*/) { return 0; }

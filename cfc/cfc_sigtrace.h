@@ -2,11 +2,27 @@
 // connection takes for it at open and close.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace cfc {
+
+// What the signal trace of a slot reports: whole bases, single signals added
+// and single signals taken out. Filled only by the mode configuration on the
+// caller's thread, and read there.
+struct SignalTraceLists {
+    static constexpr size_t kMaxBases = 64;
+    static constexpr size_t kMaxSignals = 128;
+    std::array<uint32_t, kMaxBases> bases{};
+    uint16_t baseCount = 0;
+    std::array<uint32_t, kMaxSignals> added{};
+    uint16_t addedCount = 0;
+    std::array<uint32_t, kMaxSignals> removed{};
+    uint16_t removedCount = 0;
+};
 
 // Per-slot signal-trace settings as read at the last open. They are read at
 // open after the receive thread has started, and that thread writes the
@@ -14,6 +30,7 @@ namespace cfc {
 struct SignalTraceSettings {
     std::atomic<int32_t> enable{0};
     std::atomic<int32_t> suffix{0};
+    SignalTraceLists lists;
 };
 
 // The settings file: $CFC_TRACE_INI, else cfctrace.ini in the user's cfc
@@ -26,6 +43,14 @@ bool SignalTraceEnabled(uint32_t handle);
 // Called by WComClose before the receive thread stops while the signal trace
 // is enabled: the place for switching the module's signal trace off.
 void FinishSignalTrace(uint32_t handle);
+// Loads the signal-trace configuration of an operation mode ("ServiceMode",
+// "NormalMode", "TestMode", "AirplaneMode") into the slot's lists and sends
+// the module its mask. The lists are emptied first, whether the signal trace
+// is on or not.
+void LoadSignalTraceConfig(uint32_t handle, const char* modeName);
+// Bases plus added signals in the slot's lists: what a module with the signal
+// trace on has been asked to report beyond nothing.
+uint32_t SignalTraceRequestCount(uint32_t handle);
 // Receive thread, for every signal-trace frame while the signal trace is
 // enabled: `frameData` holds the frame's `length` data bytes (type and
 // segment number first). `continues` is false for the first frame of a

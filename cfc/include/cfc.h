@@ -37,10 +37,37 @@ int32_t WGetExitData(uint32_t handle, uint8_t size, uint8_t* count, uint8_t* buf
  * one second. */
 int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count);
 
-/* Main path */
+/* Operation modes. Each initialisation brings the serial line to EMMI
+ * (booting a silent module), loads the mode's signal-trace configuration and
+ * switches the firmware into the mode. */
 int32_t WInitServiceMode(uint32_t handle);
+int32_t WInitNormalMode(uint32_t handle);
+int32_t WInitTestMode(uint32_t handle);
+int32_t WInitAirplaneMode(uint32_t handle);
+int32_t WInitNormalModeFromTestMode(uint32_t handle);
+
+/* Public mode numbers of WSwitchTargetToOperationMode; any other number fails. */
+enum {
+    CFCNormalMode = 0,
+    CFCServiceMode = 1,
+    CFCAirplaneMode = 2,
+    CFCTestMode = 3
+};
+int32_t WSwitchTargetToOperationMode(uint32_t handle, uint8_t publicMode);
+int32_t WExitServiceMode(uint32_t handle);
+
+/* Java autostart and switch-off */
 int32_t WSwitchJavaAutoStart(uint32_t handle, uint8_t on);
 int32_t WSwitchOff(uint32_t handle);
+int32_t WTerminateCall(uint32_t handle);
+
+/* AT commands through the firmware. A command of more than 126 characters is
+ * refused. `response` may be null (only the echo is awaited); otherwise it
+ * must hold CFC_AT_RESPONSE_SIZE bytes: line ends come back escaped as
+ * "<CR>" and "<LF>". */
+#define CFC_AT_RESPONSE_SIZE 513
+int32_t WSendAtCommand(uint32_t handle, const char* text, char* response);
+int32_t WReceiveAtCommand(uint32_t handle, char* response);
 
 #ifdef __cplusplus
 }
