@@ -10,11 +10,6 @@ namespace cfc {
 
 namespace {
 
-// Frame-data offsets: type, segment number, then the header or the data.
-constexpr size_t kTypeOffset = 0;
-constexpr size_t kSegmentOffset = 1;
-constexpr size_t kHeaderOffset = 2;
-
 // Segment numbers run 0 to 254 before the last frame's 0xFF, so 256 frames
 // are the most a message can take without a number coming round again.
 constexpr size_t kMaxFramesPerMessage = 256;
@@ -44,8 +39,8 @@ size_t headerSize(uint8_t type) {
 }
 
 size_t framesNeeded(uint16_t length, size_t header) {
-    const size_t firstRoom = kMaxFrameData - kHeaderOffset - header;
-    const size_t nextRoom = kMaxFrameData - kHeaderOffset;
+    const size_t firstRoom = kMaxFrameData - kFrameHeaderOffset - header;
+    const size_t nextRoom = kMaxFrameData - kFrameHeaderOffset;
     if (length <= firstRoom)
         return 1;
     return 1 + (length - firstRoom + nextRoom - 1) / nextRoom;
@@ -71,14 +66,14 @@ void putLe32(uint8_t* frame, size_t offset, uint32_t value) {
 // Fills the next frame of the message: type, segment number, room for the
 // header in the first frame, then as many message bytes as fit.
 void EmmiL3NextSegment(TxMessage& tx, uint8_t* frame, size_t header) {
-    size_t length = kHeaderOffset + header;
+    size_t length = kFrameHeaderOffset + header;
     while (length < kMaxFrameData && tx.remaining > 0) {
         frame[1 + length++] = *tx.next++;
         --tx.remaining;
     }
     frame[0] = static_cast<uint8_t>(length);
-    frame[1 + kTypeOffset] = tx.type;
-    frame[1 + kSegmentOffset] = tx.remaining == 0 ? kLastSegment : tx.segment++;
+    frame[1 + kFrameTypeOffset] = tx.type;
+    frame[1 + kFrameSegmentOffset] = tx.remaining == 0 ? kLastSegment : tx.segment++;
 }
 
 void writeHeader(uint8_t* frame, uint8_t type, uint16_t command, int32_t parameter32,
@@ -129,7 +124,7 @@ ErrorCode EmmiL3SendMessage(uint32_t handle, uint16_t command, int32_t parameter
         int32_t acknowledged = 0;
         if (const ErrorCode code = EmmiL2SendFrame(handle, frame.data(), &acknowledged); code != EMMIERR_OK)
             return code;
-        if (frame[1 + kSegmentOffset] == kLastSegment)
+        if (frame[1 + kFrameSegmentOffset] == kLastSegment)
             return EMMIERR_OK;
     }
 }

@@ -27,6 +27,12 @@ inline constexpr uint8_t kMsgTypeSignalTrace = 0xD4;
 
 inline constexpr uint8_t kLastSegment = 0xFF;
 
+// Frame-data offsets of every frame of this layer; the header or the data
+// follow the segment number.
+inline constexpr uint8_t kFrameTypeOffset = 0;
+inline constexpr uint8_t kFrameSegmentOffset = 1;
+inline constexpr uint8_t kFrameHeaderOffset = 2;
+
 // Kinds of EmmiL3SendMessage; any other value sends a command message.
 inline constexpr uint8_t kSendKindParameters = 1;
 inline constexpr uint8_t kSendKindByteParameter = 2;

@@ -22,8 +22,6 @@ namespace {
 constexpr uint8_t kBackOffTimeoutClass = 2;
 
 // Frame-data offsets of the frames the host receives.
-constexpr uint8_t kTypeOffset = 0;
-constexpr uint8_t kSegmentOffset = 1;
 constexpr uint8_t kCommandOffset = 2;
 constexpr uint8_t kFirstDataOffset = 6;
 constexpr uint8_t kNextDataOffset = 2;
@@ -33,8 +31,8 @@ constexpr uint8_t kSignalHeaderEnd = 22;
 uint8_t frameLength(const uint8_t* frame) { return frame[0]; }
 const uint8_t* frameData(const uint8_t* frame) { return frame + 1; }
 // Type and segment number exist only in frames of two or more bytes.
-bool hasMessageFields(const uint8_t* frame) { return frameLength(frame) > kSegmentOffset; }
-uint8_t segmentOf(const uint8_t* frame) { return frameData(frame)[kSegmentOffset]; }
+bool hasMessageFields(const uint8_t* frame) { return frameLength(frame) > kFrameSegmentOffset; }
+uint8_t segmentOf(const uint8_t* frame) { return frameData(frame)[kFrameSegmentOffset]; }
 
 uint16_t getLe16(const uint8_t* data, size_t offset) {
     return static_cast<uint16_t>(data[offset] | (data[offset + 1] << 8));
@@ -88,7 +86,7 @@ bool isCopyOfFinalFrame(ReceiverState& state) {
 // it. Its last frame would otherwise pass for a message of one frame.
 bool isTailOfGivenUpMessage(ReceiverState& state) {
     const uint8_t* frame = state.frame.data();
-    if (!state.skippingTail || !hasMessageFields(frame) || frameData(frame)[kTypeOffset] != state.tailType)
+    if (!state.skippingTail || !hasMessageFields(frame) || frameData(frame)[kFrameTypeOffset] != state.tailType)
         return false;
     const uint8_t segment = segmentOf(frame);
     if (segment == 0) {
@@ -140,7 +138,7 @@ bool EmmiL3StartMessage(uint32_t handle, RxAssembly& message, const uint8_t* fra
         return false;
     message.length = 0;
     message.expectedSegment = 0;
-    message.type = frameData(frame)[kTypeOffset];
+    message.type = frameData(frame)[kFrameTypeOffset];
     switch (message.type) {
     case kMsgTypeSignalTrace:
         takeSignalTraceFrame(handle, message, frame);
@@ -160,8 +158,8 @@ bool EmmiL3AppendSegment(RxAssembly& message, const uint8_t* frame) {
     if (!hasMessageFields(frame))
         return false;
     const uint8_t* data = frameData(frame);
-    const uint8_t segment = data[kSegmentOffset];
-    if (data[kTypeOffset] != message.type ||
+    const uint8_t segment = data[kFrameSegmentOffset];
+    if (data[kFrameTypeOffset] != message.type ||
         (segment != message.expectedSegment && segment != kLastSegment))
         return false;
     const size_t from = message.expectedSegment == 0 ? kFirstDataOffset : kNextDataOffset;
