@@ -1,6 +1,7 @@
 // Raw receive path driven directly: the test thread plays the receive thread's
-// part (appends, frame starts) on an open connection, so buffer bounds, the
-// "EXIT" records, the response readers and the send pacing are seen exactly.
+// part (appends, frame starts) on an open connection with a silent line, so
+// buffer bounds, the "EXIT" records, the response readers and the send pacing
+// are seen exactly.
 #include "cfc.h"
 #include "cfc_clock.h"
 #include "cfc_intern.h"
@@ -26,25 +27,16 @@ using namespace cfctest;
 
 namespace {
 
-class RawExchange : public RawConnectionTest {
+class RawExchange : public RawTest {
 protected:
-    RawExchange() : RawConnectionTest(7, "raw-exchange") {}
+    RawExchange() : RawTest(7, "raw-exchange", ModuleLink::Module::ByHand) {}
 
     // Bytes as the receive thread hands them over: in pieces of at most 255.
     void receive(const std::string& text) {
         for (size_t at = 0; at < text.size(); at += 255) {
             const size_t piece = std::min<size_t>(255, text.size() - at);
-            cfc::AddToRawRxBuffer(handle_, bytesOf(text) + at, static_cast<uint8_t>(piece));
+            cfc::AddToRawRxBuffer(handle_, dataOf(text) + at, static_cast<uint8_t>(piece));
         }
-    }
-
-    std::string rawBuffer() {
-        std::lock_guard<std::mutex> hold(raw().lock);
-        return std::string(raw().rxBuffer.begin(), raw().rxBuffer.begin() + raw().rxCount);
-    }
-    std::string skipBuffer() {
-        std::lock_guard<std::mutex> hold(raw().lock);
-        return std::string(raw().skipBuffer.begin(), raw().skipBuffer.begin() + raw().skipCount);
     }
 };
 
@@ -70,44 +62,6 @@ TEST_F(RawExchange, ReadTakesBytesInOrderAndWaitsForEachNextArrival) {
     EXPECT_EQ(cfc::ReadRawRxBuffer(handle_, got.data(), 5), EMMIERR_TIMEOUT);
     EXPECT_EQ(std::string(got.begin(), got.begin() + 3), std::string("xy\0", 3));
     EXPECT_EQ(rawBuffer(), "");
-}
-
-TEST_F(RawExchange, ByteTwoHundredFiftySevenFlushesTheBufferOnce) {
-    // 300 stray bytes one at a time, a marker among the first 256 to show
-    // when and how often the buffer was scanned.
-    std::string stray(300, '.');
-    stray.replace(100, 4, "EXIT");
-    for (size_t i = 0; i < stray.size(); ++i) {
-        cfc::AddToRawRxBuffer(handle_, bytesOf(stray) + i, 1);
-        if (i == 255) {
-            EXPECT_EQ(countOf(newTraceLines(), kExitFound), 0) << "flushed before it was full";
-        }
-    }
-    EXPECT_EQ(countOf(newTraceLines(), kExitFound), 1);
-    EXPECT_EQ(rawBuffer(), stray.substr(256));
-}
-
-// ---- "EXIT" records ----------------------------------------------------------
-
-TEST_F(RawExchange, ExitMarkerGivesItsRecordAndNineLinesAtLevel1) {
-    WSetTraceLevel(handle_, 1);
-    const std::string text = "EXIT 0000000100000002000000030000000A";
-    receive(text);
-    cfc::GoodData(handle_); // a frame starts: the raw bytes are given up
-
-    EXPECT_EQ(newTraceLines(), exitBanner(text));
-    EXPECT_EQ(exitRecords(), (std::vector<Record>{{1, 2, 3, 10}}));
-    EXPECT_EQ(rawBuffer(), "");
-}
-
-TEST_F(RawExchange, FourMarkersAreAllReportedAndTheFirstThreeStored) {
-    receive("EXIT 0000000100000001000000010000000f\r\n"
-            "EXIT 00000002000000020000000200000002 EXIT 00000003000000030000000300000003");
-    receive("EXIT ffffffffffffffffffffffffffffffff");
-    cfc::GoodData(handle_);
-    EXPECT_EQ(countOf(newTraceLines(), kExitFound), 4);
-    EXPECT_EQ(exitRecords(), (std::vector<Record>{{1, 1, 1, 15}, {2, 2, 2, 2}, {3, 3, 3, 3}}));
-    EXPECT_EQ(exitCount(), 4);
 }
 
 TEST_F(RawExchange, MarkersReadOnlyTheBytesThatAreBuffered) {
@@ -140,7 +94,7 @@ TEST_F(RawExchange, GarbageAndEndlessMarkersKeepTheFirstRecordsAndACountThatStop
     for (int i = 0; i < 300; ++i)
         noise += (i % 3 == 0) ? std::string("EXIT") : std::string("EXIT\x00\xff", 6);
     receive(noise);
-    cfc::AddToSkipBuffer(handle_, bytesOf(noise), 255);
+    cfc::AddToSkipBuffer(handle_, dataOf(noise), 255);
     cfc::GoodData(handle_);
     EXPECT_EQ(exitCount(), 255);
     EXPECT_EQ(exitRecords(), (std::vector<Record>{{1, 0, 0, 0}, {2, 0, 0, 0}, {3, 0, 0, 0}}));
@@ -177,7 +131,7 @@ TEST_F(RawExchange, WGetExitDataCopiesNoMoreThanSizeNorThanTheStoredRecords) {
 
 TEST_F(RawExchange, WGetExitDataParsesMarkersStillWaitingInTheSkipBuffer) {
     const std::string text = "EXIT 00000009";
-    cfc::AddToSkipBuffer(handle_, bytesOf(text), static_cast<uint8_t>(text.size()));
+    cfc::AddToSkipBuffer(handle_, dataOf(text), static_cast<uint8_t>(text.size()));
     // No frame started, so only the query itself can have flushed it.
     EXPECT_EQ(exitRecords(), (std::vector<Record>{{9, 0, 0, 0}}));
     EXPECT_EQ(skipBuffer(), "");
@@ -189,7 +143,7 @@ TEST_F(RawExchange, WGetExitDataParsesMarkersStillWaitingInTheSkipBuffer) {
 TEST_F(RawExchange, FrameStartDumpsTheSkipBufferAsHexAndCharacters) {
     std::string rest = "0123456789abcdefghijklmnopqrstuvwxyzABCD";
     rest += std::string("\r\x7f\x20", 3);
-    cfc::AddToSkipBuffer(handle_, bytesOf(rest), static_cast<uint8_t>(rest.size()));
+    cfc::AddToSkipBuffer(handle_, dataOf(rest), static_cast<uint8_t>(rest.size()));
     cfc::GoodData(handle_);
 
     const std::vector<std::string> lines = newTraceLines();
@@ -202,44 +156,25 @@ TEST_F(RawExchange, FrameStartDumpsTheSkipBufferAsHexAndCharacters) {
     EXPECT_EQ(skipBuffer(), "");
 
     // A dump of whole lines still ends with an empty one.
-    cfc::DumpBuffer(handle_, bytesOf(rest), 40);
+    cfc::DumpBuffer(handle_, dataOf(rest), 40);
     EXPECT_EQ(newTraceLines().back(), "(CFC )   040:    ");
 }
 
 TEST_F(RawExchange, FullSkipBufferIsDumpedBeforeNewBytesGoIn) {
     const std::string a(200, 'a');
     const std::string b(100, 'b');
-    cfc::AddToSkipBuffer(handle_, bytesOf(a), 200);
-    cfc::AddToSkipBuffer(handle_, bytesOf(b), 100);
+    cfc::AddToSkipBuffer(handle_, dataOf(a), 200);
+    cfc::AddToSkipBuffer(handle_, dataOf(b), 100);
     EXPECT_TRUE(contains(newTraceLines(), "(CFC ) DumpBuffer: 200 bytes"));
     EXPECT_EQ(skipBuffer(), b);
 }
 
 // ---- responses ---------------------------------------------------------------
 
-TEST_F(RawExchange, CheckResponseWithoutAnswerFailsAfterTheFirstByteWait) {
-    std::array<uint8_t, 6> got{};
-    const uint64_t start = plat::counter();
-    EXPECT_FALSE(cfc::CheckResponse(handle_, got.data(), bytesOf(kOk), 6));
-    EXPECT_GE(elapsedMs(start), 49u);
-    EXPECT_EQ(newTraceLines(), (std::vector<std::string>{"(CFC ) CheckResponse: GetResponse failed"}));
-    EXPECT_EQ(skipBuffer(), "");
-}
-
-TEST_F(RawExchange, CheckResponseWithHalfTheAnswerDumpsBothAndKeepsWhatCame) {
-    receive("\r\nO");
-    std::array<uint8_t, 6> got{};
-    EXPECT_FALSE(cfc::CheckResponse(handle_, got.data(), bytesOf(kOk), 6));
-    const std::vector<std::string> lines = newTraceLines();
-    EXPECT_TRUE(contains(lines, "(CFC ) CheckResponse: expected response ->"));
-    EXPECT_TRUE(contains(lines, "(CFC ) CheckResponse: got response ->"));
-    EXPECT_EQ(skipBuffer(), "\r\nO");
-}
-
 TEST_F(RawExchange, CheckResponseAcceptsTheExactAnswerAndKeepsNothing) {
     receive(kOk);
     std::array<uint8_t, 6> got{};
-    EXPECT_TRUE(cfc::CheckResponse(handle_, got.data(), bytesOf(kOk), 6));
+    EXPECT_TRUE(cfc::CheckResponse(handle_, got.data(), dataOf(kOk), 6));
     EXPECT_EQ(skipBuffer(), "");
     EXPECT_EQ(rawBuffer(), "");
 }
@@ -251,7 +186,7 @@ TEST_F(RawExchange, ResponseRestEndsAtTheFirstMissingByte) {
     const uint8_t none[] = {cfc::kResponseFill, 'x'};
     cfc::ReturnResponseRest(handle_, none, 2);
     EXPECT_EQ(skipBuffer(), "ab");
-    cfc::ReturnResponseRest(handle_, bytesOf("xyz"), 3);
+    cfc::ReturnResponseRest(handle_, dataOf("xyz"), 3);
     EXPECT_EQ(skipBuffer(), "abxyz");
 
     std::array<uint8_t, 1> one{};
@@ -270,33 +205,6 @@ TEST_F(RawExchange, PacingOffTakesNoTimeAndKeepsNoTime) {
     }
     EXPECT_EQ(raw().lastBlockTime.load(), justNow);
     EXPECT_EQ(countMatching(newTraceLines(), kDelayLine), 0);
-}
-
-TEST_F(RawExchange, PacingKeepsTenMillisecondsBetweenBlocksOnTheLine) {
-    raw().delayWorkaround.store(1);
-    raw().lastBlockTime.store(0);
-    const std::string first = "at\r";
-    // The device side notes when the second block's first byte is there; no
-    // byte of it may arrive before 10 ms after the first block began.
-    uint64_t secondSeen = 0;
-    std::string seen;
-    std::thread device([&] {
-        uint8_t byte = 0;
-        while (seen.size() <= first.size() && com_.device().read(&byte, 1, 2000) == 1)
-            seen.push_back(static_cast<char>(byte));
-        secondSeen = plat::counter();
-    });
-    const uint64_t start = plat::counter();
-    for (const char* block : {"at\r", "x"}) {
-        cfc::SendBlockProlog(handle_);
-        cfc::EmmiL1Write(handle_, bytesOf(block), static_cast<uint16_t>(std::strlen(block)));
-        cfc::SendBlockEpilog(handle_);
-    }
-    device.join();
-    raw().delayWorkaround.store(0);
-    ASSERT_EQ(seen, "at\rx");
-    EXPECT_GE((secondSeen - start) / cfc::CountsPerMs(), 10u);
-    EXPECT_EQ(countMatching(newTraceLines(), kDelayLine), 1);
 }
 
 TEST_F(RawExchange, PacingKeepsTheGapWhenBothThreadsSend) {

@@ -1,10 +1,11 @@
-// Shared by the raw receive path tests: an open connection on an in-memory
-// line with the trace file in a fresh directory, the trace lines that came
-// since the last look, and the exit records as WGetExitData hands them out.
+// Shared by the raw receive path tests: a connection on an in-memory line
+// with the trace file in a fresh directory, the trace lines that came since
+// the last look, and the exit records as WGetExitData hands them out.
 #pragma once
 
 #include "cfc.h"
 #include "cfc_intern.h"
+#include "link_test_support.h"
 #include "test_support.h"
 
 #include "plat/clock.h"
@@ -13,6 +14,8 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <mutex>
 #include <regex>
 #include <string>
 #include <vector>
@@ -27,10 +30,9 @@ inline const std::regex kDelayLine(
 
 using Record = std::array<uint32_t, 4>;
 
-inline const uint8_t* bytesOf(const std::string& text) {
+inline const uint8_t* dataOf(const std::string& text) {
     return reinterpret_cast<const uint8_t*>(text.data());
 }
-inline const uint8_t* bytesOf(const char* text) { return reinterpret_cast<const uint8_t*>(text); }
 
 inline long countOf(const std::vector<std::string>& lines, const std::string& text) {
     return std::count(lines.begin(), lines.end(), text);
@@ -50,26 +52,54 @@ inline std::vector<std::string> exitBanner(const std::string& text) {
             kSeparator, kSeparator, kSeparator};
 }
 
-class RawConnectionTest : public ::testing::Test {
+class RawTest : public ::testing::Test {
 protected:
-    RawConnectionTest(int port, const std::string& name) : port_(port), com_(port, name) {}
+    RawTest(int port, const std::string& name, ModuleLink::Module module)
+        : link_(port, name, module), handle_(link_.handle()) {}
 
     void SetUp() override {
-        WEnableTraceFile();
-        handle_ = WComOpen(port_, 115200, 0);
         ASSERT_NE(handle_, 0u);
         WSetTraceLevel(handle_, 9);
-        seen_ = traceTexts().size();
+        WEnableTraceFile();
     }
     void TearDown() override {
-        if (handle_ != 0)
-            WComClose(handle_);
+        raw().delayWorkaround.store(0);
         WDisableTraceFile();
     }
 
-    cfc::RawRxState& raw() { return cfc::SlotOf(handle_)->raw; }
+    cfc::RawRxState& raw() { return link_.slot().raw; }
 
-    // Trace lines written since the last call (or since the open).
+    std::string rawBuffer() {
+        std::lock_guard<std::mutex> hold(raw().lock);
+        return std::string(raw().rxBuffer.begin(), raw().rxBuffer.begin() + raw().rxCount);
+    }
+    std::string skipBuffer() {
+        std::lock_guard<std::mutex> hold(raw().lock);
+        return std::string(raw().skipBuffer.begin(), raw().skipBuffer.begin() + raw().skipCount);
+    }
+
+    // Until the receive thread has put `count` bytes into the raw buffer, at
+    // most kPatienceMs.
+    bool awaitRawBytes(uint16_t count) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+        plat::Event& arrived = link_.slot().events.rxOther;
+        for (;;) {
+            {
+                // Appends set the event under this lock, so none is missed.
+                std::lock_guard<std::mutex> hold(raw().lock);
+                if (raw().rxCount >= count)
+                    return true;
+                arrived.reset();
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                end - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return false;
+            arrived.wait(static_cast<uint32_t>(left.count()));
+        }
+    }
+
+    // Trace lines written since the last call (or since the test began).
     std::vector<std::string> newTraceLines() {
         std::vector<std::string> all = traceTexts();
         std::vector<std::string> fresh(all.begin() + static_cast<long>(std::min(seen_, all.size())), all.end());
@@ -95,10 +125,11 @@ protected:
         return count;
     }
 
-    const int port_;
+    // Declared first: the trace file goes to the fresh directory, and the
+    // connection closes before the directory goes.
     ScopedTempCwd cwd_;
-    VirtualComPort com_;
-    uint32_t handle_ = 0;
+    ModuleLink link_;
+    const uint32_t handle_;
 
 private:
     size_t seen_ = 0;
