@@ -65,14 +65,14 @@ uint32_t slotForPort(int32_t portNum) {
 void invalidateTargetFacts(uint32_t handle, Slot& slot) {
     TraceLine(handle, 9, "(CFC ) WComOpen: clear local storedCalibrationItems, gotTargetVersion");
     slot.target.storedCalibrationItems = 0;
-    slot.target.gotTargetVersion = 0;
+    slot.target.version.gotTargetVersion = 0;
     TraceLine(handle, 9, "(CFC ) WComOpen: invalidate local stored GMSK IQ-Offsets");
     for (size_t offset : {0, 2, 4, 6})
         slot.target.gmskIqOffsets[offset] = kInvalidIqOffset;
     TraceLine(handle, 9, "(CFC ) WComOpen: invalidate local stored autocalibration IQ-Offsets");
     slot.target.autoCalIqOffsets = {kInvalidIqOffset, kInvalidIqOffset};
     TraceLine(handle, 9, "(CFC ) WComOpen: invalidate local stored mobile SW version number");
-    slot.target.mobileSwVersion = 0;
+    slot.target.version.versionNumber = 0;
 }
 
 void stopReceiveThread(Slot& slot) {

@@ -6,6 +6,7 @@
 #include "cfc_sigtrace.h"
 #include "cfc_trace.h"
 #include "cfc_types.h"
+#include "cfc_version.h"
 #include "gwcoml1.h"
 #include "gwcoml2.h"
 #include "gwcoml3.h"
@@ -35,10 +36,10 @@ struct SlotEvents {
 // Facts about the module cached per connection and invalidated at every open.
 struct TargetFacts {
     uint32_t storedCalibrationItems = 0;
-    uint32_t gotTargetVersion = 0;
     std::array<uint8_t, 16> gmskIqOffsets{};
     std::array<int16_t, 2> autoCalIqOffsets{};
-    int16_t mobileSwVersion = 0;
+    // The fetched flag and the mobile software version number live here too.
+    TargetVersionInfo version;
 };
 
 inline constexpr uint8_t kInvalidIqOffset = 127;

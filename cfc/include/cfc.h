@@ -37,6 +37,10 @@ int32_t WGetExitData(uint32_t handle, uint8_t size, uint8_t* count, uint8_t* buf
  * one second. */
 int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count);
 
+/* Target version: the module's bootloader item, at most 24 characters, into
+ * `text` of 25 bytes; all zeros and 0 while the version is not known. */
+int32_t WGetBootloaderVersion(uint32_t handle, char* text);
+
 /* Operation modes. Each initialisation brings the serial line to EMMI
  * (booting a silent module), loads the mode's signal-trace configuration and
  * switches the firmware into the mode. */

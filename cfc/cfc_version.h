@@ -1,0 +1,69 @@
+// The module's firmware version: fetched once per connection before the first
+// remote procedure call, evaluated into project, number and postfix, and the
+// firmware-specific behaviours that follow from it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace cfc {
+
+inline constexpr size_t kProjectSize = 64;
+inline constexpr size_t kPostfixSize = 32;
+inline constexpr size_t kBootloaderTextSize = 25;
+// The version text as the fetch asks for it, terminating zero included.
+inline constexpr uint16_t kVersionTextSize = 1024;
+
+// Per-slot record, filled at the first remote procedure call after an open.
+// The delay workaround flag it decides lives with the send pacing
+// (RawRxState::delayWorkaround), which the receive thread reads too.
+struct TargetVersionInfo {
+    // Set while the version is fetched or known for this connection.
+    uint32_t gotTargetVersion = 0;
+    std::array<char, kProjectSize> project{};
+    // Cleared at every open; kept when a text cannot be evaluated.
+    int16_t versionNumber = 0;
+    std::array<char, kPostfixSize> postfix{};
+    std::array<char, kBootloaderTextSize> bootloader{};
+    // Low byte of the module's RPC version word.
+    uint8_t rpcVersion = 0;
+};
+
+// What the first item of a version text says of the firmware.
+struct FirmwareName {
+    // False when the text gives no name: no "&" after the first item, no ":"
+    // in it, or no "_" before that ":". Then nothing below is meaningful.
+    bool evaluated = false;
+    std::array<char, kProjectSize> project{};
+    int16_t number = 0;
+    std::array<char, kPostfixSize> postfix{};
+};
+
+// Reads "project_anything_NNNpostfix:..." from the first "&"-separated item
+// of `text`. Reads nothing outside `text`; a zero byte inside it ends it.
+FirmwareName EvaluateFirmwareName(std::string_view text);
+// The "Bln-Bootloader" item of `text` up to the next "&", or empty when the
+// text has none. Not cut to the record's size.
+std::string_view FindBootloaderItem(std::string_view text);
+// The firmware needs every block sent with the 10 ms gap.
+bool NeedsDelayWorkaround(std::string_view project, int16_t number);
+
+// Firmware-specific steps, judged from a version record.
+// The normal-mode switch-off sends a GPRS detach first.
+bool NeedsGprsDetach(const TargetVersionInfo& version);
+// A running test mode must be finished before switching off.
+bool NeedsTestModeFinish(const TargetVersionInfo& version);
+// The Java autostart request is confirmed only after it came again.
+bool ConfirmsAutoStartWhenAskedAgain(const TargetVersionInfo& version);
+
+// The record of the connection's slot (bits 12 to 19 of the value); an empty
+// record for a value outside the slots.
+const TargetVersionInfo& TargetVersion(uint32_t handle);
+
+// Fetches and evaluates the version once per connection; a failed fetch is
+// stored as last error and repeated at the next call.
+void GetTargetVersion(uint32_t handle);
+
+} // namespace cfc

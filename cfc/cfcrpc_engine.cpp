@@ -1,0 +1,155 @@
+#include "cfcrpc_engine.h"
+
+#include "cfc_trace.h"
+#include "cfc_version.h"
+#include "cfcrpc.h"
+#include "cfcemmi.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <new>
+
+namespace cfc::rpc {
+
+namespace {
+
+// Atomic so that calls on two connections from two threads still number
+// their requests without a race; the unsigned type wraps 65535 to 0.
+std::atomic<uint16_t> g_nextReference{0};
+
+constexpr unsigned receptionsOf(Discipline discipline) {
+    return discipline == Discipline::ThreeReceptions ? 3 : 5;
+}
+
+void traceForeignReference(uint32_t handle, const ConfirmWait& wait) {
+    if (wait.discipline != Discipline::ThreeReceptions)
+        return;
+    if (wait.callName != nullptr)
+        TraceLineF(handle, 8, "(RPC ) %s: invalid reference received", wait.callName);
+    else
+        TraceLine(handle, 8, "(RPC ) RECV_RPC_CONFIRM: invalid reference received");
+}
+
+} // namespace
+
+uint16_t DrawReference() {
+    return g_nextReference.fetch_add(1, std::memory_order_relaxed);
+}
+
+uint8_t* Payload::reserve(size_t count) {
+    if (overflowed_ || count > area_.size() - size_) {
+        overflowed_ = true;
+        return nullptr;
+    }
+    uint8_t* at = area_.data() + size_;
+    size_ += count;
+    return at;
+}
+
+Payload& Payload::u8(uint8_t value) {
+    if (uint8_t* at = reserve(1))
+        at[0] = value;
+    return *this;
+}
+
+Payload& Payload::le16(uint16_t value) {
+    if (uint8_t* at = reserve(2)) {
+        at[0] = static_cast<uint8_t>(value & 0xFF);
+        at[1] = static_cast<uint8_t>(value >> 8);
+    }
+    return *this;
+}
+
+Payload& Payload::le32(uint32_t value) {
+    le16(static_cast<uint16_t>(value & 0xFFFF));
+    return le16(static_cast<uint16_t>(value >> 16));
+}
+
+Payload& Payload::bytes(std::span<const uint8_t> values) {
+    if (uint8_t* at = reserve(values.size()); at != nullptr && !values.empty())
+        std::memcpy(at, values.data(), values.size());
+    return *this;
+}
+
+Payload& Payload::skip(size_t count) {
+    reserve(count);
+    return *this;
+}
+
+uint8_t Fields::u8(size_t offset) const {
+    return offset < confirm_.size() ? confirm_[offset] : 0;
+}
+
+uint16_t Fields::le16(size_t offset) const {
+    return static_cast<uint16_t>(u8(offset) | (u8(offset + 1) << 8));
+}
+
+uint32_t Fields::le32(size_t offset) const {
+    return static_cast<uint32_t>(le16(offset)) | (static_cast<uint32_t>(le16(offset + 2)) << 16);
+}
+
+std::span<const uint8_t> Fields::bytes(size_t offset, size_t count) const {
+    if (offset >= confirm_.size())
+        return {};
+    return confirm_.subspan(offset, std::min(count, confirm_.size() - offset));
+}
+
+Reception AwaitConfirm(uint32_t handle, const ConfirmWait& wait, uint16_t reference,
+                       std::span<uint8_t> area) {
+    const unsigned receptions = receptionsOf(wait.discipline);
+    // The area can be larger than any message; a reception fills at most this.
+    const uint16_t expected = static_cast<uint16_t>(std::min<size_t>(area.size(), UINT16_MAX));
+    Reception last = Reception::Missing;
+    for (unsigned attempt = 1; attempt <= receptions; ++attempt) {
+        std::fill(area.begin(), area.end(), uint8_t{0});
+        if (!CFCReceiveFromTarget(handle, wait.id, area.data(), expected)) {
+            last = Reception::Missing;
+            if (wait.discipline == Discipline::ThreeReceptions)
+                return last;
+            continue;
+        }
+        if (!wait.compareReference || Fields(area).le16(kReferenceOffset) == reference)
+            return Reception::Matched;
+        last = Reception::Foreign;
+        traceForeignReference(handle, wait);
+    }
+    return last;
+}
+
+uint16_t ResultOf(Reception reception) {
+    switch (reception) {
+    case Reception::Matched: return kRpcOk;
+    case Reception::Missing: return kRpcNoConfirm;
+    case Reception::Foreign: return kRpcBadReference;
+    }
+    return kRpcNoConfirm;
+}
+
+std::unique_ptr<uint8_t[]> AllocateArea(size_t size) {
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]());
+}
+
+Call::Call(uint32_t handle, Version version) : handle_(handle), reference_(DrawReference()) {
+    if (version == Version::Fetch)
+        GetTargetVersion(handle);
+}
+
+bool Call::send(uint16_t id, const Payload& request) const {
+    if (request.overflowed())
+        return false;
+    return CFCSendToTarget(handle_, id, request.data(), request.size());
+}
+
+Reception Call::await(const ConfirmWait& wait, std::span<uint8_t> area) const {
+    return AwaitConfirm(handle_, wait, reference_, area);
+}
+
+uint16_t Call::exchange(uint16_t id, const Payload& request, const ConfirmWait& wait,
+                        std::span<uint8_t> area) const {
+    if (!send(id, request))
+        return kRpcNotSent;
+    return ResultOf(await(wait, area));
+}
+
+} // namespace cfc::rpc
