@@ -81,12 +81,12 @@ public:
     sim::Simulator& module() { return *module_; }
 
     // Takes messages off the receive queue until one with kCommand arrives.
-    bool receive(std::vector<uint8_t>& buffer) {
+    bool receive() {
         const auto deadline = std::chrono::steady_clock::now() + kMessageBound;
         for (;;) {
             uint16_t command = 0;
             uint16_t length = 0;
-            const uint8_t taken = cfc::EmmiL3RemoveFromRxQueue(handle_, &command, buffer.data(), &length);
+            const uint8_t taken = cfc::EmmiL3RemoveFromRxQueue(handle_, &command, buffer_.data(), &length);
             if (taken == cfc::kRxQueueDelivered && command == kCommand)
                 return true;
             if (taken == cfc::kRxQueueEmpty) {
@@ -101,6 +101,7 @@ private:
     std::shared_ptr<plat::VirtualDevice> device_;
     std::unique_ptr<sim::Simulator> module_;
     uint32_t handle_ = 0;
+    std::vector<uint8_t> buffer_ = std::vector<uint8_t>(cfc::kMessageSize);
 };
 
 // Measures the loop's real time itself, so that both figures come out as
@@ -134,7 +135,10 @@ private:
     std::chrono::steady_clock::time_point start_;
 };
 
-void HostSends(benchmark::State& state) {
+// One message per iteration, sized by the first argument, over a line paced
+// by the second; `step` moves the message and names what failed, or null.
+template <class Step>
+void runMessages(benchmark::State& state, Step step) {
     const size_t bytes = static_cast<size_t>(state.range(0));
     const bool paced = state.range(1) != 0;
     Link link(paced);
@@ -144,37 +148,32 @@ void HostSends(benchmark::State& state) {
     }
     const Figures figures(state, bytes, paced);
     for (auto _ : state) {
-        const std::vector<uint8_t> data = messageData(bytes);
-        if (cfc::EmmiL3SendMessage(link.handle(), kCommand, 0, 0, 0, data.data(),
-                                   static_cast<uint16_t>(bytes), 0) != EMMIERR_OK) {
-            state.SkipWithError("a frame was not acknowledged");
+        if (const char* failure = step(link, messageData(bytes))) {
+            state.SkipWithError(failure);
             break;
         }
     }
 }
 
+void HostSends(benchmark::State& state) {
+    runMessages(state, [](Link& link, std::vector<uint8_t> data) -> const char* {
+        if (cfc::EmmiL3SendMessage(link.handle(), kCommand, 0, 0, 0, data.data(),
+                                   static_cast<uint16_t>(data.size()), 0) != EMMIERR_OK)
+            return "a frame was not acknowledged";
+        return nullptr;
+    });
+}
+
 void HostReceives(benchmark::State& state) {
-    const size_t bytes = static_cast<size_t>(state.range(0));
-    const bool paced = state.range(1) != 0;
-    Link link(paced);
-    if (link.handle() == 0) {
-        state.SkipWithError("the connection did not open");
-        return;
-    }
-    std::vector<uint8_t> buffer(cfc::kMessageSize);
-    const Figures figures(state, bytes, paced);
-    for (auto _ : state) {
-        std::future<bool> sent = link.module().sendMessage(kCommand, messageData(bytes));
-        if (!link.receive(buffer)) {
-            state.SkipWithError("the message did not arrive");
-            break;
-        }
+    runMessages(state, [](Link& link, std::vector<uint8_t> data) -> const char* {
+        std::future<bool> sent = link.module().sendMessage(kCommand, std::move(data));
+        if (!link.receive())
+            return "the message did not arrive";
         // The module's last frame is acknowledged before the message is queued.
-        if (sent.wait_for(kMessageBound) != std::future_status::ready || !sent.get()) {
-            state.SkipWithError("the module saw no acknowledgement");
-            break;
-        }
-    }
+        if (sent.wait_for(kMessageBound) != std::future_status::ready || !sent.get())
+            return "the module saw no acknowledgement";
+        return nullptr;
+    });
 }
 
 void messageSizes(benchmark::internal::Benchmark* b) {
