@@ -171,14 +171,6 @@ TEST_F(RawExchange, FullSkipBufferIsDumpedBeforeNewBytesGoIn) {
 
 // ---- responses ---------------------------------------------------------------
 
-TEST_F(RawExchange, CheckResponseAcceptsTheExactAnswerAndKeepsNothing) {
-    receive(kOk);
-    std::array<uint8_t, 6> got{};
-    EXPECT_TRUE(cfc::CheckResponse(handle_, got.data(), dataOf(kOk), 6));
-    EXPECT_EQ(skipBuffer(), "");
-    EXPECT_EQ(rawBuffer(), "");
-}
-
 TEST_F(RawExchange, ResponseRestEndsAtTheFirstMissingByte) {
     const uint8_t cut[] = {'a', 'b', cfc::kResponseFill, 'c'};
     cfc::ReturnResponseRest(handle_, cut, 4);

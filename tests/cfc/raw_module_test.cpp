@@ -5,6 +5,7 @@
 #include "cfc.h"
 #include "cfc_clock.h"
 #include "cfc_rawrx.h"
+#include "cfc_serialmode.h"
 #include "emmierr.h"
 #include "gwcoml1.h"
 #include "gwcoml3.h"
@@ -108,6 +109,20 @@ TEST_F(RawFromModule, HalfAnAnswerIsDumpedKeptAndGivenUpAtTheNextFrame) {
     EXPECT_EQ(countOf(lines, "(CFC ) GoodData, skipLength is 3"), 1);
     EXPECT_EQ(countOf(lines, "(CFC )   00:    ..O"), 1);
     EXPECT_EQ(skipBuffer(), "");
+}
+
+TEST_F(RawFromModule, FlushTargetInputDiscardsRawBytesAndQueuedMessagesAfterParsingThem) {
+    ASSERT_TRUE(link_.sim().sendMessage(kCommand, freshBytes(4)).get());
+    const std::string text = "EXIT 00000005";
+    ASSERT_TRUE(link_.sim().sendText(text).get());
+    ASSERT_TRUE(awaitRawBytes(static_cast<uint16_t>(text.size())));
+    ASSERT_TRUE(cfc::EmmiL3RxQueueNotEmpty(handle_));
+
+    cfc::FlushTargetInput(handle_);
+    EXPECT_EQ(rawBuffer(), "");
+    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(handle_));
+    EXPECT_EQ(countOf(newTraceLines(), kExitFound), 1);
+    EXPECT_EQ(exitRecords(), (std::vector<Record>{{5, 0, 0, 0}}));
 }
 
 // The module is played by hand here: the time the second frame's first byte
