@@ -1,13 +1,264 @@
 #include "cfc_boot.h"
 
 #include "cfc.h"
+#include "cfc_intern.h"
+#include "cfc_serialmode.h"
+
+#include "emmierr.h"
+
+#include "plat/clock.h"
+
+#include <array>
 
 namespace cfc {
 
-// Declared for the mode code; the boot follows.
-int32_t ModuleBootServiceMode(uint32_t) { return 0; }
-int32_t ModuleBootNormalMode(uint32_t) { return 0; }
+namespace {
+
+constexpr uint16_t kBootLevel = 5;
+constexpr uint16_t kCallLevel = 4;
+
+// Raw-buffer read time-out classes.
+constexpr uint8_t kInterCharacterClass = 1;
+constexpr uint8_t kOneSecondClass = 2;
+
+// The bootloader's dialogue: a start pattern, then records of four 0xFF
+// bytes, a big-endian count, the command bytes and their exclusive-or,
+// stored whole as the bootloader expects them.
+constexpr uint8_t kStartPattern = 0x78;
+constexpr uint8_t kPatternAnswer = 0x87;
+constexpr uint8_t kBootloaderAck = 0x06;
+constexpr uint8_t kVersionCommand[] = {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x02, 0xFE, 0x07, 0xFB};
+constexpr uint8_t kBootCommand[] = {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x03, 0xFE, 0x01, 0x02, 0xFE};
+
+constexpr unsigned kPatternRounds = 200;
+constexpr unsigned kVersionRounds = 5;
+constexpr unsigned kConfirmationReads = 5;
+
+// The version record that follows the bootloader's ACK.
+constexpr uint16_t kVersionAnswerSize = 11;
+constexpr size_t kVersionTagOffset = 6;
+constexpr uint8_t kVersionTag[] = {0xFF, 0x07};
+constexpr size_t kMajorOffset = 8;
+constexpr size_t kMinorOffset = 9;
+using VersionAnswer = std::array<uint8_t, kVersionAnswerSize>;
+
+// What the module sends first after a plain ignition.
+constexpr uint16_t kFirstDataSize = 11;
+
+constexpr uint32_t kAfterPatternMs = 10;
+// The firmware re-programs itself after the ignition and must not be
+// disturbed meanwhile.
+constexpr uint32_t kReprogramMs = 800;
+
+// The module's ignition input hangs on DTR: DTR high pulls the ignition low
+// and switches the module on.
+bool driveIgnition(uint32_t handle, bool dtrHigh) {
+    plat::SerialPort* port = GetPortHandle(handle);
+    return port != nullptr && port->setDtr(dtrHigh);
+}
+
+void setRawByteMode(uint32_t handle, bool on) {
+    if (Slot* slot = SlotOf(handle))
+        slot->rawByteMode.store(on ? 1 : 0, std::memory_order_relaxed);
+}
+
+// A service boot that fails during the bootloader dialogue lets go of the
+// ignition and returns the line to its normal settings, so the connection
+// stays usable at the rate it was opened with.
+int32_t abandonDialogue(uint32_t handle) {
+    setRawByteMode(handle, false);
+    // The normal settings hold DTR low.
+    EmmiL1SetLineDtrOff(handle);
+    return 0;
+}
+
+// Sends start patterns until the bootloader answers one.
+bool findBootloader(uint32_t handle) {
+    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: send/rec pattern...");
+    for (unsigned round = 0; round < kPatternRounds; ++round) {
+        if (const ErrorCode code = EmmiL1Write(handle, &kStartPattern, 1); code != EMMIERR_OK) {
+            TraceLineF(handle, kBootLevel,
+                       "(CFC ) ModuleBootServiceMode: could not send initial pattern (%d)", code);
+            return false;
+        }
+        EmmiL1SetRawReadTimeout(handle, kInterCharacterClass);
+        uint8_t answer = 0;
+        if (ReadRawRxBuffer(handle, &answer, 1) == EMMIERR_OK && answer == kPatternAnswer)
+            return true;
+    }
+    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: no valid pattern answer");
+    return false;
+}
+
+// Asks for the bootloader's version. 0, or the code of the write or read
+// that failed; `known` tells whether a valid version record came.
+ErrorCode queryBootloaderVersion(uint32_t handle, bool& known) {
+    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: get bootloader version...");
+    EmmiL1SetRawReadTimeout(handle, kOneSecondClass);
+    known = false;
+    ErrorCode status = EMMIERR_OK;
+    uint8_t ack = 0;
+    for (unsigned round = 0; round < kVersionRounds && status == EMMIERR_OK; ++round) {
+        status = EmmiL1Write(handle, kVersionCommand, sizeof kVersionCommand);
+        if (status != EMMIERR_OK) {
+            TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: could not send version cmd");
+            break;
+        }
+        status = ReadRawRxBuffer(handle, &ack, 1);
+        if (status != EMMIERR_OK || ack != kBootloaderAck) {
+            TraceLineF(handle, kBootLevel,
+                       "(CFC ) ModuleBootServiceMode: no/unexpected response err %d, response 0x%x",
+                       status, ack);
+            continue;
+        }
+        VersionAnswer answer{};
+        status = ReadRawRxBuffer(handle, answer.data(), kVersionAnswerSize);
+        if (status != EMMIERR_OK)
+            break;
+        if (answer[kVersionTagOffset] != kVersionTag[0] || answer[kVersionTagOffset + 1] != kVersionTag[1])
+            continue;
+        known = true;
+        status = EmmiL1Write(handle, &kBootloaderAck, 1);
+        TraceLineF(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: Bootloader version V%c.%c",
+                   '0' + answer[kMajorOffset], '0' + answer[kMinorOffset]);
+        break;
+    }
+    return status;
+}
+
+bool sendBootCommand(uint32_t handle) {
+    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: send boot command...");
+    if (const ErrorCode code = EmmiL1Write(handle, kBootCommand, sizeof kBootCommand); code != EMMIERR_OK) {
+        TraceLineF(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: could not send boot command (%d)",
+                   code);
+        return false;
+    }
+    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: receive boot confirmation...");
+    EmmiL1SetRawReadTimeout(handle, kOneSecondClass);
+    for (unsigned read = 0; read < kConfirmationReads; ++read) {
+        uint8_t answer = 0;
+        if (ReadRawRxBuffer(handle, &answer, 1) == EMMIERR_OK && answer == kBootloaderAck)
+            return true;
+    }
+    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: no boot command confirmation");
+    return false;
+}
+
+// The bootloader dialogue, DTR already high: pattern, version, boot command.
+bool talkToBootloader(uint32_t handle) {
+    if (!findBootloader(handle))
+        return false;
+    plat::sleepMs(kAfterPatternMs);
+    bool versionKnown = false;
+    if (const ErrorCode status = queryBootloaderVersion(handle, versionKnown); status != EMMIERR_OK) {
+        TraceLineF(handle, kBootLevel,
+                   "(CFC ) ModuleBootServiceMode: could not get bootloader version (%d)", status);
+        return false;
+    }
+    // Bootloaders up to version 0.4 answer the version command with nothing
+    // valid, but they boot all the same.
+    if (!versionKnown)
+        TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: Bootloader version V0.4 or below");
+    return sendBootCommand(handle);
+}
+
+} // namespace
+
+int32_t ModuleBootServiceMode(uint32_t handle) {
+    FlushTargetInput(handle);
+    EmmiL1SetLineBoot(handle);
+    // The bootloader's bytes are no EMMI: STX, ACK and NAK among them must
+    // reach the dialogue, not the frame receiver.
+    setRawByteMode(handle, true);
+    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: Set Ignition low / DTR logical high");
+    if (!driveIgnition(handle, true)) {
+        TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: cannot set ignition low");
+        return abandonDialogue(handle);
+    }
+    if (!talkToBootloader(handle))
+        return abandonDialogue(handle);
+    TraceLine(handle, kBootLevel,
+              "(CFC ) ModuleBootServiceMode: wait, don't disturb - the firmware re-programs the VTLP!...");
+    plat::sleepMs(kReprogramMs);
+
+    setRawByteMode(handle, false);
+    EmmiL1SetLineDtrOn(handle);
+    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: wait for mobile to switch on...");
+    const bool switchedOn = WaitForTargetSerialModeOtherThan(handle, kTargetSerialModeSeemsOff) != 0;
+
+    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: Set Ignition high / DTR logical low");
+    if (!driveIgnition(handle, false)) {
+        TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: cannot set ignition high ");
+        return 0;
+    }
+    EmmiL1SetLineDtrOff(handle);
+    if (!switchedOn) {
+        TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode fails: No Communication with Module!?");
+        return 0;
+    }
+    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: O.K.");
+    return 1;
+}
+
+int32_t ModuleBootNormalMode(uint32_t handle) {
+    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootNormalMode: Set Ignition low / DTR logical high");
+    if (!driveIgnition(handle, true)) {
+        TraceLine(handle, kBootLevel, "(CFC ) ModuleBootNormalMode: cannot set ignition low");
+        return 0;
+    }
+    TraceLine(handle, kBootLevel,
+              "(CFC ) ModuleBootNormalMode: wait, don't disturb - the firmware re-programs the VTLP!...");
+    plat::sleepMs(kReprogramMs);
+    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootNormalMode: wait for mobile to switch on...");
+    const bool switchedOn = WaitForTargetSerialModeOtherThan(handle, kTargetSerialModeSeemsOff) != 0;
+
+    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootNormalMode: Set Ignition high / DTR logical low");
+    if (!driveIgnition(handle, false)) {
+        TraceLine(handle, kBootLevel, "(CFC ) ModuleBootNormalMode: cannot set ignition high ");
+        return 0;
+    }
+    if (!switchedOn) {
+        TraceLine(handle, kBootLevel, "(CFC ) ModuleBootNormalMode fails: No Communication with module!?");
+        return 0;
+    }
+    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootNormalMode: O.K.");
+    return 1;
+}
 
 } // namespace cfc
 
-extern "C" int32_t WStartModuleForTheFirstTime(uint32_t, uint16_t) { return 0; }
+extern "C" int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count) {
+    using namespace cfc;
+    Slot* slot = SlotOf(handle);
+    if (slot == nullptr)
+        return 0;
+    TraceLineF(handle, kCallLevel, "(CFC ) WStartModuleForTheFirstTime(timeout %d)", count);
+    TraceLine(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: set Ignition low");
+    if (!driveIgnition(handle, true)) {
+        TraceLine(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: cannot set Ignition low");
+        slot->lastError.store(EMMIERR_SYSTEM);
+        return 0;
+    }
+    EmmiL1SetRawReadTimeout(handle, kOneSecondClass);
+    // An incomplete read takes what did arrive, so each attempt waits for a
+    // whole first message of its own.
+    std::array<uint8_t, kFirstDataSize> data{};
+    bool complete = false;
+    for (uint16_t attempt = 0; attempt < count && !complete; ++attempt)
+        complete = ReadRawRxBuffer(handle, data.data(), kFirstDataSize) == EMMIERR_OK;
+    if (!complete) {
+        TraceLine(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: timeout!");
+        driveIgnition(handle, false);
+        slot->lastError.store(EMMIERR_TIMEOUT);
+        return 0;
+    }
+    TraceBytes(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: data received ->", data.data(),
+               kFirstDataSize);
+    TraceLine(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: set Ignition high");
+    if (!driveIgnition(handle, false)) {
+        TraceLine(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: cannot set Ignition high ");
+        slot->lastError.store(EMMIERR_SYSTEM);
+        return 0;
+    }
+    return 1;
+}
