@@ -64,12 +64,6 @@ private:
     ScopedTempCwd cwd_;
 };
 
-TEST(FrameWire, ChecksumIsTheXorOfStxLengthAndData) {
-    EXPECT_EQ(cfc::EmmiL2Checksum(nullptr, 0), 0x02);
-    const Bytes abc = bytesOf("abc");
-    EXPECT_EQ(cfc::EmmiL2Checksum(abc.data(), 3), 0x61);
-}
-
 TEST(FrameWire, FramesGoOutWithStxLengthChecksumAndEtx) {
     ModuleLink link(2, "l2-wire", ModuleLink::Module::ByHand);
     const std::pair<Bytes, Bytes> cases[] = {
