@@ -50,4 +50,9 @@ Slot* SlotOfBits(uint32_t value) {
     return slot < kSlotCount ? &SlotAt(slot) : nullptr;
 }
 
+void StoreLastError(uint32_t handle, uint16_t error) {
+    if (Slot* slot = SlotOf(handle))
+        slot->lastError.store(error);
+}
+
 } // namespace cfc

@@ -78,5 +78,8 @@ Slot* SlotOf(uint32_t handle);
 // The slot named by bits 12 to 19 whatever the rest of the value, or null
 // outside the table; for the operations that do not check the pattern.
 Slot* SlotOfBits(uint32_t value);
+// Keeps `error` as the connection's last error; a value that is no
+// connection handle has none to keep it in.
+void StoreLastError(uint32_t handle, uint16_t error);
 
 } // namespace cfc
