@@ -1,0 +1,67 @@
+// Serial port presence from the device node and the kernel's device model
+// (sysfs), never by opening the port: an open raises DTR before any ioctl
+// could ask the driver what it is.
+#include "plat/port_probe.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace plat {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Unix98 pseudo-terminal slaves (the kernel's devices list): such a node
+// exists only while its master is open, so its presence is its answer.
+constexpr unsigned kPtySlaveFirstMajor = 136;
+constexpr unsigned kPtySlaveLastMajor = 143;
+
+// The serial core's "type" attribute for a line where no UART answered at
+// the configured address: the 8250 driver registers ttyS0-3 on every PC,
+// whether the chips are there or not.
+constexpr long kUnknownUart = 0;
+
+bool isTtyWithHardware(const fs::path& node)
+{
+    std::error_code error;
+    if (fs::read_symlink(node / "subsystem", error).filename() != "tty")
+        return false;
+    // Virtual consoles, /dev/tty and /dev/console are ttys with no device
+    // behind them.
+    if (!fs::exists(node / "device", error))
+        return false;
+    std::ifstream type(node / "type");
+    if (!type)
+        return true; // not a UART line: an adapter port, gone when unplugged
+    long value = kUnknownUart;
+    type >> value;
+    return static_cast<bool>(type) && value != kUnknownUart;
+}
+
+} // namespace
+
+bool serialPortPresent(const std::string& path)
+{
+    return detail::serialPortPresent(path, "/sys");
+}
+
+bool detail::serialPortPresent(const std::string& path, const std::string& sysfsRoot)
+{
+    struct stat status {};
+    if (path.empty() || ::stat(path.c_str(), &status) != 0 || !S_ISCHR(status.st_mode))
+        return false;
+    const unsigned majorNumber = major(status.st_rdev);
+    const unsigned minorNumber = minor(status.st_rdev);
+    if (majorNumber >= kPtySlaveFirstMajor && majorNumber <= kPtySlaveLastMajor)
+        return true;
+    const fs::path node = fs::path(sysfsRoot) / "dev" / "char" /
+                          (std::to_string(majorNumber) + ":" + std::to_string(minorNumber));
+    return isTtyWithHardware(node);
+}
+
+} // namespace plat
