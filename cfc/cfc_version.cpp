@@ -70,7 +70,7 @@ void traceItems(uint32_t handle, std::string_view text) {
     while (start < text.size()) {
         const size_t end = std::min(text.find(kItemSeparator, start), text.size());
         const std::string item(text.substr(start, end - start));
-        TraceLineF(handle, 2, "%s", TargetBannerText(item.c_str()));
+        TraceLine(handle, 2, TargetBannerText(item.c_str()));
         start = end + 1;
     }
 }
@@ -129,9 +129,8 @@ FirmwareName EvaluateFirmwareName(std::string_view text) {
         return name;
 
     const std::string_view tail = part.substr(lastUnderscore + 1);
-    const size_t digits = std::min(
-        static_cast<size_t>(std::find_if_not(tail.begin(), tail.end(), isDigit) - tail.begin()),
-        tail.size());
+    const size_t digits =
+        static_cast<size_t>(std::find_if_not(tail.begin(), tail.end(), isDigit) - tail.begin());
     name.evaluated = true;
     name.number = decimalValue(tail.substr(0, digits));
     copyCut(name.postfix, tail.substr(digits));
@@ -202,16 +201,24 @@ void GetTargetVersion(uint32_t handle) {
         version.gotTargetVersion = 0;
         return;
     }
-    const std::string_view received = untilZero({text.data(), text.size()});
+    EvaluateTargetVersion(handle, {text.data(), text.size()}, hardwareId, rpcVersion);
+}
 
-    const std::string_view bootloader = FindBootloaderItem(received);
+void EvaluateTargetVersion(uint32_t handle, std::string_view text, uint32_t hardwareId,
+                           uint32_t rpcVersion) {
+    Slot* slot = SlotOfBits(handle);
+    if (slot == nullptr)
+        return;
+    TargetVersionInfo& version = slot->target.version;
+    text = untilZero(text);
+    const std::string_view bootloader = FindBootloaderItem(text);
     if (!bootloader.empty())
         copyCut(version.bootloader, bootloader);
     else
         TraceLine(handle, 2, "(CFC) Bootloader info not found");
     version.rpcVersion = static_cast<uint8_t>(rpcVersion & 0xFF);
     traceVersions(handle, hardwareId, rpcVersion);
-    evaluate(handle, *slot, received);
+    evaluate(handle, *slot, text);
 }
 
 } // namespace cfc

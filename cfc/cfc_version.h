@@ -65,5 +65,9 @@ const TargetVersionInfo& TargetVersion(uint32_t handle);
 // Fetches and evaluates the version once per connection; a failed fetch is
 // stored as last error and repeated at the next call.
 void GetTargetVersion(uint32_t handle);
+// The evaluation of a fetched version into the slot's record, with its trace:
+// bootloader item, RPC version byte, name and the delay workaround flag.
+void EvaluateTargetVersion(uint32_t handle, std::string_view text, uint32_t hardwareId,
+                           uint32_t rpcVersion);
 
 } // namespace cfc

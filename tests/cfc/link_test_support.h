@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cfctest {
@@ -93,13 +94,17 @@ class ModuleLink {
 public:
     enum class Module { Simulator, ByHand };
 
+    // A `script` answers the host's messages in place of the simulator's
+    // firmware.
     ModuleLink(int port, const std::string& name, Module module = Module::Simulator,
-               const sim::Options& options = {})
+               const sim::Options& options = {}, sim::MessageHandler script = {})
         : ini_("CFC_TRACE_INI", "/nonexistent/cfctrace.ini"),
           com_("CFC_COM" + std::to_string(port), "virtual:" + name), name_(name),
           device_(plat::registerVirtualDevice(name)) {
         if (module == Module::Simulator) {
             sim_ = std::make_unique<sim::Simulator>(sim::makeVirtualTransport(device_), options);
+            if (script)
+                sim_->setMessageHandler(std::move(script));
             sim_->setMode(sim::Mode::Emmi);
             EXPECT_TRUE(sim_->start());
         }
