@@ -4,6 +4,7 @@
 // output (see kestrix_driver.cpp). Every port but the simulator's leads
 // nowhere, so no run touches a real device.
 #include "child_process.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -29,19 +30,7 @@ constexpr int simulatorPort = 3;
 
 class Kestrix : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "kestrix-e2e-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-
-    void TearDown() override
-    {
-        simulator_.reset();
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
+    void TearDown() override { simulator_.reset(); }
 
     // The simulator's terminal path, empty when it did not start.
     std::string startSimulator(const std::vector<std::string>& arguments)
@@ -68,7 +57,8 @@ protected:
         return output;
     }
 
-    fs::path dir_;
+    TempDir temp_{"kestrix-e2e"};
+    const fs::path& dir_ = temp_.path();
 
 private:
     std::vector<std::string> baseEnvironment() const

@@ -2,6 +2,7 @@
 // ports that are there. It must decide without opening anything, so the
 // sysfs side is tried against a tree built by the test.
 #include "plat/port_probe.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -18,18 +19,6 @@ namespace fs = std::filesystem;
 
 class PortProbe : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "port-probe-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
     // A sysfs tree in which /dev/null (1:3) is described as the test says.
     std::string fakeSysfs(const std::string& subsystem, bool withDevice, const char* uartType)
     {
@@ -45,7 +34,8 @@ protected:
         return root.string();
     }
 
-    fs::path dir_;
+    kestrixtest::TempDir temp_{"port-probe"};
+    const fs::path& dir_ = temp_.path();
     int trees_ = 0;
 };
 
