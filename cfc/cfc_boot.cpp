@@ -162,6 +162,19 @@ bool talkToBootloader(uint32_t handle) {
     return sendBootCommand(handle);
 }
 
+// The end of both boots: waits until the firmware answers a probe as AT or
+// EMMI, then lets go of the ignition whether it answered or not. False when
+// DTR could not be cleared; `switchedOn` tells whether the firmware answered.
+bool awaitFirmware(uint32_t handle, const char* boot, bool& switchedOn) {
+    TraceLineF(handle, kBootLevel, "(CFC ) %s: wait for mobile to switch on...", boot);
+    switchedOn = WaitForTargetSerialModeOtherThan(handle, kTargetSerialModeSeemsOff) != 0;
+    TraceLineF(handle, kBootLevel, "(CFC ) %s: Set Ignition high / DTR logical low", boot);
+    if (driveIgnition(handle, false))
+        return true;
+    TraceLineF(handle, kBootLevel, "(CFC ) %s: cannot set ignition high ", boot);
+    return false;
+}
+
 } // namespace
 
 int32_t ModuleBootServiceMode(uint32_t handle) {
@@ -183,14 +196,9 @@ int32_t ModuleBootServiceMode(uint32_t handle) {
 
     setRawByteMode(handle, false);
     EmmiL1SetLineDtrOn(handle);
-    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: wait for mobile to switch on...");
-    const bool switchedOn = WaitForTargetSerialModeOtherThan(handle, kTargetSerialModeSeemsOff) != 0;
-
-    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: Set Ignition high / DTR logical low");
-    if (!driveIgnition(handle, false)) {
-        TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: cannot set ignition high ");
+    bool switchedOn = false;
+    if (!awaitFirmware(handle, "ModuleBootServiceMode", switchedOn))
         return 0;
-    }
     EmmiL1SetLineDtrOff(handle);
     if (!switchedOn) {
         TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode fails: No Communication with Module!?");
@@ -209,14 +217,9 @@ int32_t ModuleBootNormalMode(uint32_t handle) {
     TraceLine(handle, kBootLevel,
               "(CFC ) ModuleBootNormalMode: wait, don't disturb - the firmware re-programs the VTLP!...");
     plat::sleepMs(kReprogramMs);
-    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootNormalMode: wait for mobile to switch on...");
-    const bool switchedOn = WaitForTargetSerialModeOtherThan(handle, kTargetSerialModeSeemsOff) != 0;
-
-    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootNormalMode: Set Ignition high / DTR logical low");
-    if (!driveIgnition(handle, false)) {
-        TraceLine(handle, kBootLevel, "(CFC ) ModuleBootNormalMode: cannot set ignition high ");
+    bool switchedOn = false;
+    if (!awaitFirmware(handle, "ModuleBootNormalMode", switchedOn))
         return 0;
-    }
     if (!switchedOn) {
         TraceLine(handle, kBootLevel, "(CFC ) ModuleBootNormalMode fails: No Communication with module!?");
         return 0;
