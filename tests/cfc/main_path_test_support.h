@@ -12,6 +12,8 @@
 #include "sim/simulator.h"
 #include "sim/wire.h"
 
+#include "ordered_lines.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -35,25 +37,14 @@ inline sim::Options firmwareOptions(sim::OperationMode mode, const std::string& 
     return options;
 }
 
-// `wanted` appear in `lines` in this order, other lines in between.
-inline ::testing::AssertionResult inOrder(const std::vector<std::string>& lines,
-                                          const std::vector<std::string>& wanted) {
-    auto at = lines.begin();
-    for (const std::string& text : wanted) {
-        at = std::find(at, lines.end(), text);
-        if (at == lines.end())
-            return ::testing::AssertionFailure() << "missing or out of order: " << text;
-        ++at;
-    }
-    return ::testing::AssertionSuccess();
-}
+using testsupport::inOrder;
 
 class MainPathTest : public ::testing::Test {
 protected:
     MainPathTest(int port, std::string name) : port_(port), name_(std::move(name)) {}
 
     void TearDown() override {
-        stopModule();
+        link_.reset();
         WDisableTraceFile();
     }
 
@@ -61,29 +52,22 @@ protected:
     // The module leaves the requests that `unanswered` picks without confirm.
     void startModule(const sim::Options& options,
                      std::function<bool(const sim::HostMessage&)> unanswered = {}) {
-        stopModule();
-        if (!unanswered) {
-            link_.emplace(port_, name_, ModuleLink::Module::Simulator, options);
-        } else {
-            link_.emplace(port_, name_, ModuleLink::Module::ByHand, options);
-            firmware_ = std::make_unique<sim::Firmware>(options.firmware);
-            // The link keeps the device; the module here goes before the link.
-            std::shared_ptr<plat::VirtualDevice> device(std::shared_ptr<void>{}, &link_->device());
-            ownModule_ = std::make_unique<sim::Simulator>(sim::makeVirtualTransport(device), options);
-            ownModule_->setMessageHandler([this, unanswered](sim::Simulator& module,
-                                                             const sim::HostMessage& request) {
+        link_.reset();
+        sim::MessageHandler script;
+        if (unanswered) {
+            auto firmware = std::make_shared<sim::Firmware>(options.firmware);
+            script = [firmware, unanswered](sim::Simulator& module, const sim::HostMessage& request) {
                 if (!unanswered(request))
-                    firmware_->handle(module, request);
-            });
-            ownModule_->setMode(sim::Mode::Emmi);
-            EXPECT_TRUE(ownModule_->start());
+                    firmware->handle(module, request);
+            };
         }
+        link_.emplace(port_, name_, ModuleLink::Module::Simulator, options, script);
         handle_ = link_->handle();
         WSetTraceLevel(handle_, 9);
         WEnableTraceFile();
     }
 
-    sim::Simulator& module() { return ownModule_ ? *ownModule_ : link_->sim(); }
+    sim::Simulator& module() { return link_->sim(); }
     cfc::Slot& slot() { return link_->slot(); }
     uint16_t lastError() { return slot().lastError.load(); }
 
@@ -122,19 +106,6 @@ protected:
     uint32_t handle_ = 0;
 
 private:
-    // The connection closes before its module goes.
-    void stopModule() {
-        if (link_)
-            link_->close();
-        if (ownModule_)
-            ownModule_->stop();
-        ownModule_.reset();
-        firmware_.reset();
-        link_.reset();
-    }
-
-    std::unique_ptr<sim::Firmware> firmware_;
-    std::unique_ptr<sim::Simulator> ownModule_;
     int port_;
     std::string name_;
     size_t seen_ = 0;

@@ -1,5 +1,7 @@
 // Runs the real vornax binary. Every port it may open is mapped to a path
 // that does not exist, so no run ever touches a real serial device.
+#include "program_run.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,19 +12,13 @@
 #include <string>
 #include <vector>
 
-#include <csignal>
 #include <cstdlib>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using consoletest::Outcome;
+using consoletest::runProgram;
 
 const std::string usage = "usage: vornax <options> <com-port>\n"
                           "       <options>:  -h or -? for help\n"
@@ -35,12 +31,6 @@ constexpr int failureStatus = 255; // exit(-1) as a POSIX parent sees it
 // Far beyond what a refused open takes, even on a loaded machine.
 constexpr auto promptBound = std::chrono::seconds(10);
 constexpr auto hangBound = std::chrono::seconds(60);
-
-struct Outcome {
-    std::string output;
-    int status = -1;
-    Clock::duration elapsed{};
-};
 
 class Vornax : public ::testing::Test {
 protected:
@@ -74,57 +64,7 @@ protected:
             env.push_back("CFC_COM" + std::to_string(port) + "=" + missingPort().string());
         if (trace)
             env.emplace_back("CFC_TRACE=1");
-
-        std::vector<char*> envp;
-        for (std::string& entry : env)
-            envp.push_back(entry.data());
-        envp.push_back(nullptr);
-
-        std::vector<std::string> args{VORNAX_PATH};
-        args.insert(args.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-
-        Outcome outcome;
-        int pipeFds[2];
-        if (pipe(pipeFds) != 0) {
-            ADD_FAILURE() << "pipe failed";
-            return outcome;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
-        posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
-
-        const auto start = Clock::now();
-        pid_t pid = 0;
-        const int spawned = posix_spawn(&pid, VORNAX_PATH, &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        close(pipeFds[1]);
-        if (spawned != 0) {
-            close(pipeFds[0]);
-            ADD_FAILURE() << "cannot start " << VORNAX_PATH;
-            return outcome;
-        }
-
-        outcome.output = readUntilClosed(pipeFds[0], start + hangBound);
-        close(pipeFds[0]);
-        if (Clock::now() >= start + hangBound) {
-            ADD_FAILURE() << "vornax did not finish within the bound; killed";
-            kill(pid, SIGKILL);
-        }
-        int waitStatus = 0;
-        waitpid(pid, &waitStatus, 0);
-        outcome.elapsed = Clock::now() - start;
-        if (WIFEXITED(waitStatus))
-            outcome.status = WEXITSTATUS(waitStatus);
-        else
-            ADD_FAILURE() << "vornax ended abnormally, wait status " << waitStatus;
-        return outcome;
+        return runProgram(VORNAX_PATH, {arguments.begin(), arguments.end()}, env, dir_, hangBound);
     }
 
     std::string traceText() const
@@ -136,24 +76,6 @@ protected:
     }
 
 private:
-    static std::string readUntilClosed(int fd, Clock::time_point deadline)
-    {
-        std::string text;
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0)
-                return text;
-            pollfd pfd{fd, POLLIN, 0};
-            if (poll(&pfd, 1, static_cast<int>(left.count())) <= 0)
-                continue;
-            char chunk[512];
-            const ssize_t got = read(fd, chunk, sizeof chunk);
-            if (got <= 0)
-                return text;
-            text.append(chunk, static_cast<size_t>(got));
-        }
-    }
-
     fs::path dir_;
 };
 
