@@ -75,9 +75,8 @@ uint16_t JudgeVersionConfirm(std::span<const uint8_t> confirm, uint32_t* hardwar
         // The module's text need not end inside the area; it is cut there.
         const std::span<const uint8_t> sent = fields.bytes(version::kText, textSize - 1u);
         const auto end = std::find(sent.begin(), sent.end(), uint8_t{0});
-        const size_t length = static_cast<size_t>(end - sent.begin());
-        std::memcpy(text, sent.data(), length);
-        std::memset(text + length, 0, textSize - length);
+        char* const behind = std::copy(sent.begin(), end, text);
+        std::fill(behind, text + textSize, '\0');
     }
     return kRpcOk;
 }

@@ -104,6 +104,44 @@ def raw_seeds():
         write("raw_exchange", name, bytes(header) + payload)
 
 
+def le16(value):
+    return bytes([value & 0xFF, (value >> 8) & 0xFF])
+
+
+def rpc_seeds():
+    version, judge, wait = 0x00, 0x01, 0x02
+    text = b"ZEPHIN_B2_071a:firmware&Bln-Bootloader V01.03&RPC 0001.0000"
+    version_confirm = le16(7) + le16(0) + bytes([3, 2, 0, 0, 0, 0, 1, 0]) + text + b"\0"
+
+    def queued(how, area, expected, reference, messages):
+        body = bytes([how]) + le16(area) + bytes([expected]) + le16(reference)
+        for command, data in messages:
+            body += bytes([command]) + le16(len(data)) + bytes(data)
+        return bytes([wait]) + body
+
+    seeds = {
+        "version_text": bytes([version]) + text,
+        "version_no_separator": bytes([version]) + b"MARLO_X_077a:one item only",
+        "version_long_digits": bytes([version]) + b"TIRVAN_1_" + b"9" * 40 + b"postfix:x&Bln-Bootloader " + b"V" * 40,
+        "version_1023": bytes([version]) + b"ZEPHIN_B2_" + b"7" * 1013,
+        "judge_version": bytes([judge, 205]) + version_confirm,
+        "judge_mode": bytes([judge, 1]) + le16(5) + le16(0) + b"\x02",
+        "judge_at_text": bytes([judge, 0]) + le16(9) + b"\r\nOK\r\n" + bytes(121),
+        "judge_short": bytes([judge, 3]) + b"\x01",
+        "wait_lower_then_match": queued(0, 5, 100, 0x0102, [(100, le16(0x0101) + bytes(3)),
+                                                             (100, le16(0x0102) + bytes([0, 0, 1]))]),
+        "wait_foreign_id_then_match": queued(0, 2, 10, 7, [(50, b"unrelated"), (10, le16(7))]),
+        "wait_five_foreign": queued(1, 3, 108, 9, [(108, le16(i) + b"\0") for i in range(1, 6)]),
+        "wait_no_reference": queued(2, 4, 102, 0, [(102, le16(77) + le16(0))]),
+        "wait_long_message": queued(4, 2000, 2, 3, [(2, le16(3) + bytes(1500))]),
+        "wait_repeats": queued(1, 130, 94, 4, [(94, le16(4) + b"x"), (94, le16(4) + b"x"), (94, le16(4) + b"y")]),
+        "wait_empty": queued(0, 5, 100, 0, []),
+    }
+    for name, data in seeds.items():
+        write("rpc_confirm", name, data)
+
+
 if __name__ == "__main__":
     link_seeds()
     raw_seeds()
+    rpc_seeds()
