@@ -48,9 +48,13 @@ void endActiveCall(uint32_t handle, const CallEnding& ending) {
     TraceLineF(handle, ending.level, "(CFC ) %s: %s", ending.name, ending.finished);
 }
 
-// The operation mode before a switch-off or hang-up; false (last error
-// stored, failure traced) when it cannot be read.
-bool readOperationMode(uint32_t handle, const char* name, uint8_t* mode) {
+// The start of a switch-off or hang-up: its call line, the line of the mode
+// check at `level`, and the operation mode read; false (last error stored,
+// failure traced) when it cannot be read.
+bool enterWithOperationMode(uint32_t handle, const char* name, uint16_t level, const char* check,
+                            uint8_t* mode) {
+    TraceLineF(handle, 4, "(CFC ) %s", name);
+    TraceLineF(handle, level, "(CFC ) %s: %s", name, check);
     const uint16_t error = CFCRPCGetCurrentOperationMode(handle, mode);
     if (error == kRpcOk)
         return true;
@@ -111,10 +115,8 @@ int32_t WSwitchJavaAutoStart(uint32_t handle, uint8_t on) {
 int32_t WSwitchOff(uint32_t handle) {
     if (SlotOf(handle) == nullptr)
         return 0;
-    TraceLine(handle, 4, "(CFC ) WSwitchOff");
-    TraceLine(handle, 5, "(CFC ) WSwitchOff: check for normal mode (call may be active!)");
     uint8_t mode = 0;
-    if (!readOperationMode(handle, "WSwitchOff", &mode))
+    if (!enterWithOperationMode(handle, "WSwitchOff", 5, "check for normal mode (call may be active!)", &mode))
         return 0;
 #ifdef CFC_GUI_SWITCHOFF_WAIT
     letSignalTraceComeOut(handle);
@@ -151,10 +153,8 @@ int32_t WSwitchOff(uint32_t handle) {
 int32_t WTerminateCall(uint32_t handle) {
     if (SlotOf(handle) == nullptr)
         return 0;
-    TraceLine(handle, 4, "(CFC ) WTerminateCall");
-    TraceLine(handle, 6, "(CFC ) WTerminateCall: check for normal mode");
     uint8_t mode = 0;
-    if (!readOperationMode(handle, "WTerminateCall", &mode))
+    if (!enterWithOperationMode(handle, "WTerminateCall", 6, "check for normal mode", &mode))
         return 0;
     if (mode == kOperationModeNormal)
         endActiveCall(handle, {"WTerminateCall", 6, true, "normal mode action finished"});
