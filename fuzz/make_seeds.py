@@ -70,6 +70,10 @@ def link_seeds():
         "signal_trace_between_segments": (lambda f: f[0] + signal_trace(b"\x55") + b"".join(f[1:]))(
             message_frames(0x0A0B, bytes(400))),
         "foreign_type": frame([0x42, 0xFF, 1, 2, 3]),
+        # Segment 1 never comes: the message is given up; a one-frame message
+        # follows after a frame of another type.
+        "message_after_given_up": frame([CMD, 0x00, 0x01, 0x01, 0, 0, 0xAA]) + frame([CMD, 0x02, 0xBB])
+        + frame([0x42, 0xFF]) + frame([CMD, 0xFF, 0x34, 0x12, 0, 0, ord("h"), ord("i")]),
         "stray_text_then_frame": b"\r\nOK\r\n" + bytes([ACK, NAK]) + exit_text + frame(b"abc"),
         "len_beyond_input": bytes([STX, 0xFF]) + bytes(20),
     }
