@@ -212,9 +212,10 @@ void EvaluateTargetVersion(uint32_t handle, std::string_view text, uint32_t hard
     TargetVersionInfo& version = slot->target.version;
     text = untilZero(text);
     const std::string_view bootloader = FindBootloaderItem(text);
-    if (!bootloader.empty())
-        copyCut(version.bootloader, bootloader);
-    else
+    // Without an item the text is emptied rather than kept: what it held came
+    // from the module of an earlier connection of the slot.
+    copyCut(version.bootloader, bootloader);
+    if (bootloader.empty())
         TraceLine(handle, 2, "(CFC) Bootloader info not found");
     version.rpcVersion = static_cast<uint8_t>(rpcVersion & 0xFF);
     traceVersions(handle, hardwareId, rpcVersion);

@@ -212,6 +212,23 @@ TEST_F(TargetVersionFetch, AFailedFetchIsStoredAndRepeatedAtTheNextCall) {
     EXPECT_TRUE(traced("(CFC) Bootloader info not found"));
 }
 
+TEST_F(TargetVersionFetch, ABootloaderItemIsNeverTakenFromTheModuleOfAnEarlierConnection) {
+    ModuleLink link(21, "version-bootloader");
+    cfc::GetTargetVersion(link.handle());
+    char bootloader[cfc::kBootloaderTextSize];
+    ASSERT_EQ(WGetBootloaderVersion(link.handle(), bootloader), 1);
+    EXPECT_EQ(std::string(bootloader), "Bln-Bootloader V01.03");
+
+    sim::Options options = link.sim().options();
+    options.firmware.versionText = "ZEPHIN_B2_240:another module&RPC 0001.0000";
+    link.sim().setOptions(options);
+    link.reopen(21);
+    cfc::GetTargetVersion(link.handle());
+    EXPECT_TRUE(traced("(CFC) Bootloader info not found"));
+    EXPECT_EQ(WGetBootloaderVersion(link.handle(), bootloader), 1);
+    EXPECT_EQ(std::string(bootloader), "");
+}
+
 TEST_F(TargetVersionFetch, AnOverlongTextWithoutZeroByteIsCutToTheVersionArea) {
     // 1400 text bytes and no zero byte: the first 1023 are kept.
     const std::string text = "MARLO_X_077:" + std::string(1400 - 12 - 2, 'x') + "&y";
