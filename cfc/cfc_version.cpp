@@ -37,7 +37,7 @@ constexpr WorkaroundEntry kDelayWorkaround[] = {
 template <size_t N>
 void copyCut(std::array<char, N>& to, std::string_view from) {
     to.fill('\0');
-    std::memcpy(to.data(), from.data(), std::min(from.size(), N - 1));
+    std::copy_n(from.begin(), std::min(from.size(), N - 1), to.begin());
 }
 
 template <size_t N>
