@@ -3,8 +3,7 @@
 // terminal, and vornax runs in a fresh directory with its trace file on.
 #pragma once
 
-#include "program_run.h"
-
+#include "child_process.h"
 #include "ordered_lines.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +15,12 @@
 #include <vector>
 
 namespace consoletest {
+
+using testsupport::ChildProcess;
+using testsupport::Clock;
+using testsupport::inOrder;
+using testsupport::Outcome;
+using testsupport::runProgram;
 
 inline constexpr const char* kSuccess = "AutoExec successfully switched off\n";
 inline constexpr int kFailureStatus = 255; // exit(-1) as a POSIX parent sees it
@@ -39,14 +44,14 @@ protected:
     // `moduleOptions`; `bound` is where a run counts as hung.
     Outcome run(const std::vector<std::string>& moduleOptions, const std::vector<std::string>& arguments,
                 Clock::duration bound = std::chrono::seconds(60)) {
-        BackgroundProgram module(CFCSIM_PATH, moduleOptions);
+        ChildProcess module(CFCSIM_PATH, moduleOptions);
         if (!module.started()) {
             ADD_FAILURE() << "cannot start " << CFCSIM_PATH;
             return {};
         }
         // The simulator names its terminal first; a slow start on a loaded
         // machine is still far below this bound.
-        const std::string terminal = module.nextLine(std::chrono::seconds(10));
+        const std::string terminal = module.readLine(std::chrono::seconds(10));
         if (terminal.empty()) {
             ADD_FAILURE() << "the simulator named no terminal";
             return {};
@@ -82,7 +87,5 @@ private:
 
     std::filesystem::path dir_;
 };
-
-using testsupport::inOrder;
 
 } // namespace consoletest

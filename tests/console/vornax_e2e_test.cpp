@@ -1,6 +1,6 @@
 // Runs the real vornax binary. Every port it may open is mapped to a path
 // that does not exist, so no run ever touches a real serial device.
-#include "program_run.h"
+#include "child_process.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using consoletest::Outcome;
-using consoletest::runProgram;
+using testsupport::Outcome;
+using testsupport::runProgram;
 
 const std::string usage = "usage: vornax <options> <com-port>\n"
                           "       <options>:  -h or -? for help\n"

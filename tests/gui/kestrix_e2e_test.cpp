@@ -21,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testsupport::ChildProcess;
 
 // Far beyond a switch-off against the simulator (or a failed one with no
 // module answering), even on a loaded machine.
@@ -53,7 +54,7 @@ protected:
         ChildProcess kestrix(KESTRIX_PATH, {}, env, dir_.string());
         EXPECT_TRUE(kestrix.started());
         const std::string output = kestrix.readAll(runBound);
-        *status = kestrix.wait(startBound);
+        *status = kestrix.wait(startBound).value_or(-1);
         return output;
     }
 
