@@ -3,14 +3,14 @@
 # copy of its seed corpus (fuzz/corpus/<harness>; the repository's corpus is
 # never written). Fails when a harness crashes; the input that did it is kept
 # in <build>/fuzz-artifacts/<harness>/.
-#   FUZZ_SECONDS    time per harness (default 50, so that the three harnesses
-#                   stay within CI's share of about three minutes)
+#   FUZZ_SECONDS    time per harness (default: 150 s shared by the harnesses,
+#                   at most 60 s each, which keeps CI's share under three
+#                   minutes however many there are)
 #   FUZZ_BUILD_DIR  build directory (default build/fuzz, the preset's own)
 #   FUZZ_JOBS       parallel build jobs (default: all processors)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds="${FUZZ_SECONDS:-50}"
 build="${FUZZ_BUILD_DIR:-build/fuzz}"
 jobs="${FUZZ_JOBS:-$(nproc)}"
 
@@ -18,6 +18,10 @@ harnesses=()
 for dir in fuzz/corpus/*/; do
   harnesses+=("$(basename "$dir")")
 done
+
+seconds=$((150 / ${#harnesses[@]}))
+[ "$seconds" -le 60 ] || seconds=60
+seconds="${FUZZ_SECONDS:-$seconds}"
 
 scripts/deps.sh
 cmake --preset fuzz -B "$build" >/dev/null
