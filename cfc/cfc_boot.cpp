@@ -17,10 +17,6 @@ namespace {
 constexpr uint16_t kBootLevel = 5;
 constexpr uint16_t kCallLevel = 4;
 
-// Raw-buffer read time-out classes.
-constexpr uint8_t kInterCharacterClass = 1;
-constexpr uint8_t kOneSecondClass = 2;
-
 // The bootloader's dialogue: a start pattern, then records of four 0xFF
 // bytes, a big-endian count, the command bytes and their exclusive-or,
 // stored whole as the bootloader expects them.
@@ -81,7 +77,7 @@ bool findBootloader(uint32_t handle) {
                        "(CFC ) ModuleBootServiceMode: could not send initial pattern (%d)", code);
             return false;
         }
-        EmmiL1SetRawReadTimeout(handle, kInterCharacterClass);
+        EmmiL1SetRawReadTimeout(handle, kTimeoutClassInterCharacter);
         uint8_t answer = 0;
         if (ReadRawRxBuffer(handle, &answer, 1) == EMMIERR_OK && answer == kPatternAnswer)
             return true;
@@ -94,7 +90,7 @@ bool findBootloader(uint32_t handle) {
 // that failed; `known` tells whether a valid version record came.
 ErrorCode queryBootloaderVersion(uint32_t handle, bool& known) {
     TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: get bootloader version...");
-    EmmiL1SetRawReadTimeout(handle, kOneSecondClass);
+    EmmiL1SetRawReadTimeout(handle, kTimeoutClassOneSecond);
     known = false;
     ErrorCode status = EMMIERR_OK;
     uint8_t ack = 0;
@@ -134,7 +130,7 @@ bool sendBootCommand(uint32_t handle) {
         return false;
     }
     TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: receive boot confirmation...");
-    EmmiL1SetRawReadTimeout(handle, kOneSecondClass);
+    EmmiL1SetRawReadTimeout(handle, kTimeoutClassOneSecond);
     for (unsigned read = 0; read < kConfirmationReads; ++read) {
         uint8_t answer = 0;
         if (ReadRawRxBuffer(handle, &answer, 1) == EMMIERR_OK && answer == kBootloaderAck)
@@ -242,7 +238,7 @@ extern "C" int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count) 
         slot->lastError.store(EMMIERR_SYSTEM);
         return 0;
     }
-    EmmiL1SetRawReadTimeout(handle, kOneSecondClass);
+    EmmiL1SetRawReadTimeout(handle, kTimeoutClassOneSecond);
     // An incomplete read takes what did arrive, so each attempt waits for a
     // whole first message of its own.
     std::array<uint8_t, kFirstDataSize> data{};

@@ -17,11 +17,6 @@ namespace {
 
 constexpr uint32_t kSettleMs = 50;
 
-// Raw-buffer read time-out classes: 50 ms for the first byte of an answer,
-// the inter-character time for the rest.
-constexpr uint8_t kFirstByteClass = 0;
-constexpr uint8_t kInterCharacterClass = 1;
-
 constexpr uint16_t kProbeLevel = 5;
 // The EMMI test's write failure is traced only at the most detailed level.
 constexpr uint16_t kEmmiSendFailureLevel = 9;
@@ -142,10 +137,12 @@ bool GetResponse(uint32_t handle, uint8_t* buffer, uint8_t length) {
     if (buffer == nullptr || length == 0)
         return false;
     std::fill_n(buffer, length, kResponseFill);
-    EmmiL1SetRawReadTimeout(handle, kFirstByteClass);
+    // 50 ms for the first byte of an answer, the inter-character time for
+    // the rest.
+    EmmiL1SetRawReadTimeout(handle, kTimeoutClassShort);
     if (ReadRawRxBuffer(handle, buffer, 1) != EMMIERR_OK)
         return false;
-    EmmiL1SetRawReadTimeout(handle, kInterCharacterClass);
+    EmmiL1SetRawReadTimeout(handle, kTimeoutClassInterCharacter);
     ReadRawRxBuffer(handle, buffer + 1, static_cast<uint16_t>(length - 1));
     // The inter-character time is short: an answer that paused gets one more
     // chance from its first missing byte on.

@@ -36,10 +36,10 @@ OpenPort openPortOf(uint32_t handle) {
 // Read time-out of a class; `class0` differs between the two columns.
 uint32_t timeoutOfClass(const L1State& l1, uint8_t timeoutClass, uint32_t class0) {
     switch (timeoutClass) {
-    case 0: return class0;
-    case 2: return l1.class2Timeout.load(std::memory_order_relaxed);
-    case 3: return kClass3Timeout;
-    default: return l1.interCharTime.load(std::memory_order_relaxed); // class 1 and any other
+    case kTimeoutClassShort: return class0;
+    case kTimeoutClassOneSecond: return l1.class2Timeout.load(std::memory_order_relaxed);
+    case kTimeoutClassOneMillisecond: return kClass3Timeout;
+    default: return l1.interCharTime.load(std::memory_order_relaxed); // inter-character and any other
     }
 }
 

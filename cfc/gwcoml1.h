@@ -15,6 +15,20 @@
 
 namespace cfc {
 
+// Time-out classes, one selector for both kinds of time-out:
+//
+//   class               current read time-out   raw-buffer read time-out
+//   Short               750 ms                  50 ms
+//   InterCharacter      inter-character time    inter-character time
+//   OneSecond           1000 ms                 1000 ms
+//   OneMillisecond      1 ms                    1 ms
+//
+// Any other number selects the inter-character time.
+inline constexpr uint8_t kTimeoutClassShort = 0;
+inline constexpr uint8_t kTimeoutClassInterCharacter = 1;
+inline constexpr uint8_t kTimeoutClassOneSecond = 2;
+inline constexpr uint8_t kTimeoutClassOneMillisecond = 3;
+
 // Per-slot state of the serial port layer.
 struct L1State {
     // The open port; null marks the slot as free. Written only by WComOpen and

@@ -13,10 +13,6 @@ namespace cfc {
 
 namespace {
 
-constexpr uint8_t kAckTimeoutClass = 0;
-constexpr uint8_t kFirstFrameTimeoutClass = 2;
-constexpr uint8_t kNextFrameTimeoutClass = 0;
-
 // Every block goes to the port between the pacing prolog and epilog. The
 // write's result is not examined: a block that did not go out shows as a
 // missing answer.
@@ -42,7 +38,7 @@ uint8_t countedAnswer(const L2State& l2, uint16_t naksBefore) {
 uint8_t awaitAnswer(Slot& slot, uint32_t handle, uint16_t naksBefore) {
     if (const uint8_t answer = countedAnswer(slot.l2, naksBefore); answer != kAckWokenWithoutCount)
         return answer;
-    if (!slot.events.rxAckNak.wait(EmmiL1GetTimeout(handle, kAckTimeoutClass)))
+    if (!slot.events.rxAckNak.wait(EmmiL1GetTimeout(handle, kTimeoutClassShort)))
         return EMMIERR_TIMEOUT;
     return countedAnswer(slot.l2, naksBefore);
 }
@@ -168,7 +164,7 @@ ErrorCode EmmiL2ReceiveFrame(uint32_t handle, uint8_t* frameBuffer, int32_t* fra
     Slot* slot = SlotOf(handle);
     if (slot == nullptr || frameBuffer == nullptr)
         return EMMIERR_SYSTEM;
-    EmmiL1SetReadTimeout(handle, firstFrame != 0 ? kFirstFrameTimeoutClass : kNextFrameTimeoutClass);
+    EmmiL1SetReadTimeout(handle, firstFrame != 0 ? kTimeoutClassOneSecond : kTimeoutClassShort);
 
     uint8_t byte = 0;
     const ErrorCode firstRead = EmmiL1Read(handle, &byte, 1);

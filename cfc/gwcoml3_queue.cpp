@@ -13,12 +13,6 @@
 
 namespace cfc {
 
-namespace {
-
-constexpr uint8_t kMessageWaitTimeoutClass = 2;
-
-} // namespace
-
 void EmmiL3AddToRxQueue(uint32_t handle, uint16_t command, const uint8_t* data, uint16_t length) {
     Slot* slot = SlotOf(handle);
     if (slot == nullptr)
@@ -104,7 +98,7 @@ void EmmiL3WaitForRxMessage(uint32_t handle) {
     // Every removal resets the event under the queue lock and every addition
     // sets it there, so a message queued after the check above still ends
     // this wait.
-    slot->events.rxFrame.wait(EmmiL1GetTimeout(handle, kMessageWaitTimeoutClass));
+    slot->events.rxFrame.wait(EmmiL1GetTimeout(handle, kTimeoutClassOneSecond));
 }
 
 } // namespace cfc

@@ -19,8 +19,6 @@ namespace cfc {
 
 namespace {
 
-constexpr uint8_t kBackOffTimeoutClass = 2;
-
 // Frame-data offsets of the frames the host receives.
 constexpr uint8_t kCommandOffset = 2;
 constexpr uint8_t kFirstDataOffset = 6;
@@ -219,7 +217,7 @@ void EmmiL3ReceiveThread(uint32_t handle) {
         // A port that refuses reads (an unplugged adapter) fails at once;
         // wait before the next try, woken early by WComClose's cancel.
         if (slot->l2.readRefused && !slot->stop.load())
-            slot->events.readCancel.wait(EmmiL1GetTimeout(handle, kBackOffTimeoutClass));
+            slot->events.readCancel.wait(EmmiL1GetTimeout(handle, kTimeoutClassOneSecond));
     }
 }
 
