@@ -228,14 +228,13 @@ int32_t ModuleBootNormalMode(uint32_t handle) {
 
 extern "C" int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count) {
     using namespace cfc;
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
+    if (SlotOf(handle) == nullptr)
         return 0;
     TraceLineF(handle, kCallLevel, "(CFC ) WStartModuleForTheFirstTime(timeout %d)", count);
     TraceLine(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: set Ignition low");
     if (!driveIgnition(handle, true)) {
         TraceLine(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: cannot set Ignition low");
-        slot->lastError.store(EMMIERR_SYSTEM);
+        StoreLastError(handle, EMMIERR_SYSTEM);
         return 0;
     }
     EmmiL1SetRawReadTimeout(handle, kTimeoutClassOneSecond);
@@ -248,7 +247,7 @@ extern "C" int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count) 
     if (!complete) {
         TraceLine(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: timeout!");
         driveIgnition(handle, false);
-        slot->lastError.store(EMMIERR_TIMEOUT);
+        StoreLastError(handle, EMMIERR_TIMEOUT);
         return 0;
     }
     TraceBytes(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: data received ->", data.data(),
@@ -256,7 +255,7 @@ extern "C" int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count) 
     TraceLine(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: set Ignition high");
     if (!driveIgnition(handle, false)) {
         TraceLine(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: cannot set Ignition high ");
-        slot->lastError.store(EMMIERR_SYSTEM);
+        StoreLastError(handle, EMMIERR_SYSTEM);
         return 0;
     }
     return 1;

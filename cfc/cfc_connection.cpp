@@ -124,7 +124,7 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle) {
                    static_cast<int>(slotIndex), static_cast<long>(baudRate),
                    static_cast<unsigned long>(tHandle));
     if (slot.isOpen()) {
-        slot.lastError.store(EMMIERR_PORT_IN_USE);
+        StoreLastError(handle, EMMIERR_PORT_IN_USE);
         if (level >= 4)
             earlyTrace(tHandle, "(CFC ) WComOpen: port %d already used, error %d",
                        static_cast<int>(slotIndex), EMMIERR_PORT_IN_USE);
@@ -141,7 +141,7 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle) {
     std::unique_ptr<plat::SerialPort> port;
     const ErrorCode opened = EmmiL1CommsOpen(portName, baudRate, static_cast<int32_t>(slotIndex), port);
     if (opened != EMMIERR_OK) {
-        slot.lastError.store(opened);
+        StoreLastError(handle, opened);
         if (level >= 4)
             earlyTrace(tHandle, "(CFC ) WComOpen: EmmiL1CommsOpen fails with error %d", opened);
         return 0;
@@ -156,7 +156,7 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle) {
     if (!slot.rxThread.start([handle] { EmmiL3ReceiveThread(handle); }, &threadError)) {
         // A thread the system refuses is a system failure; leaving the last
         // error at 0 would read as success.
-        slot.lastError.store(EMMIERR_SYSTEM);
+        StoreLastError(handle, EMMIERR_SYSTEM);
         TraceLineF(handle, 4, "(CFC ) WComOpen: CreateThread fails, error %d", EMMIERR_SYSTEM);
         slot.l1.port.reset();
         slot.trace.testCaseHandle.store(0);
