@@ -81,11 +81,19 @@ bool isCopyOfFinalFrame(ReceiverState& state) {
 }
 
 // A later frame of a message that was given up: the module goes on sending
-// it. Its last frame would otherwise pass for a message of one frame.
+// it. Its last frame would otherwise pass for a message of one frame. The
+// module sends a message's frames back to back (signal-trace frames may come
+// between), so a tail is only what follows at once: a frame of another type
+// or a silent wait ends it, and a message of one frame after that is taken.
 bool isTailOfGivenUpMessage(ReceiverState& state) {
     const uint8_t* frame = state.frame.data();
-    if (!state.skippingTail || !hasMessageFields(frame) || frameData(frame)[kFrameTypeOffset] != state.tailType)
+    if (!state.skippingTail)
         return false;
+    if (!hasMessageFields(frame) || frameData(frame)[kFrameTypeOffset] != state.tailType) {
+        if (!hasMessageFields(frame) || frameData(frame)[kFrameTypeOffset] != kMsgTypeSignalTrace)
+            state.skippingTail = false;
+        return false;
+    }
     const uint8_t segment = segmentOf(frame);
     if (segment == 0) {
         state.skippingTail = false; // a new message begins
@@ -189,6 +197,8 @@ void EmmiL3ReceivePass(uint32_t handle, ReceiverState& state) {
             if (received != 0) {
                 state.idleCount = 0;
                 goOn = !takeFirstFrame(handle, state);
+            } else {
+                state.skippingTail = false;
             }
         } else if (received == 0) {
             ++state.idleCount;

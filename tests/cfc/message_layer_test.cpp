@@ -138,6 +138,27 @@ TEST(MessageReceive, AMessageThatBreaksOffGivesWayToTheNextOne) {
     EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(link.handle()));
 }
 
+TEST(MessageReceive, AMessageOfOneFrameAfterTheTailOfAGivenUpMessageIsTaken) {
+    ModuleLink link(19, "l3-after-tail", ModuleLink::Module::ByHand);
+    // Segment 1 of the first message is missing, so it is given up at
+    // segment 2; a frame of another type ends what could be its tail, and the
+    // confirm-like message of one frame after it must not be mistaken for
+    // that tail's last frame.
+    const Bytes frames[] = {
+        {0xD6, 0x00, 0x01, 0x01, 0x00, 0x00, 0xAA},
+        {0xD6, 0x02, 0xBB},
+        {0x42, 0xFF},
+        {0xD6, 0xFF, 0x34, 0x12, 0x00, 0x00, 'h', 'i'},
+    };
+    for (const Bytes& frame : frames) {
+        link.moduleSends(wireFrame(frame));
+        EXPECT_EQ(link.moduleReads(1), Bytes{kAck});
+    }
+    const Received received = takeMessage(link.handle());
+    EXPECT_EQ(received.command, 0x1234);
+    EXPECT_EQ(received.data, (Bytes{'h', 'i'}));
+}
+
 TEST(MessageReceive, AMessageOverTheLimitIsCutTo1500Bytes) {
     ModuleLink link(9, "l3-long");
     const Bytes data = freshBytes(2000);
