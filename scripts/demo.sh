@@ -3,6 +3,7 @@
 # against the built-in module simulator on a pseudo-terminal.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+echo "Building (the first run installs packages and takes a few minutes)..." >&2
 scripts/build.sh default >/dev/null
 sim=build/default/tools/cfcsim
 if [ ! -x "$sim" ]; then
