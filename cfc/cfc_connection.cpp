@@ -4,12 +4,15 @@
 #include "cfc_banner.h"
 #include "cfc_clock.h"
 #include "cfc_intern.h"
+#include "cfc_open_failure.h"
 #include "cfc_serialmode.h"
 #include "cfc_sigtrace.h"
 #include "cfc_testsystem.h"
 #include "cfc_trace.h"
 
 #include "plat/clock.h"
+#include "plat/portmap.h"
+#include "plat/system_error.h"
 
 #include <atomic>
 #include <cstdarg>
@@ -75,6 +78,39 @@ void invalidateTargetFacts(uint32_t handle, Slot& slot) {
     slot.target.version.versionNumber = 0;
 }
 
+int32_t openFailureKind(plat::OpenProblem problem) {
+    switch (problem) {
+    case plat::OpenProblem::NoDevice: return CFC_OPEN_NO_DEVICE;
+    case plat::OpenProblem::Denied: return CFC_OPEN_DENIED;
+    case plat::OpenProblem::Busy: return CFC_OPEN_BUSY;
+    case plat::OpenProblem::Other: break;
+    }
+    return CFC_OPEN_OTHER;
+}
+
+// Keeps the system's reason of a refused port for the user, who otherwise
+// sees only "error 4": a missing, busy or forbidden device need different
+// fixes.
+void reportPortRefusal(uint32_t testCaseHandle, uint16_t level, int32_t comNumber,
+                       const char* portName, int sysError) {
+    OpenFailure failure;
+    failure.portNum = comNumber;
+    failure.systemError = sysError;
+    failure.devicePath = plat::resolvePortName(portName);
+    failure.kind = failure.devicePath.empty() ? CFC_OPEN_NO_DEVICE
+                                              : openFailureKind(plat::classifyOpenError(sysError));
+    failure.reason = failure.devicePath.empty() ? std::string("no device is mapped to this port")
+                                                : plat::systemErrorText(sysError);
+    if (level >= 4) {
+        if (failure.devicePath.empty())
+            earlyTrace(testCaseHandle, "(CFC ) WComOpen: COM%d maps to no device", comNumber);
+        else
+            earlyTrace(testCaseHandle, "(CFC ) WComOpen: COM%d is %s: %s", comNumber,
+                       failure.devicePath.c_str(), failure.reason.c_str());
+    }
+    RecordOpenFailure(failure);
+}
+
 void stopReceiveThread(Slot& slot) {
     slot.stop.store(true);
     // Ends a pending read of the receive thread at once.
@@ -116,6 +152,7 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle) {
     if (baudRate == 0)
         baudRate = kDefaultBaudRate;
     const uint16_t level = slot.trace.level.load();
+    const int32_t comNumber = slotIndex == kSlotCount - 1 ? portNum : static_cast<int32_t>(slotIndex);
 
     if (level >= 2)
         ForEachOpenBannerLine([tHandle](const char* line) { TraceDirect(tHandle, line); });
@@ -128,12 +165,13 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle) {
         if (level >= 4)
             earlyTrace(tHandle, "(CFC ) WComOpen: port %d already used, error %d",
                        static_cast<int>(slotIndex), EMMIERR_PORT_IN_USE);
+        RecordOpenFailure({CFC_OPEN_SLOT_IN_USE, comNumber, 0, {},
+                           "this program has the port's connection open already"});
         return 0;
     }
 
     char portName[32];
-    std::snprintf(portName, sizeof portName, "\\\\.\\COM%d",
-                  slotIndex == kSlotCount - 1 ? portNum : static_cast<int>(slotIndex));
+    std::snprintf(portName, sizeof portName, "\\\\.\\COM%d", static_cast<int>(comNumber));
     if (level >= 6)
         earlyTrace(tHandle, "(CFC ) WComOpen: call EmmiL1CommsOpen...");
     earlyTrace(tHandle, "(CFC ) WComOpen: portId %s", portName);
@@ -144,6 +182,8 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle) {
         StoreLastError(handle, opened);
         if (level >= 4)
             earlyTrace(tHandle, "(CFC ) WComOpen: EmmiL1CommsOpen fails with error %d", opened);
+        reportPortRefusal(tHandle, level, comNumber, portName,
+                          static_cast<int>(slot.l1.lastSystemError.load()));
         return 0;
     }
 

@@ -3,6 +3,7 @@
 #include "cfc_intern.h"
 #include "emmierr.h"
 
+#include <cerrno>
 #include <mutex>
 #include <optional>
 
@@ -150,8 +151,10 @@ ErrorCode EmmiL1CommsOpen(const std::string& name, int32_t baudRate, int32_t slo
         return EMMIERR_PORT_OPEN;
     L1State& l1 = SlotAt(static_cast<size_t>(slotIndex)).l1;
     // A rate the line cannot run at is a configuration the port refuses.
-    if (baudRate <= 0)
+    if (baudRate <= 0) {
+        recordSystemError(l1, EINVAL);
         return EMMIERR_PORT_OPEN;
+    }
 
     int openError = 0;
     std::unique_ptr<plat::SerialPort> port = plat::openSerialPort(name, &openError);

@@ -20,6 +20,23 @@ int32_t WComClose(uint32_t handle);
 uint16_t WGetLastError(uint32_t handle);
 uint32_t WGetVersion(void);
 
+/* Why the most recent WComOpen of this process that returned 0 failed. A
+ * failed open returns no handle, so this is read without one. Returns one of
+ * the CFC_OPEN_* kinds; each output may be null. `portNum` receives the COM
+ * number asked for, `systemError` the operating system's error number (0 when
+ * the system gave none), `devicePath` the device the COM number resolved to
+ * (empty when it maps to none) and `reason` the system's reason in words.
+ * Texts are cut to their sizes and always zero-terminated. A later
+ * successful open does not clear the record. */
+#define CFC_OPEN_OK          0 /* no open of this process has failed */
+#define CFC_OPEN_NO_DEVICE   1 /* no device is mapped to the port, or it is not there */
+#define CFC_OPEN_DENIED      2 /* the user may not open the device */
+#define CFC_OPEN_BUSY        3 /* another program, or connection, holds the port */
+#define CFC_OPEN_SLOT_IN_USE 4 /* this process has the port's connection open already */
+#define CFC_OPEN_OTHER       5 /* any other refusal: not a serial port, settings refused, ... */
+int32_t WGetLastOpenFailure(int32_t* portNum, int32_t* systemError, char* devicePath,
+                            uint32_t devicePathSize, char* reason, uint32_t reasonSize);
+
 /* Trace */
 void WEnableTraceFile(void);
 void WDisableTraceFile(void);

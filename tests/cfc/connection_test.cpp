@@ -12,7 +12,10 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cerrno>
 #include <cstdlib>
+#include <string>
+#include <vector>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -89,11 +92,68 @@ TEST(ConnectionOpen, SecondOpenOfAnOpenPortFailsAndLeavesTheFirstWorking) {
     EXPECT_EQ(std::string(seen, seen + 4), "ping");
 }
 
-TEST(ConnectionOpen, PortThatDoesNotExistGivesCode4AndLeavesTheSlotFree) {
+// The last failed open as the public interface reports it.
+struct OpenFailureSeen {
+    int32_t kind = -1;
+    int32_t port = 0;
+    int32_t sysError = 0;
+    std::string path;
+    std::string reason;
+};
+
+OpenFailureSeen lastOpenFailure() {
+    OpenFailureSeen seen;
+    char path[64];
+    char reason[64];
+    seen.kind = WGetLastOpenFailure(&seen.port, &seen.sysError, path, sizeof path, reason, sizeof reason);
+    seen.path = path;
+    seen.reason = reason;
+    return seen;
+}
+
+TEST(ConnectionOpen, PortThatDoesNotExistGivesCode4AndTheSystemsReason) {
     ScopedEnv env("CFC_COM6", "/dev/cfc-no-such-port");
+    ScopedTempCwd cwd;
+    WEnableTraceFile();
     EXPECT_EQ(WComOpen(6, 115200, 0), 0u);
+    WDisableTraceFile();
     EXPECT_EQ(WGetLastError(cfc::HandleForSlot(6)), EMMIERR_PORT_OPEN);
     EXPECT_FALSE(cfc::SlotAt(6).isOpen());
+
+    const std::vector<std::string> texts = traceTexts();
+    EXPECT_TRUE(contains(texts, "(CFC ) WComOpen: EmmiL1CommsOpen fails with error 4"));
+    EXPECT_TRUE(contains(texts, "(CFC ) WComOpen: COM6 is /dev/cfc-no-such-port: No such file or directory"));
+    const OpenFailureSeen seen = lastOpenFailure();
+    EXPECT_EQ(seen.kind, CFC_OPEN_NO_DEVICE);
+    EXPECT_EQ(seen.port, 6);
+    EXPECT_EQ(seen.sysError, ENOENT);
+    EXPECT_EQ(seen.path, "/dev/cfc-no-such-port");
+    EXPECT_EQ(seen.reason, "No such file or directory");
+
+    // Texts are cut to the caller's sizes and stay terminated.
+    char shortPath[5] = {'x', 'x', 'x', 'x', 'x'};
+    EXPECT_EQ(WGetLastOpenFailure(nullptr, nullptr, shortPath, sizeof shortPath, nullptr, 0),
+              CFC_OPEN_NO_DEVICE);
+    EXPECT_STREQ(shortPath, "/dev");
+}
+
+TEST(ConnectionOpen, PortMappedToNothingAndASlotInUseAreNamedAsSuch) {
+    ScopedEnv env("CFC_COM97", "");
+    ScopedEnv config("XDG_CONFIG_HOME", "/nonexistent-cfc-config");
+    EXPECT_EQ(WComOpen(97, 115200, 0), 0u);
+    OpenFailureSeen seen = lastOpenFailure();
+    EXPECT_EQ(seen.kind, CFC_OPEN_NO_DEVICE);
+    EXPECT_EQ(seen.port, 97);
+    EXPECT_EQ(seen.path, "");
+
+    VirtualComPort com(8, "conn-in-use");
+    const uint32_t h = WComOpen(8, 115200, 0);
+    CloseAtEnd c{h};
+    ASSERT_NE(h, 0u);
+    EXPECT_EQ(WComOpen(8, 115200, 0), 0u);
+    seen = lastOpenFailure();
+    EXPECT_EQ(seen.kind, CFC_OPEN_SLOT_IN_USE);
+    EXPECT_EQ(seen.port, 8);
 }
 
 TEST(ConnectionOpen, PortHeldByAnotherProcessGivesCode4) {
@@ -125,6 +185,10 @@ TEST(ConnectionOpen, PortHeldByAnotherProcessGivesCode4) {
         ScopedEnv env("CFC_COM7", path);
         EXPECT_EQ(WComOpen(7, 115200, 0), 0u);
         EXPECT_EQ(WGetLastError(cfc::HandleForSlot(7)), EMMIERR_PORT_OPEN);
+        const OpenFailureSeen seen = lastOpenFailure();
+        EXPECT_EQ(seen.kind, CFC_OPEN_BUSY);
+        EXPECT_EQ(seen.path, path);
+        EXPECT_EQ(seen.reason, "Device or resource busy");
     }
     (void)!::write(done[1], "x", 1);
     int status = 0;
