@@ -8,7 +8,7 @@
 // message's data bytes over the measured time per message: what framing,
 // headers and the wait for each acknowledgement leave of the line.
 #include "cfc.h"
-#include "cfc_intern.h"
+#include "cfc_connection.h"
 #include "gwcoml3.h"
 
 #include "plat/virtual_serial.h"
@@ -86,13 +86,13 @@ public:
         for (;;) {
             uint16_t command = 0;
             uint16_t length = 0;
-            const uint8_t taken = cfc::EmmiL3RemoveFromRxQueue(handle_, &command, buffer_.data(), &length);
+            const uint8_t taken = cfc::EmmiL3RemoveFromRxQueue((*cfc::ConnectionOf(handle_)).messages, &command, buffer_.data(), &length);
             if (taken == cfc::kRxQueueDelivered && command == kCommand)
                 return true;
             if (taken == cfc::kRxQueueEmpty) {
                 if (std::chrono::steady_clock::now() > deadline)
                     return false;
-                cfc::EmmiL3WaitForRxMessage(handle_);
+                cfc::EmmiL3WaitForRxMessage((*cfc::ConnectionOf(handle_)).messages);
             }
         }
     }
@@ -157,7 +157,7 @@ void runMessages(benchmark::State& state, Step step) {
 
 void HostSends(benchmark::State& state) {
     runMessages(state, [](Link& link, std::vector<uint8_t> data) -> const char* {
-        if (cfc::EmmiL3SendMessage(link.handle(), kCommand, 0, 0, 0, data.data(),
+        if (cfc::EmmiL3SendMessage((*cfc::ConnectionOf(link.handle())).messages, kCommand, 0, 0, 0, data.data(),
                                    static_cast<uint16_t>(data.size()), 0) != EMMIERR_OK)
             return "a frame was not acknowledged";
         return nullptr;

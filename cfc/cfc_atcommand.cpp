@@ -1,7 +1,8 @@
 // AT command lines through the firmware's remote procedure calls.
-#include "cfc.h"
+#include "cfc_atcommand.h"
 
-#include "cfc_intern.h"
+#include "cfc.h"
+#include "cfc_connection.h"
 #include "cfc_trace.h"
 #include "cfcrpc.h"
 
@@ -9,44 +10,55 @@
 
 static_assert(CFC_AT_RESPONSE_SIZE == cfc::kAtResponseSize);
 
+namespace cfc {
+
+int32_t SendAtCommand(Connection& connection, const char* text, char* response) {
+    if (text == nullptr)
+        return 0;
+    // The request's text area holds the line, its carriage return and a zero.
+    const size_t length = std::strlen(text);
+    if (length > kMaxAtCommandLength) {
+        TraceLine(connection.trace, 4, "(CFC ) WSendAtCommand: Error, string too long");
+        return 0;
+    }
+    TraceLineF(connection.trace, 4, "(CFC ) WSendAtCommand [%s] (length=%d)", text, static_cast<int>(length));
+    // A failed call is reported as such, so a caller that looks at the result
+    // can tell a command the module never took from one it answered.
+    if (const uint16_t error = CFCRPCSendAtCommand(connection, text, response)) {
+        connection.storeError(error);
+        TraceLineF(connection.trace, 4, "(CFC ) WSendAtCommand: CFCRPCSendAtCommand fails with error %d", error);
+        return 0;
+    }
+    if (response != nullptr)
+        TraceLineF(connection.trace, 7, "(CFC ) WSendAtCommand received: [%s]", response);
+    return 1;
+}
+
+} // namespace cfc
+
 using namespace cfc;
 
 extern "C" {
 
 int32_t WSendAtCommand(uint32_t handle, const char* text, char* response) {
-    if (SlotOf(handle) == nullptr || text == nullptr)
-        return 0;
-    // The request's text area holds the line, its carriage return and a zero.
-    const size_t length = std::strlen(text);
-    if (length > kMaxAtCommandLength) {
-        TraceLine(handle, 4, "(CFC ) WSendAtCommand: Error, string too long");
-        return 0;
-    }
-    TraceLineF(handle, 4, "(CFC ) WSendAtCommand [%s] (length=%d)", text, static_cast<int>(length));
-    // A failed call is reported as such, so a caller that looks at the result
-    // can tell a command the module never took from one it answered.
-    if (const uint16_t error = CFCRPCSendAtCommand(handle, text, response)) {
-        StoreLastError(handle, error);
-        TraceLineF(handle, 4, "(CFC ) WSendAtCommand: CFCRPCSendAtCommand fails with error %d", error);
-        return 0;
-    }
-    if (response != nullptr)
-        TraceLineF(handle, 7, "(CFC ) WSendAtCommand received: [%s]", response);
-    return 1;
+    Connection* connection = ConnectionOf(handle);
+    return connection != nullptr ? SendAtCommand(*connection, text, response) : 0;
 }
 
 int32_t WReceiveAtCommand(uint32_t handle, char* response) {
-    if (SlotOf(handle) == nullptr || response == nullptr)
+    Connection* found = ConnectionOf(handle);
+    if (found == nullptr || response == nullptr)
         return 0;
-    TraceLine(handle, 4, "(CFC ) WReceiveAtCommand()");
-    TraceLine(handle, 6, "(CFC ) WReceiveAtCommand: call CFCRPCReceiveAtCommand()...");
-    if (const uint16_t error = CFCRPCReceiveAtCommand(handle, response)) {
-        StoreLastError(handle, error);
-        TraceLineF(handle, 4, "(CFC ) WReceiveAtCommand: CFCRPCReceiveAtCommand fails with error %d", error);
+    Connection& connection = *found;
+    TraceLine(connection.trace, 4, "(CFC ) WReceiveAtCommand()");
+    TraceLine(connection.trace, 6, "(CFC ) WReceiveAtCommand: call CFCRPCReceiveAtCommand()...");
+    if (const uint16_t error = CFCRPCReceiveAtCommand(connection, response)) {
+        connection.storeError(error);
+        TraceLineF(connection.trace, 4, "(CFC ) WReceiveAtCommand: CFCRPCReceiveAtCommand fails with error %d", error);
         return 0;
     }
-    TraceLineF(handle, 7, "(CFC ) WReceiveAtCommand received: [%s]", response);
-    TraceLine(handle, 6, "(CFC ) WReceiveAtCommand: O.K.");
+    TraceLineF(connection.trace, 7, "(CFC ) WReceiveAtCommand received: [%s]", response);
+    TraceLine(connection.trace, 6, "(CFC ) WReceiveAtCommand: O.K.");
     return 1;
 }
 

@@ -2,7 +2,8 @@
 // the module, with the firmware-specific steps its version asks for.
 #include "cfc.h"
 
-#include "cfc_intern.h"
+#include "cfc_atcommand.h"
+#include "cfc_connection.h"
 #include "cfc_serialmode.h"
 #include "cfc_sigtrace.h"
 #include "cfc_trace.h"
@@ -11,6 +12,8 @@
 
 #include "plat/clock.h"
 
+#include <atomic>
+
 namespace cfc {
 
 namespace {
@@ -18,11 +21,10 @@ namespace {
 // Rounds of switch-off request and wait for silence before giving up.
 constexpr int kSwitchOffRounds = 5;
 
-#ifdef CFC_GUI_SWITCHOFF_WAIT
 // Signal frames the module still holds when it is told to switch off are
 // lost; the GUI gives them time to reach the signal-trace files.
 constexpr uint32_t kSignalTraceDrainMs = 10000;
-#endif
+std::atomic<bool> g_drainSignalTrace{false};
 
 // How WSwitchOff and WTerminateCall differ in ending a call.
 struct CallEnding {
@@ -36,56 +38,55 @@ struct CallEnding {
 // Hangs up a voice call that may be active in normal mode and, where the
 // firmware needs it, detaches from GPRS. The AT results are not examined:
 // the switch-off goes on whether or not there was anything to end.
-void endActiveCall(uint32_t handle, const CallEnding& ending) {
+void endActiveCall(Connection& connection, const CallEnding& ending) {
+    const OpTrace trace(connection.trace, "(CFC )", ending.name);
     char response[kAtResponseSize];
-    TraceLineF(handle, ending.level, "(CFC ) %s: target in normal mode, try to end active voice call...",
-               ending.name);
-    WSendAtCommand(handle, "ATH", response);
-    if (NeedsGprsDetach(TargetVersion(handle))) {
-        TraceLineF(handle, ending.level, "(CFC ) %s: send extra detach...", ending.name);
-        WSendAtCommand(handle, "AT+CGATT=0", ending.detachResponse ? response : nullptr);
+    trace.step(ending.level, "target in normal mode, try to end active voice call...");
+    SendAtCommand(connection, "ATH", response);
+    if (NeedsGprsDetach(connection.target.version)) {
+        trace.step(ending.level, "send extra detach...");
+        SendAtCommand(connection, "AT+CGATT=0", ending.detachResponse ? response : nullptr);
     }
-    TraceLineF(handle, ending.level, "(CFC ) %s: %s", ending.name, ending.finished);
+    trace.step(ending.level, "%s", ending.finished);
 }
 
 // The start of a switch-off or hang-up: its call line, the line of the mode
 // check at `level`, and the operation mode read; false (last error stored,
 // failure traced) when it cannot be read.
-bool enterWithOperationMode(uint32_t handle, const char* name, uint16_t level, const char* check,
-                            uint8_t* mode) {
-    TraceLineF(handle, 4, "(CFC ) %s", name);
-    TraceLineF(handle, level, "(CFC ) %s: %s", name, check);
-    const uint16_t error = CFCRPCGetCurrentOperationMode(handle, mode);
+bool enterWithOperationMode(Connection& connection, const OpTrace& trace, uint16_t level,
+                            const char* check, uint8_t* mode) {
+    trace.call(4, "%s", "");
+    trace.step(level, "%s", check);
+    const uint16_t error = CFCRPCGetCurrentOperationMode(connection, mode);
     if (error == kRpcOk)
         return true;
-    StoreLastError(handle, error);
-    TraceLineF(handle, 4, "(CFC ) %s: CFCRPCGetCurrentOperationMode fails with error %d", name, error);
+    connection.storeError(error);
+    trace.fails(4, "CFCRPCGetCurrentOperationMode", error);
     return false;
 }
 
-#ifdef CFC_GUI_SWITCHOFF_WAIT
-void letSignalTraceComeOut(uint32_t handle) {
-    if (!SignalTraceEnabled(handle) || SignalTraceRequestCount(handle) == 0)
+void letSignalTraceComeOut(Connection& connection, const OpTrace& trace) {
+    if (!g_drainSignalTrace.load(std::memory_order_relaxed) ||
+        !connection.signals.signalTraceEnabled() || SignalTraceRequestCount(connection.signals) == 0)
         return;
-    TraceLine(handle, 5, "(CFC ) WSwitchOff: let nimbo trace come out... (10 secs)");
+    trace.step(5, "let nimbo trace come out... (10 secs)");
     plat::sleepMs(kSignalTraceDrainMs);
 }
-#endif
 
 // A running test mode holds the radio; newer firmware must leave it before
 // it takes the switch-off. False when finishing failed.
-bool finishTestModeIfNeeded(uint32_t handle) {
-    if (!NeedsTestModeFinish(TargetVersion(handle))) {
-        TraceLine(handle, 5, "(CFC ) WSwitchOff: *not necessary* to finish test mode first!");
+bool finishTestModeIfNeeded(Connection& connection, const OpTrace& trace) {
+    if (!NeedsTestModeFinish(connection.target.version)) {
+        trace.step(5, "*not necessary* to finish test mode first!");
         return true;
     }
-    TraceLine(handle, 5, "(CFC ) WSwitchOff: target in test mode, try to finish test mode...");
-    if (const uint16_t error = CFCRPCCalDevGsmFinish(handle)) {
-        StoreLastError(handle, error);
-        TraceLineF(handle, 4, "(CFC ) WSwitchOff: CFCRPCCalDevGsmFinish fails with error %d", error);
+    trace.step(5, "target in test mode, try to finish test mode...");
+    if (const uint16_t error = CFCRPCCalDevGsmFinish(connection)) {
+        connection.storeError(error);
+        trace.fails(4, "CFCRPCCalDevGsmFinish", error);
         return false;
     }
-    TraceLine(handle, 5, "(CFC ) WSwitchOff: special test mode action finished");
+    trace.step(5, "special test mode action finished");
     return true;
 }
 
@@ -97,68 +98,76 @@ using namespace cfc;
 
 extern "C" {
 
+void WSetSwitchOffDrainWait(int32_t on) { g_drainSignalTrace.store(on != 0, std::memory_order_relaxed); }
+
 int32_t WSwitchJavaAutoStart(uint32_t handle, uint8_t on) {
-    if (SlotOf(handle) == nullptr)
+    Connection* connection = ConnectionOf(handle);
+    if (connection == nullptr)
         return 0;
-    TraceLineF(handle, 4, "(CFC ) WSwitchJavaAutoStart(onOff=%d", on);
-    TraceLine(handle, 6, "(CFC ) WSwitchJavaAutoStart: call CFCRPCSwitchJavaAutoStart()...");
-    if (const uint16_t error = CFCRPCSwitchJavaAutoStart(handle, on)) {
-        StoreLastError(handle, error);
-        TraceLineF(handle, 4, "(CFC ) WSwitchJavaAutoStart: CFCRPCSwitchJavaAutoStartfails with error %d",
-                   error);
+    const OpTrace trace(connection->trace, "(CFC )", "WSwitchJavaAutoStart");
+    trace.call(4, "(onOff=%d", on);
+    trace.step(6, "call CFCRPCSwitchJavaAutoStart()...");
+    if (const uint16_t error = CFCRPCSwitchJavaAutoStart(*connection, on)) {
+        connection->storeError(error);
+        // The missing blank is the system's own text.
+        trace.step(4, "CFCRPCSwitchJavaAutoStartfails with error %d", error);
         return 0;
     }
-    TraceLine(handle, 6, "(CFC ) WSwitchJavaAutoStart: O.K.");
+    trace.ok(6);
     return 1;
 }
 
 int32_t WSwitchOff(uint32_t handle) {
-    if (SlotOf(handle) == nullptr)
+    Connection* found = ConnectionOf(handle);
+    if (found == nullptr)
         return 0;
+    Connection& connection = *found;
+    const OpTrace trace(connection.trace, "(CFC )", "WSwitchOff");
     uint8_t mode = 0;
-    if (!enterWithOperationMode(handle, "WSwitchOff", 5, "check for normal mode (call may be active!)", &mode))
+    if (!enterWithOperationMode(connection, trace, 5, "check for normal mode (call may be active!)", &mode))
         return 0;
-#ifdef CFC_GUI_SWITCHOFF_WAIT
-    letSignalTraceComeOut(handle);
-#endif
+    letSignalTraceComeOut(connection, trace);
     if (mode == kOperationModeNormal) {
-        endActiveCall(handle, {"WSwitchOff", 5, false, "special normal mode action finished"});
+        endActiveCall(connection, {"WSwitchOff", 5, false, "special normal mode action finished"});
     } else if (mode == kOperationModeTest) {
-        if (!finishTestModeIfNeeded(handle))
+        if (!finishTestModeIfNeeded(connection, trace))
             return 0;
     }
 
     bool switchedOff = false;
     for (int round = 0; round < kSwitchOffRounds && !switchedOff; ++round) {
-        TraceLine(handle, 5, "(CFC ) WSwitchOff: call CFCRPCSwitchOff...");
-        if (const uint16_t error = CFCRPCSwitchOff(handle)) {
-            StoreLastError(handle, error);
-            TraceLineF(handle, 4, "(CFC ) WSwitchOff: CFCRPCSwitchOff fails with error %d", error);
+        trace.step(5, "call CFCRPCSwitchOff...");
+        if (const uint16_t error = CFCRPCSwitchOff(connection)) {
+            connection.storeError(error);
+            trace.fails(4, "CFCRPCSwitchOff", error);
             return 0;
         }
         // The request has no confirm: a module that is off stops answering
         // the serial probe.
-        TraceLine(handle, 5, "(CFC ) WSwitchOff: wait until target is switched off...");
-        switchedOff = WaitForTargetSerialMode(handle, kTargetSerialModeOff) != 0;
+        trace.step(5, "wait until target is switched off...");
+        switchedOff = WaitForTargetSerialMode(connection, kTargetSerialModeOff) != 0;
     }
     if (!switchedOff) {
-        TraceLine(handle, 4, "(CFC ) WSwitchOff: target not switched off!?");
+        trace.step(4, "target not switched off!?");
         return 0;
     }
-    TraceLine(handle, 5, "(CFC ) WSwitchOff: FAST_DLL: skip 5 secs wait 'wait 5 secs, just to be sure...'");
-    TraceLine(handle, 5, "(CFC ) WSwitchOff: O.K.");
+    trace.step(5, "FAST_DLL: skip 5 secs wait 'wait 5 secs, just to be sure...'");
+    trace.ok(5);
     return 1;
 }
 
 int32_t WTerminateCall(uint32_t handle) {
-    if (SlotOf(handle) == nullptr)
+    Connection* found = ConnectionOf(handle);
+    if (found == nullptr)
         return 0;
+    Connection& connection = *found;
+    const OpTrace trace(connection.trace, "(CFC )", "WTerminateCall");
     uint8_t mode = 0;
-    if (!enterWithOperationMode(handle, "WTerminateCall", 6, "check for normal mode", &mode))
+    if (!enterWithOperationMode(connection, trace, 6, "check for normal mode", &mode))
         return 0;
     if (mode == kOperationModeNormal)
-        endActiveCall(handle, {"WTerminateCall", 6, true, "normal mode action finished"});
-    TraceLine(handle, 6, "(CFC ) WTerminateCall: O.K.");
+        endActiveCall(connection, {"WTerminateCall", 6, true, "normal mode action finished"});
+    trace.ok(6);
     return 1;
 }
 

@@ -1,7 +1,8 @@
 #include "cfc_boot.h"
 
 #include "cfc.h"
-#include "cfc_intern.h"
+#include "cfc_connection.h"
+#include "cfc_rawexchange.h"
 #include "cfc_serialmode.h"
 
 #include "emmierr.h"
@@ -48,179 +49,175 @@ constexpr uint32_t kReprogramMs = 800;
 
 // The module's ignition input hangs on DTR: DTR high pulls the ignition low
 // and switches the module on.
-bool driveIgnition(uint32_t handle, bool dtrHigh) {
-    plat::SerialPort* port = GetPortHandle(handle);
-    return port != nullptr && port->setDtr(dtrHigh);
+bool driveIgnition(Connection& connection, bool dtrHigh) {
+    return EmmiL1SetDtr(connection.serial, dtrHigh) == EMMIERR_OK;
 }
 
-void setRawByteMode(uint32_t handle, bool on) {
-    if (Slot* slot = SlotOf(handle))
-        slot->rawByteMode.store(on ? 1 : 0, std::memory_order_relaxed);
-}
+void setRawByteMode(Connection& connection, bool on) { connection.frames.setRawByteMode(on); }
 
 // A service boot that fails during the bootloader dialogue lets go of the
 // ignition and returns the line to its normal settings, so the connection
 // stays usable at the rate it was opened with.
-int32_t abandonDialogue(uint32_t handle) {
-    setRawByteMode(handle, false);
+int32_t abandonDialogue(Connection& connection) {
+    setRawByteMode(connection, false);
     // The normal settings hold DTR low.
-    EmmiL1SetLineDtrOff(handle);
+    EmmiL1SetLineDtrOff(connection.serial);
     return 0;
 }
 
 // Sends start patterns until the bootloader answers one.
-bool findBootloader(uint32_t handle) {
-    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: send/rec pattern...");
+bool findBootloader(Connection& connection) {
+    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: send/rec pattern...");
     for (unsigned round = 0; round < kPatternRounds; ++round) {
-        if (const ErrorCode code = EmmiL1Write(handle, &kStartPattern, 1); code != EMMIERR_OK) {
-            TraceLineF(handle, kBootLevel,
+        if (const ErrorCode code = EmmiL1Write(connection.serial, &kStartPattern, 1); code != EMMIERR_OK) {
+            TraceLineF(connection.trace, kBootLevel,
                        "(CFC ) ModuleBootServiceMode: could not send initial pattern (%d)", code);
             return false;
         }
-        EmmiL1SetRawReadTimeout(handle, kTimeoutClassInterCharacter);
+        EmmiL1SetRawReadTimeout(connection.serial, kTimeoutClassInterCharacter);
         uint8_t answer = 0;
-        if (ReadRawRxBuffer(handle, &answer, 1) == EMMIERR_OK && answer == kPatternAnswer)
+        if (ReadRawRxBuffer(connection.raw, &answer, 1) == EMMIERR_OK && answer == kPatternAnswer)
             return true;
     }
-    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: no valid pattern answer");
+    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: no valid pattern answer");
     return false;
 }
 
 // Asks for the bootloader's version. 0, or the code of the write or read
 // that failed; `known` tells whether a valid version record came.
-ErrorCode queryBootloaderVersion(uint32_t handle, bool& known) {
-    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: get bootloader version...");
-    EmmiL1SetRawReadTimeout(handle, kTimeoutClassOneSecond);
+ErrorCode queryBootloaderVersion(Connection& connection, bool& known) {
+    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: get bootloader version...");
+    EmmiL1SetRawReadTimeout(connection.serial, kTimeoutClassOneSecond);
     known = false;
     ErrorCode status = EMMIERR_OK;
     uint8_t ack = 0;
     for (unsigned round = 0; round < kVersionRounds && status == EMMIERR_OK; ++round) {
-        status = EmmiL1Write(handle, kVersionCommand, sizeof kVersionCommand);
+        status = EmmiL1Write(connection.serial, kVersionCommand, sizeof kVersionCommand);
         if (status != EMMIERR_OK) {
-            TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: could not send version cmd");
+            TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: could not send version cmd");
             break;
         }
-        status = ReadRawRxBuffer(handle, &ack, 1);
+        status = ReadRawRxBuffer(connection.raw, &ack, 1);
         if (status != EMMIERR_OK || ack != kBootloaderAck) {
-            TraceLineF(handle, kBootLevel,
+            TraceLineF(connection.trace, kBootLevel,
                        "(CFC ) ModuleBootServiceMode: no/unexpected response err %d, response 0x%x",
                        status, ack);
             continue;
         }
         VersionAnswer answer{};
-        status = ReadRawRxBuffer(handle, answer.data(), kVersionAnswerSize);
+        status = ReadRawRxBuffer(connection.raw, answer.data(), kVersionAnswerSize);
         if (status != EMMIERR_OK)
             break;
         if (answer[kVersionTagOffset] != kVersionTag[0] || answer[kVersionTagOffset + 1] != kVersionTag[1])
             continue;
         known = true;
-        status = EmmiL1Write(handle, &kBootloaderAck, 1);
-        TraceLineF(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: Bootloader version V%c.%c",
+        status = EmmiL1Write(connection.serial, &kBootloaderAck, 1);
+        TraceLineF(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: Bootloader version V%c.%c",
                    '0' + answer[kMajorOffset], '0' + answer[kMinorOffset]);
         break;
     }
     return status;
 }
 
-bool sendBootCommand(uint32_t handle) {
-    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: send boot command...");
-    if (const ErrorCode code = EmmiL1Write(handle, kBootCommand, sizeof kBootCommand); code != EMMIERR_OK) {
-        TraceLineF(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: could not send boot command (%d)",
+bool sendBootCommand(Connection& connection) {
+    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: send boot command...");
+    if (const ErrorCode code = EmmiL1Write(connection.serial, kBootCommand, sizeof kBootCommand); code != EMMIERR_OK) {
+        TraceLineF(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: could not send boot command (%d)",
                    code);
         return false;
     }
-    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: receive boot confirmation...");
-    EmmiL1SetRawReadTimeout(handle, kTimeoutClassOneSecond);
+    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: receive boot confirmation...");
+    EmmiL1SetRawReadTimeout(connection.serial, kTimeoutClassOneSecond);
     for (unsigned read = 0; read < kConfirmationReads; ++read) {
         uint8_t answer = 0;
-        if (ReadRawRxBuffer(handle, &answer, 1) == EMMIERR_OK && answer == kBootloaderAck)
+        if (ReadRawRxBuffer(connection.raw, &answer, 1) == EMMIERR_OK && answer == kBootloaderAck)
             return true;
     }
-    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: no boot command confirmation");
+    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: no boot command confirmation");
     return false;
 }
 
 // The bootloader dialogue, DTR already high: pattern, version, boot command.
-bool talkToBootloader(uint32_t handle) {
-    if (!findBootloader(handle))
+bool talkToBootloader(Connection& connection) {
+    if (!findBootloader(connection))
         return false;
     plat::sleepMs(kAfterPatternMs);
     bool versionKnown = false;
-    if (const ErrorCode status = queryBootloaderVersion(handle, versionKnown); status != EMMIERR_OK) {
-        TraceLineF(handle, kBootLevel,
+    if (const ErrorCode status = queryBootloaderVersion(connection, versionKnown); status != EMMIERR_OK) {
+        TraceLineF(connection.trace, kBootLevel,
                    "(CFC ) ModuleBootServiceMode: could not get bootloader version (%d)", status);
         return false;
     }
     // Bootloaders up to version 0.4 answer the version command with nothing
     // valid, but they boot all the same.
     if (!versionKnown)
-        TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: Bootloader version V0.4 or below");
-    return sendBootCommand(handle);
+        TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: Bootloader version V0.4 or below");
+    return sendBootCommand(connection);
 }
 
 // The end of both boots: waits until the firmware answers a probe as AT or
 // EMMI, then lets go of the ignition whether it answered or not. False when
 // DTR could not be cleared; `switchedOn` tells whether the firmware answered.
-bool awaitFirmware(uint32_t handle, const char* boot, bool& switchedOn) {
-    TraceLineF(handle, kBootLevel, "(CFC ) %s: wait for mobile to switch on...", boot);
-    switchedOn = WaitForTargetSerialModeOtherThan(handle, kTargetSerialModeSeemsOff) != 0;
-    TraceLineF(handle, kBootLevel, "(CFC ) %s: Set Ignition high / DTR logical low", boot);
-    if (driveIgnition(handle, false))
+bool awaitFirmware(Connection& connection, const char* boot, bool& switchedOn) {
+    TraceLineF(connection.trace, kBootLevel, "(CFC ) %s: wait for mobile to switch on...", boot);
+    switchedOn = WaitForTargetSerialModeOtherThan(connection, kTargetSerialModeSeemsOff) != 0;
+    TraceLineF(connection.trace, kBootLevel, "(CFC ) %s: Set Ignition high / DTR logical low", boot);
+    if (driveIgnition(connection, false))
         return true;
-    TraceLineF(handle, kBootLevel, "(CFC ) %s: cannot set ignition high ", boot);
+    TraceLineF(connection.trace, kBootLevel, "(CFC ) %s: cannot set ignition high ", boot);
     return false;
 }
 
 } // namespace
 
-int32_t ModuleBootServiceMode(uint32_t handle) {
-    FlushTargetInput(handle);
-    EmmiL1SetLineBoot(handle);
+int32_t ModuleBootServiceMode(Connection& connection) {
+    FlushTargetInput(connection);
+    EmmiL1SetLineBoot(connection.serial);
     // The bootloader's bytes are no EMMI: STX, ACK and NAK among them must
     // reach the dialogue, not the frame receiver.
-    setRawByteMode(handle, true);
-    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: Set Ignition low / DTR logical high");
-    if (!driveIgnition(handle, true)) {
-        TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: cannot set ignition low");
-        return abandonDialogue(handle);
+    setRawByteMode(connection, true);
+    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: Set Ignition low / DTR logical high");
+    if (!driveIgnition(connection, true)) {
+        TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: cannot set ignition low");
+        return abandonDialogue(connection);
     }
-    if (!talkToBootloader(handle))
-        return abandonDialogue(handle);
-    TraceLine(handle, kBootLevel,
+    if (!talkToBootloader(connection))
+        return abandonDialogue(connection);
+    TraceLine(connection.trace, kBootLevel,
               "(CFC ) ModuleBootServiceMode: wait, don't disturb - the firmware re-programs the VTLP!...");
     plat::sleepMs(kReprogramMs);
 
-    setRawByteMode(handle, false);
-    EmmiL1SetLineDtrOn(handle);
+    setRawByteMode(connection, false);
+    EmmiL1SetLineDtrOn(connection.serial);
     bool switchedOn = false;
-    if (!awaitFirmware(handle, "ModuleBootServiceMode", switchedOn))
+    if (!awaitFirmware(connection, "ModuleBootServiceMode", switchedOn))
         return 0;
-    EmmiL1SetLineDtrOff(handle);
+    EmmiL1SetLineDtrOff(connection.serial);
     if (!switchedOn) {
-        TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode fails: No Communication with Module!?");
+        TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode fails: No Communication with Module!?");
         return 0;
     }
-    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootServiceMode: O.K.");
+    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: O.K.");
     return 1;
 }
 
-int32_t ModuleBootNormalMode(uint32_t handle) {
-    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootNormalMode: Set Ignition low / DTR logical high");
-    if (!driveIgnition(handle, true)) {
-        TraceLine(handle, kBootLevel, "(CFC ) ModuleBootNormalMode: cannot set ignition low");
+int32_t ModuleBootNormalMode(Connection& connection) {
+    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootNormalMode: Set Ignition low / DTR logical high");
+    if (!driveIgnition(connection, true)) {
+        TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootNormalMode: cannot set ignition low");
         return 0;
     }
-    TraceLine(handle, kBootLevel,
+    TraceLine(connection.trace, kBootLevel,
               "(CFC ) ModuleBootNormalMode: wait, don't disturb - the firmware re-programs the VTLP!...");
     plat::sleepMs(kReprogramMs);
     bool switchedOn = false;
-    if (!awaitFirmware(handle, "ModuleBootNormalMode", switchedOn))
+    if (!awaitFirmware(connection, "ModuleBootNormalMode", switchedOn))
         return 0;
     if (!switchedOn) {
-        TraceLine(handle, kBootLevel, "(CFC ) ModuleBootNormalMode fails: No Communication with module!?");
+        TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootNormalMode fails: No Communication with module!?");
         return 0;
     }
-    TraceLine(handle, kBootLevel, "(CFC ) ModuleBootNormalMode: O.K.");
+    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootNormalMode: O.K.");
     return 1;
 }
 
@@ -228,34 +225,36 @@ int32_t ModuleBootNormalMode(uint32_t handle) {
 
 extern "C" int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count) {
     using namespace cfc;
-    if (SlotOf(handle) == nullptr)
+    Connection* found = ConnectionOf(handle);
+    if (found == nullptr)
         return 0;
-    TraceLineF(handle, kCallLevel, "(CFC ) WStartModuleForTheFirstTime(timeout %d)", count);
-    TraceLine(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: set Ignition low");
-    if (!driveIgnition(handle, true)) {
-        TraceLine(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: cannot set Ignition low");
-        StoreLastError(handle, EMMIERR_SYSTEM);
+    Connection& connection = *found;
+    TraceLineF(connection.trace, kCallLevel, "(CFC ) WStartModuleForTheFirstTime(timeout %d)", count);
+    TraceLine(connection.trace, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: set Ignition low");
+    if (!driveIgnition(connection, true)) {
+        TraceLine(connection.trace, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: cannot set Ignition low");
+        connection.storeError(EMMIERR_SYSTEM);
         return 0;
     }
-    EmmiL1SetRawReadTimeout(handle, kTimeoutClassOneSecond);
+    EmmiL1SetRawReadTimeout(connection.serial, kTimeoutClassOneSecond);
     // An incomplete read takes what did arrive, so each attempt waits for a
     // whole first message of its own.
     std::array<uint8_t, kFirstDataSize> data{};
     bool complete = false;
     for (uint16_t attempt = 0; attempt < count && !complete; ++attempt)
-        complete = ReadRawRxBuffer(handle, data.data(), kFirstDataSize) == EMMIERR_OK;
+        complete = ReadRawRxBuffer(connection.raw, data.data(), kFirstDataSize) == EMMIERR_OK;
     if (!complete) {
-        TraceLine(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: timeout!");
-        driveIgnition(handle, false);
-        StoreLastError(handle, EMMIERR_TIMEOUT);
+        TraceLine(connection.trace, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: timeout!");
+        driveIgnition(connection, false);
+        connection.storeError(EMMIERR_TIMEOUT);
         return 0;
     }
-    TraceBytes(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: data received ->", data.data(),
+    TraceBytes(connection.trace, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: data received ->", data.data(),
                kFirstDataSize);
-    TraceLine(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: set Ignition high");
-    if (!driveIgnition(handle, false)) {
-        TraceLine(handle, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: cannot set Ignition high ");
-        StoreLastError(handle, EMMIERR_SYSTEM);
+    TraceLine(connection.trace, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: set Ignition high");
+    if (!driveIgnition(connection, false)) {
+        TraceLine(connection.trace, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: cannot set Ignition high ");
+        connection.storeError(EMMIERR_SYSTEM);
         return 0;
     }
     return 1;

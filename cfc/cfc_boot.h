@@ -7,13 +7,15 @@
 
 namespace cfc {
 
+class Connection;
+
 // Ignition with the bootloader dialogue at 57600 baud, then waits for the
 // firmware to answer a probe. 1 on success. Whatever the outcome, the line
 // is back at its normal settings with DTR low, unless releasing DTR itself
 // failed.
-int32_t ModuleBootServiceMode(uint32_t handle);
+int32_t ModuleBootServiceMode(Connection& connection);
 // A plain ignition pulse, held until the firmware answers a probe or the
 // wait gives up. 1 on success.
-int32_t ModuleBootNormalMode(uint32_t handle);
+int32_t ModuleBootNormalMode(Connection& connection);
 
 } // namespace cfc

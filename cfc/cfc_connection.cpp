@@ -3,9 +3,9 @@
 
 #include "cfc_banner.h"
 #include "cfc_clock.h"
-#include "cfc_intern.h"
+#include "cfc_connection.h"
 #include "cfc_open_failure.h"
-#include "cfc_serialmode.h"
+#include "cfc_rawexchange.h"
 #include "cfc_sigtrace.h"
 #include "cfc_testsystem.h"
 #include "cfc_trace.h"
@@ -26,34 +26,46 @@ std::atomic<bool> g_firstOpen{true};
 
 constexpr int32_t kDefaultBaudRate = 115200;
 
-// Texts of WComOpen before the connection's trace path is ready: delivered
-// straight, with WComOpen's own level thresholds.
-void earlyTrace(uint32_t testCaseHandle, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+// The lines of WComOpen before the connection's trace path is ready: routed
+// by the test-case handle given to the open, not yet the connection's, and
+// delivered straight, past the trace lock, when the connection's level
+// passes them.
+class EarlyTrace {
+public:
+    EarlyTrace(const TraceChannel& trace, uint32_t testCaseHandle)
+        : trace_(trace), testCaseHandle_(testCaseHandle) {}
 
-void earlyTrace(uint32_t testCaseHandle, const char* format, ...) {
-    char text[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    TraceDirect(testCaseHandle, text);
-}
+    bool passes(uint16_t level) const { return trace_.passes(level); }
+    void deliver(const char* text) const { TraceDirect(testCaseHandle_, text); }
 
-// Once per process: every slot to its start state, the clock, the test system.
+    // "(CFC ) WComOpen: text" at `level`; level 0 lines are always written.
+    void step(uint16_t level, const char* format, ...) const __attribute__((format(printf, 3, 4))) {
+        if (!passes(level))
+            return;
+        char text[256];
+        const int head = std::snprintf(text, sizeof text, "(CFC ) WComOpen: ");
+        va_list args;
+        va_start(args, format);
+        std::vsnprintf(text + head, sizeof text - static_cast<size_t>(head), format, args);
+        va_end(args);
+        deliver(text);
+    }
+
+private:
+    const TraceChannel& trace_;
+    uint32_t testCaseHandle_;
+};
+
+// Once per process: every connection to its start state, the clock, the
+// test system.
 void prepareProcess() {
     for (size_t i = 0; i < kSlotCount; ++i) {
-        Slot& slot = SlotAt(i);
-        slot.trace.testCaseHandle.store(0);
-        slot.lastError.store(EMMIERR_OK);
-        {
-            std::lock_guard<std::mutex> hold(slot.raw.lock);
-            slot.raw.rxCount = 0;
-            slot.raw.skipCount = 0;
-        }
-        slot.target = TargetFacts{};
-        if (!slot.trace.levelSet.load())
-            slot.trace.level.store(kDefaultTraceLevel);
+        Connection& connection = ConnectionAt(i);
+        connection.trace.setTestCaseHandle(0);
+        connection.storeError(EMMIERR_OK);
+        connection.raw.clearBuffers();
+        connection.target = TargetFacts{};
+        connection.trace.setDefaultLevel();
     }
     StartLibraryClock();
     BindTestSystem();
@@ -65,17 +77,19 @@ uint32_t slotForPort(int32_t portNum) {
     return portNum >= static_cast<int32_t>(kSlotCount) ? kSlotCount - 1 : static_cast<uint32_t>(portNum);
 }
 
-void invalidateTargetFacts(uint32_t handle, Slot& slot) {
-    TraceLine(handle, 9, "(CFC ) WComOpen: clear local storedCalibrationItems, gotTargetVersion");
-    slot.target.storedCalibrationItems = 0;
-    slot.target.version.gotTargetVersion = 0;
-    TraceLine(handle, 9, "(CFC ) WComOpen: invalidate local stored GMSK IQ-Offsets");
+void invalidateTargetFacts(Connection& connection) {
+    const OpTrace trace(connection.trace, "(CFC )", "WComOpen");
+    TargetFacts& target = connection.target;
+    trace.step(9, "clear local storedCalibrationItems, gotTargetVersion");
+    target.storedCalibrationItems = 0;
+    target.version.gotTargetVersion = 0;
+    trace.step(9, "invalidate local stored GMSK IQ-Offsets");
     for (size_t offset : {0, 2, 4, 6})
-        slot.target.gmskIqOffsets[offset] = kInvalidIqOffset;
-    TraceLine(handle, 9, "(CFC ) WComOpen: invalidate local stored autocalibration IQ-Offsets");
-    slot.target.autoCalIqOffsets = {kInvalidIqOffset, kInvalidIqOffset};
-    TraceLine(handle, 9, "(CFC ) WComOpen: invalidate local stored mobile SW version number");
-    slot.target.version.versionNumber = 0;
+        target.gmskIqOffsets[offset] = kInvalidIqOffset;
+    trace.step(9, "invalidate local stored autocalibration IQ-Offsets");
+    target.autoCalIqOffsets = {kInvalidIqOffset, kInvalidIqOffset};
+    trace.step(9, "invalidate local stored mobile SW version number");
+    target.version.versionNumber = 0;
 }
 
 int32_t openFailureKind(plat::OpenProblem problem) {
@@ -91,8 +105,7 @@ int32_t openFailureKind(plat::OpenProblem problem) {
 // Keeps the system's reason of a refused port for the user, who otherwise
 // sees only "error 4": a missing, busy or forbidden device need different
 // fixes.
-void reportPortRefusal(uint32_t testCaseHandle, uint16_t level, int32_t comNumber,
-                       const char* portName, int sysError) {
+void reportPortRefusal(const EarlyTrace& trace, int32_t comNumber, const char* portName, int sysError) {
     OpenFailure failure;
     failure.portNum = comNumber;
     failure.systemError = sysError;
@@ -101,32 +114,11 @@ void reportPortRefusal(uint32_t testCaseHandle, uint16_t level, int32_t comNumbe
                                               : openFailureKind(plat::classifyOpenError(sysError));
     failure.reason = failure.devicePath.empty() ? std::string("no device is mapped to this port")
                                                 : plat::systemErrorText(sysError);
-    if (level >= 4) {
-        if (failure.devicePath.empty())
-            earlyTrace(testCaseHandle, "(CFC ) WComOpen: COM%d maps to no device", comNumber);
-        else
-            earlyTrace(testCaseHandle, "(CFC ) WComOpen: COM%d is %s: %s", comNumber,
-                       failure.devicePath.c_str(), failure.reason.c_str());
-    }
+    if (failure.devicePath.empty())
+        trace.step(4, "COM%d maps to no device", comNumber);
+    else
+        trace.step(4, "COM%d is %s: %s", comNumber, failure.devicePath.c_str(), failure.reason.c_str());
     RecordOpenFailure(failure);
-}
-
-void stopReceiveThread(Slot& slot) {
-    slot.stop.store(true);
-    // Ends a pending read of the receive thread at once.
-    slot.events.readCancel.set();
-    slot.rxThread.join();
-    slot.events.readCancel.reset();
-}
-
-void purgeReceivePaths(uint32_t handle, Slot& slot) {
-    {
-        std::lock_guard<std::mutex> hold(slot.raw.lock);
-        FlushBuffer(handle, slot.raw.skipBuffer.data(), slot.raw.skipCount);
-        FlushBuffer(handle, slot.raw.rxBuffer.data(), slot.raw.rxCount);
-    }
-    for (unsigned removed = EmmiL3DrainRxQueue(handle); removed > 0; --removed)
-        TraceLine(handle, 6, "(CFC ) WComClose: Purge the Rx Queue...");
 }
 
 } // namespace
@@ -140,113 +132,113 @@ extern "C" {
 uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle) {
     if (portNum < 0) {
         // No slot belongs to a negative port, so no slot's state changes.
-        earlyTrace(tHandle, "(CFC ) WComOpen: bad port %d, error %d", portNum, EMMIERR_PORT_IN_USE);
+        char text[96];
+        std::snprintf(text, sizeof text, "(CFC ) WComOpen: bad port %d, error %d", portNum,
+                      EMMIERR_PORT_IN_USE);
+        TraceDirect(tHandle, text);
         return 0;
     }
     if (g_firstOpen.exchange(false))
         prepareProcess();
 
     const uint32_t slotIndex = slotForPort(portNum);
-    const uint32_t handle = HandleForSlot(slotIndex);
-    Slot& slot = SlotAt(slotIndex);
+    Connection& connection = ConnectionAt(slotIndex);
     if (baudRate == 0)
         baudRate = kDefaultBaudRate;
-    const uint16_t level = slot.trace.level.load();
     const int32_t comNumber = slotIndex == kSlotCount - 1 ? portNum : static_cast<int32_t>(slotIndex);
+    const EarlyTrace early(connection.trace, tHandle);
 
-    if (level >= 2)
-        ForEachOpenBannerLine([tHandle](const char* line) { TraceDirect(tHandle, line); });
-    if (level >= 4)
-        earlyTrace(tHandle, "(CFC ) WComOpen(portNum=%d, baudRate=%ld, tHandle=0x%08lx)",
-                   static_cast<int>(slotIndex), static_cast<long>(baudRate),
-                   static_cast<unsigned long>(tHandle));
-    if (slot.isOpen()) {
-        StoreLastError(handle, EMMIERR_PORT_IN_USE);
-        if (level >= 4)
-            earlyTrace(tHandle, "(CFC ) WComOpen: port %d already used, error %d",
-                       static_cast<int>(slotIndex), EMMIERR_PORT_IN_USE);
+    if (early.passes(2))
+        ForEachOpenBannerLine([&early](const char* line) { early.deliver(line); });
+    if (early.passes(4)) {
+        char text[128];
+        std::snprintf(text, sizeof text, "(CFC ) WComOpen(portNum=%d, baudRate=%ld, tHandle=0x%08lx)",
+                      static_cast<int>(slotIndex), static_cast<long>(baudRate),
+                      static_cast<unsigned long>(tHandle));
+        early.deliver(text);
+    }
+    if (connection.isOpen()) {
+        connection.storeError(EMMIERR_PORT_IN_USE);
+        early.step(4, "port %d already used, error %d", static_cast<int>(slotIndex), EMMIERR_PORT_IN_USE);
         RecordOpenFailure({CFC_OPEN_SLOT_IN_USE, comNumber, 0, {},
                            "this program has the port's connection open already"});
         return 0;
     }
 
+    // The name the trace shows; the platform is handed the number.
     char portName[32];
     std::snprintf(portName, sizeof portName, "\\\\.\\COM%d", static_cast<int>(comNumber));
-    if (level >= 6)
-        earlyTrace(tHandle, "(CFC ) WComOpen: call EmmiL1CommsOpen...");
-    earlyTrace(tHandle, "(CFC ) WComOpen: portId %s", portName);
+    early.step(6, "call EmmiL1CommsOpen...");
+    early.step(0, "portId %s", portName);
 
-    std::unique_ptr<plat::SerialPort> port;
-    const ErrorCode opened = EmmiL1CommsOpen(portName, baudRate, static_cast<int32_t>(slotIndex), port);
+    const ErrorCode opened = EmmiL1CommsOpen(connection.serial, comNumber, baudRate);
     if (opened != EMMIERR_OK) {
-        StoreLastError(handle, opened);
-        if (level >= 4)
-            earlyTrace(tHandle, "(CFC ) WComOpen: EmmiL1CommsOpen fails with error %d", opened);
-        reportPortRefusal(tHandle, level, comNumber, portName,
-                          static_cast<int>(slot.l1.lastSystemError.load()));
+        connection.storeError(opened);
+        early.step(4, "EmmiL1CommsOpen fails with error %d", opened);
+        reportPortRefusal(early, comNumber, portName, connection.serial.lastSystemError());
         return 0;
     }
 
-    slot.l1.port = std::move(port);
-    slot.trace.testCaseHandle.store(tHandle);
-    slot.events.resetAll();
-    slot.stop.store(false);
-    slot.rawByteMode.store(0);
+    connection.trace.setTestCaseHandle(tHandle);
+    connection.frames.reset();
     int threadError = 0;
-    if (!slot.rxThread.start([handle] { EmmiL3ReceiveThread(handle); }, &threadError)) {
+    if (!EmmiL3StartReceiver(connection.messages, &threadError)) {
         // A thread the system refuses is a system failure; leaving the last
         // error at 0 would read as success.
-        StoreLastError(handle, EMMIERR_SYSTEM);
-        TraceLineF(handle, 4, "(CFC ) WComOpen: CreateThread fails, error %d", EMMIERR_SYSTEM);
-        slot.l1.port.reset();
-        slot.trace.testCaseHandle.store(0);
+        connection.storeError(EMMIERR_SYSTEM);
+        OpTrace(connection.trace, "(CFC )", "WComOpen").step(4, "CreateThread fails, error %d", EMMIERR_SYSTEM);
+        EmmiL1CommsClose(connection.serial);
+        connection.trace.setTestCaseHandle(0);
         return 0;
     }
-    if (level >= 6)
-        earlyTrace(tHandle, "(CFC ) WComOpen: CreateThread gives Id 0x%x", slot.rxThread.id());
+    early.step(6, "CreateThread gives Id 0x%x", EmmiL3ReceiverId(connection.messages));
 
     plat::yieldThread();
-    FlushTargetInput(handle);
+    FlushTargetInput(connection);
 
-    invalidateTargetFacts(handle, slot);
-    ReadSignalTraceSettings(handle);
-    TraceLine(handle, 9, "(CFC ) WComOpen: reset exit data");
+    invalidateTargetFacts(connection);
+    ReadSignalTraceSettings(connection.signals);
+    const OpTrace trace(connection.trace, "(CFC )", "WComOpen");
+    trace.step(9, "reset exit data");
     for (size_t i = 0; i < kSlotCount; ++i)
-        ResetExitRecords(SlotAt(i).raw);
+        ResetExitRecords(ConnectionAt(i).raw);
     if (TestSystemMapperActive())
-        TraceLine(handle, 3, "(CFC ) WComOpen: TC2CFCMapper is active");
+        trace.step(3, "TC2CFCMapper is active");
     else
-        TraceLine(handle, 9, "(CFC ) WComOpen: TC2CFCMapper not active");
-    TraceLine(handle, 6, "(CFC ) WComOpen: O.K.");
-    return handle;
+        trace.step(9, "TC2CFCMapper not active");
+    trace.ok(6);
+    return connection.handle();
 }
 
 int32_t WComClose(uint32_t handle) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
+    Connection* found = ConnectionOf(handle);
+    if (found == nullptr)
         return 0;
-    TraceLine(handle, 4, "(CFC ) WComClose()");
-    // A slot that is not open has no thread, port or receive paths to end.
-    if (!slot->isOpen())
+    Connection& connection = *found;
+    const OpTrace trace(connection.trace, "(CFC )", "WComClose");
+    trace.call(4, "()");
+    // A connection that is not open has no thread, port or receive paths to
+    // end.
+    if (!connection.isOpen())
         return 0;
-    if (SignalTraceEnabled(handle))
-        FinishSignalTrace(handle);
-    stopReceiveThread(*slot);
-    purgeReceivePaths(handle, *slot);
-    slot->l1.port->purge(true, true);
-    slot->l1.port.reset();
-    TraceLine(handle, 6, "(CFC ) WComClose: O.K.");
-    slot->trace.testCaseHandle.store(0);
-    slot->events.resetAll();
+    if (connection.signals.signalTraceEnabled())
+        FinishSignalTrace(connection.signals);
+    EmmiL3StopReceiver(connection.messages);
+    FlushRawBuffers(connection.raw);
+    for (unsigned removed = EmmiL3DrainRxQueue(connection.messages); removed > 0; --removed)
+        trace.step(6, "Purge the Rx Queue...");
+    EmmiL1CommsClose(connection.serial);
+    trace.ok(6);
+    connection.trace.setTestCaseHandle(0);
     return 1;
 }
 
 uint16_t WGetLastError(uint32_t handle) {
-    const Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
+    const Connection* connection = ConnectionOf(handle);
+    if (connection == nullptr)
         return EMMIERR_BAD_HANDLE;
-    const uint16_t error = slot->lastError.load();
-    TraceLineF(handle, 9, "(CFC ) WGetLastError: error %d", error);
+    const uint16_t error = connection->lastError();
+    OpTrace(connection->trace, "(CFC )", "WGetLastError").step(9, "error %d", error);
     return error;
 }
 

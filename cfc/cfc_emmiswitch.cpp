@@ -1,10 +1,11 @@
 // The switch of the module's serial interface to EMMI: the decision between
 // booting, leaving alone and the AT command "at^sqwe=1".
-#include "cfc_serialmode.h"
+#include "cfc_emmiswitch.h"
 
 #include "cfc_boot.h"
-#include "cfc_intern.h"
-#include "cfc_pacing.h"
+#include "cfc_connection.h"
+#include "cfc_rawexchange.h"
+#include "cfc_serialmode.h"
 
 #include "emmierr.h"
 
@@ -26,35 +27,33 @@ constexpr uint32_t kBetweenAttemptsMs = 500;
 
 enum class SwitchCommand : uint8_t { Accepted, NotAnswered, NotSent };
 
-SwitchCommand sendSwitchCommand(uint32_t handle) {
-    FlushTargetInput(handle);
-    TraceLine(handle, kSwitchLevel,
+SwitchCommand sendSwitchCommand(Connection& connection) {
+    FlushTargetInput(connection);
+    TraceLine(connection.trace, kSwitchLevel,
               "(CFC ) SwitchSerialToEMMIMode: target serial in AT mode, sending at^sqwe=1");
-    SendBlockProlog(handle);
-    const ErrorCode code = EmmiL1Write(handle, kSwitchCommand, sizeof kSwitchCommand);
-    SendBlockEpilog(handle);
+    const ErrorCode code = SendBlock(connection.pacer, kSwitchCommand, sizeof kSwitchCommand);
     if (code != EMMIERR_OK) {
-        TraceLineF(handle, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode fails: could not send (%d)",
+        TraceLineF(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode fails: could not send (%d)",
                    code);
         return SwitchCommand::NotSent;
     }
     plat::sleepMs(kBeforeCheckMs);
 
     uint8_t response[sizeof kSwitchCommand];
-    TraceLine(handle, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: check for echo...");
-    if (!CheckResponse(handle, response, kSwitchCommand, sizeof kSwitchCommand))
+    TraceLine(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: check for echo...");
+    if (!CheckResponse(connection, response, kSwitchCommand, sizeof kSwitchCommand))
         return SwitchCommand::NotAnswered;
-    TraceLine(handle, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: check for answer...");
-    if (!CheckResponse(handle, response, kSwitchAnswer, sizeof kSwitchAnswer))
+    TraceLine(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: check for answer...");
+    if (!CheckResponse(connection, response, kSwitchAnswer, sizeof kSwitchAnswer))
         return SwitchCommand::NotAnswered;
     return SwitchCommand::Accepted;
 }
 
 // Only a wrong or missing answer is worth another attempt; a refused write
 // ends the switch at once.
-bool switchCommandAccepted(uint32_t handle) {
+bool switchCommandAccepted(Connection& connection) {
     for (unsigned attempt = 1; attempt <= kSwitchAttempts; ++attempt) {
-        switch (sendSwitchCommand(handle)) {
+        switch (sendSwitchCommand(connection)) {
         case SwitchCommand::Accepted:
             return true;
         case SwitchCommand::NotSent:
@@ -64,62 +63,62 @@ bool switchCommandAccepted(uint32_t handle) {
         }
         plat::sleepMs(kBetweenAttemptsMs);
     }
-    TraceLine(handle, kSwitchLevel,
+    TraceLine(connection.trace, kSwitchLevel,
               "(CFC ) SwitchSerialToEMMIMode fails: at^sqwe=1 not correctly answered");
     return false;
 }
 
-bool bootModule(uint32_t handle, uint8_t bootServiceMode) {
+bool bootModule(Connection& connection, uint8_t bootServiceMode) {
     if (bootServiceMode != 0) {
-        TraceLine(handle, kSwitchLevel,
+        TraceLine(connection.trace, kSwitchLevel,
                   "(CFC ) SwitchSerialToEMMIMode: mobile seems to be off, switch on in service mode...");
-        return ModuleBootServiceMode(handle) != 0;
+        return ModuleBootServiceMode(connection) != 0;
     }
-    TraceLine(handle, kSwitchLevel,
+    TraceLine(connection.trace, kSwitchLevel,
               "(CFC ) SwitchSerialToEMMIMode: mobile seems to be off, switch on in normal mode...");
-    return ModuleBootNormalMode(handle) != 0;
+    return ModuleBootNormalMode(connection) != 0;
 }
 
-int32_t switchToEmmi(uint32_t handle, uint8_t bootServiceMode, uint8_t emmiFirst) {
-    TraceLine(handle, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: get target serial mode...");
-    uint8_t mode = GetTargetSerialMode(handle, emmiFirst);
+int32_t switchToEmmi(Connection& connection, uint8_t bootServiceMode, uint8_t emmiFirst) {
+    TraceLine(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: get target serial mode...");
+    uint8_t mode = GetTargetSerialMode(connection, emmiFirst);
     if ((mode & kTargetSerialModeSeemsOff) != 0) {
-        if (!bootModule(handle, bootServiceMode)) {
-            TraceLine(handle, kSwitchLevel,
+        if (!bootModule(connection, bootServiceMode)) {
+            TraceLine(connection.trace, kSwitchLevel,
                       "(CFC ) SwitchSerialToEMMIMode fails: could not start module");
             return 0;
         }
-        mode = GetTargetSerialMode(handle, 0);
+        mode = GetTargetSerialMode(connection, 0);
     }
     if (mode == kTargetSerialModeEMMI) {
-        TraceLine(handle, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: target serial in EMMI mode, O.K.");
+        TraceLine(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: target serial in EMMI mode, O.K.");
         return 1;
     }
 
     // Also after a boot whose probe found nothing: the module may just be
     // slow to answer, and the attempts give it time.
-    if (!switchCommandAccepted(handle))
+    if (!switchCommandAccepted(connection))
         return 0;
-    TraceLine(handle, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: target serial entering EMMI mode...");
-    if (WaitForTargetSerialMode(handle, kTargetSerialModeEMMI) == 0) {
-        TraceLine(handle, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode fails: EMMI mode not reached!?");
+    TraceLine(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: target serial entering EMMI mode...");
+    if (WaitForTargetSerialMode(connection, kTargetSerialModeEMMI) == 0) {
+        TraceLine(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode fails: EMMI mode not reached!?");
         return 0;
     }
-    TraceLine(handle, kSwitchLevel,
+    TraceLine(connection.trace, kSwitchLevel,
               "(CFC ) SwitchSerialToEMMIMode: target serial successfully switched to EMMI mode");
-    FlushTargetInput(handle);
-    TraceLine(handle, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: O.K.");
+    FlushTargetInput(connection);
+    TraceLine(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: O.K.");
     return 1;
 }
 
 } // namespace
 
-int32_t SwitchSerialToEMMIMode(uint32_t handle, uint8_t bootServiceMode) {
-    return switchToEmmi(handle, bootServiceMode, 0);
+int32_t SwitchSerialToEMMIMode(Connection& connection, uint8_t bootServiceMode) {
+    return switchToEmmi(connection, bootServiceMode, 0);
 }
 
-int32_t SwitchSerialToEMMIModeEmmiFirst(uint32_t handle, uint8_t bootServiceMode) {
-    return switchToEmmi(handle, bootServiceMode, 1);
+int32_t SwitchSerialToEMMIModeEmmiFirst(Connection& connection, uint8_t bootServiceMode) {
+    return switchToEmmi(connection, bootServiceMode, 1);
 }
 
 } // namespace cfc

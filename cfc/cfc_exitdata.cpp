@@ -1,10 +1,7 @@
 // "EXIT" records: the text in which the module reports four hexadecimal
-// values, found in the raw and skip buffers, kept per connection and handed
-// out by WGetExitData.
-#include "cfc.h"
-
-#include "cfc_intern.h"
+// values, found in the raw and skip buffers and kept per connection.
 #include "cfc_rawrx.h"
+
 #include "cfc_trace.h"
 
 #include <algorithm>
@@ -47,17 +44,17 @@ uint32_t parseValue(const uint8_t* text, uint16_t available, uint16_t start) {
     return value;
 }
 
-void traceSeparators(uint32_t handle, int lines) {
+void traceSeparators(const TraceChannel& trace, int lines) {
     for (int i = 0; i < lines; ++i)
-        TraceLine(handle, kBannerLevel, kSeparator);
+        TraceLine(trace, kBannerLevel, kSeparator);
 }
 
 // The nine lines that report one marker; `text` runs from the marker to the
 // end of the buffered bytes and is shown as far as a C string carries it.
-void reportMarker(uint32_t handle, const uint8_t* text, uint16_t length) {
-    traceSeparators(handle, 3);
-    TraceLine(handle, kBannerLevel, "(CFC ) FlushBuffer: EXIT String found!");
-    traceSeparators(handle, 1);
+void reportMarker(const TraceChannel& trace, const uint8_t* text, uint16_t length) {
+    traceSeparators(trace, 3);
+    TraceLine(trace, kBannerLevel, "(CFC ) FlushBuffer: EXIT String found!");
+    traceSeparators(trace, 1);
     char line[16 + kRawBufferSize];
     const size_t prefix = std::strlen(kEchoPrefix);
     std::memcpy(line, kEchoPrefix, prefix);
@@ -65,8 +62,8 @@ void reportMarker(uint32_t handle, const uint8_t* text, uint16_t length) {
     const size_t shown = static_cast<size_t>(end - text);
     std::memcpy(line + prefix, text, shown);
     line[prefix + shown] = '\0';
-    TraceLine(handle, kBannerLevel, line);
-    traceSeparators(handle, 3);
+    TraceLine(trace, kBannerLevel, line);
+    traceSeparators(trace, 3);
 }
 
 // Record bytes as the public interface hands them out: each value low byte
@@ -78,7 +75,7 @@ void putLe32(uint8_t* out, uint32_t value) {
 
 } // namespace
 
-void ScanExitMarkers(uint32_t handle, const uint8_t* data, uint16_t count) {
+void ScanExitMarkers(RawInput& raw, const uint8_t* data, uint16_t count) {
     if (data == nullptr)
         return;
     for (uint16_t at = 0; at + kMarkerLength <= count; ++at) {
@@ -86,60 +83,47 @@ void ScanExitMarkers(uint32_t handle, const uint8_t* data, uint16_t count) {
             continue;
         const uint16_t valuesAt = static_cast<uint16_t>(at + kValuesOffset);
         if (valuesAt < count)
-            ParseExitData(handle, data + valuesAt, static_cast<uint16_t>(count - valuesAt));
+            ParseExitData(raw, data + valuesAt, static_cast<uint16_t>(count - valuesAt));
         else
-            ParseExitData(handle, nullptr, 0);
-        reportMarker(handle, data + at, static_cast<uint16_t>(count - at));
+            ParseExitData(raw, nullptr, 0);
+        reportMarker(raw.trace_, data + at, static_cast<uint16_t>(count - at));
     }
 }
 
-void ParseExitData(uint32_t handle, const uint8_t* text, uint16_t available) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
-        return;
+void ParseExitData(RawInput& raw, const uint8_t* text, uint16_t available) {
     if (text == nullptr)
         available = 0;
-    RawRxState& raw = slot->raw;
-    if (raw.exitCount < UINT8_MAX)
-        ++raw.exitCount;
-    if (raw.exitCount > kStoredExitRecords)
+    if (raw.exitCount_ < UINT8_MAX)
+        ++raw.exitCount_;
+    if (raw.exitCount_ > kStoredExitRecords)
         return;
-    ExitRecord& record = raw.exitRecords[raw.exitCount - 1];
+    ExitRecord& record = raw.exitRecords_[raw.exitCount_ - 1];
     for (uint16_t i = 0; i < kExitValues; ++i)
         record.values[i] = parseValue(text, available, static_cast<uint16_t>(i * kDigitsPerValue));
 }
 
-void ResetExitRecords(RawRxState& raw) {
+void ResetExitRecords(RawInput& raw) {
     // Another connection's receive thread may be parsing a marker right now.
-    std::lock_guard<std::mutex> hold(raw.lock);
-    raw.exitCount = 0;
-    raw.exitRecords = {};
+    std::lock_guard<std::mutex> hold(raw.lock_);
+    raw.exitCount_ = 0;
+    raw.exitRecords_ = {};
 }
 
-} // namespace cfc
-
-extern "C" int32_t WGetExitData(uint32_t handle, uint8_t size, uint8_t* count, uint8_t* buffer) {
-    using namespace cfc;
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
-        return 0;
-    TraceLineF(handle, 4, "(CFC ) WGetExitData(size=%u)", size);
-    RawRxState& raw = slot->raw;
-    std::lock_guard<std::mutex> hold(raw.lock);
+void TakeExitData(RawInput& raw, uint8_t size, uint8_t* count, uint8_t* buffer) {
     // Markers still buffered are parsed before the records are read.
-    FlushBuffer(handle, raw.skipBuffer.data(), raw.skipCount);
-    FlushBuffer(handle, raw.rxBuffer.data(), raw.rxCount);
+    FlushRawBuffers(raw);
+    std::lock_guard<std::mutex> hold(raw.lock_);
     if (count != nullptr)
-        *count = raw.exitCount;
+        *count = raw.exitCount_;
 
     std::array<uint8_t, kStoredExitRecords * kExitRecordBytes> packed{};
-    const uint8_t stored = std::min(raw.exitCount, kStoredExitRecords);
+    const uint8_t stored = std::min(raw.exitCount_, kStoredExitRecords);
     for (uint8_t r = 0; r < stored; ++r)
         for (uint8_t v = 0; v < kExitValues; ++v)
-            putLe32(packed.data() + r * kExitRecordBytes + v * 4, raw.exitRecords[r].values[v]);
+            putLe32(packed.data() + r * kExitRecordBytes + v * 4, raw.exitRecords_[r].values[v]);
     const size_t copied = std::min<size_t>(size, stored * kExitRecordBytes);
     if (buffer != nullptr)
         std::memcpy(buffer, packed.data(), copied);
-    TraceLineF(handle, 6, "(CFC ) WGetExitData: count %u, O.K.", static_cast<unsigned>(raw.exitCount));
-    return 1;
 }
+
+} // namespace cfc

@@ -3,8 +3,8 @@
 #include "cfc_opmode.h"
 
 #include "cfc.h"
-#include "cfc_intern.h"
-#include "cfc_serialmode.h"
+#include "cfc_connection.h"
+#include "cfc_emmiswitch.h"
 #include "cfc_sigtrace.h"
 #include "cfc_trace.h"
 #include "cfcrpc.h"
@@ -18,9 +18,9 @@ namespace {
 constexpr uint16_t kSwitchLevel = 5;
 
 // A failed call's result is what a caller reads back with WGetLastError.
-uint16_t storeFailure(uint32_t handle, uint16_t result) {
+uint16_t storeFailure(Connection& connection, uint16_t result) {
     if (result != kRpcOk)
-        StoreLastError(handle, result);
+        connection.storeError(result);
     return result;
 }
 
@@ -65,15 +65,15 @@ constexpr ModeInit kNormalModeFromTestMode{"WInitNormalModeFromTestMode", true, 
                                            "2 secs wait 'let the system come up...'",
                                            {Step::SwitchMode, Step::SkippedPause, Step::TraceConfig}};
 
-int32_t initMode(uint32_t handle, const ModeInit& init) {
-    if (SlotOf(handle) == nullptr)
-        return 0;
-    TraceLineF(handle, 4, "(CFC ) %s()", init.name);
-    TraceLineF(handle, init.level, "(CFC ) %s: switch serial to EMMI mode...", init.name);
-    const int32_t onEmmi = init.emmiFirst ? SwitchSerialToEMMIModeEmmiFirst(handle, init.bootServiceMode)
-                                          : SwitchSerialToEMMIMode(handle, init.bootServiceMode);
+int32_t initMode(Connection& connection, const ModeInit& init) {
+    const OpTrace trace(connection.trace, "(CFC )", init.name);
+    trace.call(4, "()");
+    trace.step(init.level, "switch serial to EMMI mode...");
+    const int32_t onEmmi = init.emmiFirst
+                               ? SwitchSerialToEMMIModeEmmiFirst(connection, init.bootServiceMode)
+                               : SwitchSerialToEMMIMode(connection, init.bootServiceMode);
     if (!onEmmi) {
-        TraceLineF(handle, 4, "(CFC ) %s: SwitchSerialToEmmiMode fails", init.name);
+        trace.step(4, "SwitchSerialToEmmiMode fails");
         return 0;
     }
     for (const Step step : init.steps) {
@@ -81,22 +81,21 @@ int32_t initMode(uint32_t handle, const ModeInit& init) {
         case Step::None:
             break;
         case Step::TraceConfig:
-            LoadSignalTraceConfig(handle, init.traceConfig);
+            LoadSignalTraceConfig(connection.signals, init.traceConfig);
             break;
         case Step::SkippedPause:
-            TraceLineF(handle, init.level, "(CFC ) %s: FAST_DLL: skip %s", init.name, init.skippedPause);
+            trace.step(init.level, "FAST_DLL: skip %s", init.skippedPause);
             break;
         case Step::SwitchMode:
-            TraceLineF(handle, init.level, "(CFC ) %s: switch target to %s mode...", init.name,
-                       init.modeWord);
-            if (!SwitchTargetToOperationMode(handle, init.mode)) {
-                TraceLineF(handle, 4, "(CFC ) %s: SwitchTargetToOperationMode fails", init.name);
+            trace.step(init.level, "switch target to %s mode...", init.modeWord);
+            if (!SwitchTargetToOperationMode(connection, init.mode)) {
+                trace.step(4, "SwitchTargetToOperationMode fails");
                 return 0;
             }
             break;
         }
     }
-    TraceLineF(handle, init.level, "(CFC ) %s: O.K.", init.name);
+    trace.ok(init.level);
     return 1;
 }
 
@@ -113,62 +112,69 @@ constexpr std::array<PublicMode, 4> kPublicModes{{
     {kOperationModeTest, "TargetOperationModeTestMode"},
 }};
 
+int32_t initModeOf(uint32_t handle, const ModeInit& init) {
+    Connection* connection = ConnectionOf(handle);
+    return connection != nullptr ? initMode(*connection, init) : 0;
+}
+
+// WSwitchTargetToOperationMode, also where the library itself asks for a
+// public mode.
+int32_t switchToPublicMode(Connection& connection, uint8_t publicMode) {
+    const OpTrace trace(connection.trace, "(CFC )", "WSwitchTargetToOperationMode");
+    trace.call(4, "(operationMode %d)", publicMode);
+    int32_t result = 0;
+    if (publicMode < kPublicModes.size()) {
+        const PublicMode& target = kPublicModes[publicMode];
+        trace.step(6, "calling SwitchTargetToOperationMode(cfcHandle, %s)", target.name);
+        result = SwitchTargetToOperationMode(connection, target.mode);
+    }
+    trace.call(6, " rets %d", result);
+    return result;
+}
+
 } // namespace
 
-int32_t SwitchTargetToOperationMode(uint32_t handle, uint8_t mode) {
-    TraceLineF(handle, kSwitchLevel, "(CFC ) SwitchTargetToOperationMode(operationMode=%d)", mode);
-    TraceLine(handle, kSwitchLevel,
-              "(CFC ) SwitchTargetToOperationMode: call CFCRPCGetCurrentOperationMode()...");
+int32_t SwitchTargetToOperationMode(Connection& connection, uint8_t mode) {
+    const OpTrace trace(connection.trace, "(CFC )", "SwitchTargetToOperationMode");
+    trace.call(kSwitchLevel, "(operationMode=%d)", mode);
+    trace.step(kSwitchLevel, "call CFCRPCGetCurrentOperationMode()...");
     uint8_t current = 0;
-    if (const uint16_t error = storeFailure(handle, CFCRPCGetCurrentOperationMode(handle, &current))) {
-        TraceLineF(handle, kSwitchLevel,
-                   "(CFC ) SwitchTargetToOperationMode: CFCRPCGetCurrentOperationMode fails with error %d",
-                   error);
+    if (const uint16_t error = storeFailure(connection, CFCRPCGetCurrentOperationMode(connection, &current))) {
+        trace.fails(kSwitchLevel, "CFCRPCGetCurrentOperationMode", error);
         return 0;
     }
     if (current == mode) {
-        TraceLineF(handle, kSwitchLevel, "(CFC ) SwitchTargetToOperationMode: target already in mode %d",
-                   mode);
+        trace.step(kSwitchLevel, "target already in mode %d", mode);
         return 1;
     }
-    TraceLineF(handle, kSwitchLevel,
-               "(CFC ) SwitchTargetToOperationMode: current mode %d, call CFCRPCSetCurrentOperationMode(%d)...",
+    trace.step(kSwitchLevel, "current mode %d, call CFCRPCSetCurrentOperationMode(%d)...",
                current, mode);
     // The firmware takes no other mode change while its test mode runs.
     if (current == kOperationModeTest) {
-        TraceLine(handle, kSwitchLevel,
-                  "(CFC ) SwitchTargetToOperationMode: target in test mode, finish test mode...");
-        if (const uint16_t error = storeFailure(handle, CFCRPCCalDevGsmFinish(handle))) {
-            TraceLineF(handle, kSwitchLevel,
-                       "(CFC ) SwitchTargetToOperationMode: CFCRPCCalDevGsmFinish fails with error %d", error);
+        trace.step(kSwitchLevel, "target in test mode, finish test mode...");
+        if (const uint16_t error = storeFailure(connection, CFCRPCCalDevGsmFinish(connection))) {
+            trace.fails(kSwitchLevel, "CFCRPCCalDevGsmFinish", error);
             return 0;
         }
-        TraceLine(handle, kSwitchLevel, "(CFC ) SwitchTargetToOperationMode: test mode finished");
+        trace.step(kSwitchLevel, "test mode finished");
     }
-    if (const uint16_t error = storeFailure(handle, CFCRPCSetCurrentOperationMode(handle, mode))) {
-        TraceLineF(handle, kSwitchLevel,
-                   "(CFC ) SwitchTargetToOperationMode: CFCRPCSetCurrentOperationMode fails with error %d",
-                   error);
+    if (const uint16_t error = storeFailure(connection, CFCRPCSetCurrentOperationMode(connection, mode))) {
+        trace.fails(kSwitchLevel, "CFCRPCSetCurrentOperationMode", error);
         return 0;
     }
     // A firmware may confirm the set and stay where it was; only a second
     // reading tells.
-    TraceLine(handle, kSwitchLevel,
-              "(CFC ) SwitchTargetToOperationMode: check -> CFCRPCGetCurrentOperationMode()...");
-    if (const uint16_t error = storeFailure(handle, CFCRPCGetCurrentOperationMode(handle, &current))) {
-        TraceLineF(handle, kSwitchLevel,
-                   "(CFC ) SwitchTargetToOperationMode: CFCRPCGetCurrentOperationMode fails with error %d",
-                   error);
+    trace.step(kSwitchLevel, "check -> CFCRPCGetCurrentOperationMode()...");
+    if (const uint16_t error = storeFailure(connection, CFCRPCGetCurrentOperationMode(connection, &current))) {
+        trace.fails(kSwitchLevel, "CFCRPCGetCurrentOperationMode", error);
         return 0;
     }
     if (current != mode) {
-        TraceLineF(handle, kSwitchLevel,
-                   "(CFC ) SwitchTargetToOperationMode: mode %d, target *NOT* successfully set to mode %d",
+        trace.step(kSwitchLevel, "mode %d, target *NOT* successfully set to mode %d",
                    current, mode);
         return 0;
     }
-    TraceLineF(handle, kSwitchLevel, "(CFC ) SwitchTargetToOperationMode: target successfully set to mode %d",
-               mode);
+    trace.step(kSwitchLevel, "target successfully set to mode %d", mode);
     return 1;
 }
 
@@ -178,38 +184,31 @@ using namespace cfc;
 
 extern "C" {
 
-int32_t WInitServiceMode(uint32_t handle) { return initMode(handle, kServiceMode); }
-int32_t WInitNormalMode(uint32_t handle) { return initMode(handle, kNormalMode); }
-int32_t WInitTestMode(uint32_t handle) { return initMode(handle, kTestMode); }
-int32_t WInitAirplaneMode(uint32_t handle) { return initMode(handle, kAirplaneMode); }
-int32_t WInitNormalModeFromTestMode(uint32_t handle) { return initMode(handle, kNormalModeFromTestMode); }
+int32_t WInitServiceMode(uint32_t handle) { return initModeOf(handle, kServiceMode); }
+int32_t WInitNormalMode(uint32_t handle) { return initModeOf(handle, kNormalMode); }
+int32_t WInitTestMode(uint32_t handle) { return initModeOf(handle, kTestMode); }
+int32_t WInitAirplaneMode(uint32_t handle) { return initModeOf(handle, kAirplaneMode); }
+int32_t WInitNormalModeFromTestMode(uint32_t handle) { return initModeOf(handle, kNormalModeFromTestMode); }
 
 int32_t WSwitchTargetToOperationMode(uint32_t handle, uint8_t publicMode) {
-    TraceLineF(handle, 4, "(CFC ) WSwitchTargetToOperationMode(operationMode %d)", publicMode);
-    int32_t result = 0;
-    if (publicMode < kPublicModes.size()) {
-        const PublicMode& target = kPublicModes[publicMode];
-        TraceLineF(handle, 6,
-                   "(CFC ) WSwitchTargetToOperationMode: calling SwitchTargetToOperationMode(cfcHandle, %s)",
-                   target.name);
-        result = SwitchTargetToOperationMode(handle, target.mode);
-    }
-    TraceLineF(handle, 6, "(CFC ) WSwitchTargetToOperationMode rets %d", result);
-    return result;
+    // Not pattern-checked: any value naming a slot reaches its connection.
+    Connection* connection = ConnectionOfBits(handle);
+    return connection != nullptr ? switchToPublicMode(*connection, publicMode) : 0;
 }
 
 int32_t WExitServiceMode(uint32_t handle) {
-    if (SlotOf(handle) == nullptr)
+    Connection* found = ConnectionOf(handle);
+    if (found == nullptr)
         return 0;
-    TraceLine(handle, 4, "(CFC ) WExitServiceMode()");
-    TraceLine(handle, 5, "(CFC ) WExitServiceMode: call WSwitchTargetToOperationMode(CFCNormalMode)...");
-    const int32_t result = WSwitchTargetToOperationMode(handle, CFCNormalMode);
+    const OpTrace trace(found->trace, "(CFC )", "WExitServiceMode");
+    trace.call(4, "()");
+    trace.step(5, "call WSwitchTargetToOperationMode(CFCNormalMode)...");
+    const int32_t result = switchToPublicMode(*found, CFCNormalMode);
     if (!result) {
-        TraceLineF(handle, 4, "(CFC ) WExitServiceMode: WSwitchTargetToOperationMode fails with error %d",
-                   result);
+        trace.fails(4, "WSwitchTargetToOperationMode", result);
         return 0;
     }
-    TraceLine(handle, 5, "(CFC ) WExitServiceMode O.K.");
+    trace.call(5, " O.K.");
     return 1;
 }
 

@@ -1,11 +1,11 @@
 #include "cfc_rawrx.h"
 
-#include "cfc_intern.h"
-#include "cfc_serialmode.h"
 #include "cfc_trace.h"
 #include "emmierr.h"
+#include "gwcoml1.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -14,122 +14,139 @@ namespace cfc {
 namespace {
 
 constexpr uint16_t kDumpLevel = 8;
-constexpr uint16_t kResponseLevel = 5;
 constexpr int kDumpCharsPerLine = 40;
-
-// Appends to one of the slot's two buffers; a buffer that cannot take the
-// bytes is flushed (reported, emptied) first, so a full buffer is never an
-// error and nothing is written past its end. The caller holds the lock.
-void appendFlushingWhenFull(uint32_t handle, std::array<uint8_t, kRawBufferSize>& buffer,
-                            uint16_t& held, const uint8_t* data, uint8_t count) {
-    if (held + count > kRawBufferSize)
-        FlushBuffer(handle, buffer.data(), held);
-    const uint16_t room = static_cast<uint16_t>(kRawBufferSize - held);
-    const uint16_t taken = std::min<uint16_t>(count, room);
-    std::memcpy(buffer.data() + held, data, taken);
-    held = static_cast<uint16_t>(held + taken);
-}
 
 char printable(uint8_t byte) { return byte >= 0x20 && byte <= 0x7E ? static_cast<char>(byte) : '.'; }
 
 } // namespace
 
-void AddToRawRxBuffer(uint32_t handle, const uint8_t* data, uint8_t count) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr || data == nullptr || count == 0)
-        return;
-    RawRxState& raw = slot->raw;
-    std::lock_guard<std::mutex> hold(raw.lock);
-    appendFlushingWhenFull(handle, raw.rxBuffer, raw.rxCount, data, count);
-    slot->events.rxOther.set();
+// The layer's private steps, with access to its state.
+struct RawInputSteps {
+    using Buffer = std::array<uint8_t, kRawBufferSize>;
+
+    // Empties one of the two buffers: dumps the skip buffer, reports and
+    // parses every "EXIT" marker. The caller holds the lock.
+    static void flush(RawInput& raw, Buffer& buffer, uint16_t& count) {
+        if (count == 0)
+            return;
+        // A count beyond the buffer is never read.
+        const uint16_t held = std::min(count, kRawBufferSize);
+        if (&buffer == &raw.skipBuffer_)
+            DumpBuffer(raw.trace_, buffer.data(), held);
+        ScanExitMarkers(raw, buffer.data(), held);
+        count = 0;
+    }
+
+    // Appends to one of the two buffers; a buffer that cannot take the bytes
+    // is flushed (reported, emptied) first, so a full buffer is never an
+    // error and nothing is written past its end. The caller holds the lock.
+    static void appendFlushingWhenFull(RawInput& raw, Buffer& buffer, uint16_t& held,
+                                       const uint8_t* data, uint8_t count) {
+        if (held + count > kRawBufferSize)
+            flush(raw, buffer, held);
+        const uint16_t room = static_cast<uint16_t>(kRawBufferSize - held);
+        const uint16_t taken = std::min<uint16_t>(count, room);
+        std::memcpy(buffer.data() + held, data, taken);
+        held = static_cast<uint16_t>(held + taken);
+    }
+};
+
+void RawInput::clearBuffers() {
+    std::lock_guard<std::mutex> hold(lock_);
+    rxCount_ = 0;
+    skipCount_ = 0;
 }
 
-ErrorCode ReadRawRxBuffer(uint32_t handle, uint8_t* buffer, uint16_t count) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr || buffer == nullptr)
-        return EMMIERR_TIMEOUT;
-    RawRxState& raw = slot->raw;
-    plat::Event& arrived = slot->events.rxOther;
-    const uint32_t gap = EmmiL1GetRawReadTimeout(handle);
+RawInput::Contents RawInput::contents() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return {{rxBuffer_.begin(), rxBuffer_.begin() + rxCount_}, {skipBuffer_.begin(), skipBuffer_.begin() + skipCount_}};
+}
 
-    std::unique_lock<std::mutex> hold(raw.lock);
+bool RawInput::awaitBytes(uint16_t count, uint32_t timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        {
+            // Appends set the event under this lock, so none is missed.
+            std::lock_guard<std::mutex> hold(lock_);
+            if (rxCount_ >= count)
+                return true;
+            arrived_.reset();
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        arrived_.wait(static_cast<uint32_t>(left.count()));
+    }
+}
+
+void AddToRawRxBuffer(RawInput& raw, const uint8_t* data, uint8_t count) {
+    if (data == nullptr || count == 0)
+        return;
+    std::lock_guard<std::mutex> hold(raw.lock_);
+    RawInputSteps::appendFlushingWhenFull(raw, raw.rxBuffer_, raw.rxCount_, data, count);
+    raw.arrived_.set();
+}
+
+ErrorCode ReadRawRxBuffer(RawInput& raw, uint8_t* buffer, uint16_t count) {
+    if (buffer == nullptr)
+        return EMMIERR_TIMEOUT;
+    const uint32_t gap = EmmiL1GetRawReadTimeout(raw.serial_);
+
+    std::unique_lock<std::mutex> hold(raw.lock_);
     // The time-out bounds the silence between arrivals, not the whole read:
     // every append sets the event. The lock is never held while waiting, or
     // the receive thread could not append.
-    while (raw.rxCount < count) {
+    while (raw.rxCount_ < count) {
         hold.unlock();
-        const bool woken = arrived.wait(gap);
+        const bool woken = raw.arrived_.wait(gap);
         hold.lock();
-        arrived.reset();
+        raw.arrived_.reset();
         if (!woken)
             break;
     }
-    const uint16_t taken = std::min(count, raw.rxCount);
-    std::memcpy(buffer, raw.rxBuffer.data(), taken);
-    std::memmove(raw.rxBuffer.data(), raw.rxBuffer.data() + taken, raw.rxCount - taken);
-    raw.rxCount = static_cast<uint16_t>(raw.rxCount - taken);
-    arrived.reset();
+    const uint16_t taken = std::min(count, raw.rxCount_);
+    std::memcpy(buffer, raw.rxBuffer_.data(), taken);
+    std::memmove(raw.rxBuffer_.data(), raw.rxBuffer_.data() + taken, raw.rxCount_ - taken);
+    raw.rxCount_ = static_cast<uint16_t>(raw.rxCount_ - taken);
+    raw.arrived_.reset();
     return taken < count ? EMMIERR_TIMEOUT : EMMIERR_OK;
 }
 
-bool CheckResponse(uint32_t handle, uint8_t* buffer, const uint8_t* expected, uint8_t count) {
-    if (!GetResponse(handle, buffer, count)) {
-        TraceLine(handle, kResponseLevel, "(CFC ) CheckResponse: GetResponse failed");
-        return false;
-    }
-    if (expected != nullptr && std::memcmp(buffer, expected, count) == 0)
-        return true;
-    TraceBytes(handle, kResponseLevel, "(CFC ) CheckResponse: expected response ->", expected,
-               expected != nullptr ? count : 0);
-    TraceBytes(handle, kResponseLevel, "(CFC ) CheckResponse: got response ->", buffer, count);
-    ReturnResponseRest(handle, buffer, count);
-    return false;
-}
-
-void AddToSkipBuffer(uint32_t handle, const uint8_t* data, uint8_t count) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr || data == nullptr || count == 0)
+void AddToSkipBuffer(RawInput& raw, const uint8_t* data, uint8_t count) {
+    if (data == nullptr || count == 0)
         return;
     // The receive thread flushes the skip buffer at every frame start, so the
     // caller's thread adds to it under the same lock.
-    RawRxState& raw = slot->raw;
-    std::lock_guard<std::mutex> hold(raw.lock);
-    appendFlushingWhenFull(handle, raw.skipBuffer, raw.skipCount, data, count);
+    std::lock_guard<std::mutex> hold(raw.lock_);
+    RawInputSteps::appendFlushingWhenFull(raw, raw.skipBuffer_, raw.skipCount_, data, count);
 }
 
-void GoodData(uint32_t handle) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
-        return;
-    RawRxState& raw = slot->raw;
-    std::lock_guard<std::mutex> hold(raw.lock);
-    if (raw.rxCount > 0)
-        FlushBuffer(handle, raw.rxBuffer.data(), raw.rxCount);
-    if (raw.skipCount > 0) {
-        TraceLineF(handle, kDumpLevel, "(CFC ) GoodData, skipLength is %d", raw.skipCount);
-        FlushBuffer(handle, raw.skipBuffer.data(), raw.skipCount);
+void GoodData(RawInput& raw) {
+    std::lock_guard<std::mutex> hold(raw.lock_);
+    RawInputSteps::flush(raw, raw.rxBuffer_, raw.rxCount_);
+    if (raw.skipCount_ > 0) {
+        TraceLineF(raw.trace_, kDumpLevel, "(CFC ) GoodData, skipLength is %d", raw.skipCount_);
+        RawInputSteps::flush(raw, raw.skipBuffer_, raw.skipCount_);
     }
 }
 
-void FlushBuffer(uint32_t handle, uint8_t* buffer, uint16_t& count) {
-    if (count == 0)
-        return;
-    // Both buffers of a slot are this size; a count beyond it is not read.
-    const uint16_t held = std::min(count, kRawBufferSize);
-    const Slot* slot = SlotOf(handle);
-    if (slot != nullptr && buffer != nullptr) {
-        if (buffer == slot->raw.skipBuffer.data())
-            DumpBuffer(handle, buffer, held);
-        ScanExitMarkers(handle, buffer, held);
-    }
-    count = 0;
+void FlushRawRxBuffer(RawInput& raw) {
+    std::lock_guard<std::mutex> hold(raw.lock_);
+    RawInputSteps::flush(raw, raw.rxBuffer_, raw.rxCount_);
 }
 
-void DumpBuffer(uint32_t handle, const uint8_t* data, uint16_t count) {
+void FlushRawBuffers(RawInput& raw) {
+    std::lock_guard<std::mutex> hold(raw.lock_);
+    RawInputSteps::flush(raw, raw.skipBuffer_, raw.skipCount_);
+    RawInputSteps::flush(raw, raw.rxBuffer_, raw.rxCount_);
+}
+
+void DumpBuffer(const TraceChannel& trace, const uint8_t* data, uint16_t count) {
     if (data == nullptr)
         count = 0;
-    TraceLineF(handle, kDumpLevel, "(CFC ) DumpBuffer: %d bytes", count);
-    TraceBytes(handle, kDumpLevel, "(CFC ) DumpBuffer ->", data, count);
+    TraceLineF(trace, kDumpLevel, "(CFC ) DumpBuffer: %d bytes", count);
+    TraceBytes(trace, kDumpLevel, "(CFC ) DumpBuffer ->", data, count);
 
     char line[32 + kDumpCharsPerLine];
     int used = std::snprintf(line, sizeof line, "(CFC )   00:    ");
@@ -137,11 +154,11 @@ void DumpBuffer(uint32_t handle, const uint8_t* data, uint16_t count) {
         line[used++] = printable(data[i]);
         line[used] = '\0';
         if ((i + 1) % kDumpCharsPerLine == 0) {
-            TraceLine(handle, kDumpLevel, line);
+            TraceLine(trace, kDumpLevel, line);
             used = std::snprintf(line, sizeof line, "(CFC )   %03d:    ", i + 1);
         }
     }
-    TraceLine(handle, kDumpLevel, line);
+    TraceLine(trace, kDumpLevel, line);
 }
 
 } // namespace cfc

@@ -1,16 +1,11 @@
 // Signal-trace configuration per operation mode.
 #include "cfc_sigtrace.h"
 
-#include "cfc_intern.h"
-
 namespace cfc {
 
-void LoadSignalTraceConfig(uint32_t handle, const char* /*modeName*/) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
-        return;
+void LoadSignalTraceConfig(SignalTrace& signals, const char* /*modeName*/) {
     // Entries of an earlier mode never carry over into this one.
-    SignalTraceLists& lists = slot->sigtrace.lists;
+    SignalTraceLists& lists = signals.lists;
     lists.baseCount = 0;
     lists.addedCount = 0;
     lists.removedCount = 0;
@@ -19,11 +14,8 @@ void LoadSignalTraceConfig(uint32_t handle, const char* /*modeName*/) {
     // by default.
 }
 
-uint32_t SignalTraceRequestCount(uint32_t handle) {
-    const Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
-        return 0;
-    return static_cast<uint32_t>(slot->sigtrace.lists.baseCount) + slot->sigtrace.lists.addedCount;
+uint32_t SignalTraceRequestCount(const SignalTrace& signals) {
+    return static_cast<uint32_t>(signals.lists.baseCount) + signals.lists.addedCount;
 }
 
 } // namespace cfc

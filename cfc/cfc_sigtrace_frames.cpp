@@ -3,8 +3,7 @@
 
 namespace cfc {
 
-void WriteSignalTrace(uint32_t /*handle*/, const uint8_t* /*frameData*/, uint16_t /*length*/,
-                      bool /*continues*/) {
+void SignalTrace::signalFrame(const uint8_t* /*frameData*/, uint16_t /*length*/, bool /*continues*/) {
     // The signal-trace files are not written yet; a frame is dropped as it
     // is while the signal trace is disabled.
 }

@@ -1,6 +1,5 @@
 #include "cfc_sigtrace.h"
 
-#include "cfc_intern.h"
 #include "cfc_trace.h"
 
 #include "plat/portmap.h"
@@ -43,30 +42,22 @@ std::string SignalTraceIniPath() {
     return plat::userConfigDir() + "/cfc/cfctrace.ini";
 }
 
-void ReadSignalTraceSettings(uint32_t handle) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
-        return;
+void ReadSignalTraceSettings(SignalTrace& signals) {
     const std::string file = SignalTraceIniPath();
     if (const std::string enable = readValue(file, "Enable"); !enable.empty())
-        slot->sigtrace.enable.store(decimalValue(enable));
-    if (slot->sigtrace.enable.load() == 0)
+        signals.enable.store(decimalValue(enable));
+    if (signals.enable.load() == 0)
         return;
     if (const std::string suffix = readValue(file, "Suffix"); !suffix.empty())
-        slot->sigtrace.suffix.store(decimalValue(suffix));
-    const int32_t suffix = slot->sigtrace.suffix.load();
-    TraceLineF(handle, 3, "(CFC ) WComOpen: Nimbo trace suffix read to %d", suffix);
+        signals.suffix.store(decimalValue(suffix));
+    const int32_t suffix = signals.suffix.load();
+    TraceLineF(signals.trace(), 3, "(CFC ) WComOpen: Nimbo trace suffix read to %d", suffix);
     // Computed wide: a suffix of INT_MAX must not overflow on its way to 0.
     const int64_t next = static_cast<int64_t>(suffix) + 1;
     plat::writeProfileString(file, kSection, "Suffix", next >= kSuffixLimit ? "0" : std::to_string(next));
 }
 
-bool SignalTraceEnabled(uint32_t handle) {
-    const Slot* slot = SlotOf(handle);
-    return slot != nullptr && slot->sigtrace.enable.load() != 0;
-}
-
-void FinishSignalTrace(uint32_t /*handle*/) {
+void FinishSignalTrace(SignalTrace& /*signals*/) {
     // The module's signal trace is switched on only by the signal-trace
     // configuration of the operation modes, which is not built yet; so there
     // is nothing to let come out and nothing to switch off. The 5 s lead-in

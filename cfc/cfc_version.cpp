@@ -2,9 +2,8 @@
 
 #include "cfc.h"
 #include "cfc_banner.h"
-#include "cfc_intern.h"
+#include "cfc_connection.h"
 #include "cfc_trace.h"
-#include "cfcrpc.h"
 
 #include <algorithm>
 #include <cstring>
@@ -65,25 +64,26 @@ std::string_view untilZero(std::string_view text) {
     return text.substr(0, text.find('\0'));
 }
 
-void traceItems(uint32_t handle, std::string_view text) {
+void traceItems(const TraceChannel& trace, std::string_view text) {
     size_t start = 0;
     while (start < text.size()) {
         const size_t end = std::min(text.find(kItemSeparator, start), text.size());
         const std::string item(text.substr(start, end - start));
-        TraceLine(handle, 2, TargetBannerText(item.c_str()));
+        TraceLine(trace, 2, TargetBannerText(item.c_str()));
         start = end + 1;
     }
 }
 
-void traceVersions(uint32_t handle, uint32_t hardwareId, uint32_t rpcVersion) {
-    TraceLineF(handle, 2, "(CFC ) Host  : CFC %04x.%04x", kLibraryVersionMajor, kLibraryVersionMinor);
-    TraceLineF(handle, 2, "(CFC ) Host  : RPC %04x.%04x", kHostRpcMajor, kHostRpcMinor);
-    TraceLineF(handle, 2, "(CFC ) Target: RPC %04x.%04x", rpcVersion >> 16, rpcVersion & 0xFFFFu);
-    TraceLineF(handle, 2, "(CFC ) Target: HW  %08x", hardwareId);
+void traceVersions(const TraceChannel& trace, uint32_t hardwareId, uint32_t rpcVersion) {
+    TraceLineF(trace, 2, "(CFC ) Host  : CFC %04x.%04x", kLibraryVersionMajor, kLibraryVersionMinor);
+    TraceLineF(trace, 2, "(CFC ) Host  : RPC %04x.%04x", kHostRpcMajor, kHostRpcMinor);
+    TraceLineF(trace, 2, "(CFC ) Target: RPC %04x.%04x", rpcVersion >> 16, rpcVersion & 0xFFFFu);
+    TraceLineF(trace, 2, "(CFC ) Target: HW  %08x", hardwareId);
 }
 
-void evaluate(uint32_t handle, Slot& slot, std::string_view text) {
-    TargetVersionInfo& version = slot.target.version;
+void evaluate(Connection& connection, std::string_view text) {
+    const TraceChannel& trace = connection.trace;
+    TargetVersionInfo& version = connection.target.version;
     version.project.fill('\0');
     version.postfix.fill('\0');
     const FirmwareName name = EvaluateFirmwareName(text);
@@ -92,22 +92,22 @@ void evaluate(uint32_t handle, Slot& slot, std::string_view text) {
         version.postfix = name.postfix;
         version.versionNumber = name.number;
     }
-    traceItems(handle, text);
+    traceItems(trace, text);
 
     if (!textOf(version.project).empty())
-        TraceLineF(handle, 2, "(CFC ) GetTargetVersion: SW project evaluated to '%s'",
+        TraceLineF(trace, 2, "(CFC ) GetTargetVersion: SW project evaluated to '%s'",
                    version.project.data());
     if (version.versionNumber != 0)
-        TraceLineF(handle, 2, "(CFC ) GetTargetVersion: SW version number evaluated to %d",
+        TraceLineF(trace, 2, "(CFC ) GetTargetVersion: SW version number evaluated to %d",
                    version.versionNumber);
     if (!textOf(version.postfix).empty())
-        TraceLineF(handle, 2, "(CFC ) GetTargetVersion: SW postfix evaluated to '%s'",
+        TraceLineF(trace, 2, "(CFC ) GetTargetVersion: SW postfix evaluated to '%s'",
                    version.postfix.data());
 
     const bool workaround = NeedsDelayWorkaround(textOf(version.project), version.versionNumber);
     if (workaround)
-        TraceLine(handle, 2, "SW version requires DelayNextSend WA");
-    slot.raw.delayWorkaround.store(workaround ? 1 : 0, std::memory_order_relaxed);
+        TraceLine(trace, 2, "SW version requires DelayNextSend WA");
+    connection.pacer.setDelayWorkaround(workaround);
 }
 
 } // namespace
@@ -173,53 +173,20 @@ bool ConfirmsAutoStartWhenAskedAgain(const TargetVersionInfo& version) {
     return inRange(version, "MARLO", 207, 229) || inRange(version, "OSKEL", 3, 27);
 }
 
-const TargetVersionInfo& TargetVersion(uint32_t handle) {
-    static const TargetVersionInfo kNone{};
-    const Slot* slot = SlotOfBits(handle);
-    return slot != nullptr ? slot->target.version : kNone;
-}
-
-void GetTargetVersion(uint32_t handle) {
-    Slot* slot = SlotOfBits(handle);
-    if (slot == nullptr)
-        return;
-    TargetVersionInfo& version = slot->target.version;
-    if (version.gotTargetVersion != 0)
-        return;
-    // Set before the fetch, whose own call comes back here.
-    version.gotTargetVersion = 1;
-    TraceLine(handle, 2, "(CFC ) Get target version information at first...");
-
-    uint32_t hardwareId = 0;
-    uint32_t rpcVersion = 0;
-    std::array<char, kVersionTextSize> text{};
-    const uint16_t error =
-        CFCRPCGetVersion(handle, &hardwareId, &rpcVersion, text.data(), kVersionTextSize);
-    if (error != kRpcOk) {
-        slot->lastError.store(error);
-        TraceLineF(handle, 2, "(CFC ) GetTargetVersion: CFCRPCGetVersion fails with error %d", error);
-        version.gotTargetVersion = 0;
-        return;
-    }
-    EvaluateTargetVersion(handle, {text.data(), text.size()}, hardwareId, rpcVersion);
-}
-
-void EvaluateTargetVersion(uint32_t handle, std::string_view text, uint32_t hardwareId,
+void EvaluateTargetVersion(Connection& connection, std::string_view text, uint32_t hardwareId,
                            uint32_t rpcVersion) {
-    Slot* slot = SlotOfBits(handle);
-    if (slot == nullptr)
-        return;
-    TargetVersionInfo& version = slot->target.version;
+    const TraceChannel& trace = connection.trace;
+    TargetVersionInfo& version = connection.target.version;
     text = untilZero(text);
     const std::string_view bootloader = FindBootloaderItem(text);
     // Without an item the text is emptied rather than kept: what it held came
     // from the module of an earlier connection of the slot.
     copyCut(version.bootloader, bootloader);
     if (bootloader.empty())
-        TraceLine(handle, 2, "(CFC) Bootloader info not found");
+        TraceLine(trace, 2, "(CFC) Bootloader info not found");
     version.rpcVersion = static_cast<uint8_t>(rpcVersion & 0xFF);
-    traceVersions(handle, hardwareId, rpcVersion);
-    evaluate(handle, *slot, text);
+    traceVersions(trace, hardwareId, rpcVersion);
+    evaluate(connection, text);
 }
 
 } // namespace cfc
@@ -227,11 +194,11 @@ void EvaluateTargetVersion(uint32_t handle, std::string_view text, uint32_t hard
 extern "C" int32_t WGetBootloaderVersion(uint32_t handle, char* text) {
     if (text == nullptr)
         return 0;
-    const cfc::Slot* slot = cfc::SlotOf(handle);
-    if (slot == nullptr || slot->target.version.gotTargetVersion == 0) {
+    const cfc::Connection* connection = cfc::ConnectionOf(handle);
+    if (connection == nullptr || connection->target.version.gotTargetVersion == 0) {
         std::memset(text, 0, cfc::kBootloaderTextSize);
         return 0;
     }
-    std::memcpy(text, slot->target.version.bootloader.data(), cfc::kBootloaderTextSize);
+    std::memcpy(text, connection->target.version.bootloader.data(), cfc::kBootloaderTextSize);
     return 1;
 }

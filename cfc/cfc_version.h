@@ -16,9 +16,9 @@ inline constexpr size_t kBootloaderTextSize = 25;
 // The version text as the fetch asks for it, terminating zero included.
 inline constexpr uint16_t kVersionTextSize = 1024;
 
-// Per-slot record, filled at the first remote procedure call after an open.
-// The delay workaround flag it decides lives with the send pacing
-// (RawRxState::delayWorkaround), which the receive thread reads too.
+// Per-connection record, filled at the first remote procedure call after an
+// open. The delay workaround flag it decides lives with the send pacing,
+// which the receive thread uses too.
 struct TargetVersionInfo {
     // Set while the version is fetched or known for this connection.
     uint32_t gotTargetVersion = 0;
@@ -58,16 +58,12 @@ bool NeedsTestModeFinish(const TargetVersionInfo& version);
 // The Java autostart request is confirmed only after it came again.
 bool ConfirmsAutoStartWhenAskedAgain(const TargetVersionInfo& version);
 
-// The record of the connection's slot (bits 12 to 19 of the value); an empty
-// record for a value outside the slots.
-const TargetVersionInfo& TargetVersion(uint32_t handle);
+class Connection;
 
-// Fetches and evaluates the version once per connection; a failed fetch is
-// stored as last error and repeated at the next call.
-void GetTargetVersion(uint32_t handle);
-// The evaluation of a fetched version into the slot's record, with its trace:
-// bootloader item, RPC version byte, name and the delay workaround flag.
-void EvaluateTargetVersion(uint32_t handle, std::string_view text, uint32_t hardwareId,
+// The evaluation of a fetched version into the connection's record, with its
+// trace: bootloader item, RPC version byte, name, and the delay workaround
+// that the connection's send pacing then keeps.
+void EvaluateTargetVersion(Connection& connection, std::string_view text, uint32_t hardwareId,
                            uint32_t rpcVersion);
 
 } // namespace cfc

@@ -19,40 +19,40 @@ int32_t dumpCount(uint16_t length) { return std::min<int32_t>(length, kDumpedByt
 // The next message of the queue. A message that repeats the one delivered
 // before is dropped on the way, and behind it the wait goes on; false when
 // the queue stayed empty.
-bool takeMessage(uint32_t handle, uint16_t* id, uint8_t* buffer, uint16_t* length) {
-    uint8_t outcome = EmmiL3RemoveFromRxQueue(handle, id, buffer, length);
+bool takeMessage(MessageLink& messages, uint16_t* id, uint8_t* buffer, uint16_t* length) {
+    uint8_t outcome = EmmiL3RemoveFromRxQueue(messages, id, buffer, length);
     if (outcome == kRxQueueDelivered)
         return true;
     do {
-        EmmiL3WaitForRxMessage(handle);
-        outcome = EmmiL3RemoveFromRxQueue(handle, id, buffer, length);
+        EmmiL3WaitForRxMessage(messages);
+        outcome = EmmiL3RemoveFromRxQueue(messages, id, buffer, length);
     } while (outcome == kRxQueueDroppedRepeat);
     return outcome == kRxQueueDelivered;
 }
 
 } // namespace
 
-bool CFCSendToTarget(uint32_t handle, uint16_t id, const uint8_t* data, uint16_t length) {
-    return EmmiL3SendMessage(handle, id, 0, 0, 0, data, length, 0) == EMMIERR_OK;
+bool CFCSendToTarget(MessageLink& messages, uint16_t id, const uint8_t* data, uint16_t length) {
+    return EmmiL3SendMessage(messages, id, 0, 0, 0, data, length, 0) == EMMIERR_OK;
 }
 
-bool CFCSendParamsToTarget(uint32_t handle, int32_t parameter32, uint16_t parameterA,
+bool CFCSendParamsToTarget(MessageLink& messages, int32_t parameter32, uint16_t parameterA,
                            uint16_t parameterB, const uint8_t* data, uint16_t length) {
-    return EmmiL3SendMessage(handle, 0, parameter32, parameterA, parameterB, data, length,
+    return EmmiL3SendMessage(messages, 0, parameter32, parameterA, parameterB, data, length,
                              kSendKindParameters) == EMMIERR_OK;
 }
 
-bool CFCSendByteParamToTarget(uint32_t handle, uint8_t parameter, const uint8_t* data,
+bool CFCSendByteParamToTarget(MessageLink& messages, uint8_t parameter, const uint8_t* data,
                               uint16_t length) {
-    return EmmiL3SendMessage(handle, parameter, 0, 0, 0, data, length, kSendKindByteParameter) ==
+    return EmmiL3SendMessage(messages, parameter, 0, 0, 0, data, length, kSendKindByteParameter) ==
            EMMIERR_OK;
 }
 
-bool CFCReceiveFromTarget(uint32_t handle, uint16_t id, uint8_t* data, uint16_t expectedLength) {
-    TraceLineF(handle, 8, "(EMMI) CFCReceiveFromTarget: expected cmd 0x%x, dataLength %d", id,
+bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint16_t id, uint8_t* data, uint16_t expectedLength) {
+    TraceLineF(trace, 8, "(EMMI) CFCReceiveFromTarget: expected cmd 0x%x, dataLength %d", id,
                expectedLength);
     if (expectedLength > kMessageSize) {
-        TraceLineF(handle, 8,
+        TraceLineF(trace, 8,
                    "(EMMI) CFCReceiveFromTarget: reduce expected dataLength %d to max length %d",
                    expectedLength, kMessageSize);
         expectedLength = kMessageSize;
@@ -61,20 +61,20 @@ bool CFCReceiveFromTarget(uint32_t handle, uint16_t id, uint8_t* data, uint16_t 
     for (;;) {
         uint16_t receivedId = 0;
         uint16_t length = 0;
-        if (!takeMessage(handle, &receivedId, received.data(), &length))
+        if (!takeMessage(messages, &receivedId, received.data(), &length))
             return false;
-        TraceLineF(handle, 8, "(EMMI) ReceiveFromTarget: cmd 0x%x, len %d", receivedId, length);
-        TraceBytes(handle, 8, "(EMMI) ReceiveFromTarget: recBuf ->", received.data(),
+        TraceLineF(trace, 8, "(EMMI) ReceiveFromTarget: cmd 0x%x, len %d", receivedId, length);
+        TraceBytes(trace, 8, "(EMMI) ReceiveFromTarget: recBuf ->", received.data(),
                    dumpCount(length));
         if (receivedId != id) {
-            TraceLineF(handle, 8, "(EMMI) ReceiveFromTarget: expected cmd 0x%x - No match!", id);
+            TraceLineF(trace, 8, "(EMMI) ReceiveFromTarget: expected cmd 0x%x - No match!", id);
             continue;
         }
-        TraceLineF(handle, 8, "(EMMI) ReceiveFromTarget: expected cmd 0x%x - Match!", id);
+        TraceLineF(trace, 8, "(EMMI) ReceiveFromTarget: expected cmd 0x%x - Match!", id);
         length = std::min(length, expectedLength);
         if (data != nullptr)
             std::memcpy(data, received.data(), length);
-        TraceBytes(handle, 8, "(EMMI) ReceiveFromTarget: data ->", data, dumpCount(length));
+        TraceBytes(trace, 8, "(EMMI) ReceiveFromTarget: data ->", data, dumpCount(length));
         return true;
     }
 }

@@ -5,15 +5,20 @@
 #include <cstdint>
 
 namespace cfc {
+class MessageLink;
+class TraceChannel;
+}
+
+namespace cfc {
 
 // Sends `length` bytes as a command message (type 0xD6) with id `id`; true
 // when every frame was acknowledged.
-bool CFCSendToTarget(uint32_t handle, uint16_t id, const uint8_t* data, uint16_t length);
+bool CFCSendToTarget(MessageLink& messages, uint16_t id, const uint8_t* data, uint16_t length);
 // The same for a message with parameters (type 0xD3).
-bool CFCSendParamsToTarget(uint32_t handle, int32_t parameter32, uint16_t parameterA,
+bool CFCSendParamsToTarget(MessageLink& messages, int32_t parameter32, uint16_t parameterA,
                            uint16_t parameterB, const uint8_t* data, uint16_t length);
 // The same for a message with a one-byte parameter (type 0xD5).
-bool CFCSendByteParamToTarget(uint32_t handle, uint8_t parameter, const uint8_t* data,
+bool CFCSendByteParamToTarget(MessageLink& messages, uint8_t parameter, const uint8_t* data,
                               uint16_t length);
 
 // Takes queued messages until one has id `id` and copies at most
@@ -21,6 +26,6 @@ bool CFCSendByteParamToTarget(uint32_t handle, uint8_t parameter, const uint8_t*
 // messages with other ids are dropped on the way. False when the queue stayed
 // empty for one message-wait time. Bytes of `data` beyond a shorter message
 // are left as they were.
-bool CFCReceiveFromTarget(uint32_t handle, uint16_t id, uint8_t* data, uint16_t expectedLength);
+bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint16_t id, uint8_t* data, uint16_t expectedLength);
 
 } // namespace cfc

@@ -1,9 +1,11 @@
 #include "cfcrpc.h"
 
+#include "cfc_connection.h"
 #include "cfc_trace.h"
 #include "cfc_version.h"
 #include "cfcmsg.h"
 #include "cfcrpc_engine.h"
+#include "cfcrpc_version.h"
 
 #include <algorithm>
 #include <array>
@@ -21,14 +23,6 @@ using rpc::Reception;
 namespace {
 
 // Confirm layouts: offsets of the fields behind the reference.
-namespace version {
-constexpr size_t kHardwareId = 4; // after two bytes that are not read
-constexpr size_t kRpcVersion = 8;
-constexpr size_t kText = 12;
-// Area beyond the text size: the fields above and the text's zero byte.
-constexpr size_t kAreaBeyondText = 11;
-} // namespace version
-
 namespace status {
 constexpr size_t kStatus = 2;
 constexpr size_t kOperationMode = 4;
@@ -41,6 +35,14 @@ constexpr size_t kAtMessage = 2 + kAtTextArea;
 constexpr size_t kAtText = 2;
 constexpr size_t kAutoStartMessage = 3;
 constexpr size_t kAutoStartResult = 2;
+
+// The common start of a call: the reference is drawn first, then the target
+// version is made known.
+Call startCall(Connection& connection) {
+    Call call(connection.messages, connection.trace);
+    GetTargetVersion(connection);
+    return call;
+}
 
 } // namespace
 
@@ -64,23 +66,6 @@ size_t EscapeLineEnds(const char* text, char* target, size_t targetSize) {
     return length;
 }
 
-uint16_t JudgeVersionConfirm(std::span<const uint8_t> confirm, uint32_t* hardwareId,
-                             uint32_t* rpcVersion, char* text, uint16_t textSize) {
-    const Fields fields(confirm);
-    if (hardwareId != nullptr)
-        *hardwareId = fields.le32(version::kHardwareId);
-    if (rpcVersion != nullptr)
-        *rpcVersion = fields.le32(version::kRpcVersion);
-    if (text != nullptr && textSize > 0) {
-        // The module's text need not end inside the area; it is cut there.
-        const std::span<const uint8_t> sent = fields.bytes(version::kText, textSize - 1u);
-        const auto end = std::find(sent.begin(), sent.end(), uint8_t{0});
-        char* const behind = std::copy(sent.begin(), end, text);
-        std::fill(behind, text + textSize, '\0');
-    }
-    return kRpcOk;
-}
-
 uint16_t JudgeOperationModeConfirm(std::span<const uint8_t> confirm, uint8_t* mode) {
     const Fields fields(confirm);
     if (fields.le16(status::kStatus) != 0)
@@ -94,11 +79,11 @@ uint16_t JudgeStatusConfirm(std::span<const uint8_t> confirm) {
     return Fields(confirm).le16(status::kStatus) != 0 ? kRpcBadConfirm : kRpcOk;
 }
 
-uint16_t JudgeAutoStartConfirm(uint32_t handle, std::span<const uint8_t> confirm) {
+uint16_t JudgeAutoStartConfirm(const TraceChannel& trace, std::span<const uint8_t> confirm) {
     const uint8_t result = Fields(confirm).u8(kAutoStartResult);
     if (result == 0)
         return kRpcOk;
-    TraceLineF(handle, 6, "(RPC ) CFCRPCSwitchJavaAutoStart: gives result %d, should be 0", result);
+    TraceLineF(trace, 6, "(RPC ) CFCRPCSwitchJavaAutoStart: gives result %d, should be 0", result);
     return kRpcBadConfirm;
 }
 
@@ -112,28 +97,8 @@ void TakeAtText(std::span<const uint8_t> confirm, char* text) {
     EscapeLineEnds(plain.data(), text, kAtResponseSize);
 }
 
-uint16_t CFCRPCGetVersion(uint32_t handle, uint32_t* hardwareId, uint32_t* rpcVersion, char* text,
-                          uint16_t textSize) {
-    const Call call(handle);
-    std::array<uint8_t, kReferenceOnly> request;
-    Payload payload(request);
-    payload.le16(call.reference());
-    // Taken before the request goes out, so a call without memory leaves no
-    // confirm behind in the queue.
-    const size_t areaSize = size_t{textSize} + version::kAreaBeyondText;
-    const auto area = rpc::AllocateArea(areaSize);
-    if (!area)
-        return kRpcNoMemory;
-    const std::span<uint8_t> confirm(area.get(), areaSize);
-    const ConfirmWait wait{CFCConfirmGetVersion, Discipline::ThreeReceptions, true,
-                           "CFCRPCGetVersion"};
-    if (const uint16_t result = call.exchange(CFCRequestGetVersion, payload, wait, confirm))
-        return result;
-    return JudgeVersionConfirm(confirm, hardwareId, rpcVersion, text, textSize);
-}
-
-uint16_t CFCRPCGetCurrentOperationMode(uint32_t handle, uint8_t* mode) {
-    const Call call(handle);
+uint16_t CFCRPCGetCurrentOperationMode(Connection& connection, uint8_t* mode) {
+    const Call call = startCall(connection);
     std::array<uint8_t, kReferenceOnly> request;
     Payload payload(request);
     payload.le16(call.reference());
@@ -145,8 +110,8 @@ uint16_t CFCRPCGetCurrentOperationMode(uint32_t handle, uint8_t* mode) {
     return JudgeOperationModeConfirm(confirm, mode);
 }
 
-uint16_t CFCRPCSetCurrentOperationMode(uint32_t handle, uint8_t mode) {
-    const Call call(handle);
+uint16_t CFCRPCSetCurrentOperationMode(Connection& connection, uint8_t mode) {
+    const Call call = startCall(connection);
     std::array<uint8_t, 3> request;
     Payload payload(request);
     payload.le16(call.reference()).u8(mode);
@@ -158,8 +123,8 @@ uint16_t CFCRPCSetCurrentOperationMode(uint32_t handle, uint8_t mode) {
     return JudgeStatusConfirm(confirm);
 }
 
-uint16_t CFCRPCCalDevGsmFinish(uint32_t handle) {
-    const Call call(handle);
+uint16_t CFCRPCCalDevGsmFinish(Connection& connection) {
+    const Call call = startCall(connection);
     std::array<uint8_t, kReferenceOnly> request;
     Payload payload(request);
     payload.le16(call.reference());
@@ -168,16 +133,16 @@ uint16_t CFCRPCCalDevGsmFinish(uint32_t handle) {
                          confirm);
 }
 
-uint16_t CFCRPCSwitchOff(uint32_t handle) {
-    const Call call(handle);
+uint16_t CFCRPCSwitchOff(Connection& connection) {
+    const Call call = startCall(connection);
     std::array<uint8_t, kReferenceOnly> request;
     Payload payload(request);
     payload.le16(call.reference());
     return call.send(CFCRequestSwitchOff, payload) ? kRpcOk : kRpcNotSent;
 }
 
-uint16_t CFCRPCSendAtCommand(uint32_t handle, const char* command, char* response) {
-    const Call call(handle);
+uint16_t CFCRPCSendAtCommand(Connection& connection, const char* command, char* response) {
+    const Call call = startCall(connection);
     const size_t length = command != nullptr ? std::strlen(command) : 0;
     // The caller refuses longer lines; one that still comes is not cut into a
     // different command.
@@ -194,12 +159,12 @@ uint16_t CFCRPCSendAtCommand(uint32_t handle, const char* command, char* respons
         return kRpcNotSent;
 
     std::array<uint8_t, kAtMessage> confirm;
-    TraceLine(handle, 6, "(CRPC) CFCRPCSendAtCommand: rx echo...");
+    TraceLine(connection.trace, 6, "(CRPC) CFCRPCSendAtCommand: rx echo...");
     const Reception echo = call.await(ConfirmWait{CFCConfirmSendAtCommand}, confirm);
     if (echo != Reception::Matched || response == nullptr)
         return rpc::ResultOf(echo);
 
-    TraceLine(handle, 6, "(CRPC) CFCRPCSendAtCommand: rx response...");
+    TraceLine(connection.trace, 6, "(CRPC) CFCRPCSendAtCommand: rx response...");
     const Reception answer =
         call.await(ConfirmWait{CFCConfirmSendAtCommand, Discipline::FiveAttempts}, confirm);
     if (answer != Reception::Matched)
@@ -208,20 +173,20 @@ uint16_t CFCRPCSendAtCommand(uint32_t handle, const char* command, char* respons
     return kRpcOk;
 }
 
-uint16_t CFCRPCReceiveAtCommand(uint32_t handle, char* text) {
+uint16_t CFCRPCReceiveAtCommand(Connection& connection, char* text) {
     std::array<uint8_t, kAtMessage> confirm;
     // Text the firmware sends by itself answers no request: no reference, and
     // no version fetch whose reception would drop it from the queue.
     const ConfirmWait wait{CFCConfirmSendAtCommand, Discipline::ThreeReceptions, false};
-    const Reception got = rpc::AwaitConfirm(handle, wait, 0, confirm);
+    const Reception got = rpc::AwaitConfirm(connection.messages, connection.trace, wait, 0, confirm);
     if (got != Reception::Matched)
         return rpc::ResultOf(got);
     TakeAtText(confirm, text);
     return kRpcOk;
 }
 
-uint16_t CFCRPCSwitchJavaAutoStart(uint32_t handle, uint8_t onOff) {
-    const Call call(handle);
+uint16_t CFCRPCSwitchJavaAutoStart(Connection& connection, uint8_t onOff) {
+    const Call call = startCall(connection);
     std::array<uint8_t, kAutoStartMessage> request;
     Payload payload(request);
     payload.le16(call.reference()).u8(onOff);
@@ -231,15 +196,15 @@ uint16_t CFCRPCSwitchJavaAutoStart(uint32_t handle, uint8_t onOff) {
     std::array<uint8_t, kAutoStartMessage> confirm;
     const ConfirmWait wait{CFCConfirmSwitchJavaAutoStart, Discipline::FiveAttempts};
     Reception got = call.await(wait, confirm);
-    if (got == Reception::Missing && ConfirmsAutoStartWhenAskedAgain(TargetVersion(handle))) {
-        TraceLine(handle, 6, "(RPC ) CFCRPCSwitchJavaAutoStart: no answer (may be bus is closed)");
+    if (got == Reception::Missing && ConfirmsAutoStartWhenAskedAgain(connection.target.version)) {
+        TraceLine(connection.trace, 6, "(RPC ) CFCRPCSwitchJavaAutoStart: no answer (may be bus is closed)");
         if (!call.send(CFCRequestSwitchJavaAutoStartAgain, payload))
             return kRpcNotSent;
         got = call.await(wait, confirm);
     }
     if (got != Reception::Matched)
         return rpc::ResultOf(got);
-    return JudgeAutoStartConfirm(handle, confirm);
+    return JudgeAutoStartConfirm(connection.trace, confirm);
 }
 
 } // namespace cfc

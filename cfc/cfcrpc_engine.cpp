@@ -1,8 +1,6 @@
 #include "cfcrpc_engine.h"
 
 #include "cfc_trace.h"
-#include "cfc_version.h"
-#include "cfcrpc.h"
 #include "cfcemmi.h"
 
 #include <algorithm>
@@ -22,13 +20,13 @@ constexpr unsigned receptionsOf(Discipline discipline) {
     return discipline == Discipline::ThreeReceptions ? 3 : 5;
 }
 
-void traceForeignReference(uint32_t handle, const ConfirmWait& wait) {
+void traceForeignReference(const TraceChannel& trace, const ConfirmWait& wait) {
     if (wait.discipline != Discipline::ThreeReceptions)
         return;
     if (wait.callName != nullptr)
-        TraceLineF(handle, 8, "(RPC ) %s: invalid reference received", wait.callName);
+        TraceLineF(trace, 8, "(RPC ) %s: invalid reference received", wait.callName);
     else
-        TraceLine(handle, 8, "(RPC ) RECV_RPC_CONFIRM: invalid reference received");
+        TraceLine(trace, 8, "(RPC ) RECV_RPC_CONFIRM: invalid reference received");
 }
 
 } // namespace
@@ -95,15 +93,15 @@ std::span<const uint8_t> Fields::bytes(size_t offset, size_t count) const {
     return confirm_.subspan(offset, std::min(count, confirm_.size() - offset));
 }
 
-Reception AwaitConfirm(uint32_t handle, const ConfirmWait& wait, uint16_t reference,
-                       std::span<uint8_t> area) {
+Reception AwaitConfirm(MessageLink& messages, const TraceChannel& trace, const ConfirmWait& wait,
+                       uint16_t reference, std::span<uint8_t> area) {
     const unsigned receptions = receptionsOf(wait.discipline);
     // The area can be larger than any message; a reception fills at most this.
     const uint16_t expected = static_cast<uint16_t>(std::min<size_t>(area.size(), UINT16_MAX));
     Reception last = Reception::Missing;
     for (unsigned attempt = 1; attempt <= receptions; ++attempt) {
         std::fill(area.begin(), area.end(), uint8_t{0});
-        if (!CFCReceiveFromTarget(handle, wait.id, area.data(), expected)) {
+        if (!CFCReceiveFromTarget(messages, trace, wait.id, area.data(), expected)) {
             last = Reception::Missing;
             if (wait.discipline == Discipline::ThreeReceptions)
                 return last;
@@ -112,7 +110,7 @@ Reception AwaitConfirm(uint32_t handle, const ConfirmWait& wait, uint16_t refere
         if (!wait.compareReference || Fields(area).le16(kReferenceOffset) == reference)
             return Reception::Matched;
         last = Reception::Foreign;
-        traceForeignReference(handle, wait);
+        traceForeignReference(trace, wait);
     }
     return last;
 }
@@ -130,19 +128,17 @@ std::unique_ptr<uint8_t[]> AllocateArea(size_t size) {
     return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]());
 }
 
-Call::Call(uint32_t handle, Version version) : handle_(handle), reference_(DrawReference()) {
-    if (version == Version::Fetch)
-        GetTargetVersion(handle);
-}
+Call::Call(MessageLink& messages, const TraceChannel& trace)
+    : messages_(messages), trace_(trace), reference_(DrawReference()) {}
 
 bool Call::send(uint16_t id, const Payload& request) const {
     if (request.overflowed())
         return false;
-    return CFCSendToTarget(handle_, id, request.data(), request.size());
+    return CFCSendToTarget(messages_, id, request.data(), request.size());
 }
 
 Reception Call::await(const ConfirmWait& wait, std::span<uint8_t> area) const {
-    return AwaitConfirm(handle_, wait, reference_, area);
+    return AwaitConfirm(messages_, trace_, wait, reference_, area);
 }
 
 uint16_t Call::exchange(uint16_t id, const Payload& request, const ConfirmWait& wait,

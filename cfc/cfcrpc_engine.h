@@ -4,11 +4,30 @@
 // its confirm layout and its judgement.
 #pragma once
 
+#include "emmierr.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
+
+namespace cfc {
+class MessageLink;
+class TraceChannel;
+} // namespace cfc
+
+namespace cfc {
+
+inline constexpr uint16_t kRpcOk = CFCRPC_OK;
+inline constexpr uint16_t kRpcNotSent = CFCRPC_NOT_SENT;
+inline constexpr uint16_t kRpcNoConfirm = CFCRPC_NO_CONFIRM;
+inline constexpr uint16_t kRpcBadReference = CFCRPC_BAD_REFERENCE;
+inline constexpr uint16_t kRpcBadConfirm = CFCRPC_BAD_CONFIRM;
+inline constexpr uint16_t kRpcUndefinedItemState = CFCRPC_UNDEFINED_ITEM_STATE;
+inline constexpr uint16_t kRpcNoMemory = CFCRPC_NO_MEMORY;
+
+} // namespace cfc
 
 namespace cfc::rpc {
 
@@ -91,8 +110,8 @@ enum class Reception : uint8_t {
 // Waits for the confirm. Before every reception the area is zeroed, so a
 // confirm shorter than the area is judged against zeros, never against an
 // earlier confirm or uninitialised memory.
-Reception AwaitConfirm(uint32_t handle, const ConfirmWait& wait, uint16_t reference,
-                       std::span<uint8_t> area);
+Reception AwaitConfirm(MessageLink& messages, const TraceChannel& trace, const ConfirmWait& wait,
+                       uint16_t reference, std::span<uint8_t> area);
 // 0, 2 or 4.
 uint16_t ResultOf(Reception reception);
 
@@ -100,17 +119,13 @@ uint16_t ResultOf(Reception reception);
 // or null when there is no memory.
 std::unique_ptr<uint8_t[]> AllocateArea(size_t size);
 
-// One call in its common order: the reference is drawn first, then the target
-// version is made known (unless the call does without), then the request can
-// be sent and its confirm awaited.
+// One call: the reference is drawn when it is made, before anything else;
+// then the request can be sent and its confirm awaited.
 class Call {
 public:
-    enum class Version : uint8_t { Fetch, Skip };
-
-    explicit Call(uint32_t handle, Version version = Version::Fetch);
+    Call(MessageLink& messages, const TraceChannel& trace);
 
     uint16_t reference() const { return reference_; }
-    uint32_t handle() const { return handle_; }
 
     // True when the request went out whole.
     bool send(uint16_t id, const Payload& request) const;
@@ -120,7 +135,8 @@ public:
                       std::span<uint8_t> area) const;
 
 private:
-    uint32_t handle_;
+    MessageLink& messages_;
+    const TraceChannel& trace_;
     uint16_t reference_;
 };
 

@@ -1,11 +1,11 @@
 #include "gwcoml1.h"
 
-#include "cfc_intern.h"
 #include "emmierr.h"
 
 #include <cerrno>
 #include <mutex>
 #include <optional>
+#include <string>
 
 namespace cfc {
 
@@ -20,49 +20,14 @@ constexpr uint32_t kOutputQueueSize = 256;
 // library's wait always ends a read first.
 constexpr uint32_t kDriverReadMultiplier = 10000;
 
-// An open port of a connection handle, with its slot; null port when either
-// is missing.
-struct OpenPort {
-    Slot* slot = nullptr;
-    plat::SerialPort* port = nullptr;
-};
-
-OpenPort openPortOf(uint32_t handle) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr || !slot->l1.port)
-        return {};
-    return {slot, slot->l1.port.get()};
-}
-
 // Read time-out of a class; `class0` differs between the two columns.
-uint32_t timeoutOfClass(const L1State& l1, uint8_t timeoutClass, uint32_t class0) {
+uint32_t timeoutOfClass(uint32_t class0, uint32_t class2, uint32_t interChar, uint8_t timeoutClass) {
     switch (timeoutClass) {
     case kTimeoutClassShort: return class0;
-    case kTimeoutClassOneSecond: return l1.class2Timeout.load(std::memory_order_relaxed);
+    case kTimeoutClassOneSecond: return class2;
     case kTimeoutClassOneMillisecond: return kClass3Timeout;
-    default: return l1.interCharTime.load(std::memory_order_relaxed); // inter-character and any other
+    default: return interChar; // inter-character and any other
     }
-}
-
-void recordSystemError(L1State& l1, int error) {
-    l1.lastSystemError.store(static_cast<uint32_t>(error), std::memory_order_relaxed);
-}
-
-// Takes the port lock for a writer. A reader holds it while it waits: cancel
-// its read instead of waiting out its time-out. The gate keeps a new read
-// from starting between the reader letting go and this writer taking the port.
-std::unique_lock<std::mutex> takePortAsWriter(Slot& slot) {
-    std::unique_lock<std::mutex> portHold(slot.l1.portLock, std::try_to_lock);
-    if (!portHold.owns_lock()) {
-        std::lock_guard<std::mutex> gate(slot.l1.readGate);
-        // A read cancelled inside a frame breaks the frame off and draws a
-        // NAK; the rest of the frame is due within the read's time-out, so
-        // the writer waits for it instead.
-        if (!slot.l1.readInFrame.load())
-            slot.events.readCancel.set();
-        portHold.lock();
-    }
-    return portHold;
 }
 
 // A line preset of module boot; DTR stays as it is where `dtr` is empty.
@@ -79,31 +44,83 @@ constexpr LinePreset kDtrOnPreset{115200, plat::LineControl::Enable, plat::LineC
 constexpr LinePreset kDtrOffPreset{115200, plat::LineControl::Disable, plat::LineControl::Enable,
                                    plat::StopBits::Two};
 
-// Reads the port's settings, changes the preset's fields and writes them
-// back, as a writer of the port so that no read runs meanwhile.
-ErrorCode applyPreset(uint32_t handle, const LinePreset& preset) {
-    const OpenPort open = openPortOf(handle);
-    if (open.port == nullptr)
-        return EMMIERR_SYSTEM;
-    const std::unique_lock<std::mutex> portHold = takePortAsWriter(*open.slot);
-    plat::LineSettings settings;
-    if (!open.port->getLineSettings(settings)) {
-        recordSystemError(open.slot->l1, open.port->lastError());
-        return EMMIERR_SYSTEM;
-    }
-    settings.baudRate = preset.baudRate;
-    if (preset.dtr)
-        settings.dtrControl = *preset.dtr;
-    settings.rtsControl = preset.rts;
-    settings.stopBits = preset.stopBits;
-    if (!open.port->setLineSettings(settings)) {
-        recordSystemError(open.slot->l1, open.port->lastError());
-        return EMMIERR_SYSTEM;
-    }
-    return EMMIERR_OK;
-}
-
 } // namespace
+
+// The layer's private steps, with access to the link's state.
+struct SerialLinkSteps {
+    static void recordSystemError(SerialLink& link, int error) {
+        link.lastSystemError_.store(error, std::memory_order_relaxed);
+    }
+
+    // Takes the port lock for a writer. A reader holds it while it waits:
+    // cancel its read instead of waiting out its time-out. The gate keeps a
+    // new read from starting between the reader letting go and this writer
+    // taking the port.
+    static std::unique_lock<std::mutex> takePortAsWriter(SerialLink& link) {
+        std::unique_lock<std::mutex> portHold(link.portLock_, std::try_to_lock);
+        if (!portHold.owns_lock()) {
+            std::lock_guard<std::mutex> gate(link.readGate_);
+            // A read cancelled inside a frame breaks the frame off and draws a
+            // NAK; the rest of the frame is due within the read's time-out, so
+            // the writer waits for it instead.
+            if (!link.frameReadPending_.load())
+                link.readCancel_.set();
+            portHold.lock();
+        }
+        return portHold;
+    }
+
+    // Reads the port's settings, changes the preset's fields and writes them
+    // back, as a writer of the port so that no read runs meanwhile.
+    static ErrorCode applyPreset(SerialLink& link, const LinePreset& preset) {
+        if (!link.port_)
+            return EMMIERR_SYSTEM;
+        const std::unique_lock<std::mutex> portHold = takePortAsWriter(link);
+        plat::LineSettings settings;
+        if (!link.port_->getLineSettings(settings)) {
+            recordSystemError(link, link.port_->lastError());
+            return EMMIERR_SYSTEM;
+        }
+        settings.baudRate = preset.baudRate;
+        if (preset.dtr)
+            settings.dtrControl = *preset.dtr;
+        settings.rtsControl = preset.rts;
+        settings.stopBits = preset.stopBits;
+        if (!link.port_->setLineSettings(settings)) {
+            recordSystemError(link, link.port_->lastError());
+            return EMMIERR_SYSTEM;
+        }
+        return EMMIERR_OK;
+    }
+
+    // The opened port configured as the connection needs it; 0, or the code
+    // of the step that failed with the system's reason kept.
+    static ErrorCode configure(SerialLink& link, plat::SerialPort& port, int32_t baudRate) {
+        // A refused line setting would leave the port at a speed or framing
+        // the module does not use, so it fails the open like a refused queue
+        // size.
+        plat::LineSettings settings;
+        port.getLineSettings(settings);
+        EmmiL1ConfigurePort(link, settings, baudRate);
+        if (!port.setLineSettings(settings) || !port.setQueueSizes(kInputQueueSize, kOutputQueueSize)) {
+            recordSystemError(link, port.lastError());
+            return EMMIERR_PORT_OPEN;
+        }
+        // Kept for reference only: every read is bounded by the library's own
+        // wait, so a port without total time-outs serves as well.
+        plat::PortProperties properties;
+        properties.packetLength = 64;
+        port.getProperties(properties);
+
+        plat::PortTimeouts timeouts;
+        timeouts.readTotalMultiplier = kDriverReadMultiplier;
+        if (!port.setTimeouts(timeouts)) {
+            recordSystemError(link, port.lastError());
+            return EMMIERR_SYSTEM;
+        }
+        return EMMIERR_OK;
+    }
+};
 
 uint32_t InterCharacterTime(uint32_t baudRate) {
     if (baudRate == 0)
@@ -111,7 +128,7 @@ uint32_t InterCharacterTime(uint32_t baudRate) {
     return (11000000u / baudRate) * 15u / 1000u + 1u;
 }
 
-void EmmiL1ConfigurePort(int32_t slotIndex, plat::LineSettings& s, int32_t baudRate) {
+void EmmiL1ConfigurePort(SerialLink& link, plat::LineSettings& s, int32_t baudRate) {
     s.baudRate = static_cast<uint32_t>(baudRate);
     s.binary = true;
     s.parityCheck = false;
@@ -137,99 +154,68 @@ void EmmiL1ConfigurePort(int32_t slotIndex, plat::LineSettings& s, int32_t baudR
     s.eofChar = 0;
     s.eventChar = 0;
 
-    if (slotIndex < 0 || static_cast<size_t>(slotIndex) >= kSlotCount)
-        return;
-    L1State& l1 = SlotAt(static_cast<size_t>(slotIndex)).l1;
-    l1.class0Timeout.store(750);
-    l1.interCharTime.store(InterCharacterTime(s.baudRate));
-    l1.class2Timeout.store(1000);
+    link.class0Timeout_.store(750);
+    link.interCharTime_.store(InterCharacterTime(s.baudRate));
+    link.class2Timeout_.store(1000);
 }
 
-ErrorCode EmmiL1CommsOpen(const std::string& name, int32_t baudRate, int32_t slotIndex,
-                          std::unique_ptr<plat::SerialPort>& portOut) {
-    if (slotIndex < 0 || static_cast<size_t>(slotIndex) >= kSlotCount)
-        return EMMIERR_PORT_OPEN;
-    L1State& l1 = SlotAt(static_cast<size_t>(slotIndex)).l1;
+ErrorCode EmmiL1CommsOpen(SerialLink& link, int32_t comNumber, int32_t baudRate) {
     // A rate the line cannot run at is a configuration the port refuses.
     if (baudRate <= 0) {
-        recordSystemError(l1, EINVAL);
+        SerialLinkSteps::recordSystemError(link, EINVAL);
         return EMMIERR_PORT_OPEN;
     }
-
     int openError = 0;
-    std::unique_ptr<plat::SerialPort> port = plat::openSerialPort(name, &openError);
+    std::unique_ptr<plat::SerialPort> port =
+        plat::openSerialPort("\\\\.\\COM" + std::to_string(comNumber), &openError);
     if (!port) {
-        recordSystemError(l1, openError);
+        SerialLinkSteps::recordSystemError(link, openError);
         return EMMIERR_PORT_OPEN;
     }
-
-    // A refused line setting would leave the port at a speed or framing the
-    // module does not use, so it fails the open like a refused queue size.
-    plat::LineSettings settings;
-    port->getLineSettings(settings);
-    EmmiL1ConfigurePort(slotIndex, settings, baudRate);
-    if (!port->setLineSettings(settings)) {
-        recordSystemError(l1, port->lastError());
-        return EMMIERR_PORT_OPEN;
-    }
-    if (!port->setQueueSizes(kInputQueueSize, kOutputQueueSize)) {
-        recordSystemError(l1, port->lastError());
-        return EMMIERR_PORT_OPEN;
-    }
-    // Kept for reference only: every read is bounded by the library's own
-    // wait, so a port without total time-outs serves as well.
-    l1.properties = plat::PortProperties{};
-    l1.properties.packetLength = 64;
-    port->getProperties(l1.properties);
-
-    plat::PortTimeouts timeouts;
-    timeouts.readInterval = 0;
-    timeouts.readTotalMultiplier = kDriverReadMultiplier;
-    timeouts.readTotalConstant = 0;
-    timeouts.writeTotalMultiplier = 0;
-    timeouts.writeTotalConstant = 0;
-    if (!port->setTimeouts(timeouts)) {
-        recordSystemError(l1, port->lastError());
-        return EMMIERR_SYSTEM;
-    }
-
-    l1.readTimeout.store(kInitialReadTimeout);
-    l1.readTimeoutClass.store(0);
-    l1.rawReadTimeout.store(0);
-    portOut = std::move(port);
+    if (const ErrorCode code = SerialLinkSteps::configure(link, *port, baudRate); code != EMMIERR_OK)
+        return code;
+    link.readTimeout_.store(kInitialReadTimeout);
+    link.readTimeoutClass_.store(0);
+    link.rawReadTimeout_.store(0);
+    link.frameReadPending_.store(false);
+    link.readCancel_.reset();
+    link.port_ = std::move(port);
     return EMMIERR_OK;
 }
 
-ErrorCode EmmiL1Write(uint32_t handle, const uint8_t* data, uint16_t length) {
-    const OpenPort open = openPortOf(handle);
-    if (open.port == nullptr)
+void EmmiL1CommsClose(SerialLink& link) {
+    if (!link.port_)
+        return;
+    link.port_->purge(true, true);
+    link.port_.reset();
+    link.readCancel_.reset();
+}
+
+ErrorCode EmmiL1Write(SerialLink& link, const uint8_t* data, uint16_t length) {
+    if (!link.port_)
         return EMMIERR_SYSTEM;
-    const std::unique_lock<std::mutex> portHold = takePortAsWriter(*open.slot);
-    const plat::IoResult result = open.port->write(data, length);
+    const std::unique_lock<std::mutex> portHold = SerialLinkSteps::takePortAsWriter(link);
+    const plat::IoResult result = link.port_->write(data, length);
     if (result.status == plat::IoStatus::Complete)
         return EMMIERR_OK;
-    recordSystemError(open.slot->l1, result.sysError);
+    SerialLinkSteps::recordSystemError(link, result.sysError);
     return EMMIERR_SYSTEM;
 }
 
-ErrorCode EmmiL1Read(uint32_t handle, uint8_t* buffer, uint8_t count) {
-    const OpenPort open = openPortOf(handle);
-    if (open.port == nullptr)
+ErrorCode EmmiL1Read(SerialLink& link, uint8_t* buffer, uint8_t count) {
+    if (!link.port_)
         return EMMIERR_SYSTEM;
-    L1State& l1 = open.slot->l1;
-
-    std::unique_lock<std::mutex> gate(l1.readGate);
-    std::lock_guard<std::mutex> portHold(l1.portLock);
+    std::unique_lock<std::mutex> gate(link.readGate_);
+    std::lock_guard<std::mutex> portHold(link.portLock_);
     gate.unlock();
 
-    plat::Event& cancel = open.slot->events.readCancel;
-    const plat::IoResult result =
-        open.port->read(buffer, count, l1.readTimeout.load(std::memory_order_relaxed), &cancel);
+    const plat::IoResult result = link.port_->read(
+        buffer, count, link.readTimeout_.load(std::memory_order_relaxed), &link.readCancel_);
     // A cancel is meant for the read it ended (or, set while no read was
     // pending, for the next one); the port's read takes bytes that already
     // waited before it looks at the event, so resetting after every read
     // loses nothing.
-    cancel.reset();
+    link.readCancel_.reset();
     switch (result.status) {
     case plat::IoStatus::Complete:
         return EMMIERR_OK;
@@ -239,43 +225,61 @@ ErrorCode EmmiL1Read(uint32_t handle, uint8_t* buffer, uint8_t count) {
     case plat::IoStatus::Failed:
         break;
     }
-    recordSystemError(l1, result.sysError);
+    SerialLinkSteps::recordSystemError(link, result.sysError);
     return EMMIERR_SYSTEM;
 }
 
-ErrorCode EmmiL1SetReadTimeout(uint32_t handle, uint8_t timeoutClass) {
-    if (Slot* slot = SlotOf(handle)) {
-        L1State& l1 = slot->l1;
-        l1.readTimeoutClass.store(timeoutClass, std::memory_order_relaxed);
-        l1.readTimeout.store(timeoutOfClass(l1, timeoutClass, l1.class0Timeout.load()),
-                             std::memory_order_relaxed);
-    }
+ErrorCode EmmiL1SetReadTimeout(SerialLink& link, uint8_t timeoutClass) {
+    link.readTimeoutClass_.store(timeoutClass, std::memory_order_relaxed);
+    link.readTimeout_.store(EmmiL1GetTimeout(link, timeoutClass), std::memory_order_relaxed);
     return EMMIERR_OK;
 }
 
-uint32_t EmmiL1GetTimeout(uint32_t handle, uint8_t timeoutClass) {
-    const Slot* slot = SlotOf(handle);
-    return slot != nullptr ? timeoutOfClass(slot->l1, timeoutClass, slot->l1.class0Timeout.load()) : 0;
+uint32_t EmmiL1GetTimeout(const SerialLink& link, uint8_t timeoutClass) {
+    return timeoutOfClass(link.class0Timeout_.load(std::memory_order_relaxed),
+                          link.class2Timeout_.load(std::memory_order_relaxed),
+                          link.interCharTime_.load(std::memory_order_relaxed), timeoutClass);
 }
 
-ErrorCode EmmiL1SetRawReadTimeout(uint32_t handle, uint8_t timeoutClass) {
-    if (Slot* slot = SlotOf(handle))
-        slot->l1.rawReadTimeout.store(timeoutOfClass(slot->l1, timeoutClass, kRawClass0Timeout),
-                                      std::memory_order_relaxed);
+ErrorCode EmmiL1SetRawReadTimeout(SerialLink& link, uint8_t timeoutClass) {
+    link.rawReadTimeout_.store(timeoutOfClass(kRawClass0Timeout,
+                                              link.class2Timeout_.load(std::memory_order_relaxed),
+                                              link.interCharTime_.load(std::memory_order_relaxed),
+                                              timeoutClass),
+                               std::memory_order_relaxed);
     return EMMIERR_OK;
 }
 
-uint32_t EmmiL1GetRawReadTimeout(uint32_t handle) {
-    const Slot* slot = SlotOf(handle);
-    return slot != nullptr ? slot->l1.rawReadTimeout.load(std::memory_order_relaxed) : 0;
+uint32_t EmmiL1GetRawReadTimeout(const SerialLink& link) {
+    return link.rawReadTimeout_.load(std::memory_order_relaxed);
 }
 
-ErrorCode EmmiL1SetLineBoot(uint32_t handle) { return applyPreset(handle, kBootPreset); }
+ErrorCode EmmiL1SetLineBoot(SerialLink& link) { return SerialLinkSteps::applyPreset(link, kBootPreset); }
 
-ErrorCode EmmiL1SetLineDtrOn(uint32_t handle) { return applyPreset(handle, kDtrOnPreset); }
+ErrorCode EmmiL1SetLineDtrOn(SerialLink& link) { return SerialLinkSteps::applyPreset(link, kDtrOnPreset); }
 
-ErrorCode EmmiL1SetLineDtrOff(uint32_t handle) { return applyPreset(handle, kDtrOffPreset); }
+ErrorCode EmmiL1SetLineDtrOff(SerialLink& link) {
+    return SerialLinkSteps::applyPreset(link, kDtrOffPreset);
+}
 
-plat::SerialPort* GetPortHandle(uint32_t handle) { return openPortOf(handle).port; }
+ErrorCode EmmiL1SetDtr(SerialLink& link, bool high) {
+    if (!link.port_)
+        return EMMIERR_SYSTEM;
+    const std::unique_lock<std::mutex> portHold = SerialLinkSteps::takePortAsWriter(link);
+    if (link.port_->setDtr(high))
+        return EMMIERR_OK;
+    SerialLinkSteps::recordSystemError(link, link.port_->lastError());
+    return EMMIERR_SYSTEM;
+}
+
+void EmmiL1CancelRead(SerialLink& link) { link.readCancel_.set(); }
+
+void EmmiL1ResetCancel(SerialLink& link) { link.readCancel_.reset(); }
+
+bool EmmiL1AwaitCancel(const SerialLink& link, uint32_t timeoutMs) {
+    return link.readCancel_.wait(timeoutMs);
+}
+
+void EmmiL1SetFrameReadPending(SerialLink& link, bool pending) { link.frameReadPending_.store(pending); }
 
 } // namespace cfc

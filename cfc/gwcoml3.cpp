@@ -101,7 +101,7 @@ void writeHeader(uint8_t* frame, uint8_t type, uint16_t command, int32_t paramet
 
 } // namespace
 
-ErrorCode EmmiL3SendMessage(uint32_t handle, uint16_t command, int32_t parameter32,
+ErrorCode EmmiL3SendMessage(MessageLink& link, uint16_t command, int32_t parameter32,
                             uint16_t parameterA, uint16_t parameterB, const uint8_t* data,
                             uint16_t length, uint8_t kind) {
     if (data == nullptr)
@@ -111,7 +111,7 @@ ErrorCode EmmiL3SendMessage(uint32_t handle, uint16_t command, int32_t parameter
     // Beyond that a segment number would read as the last frame's and the
     // module would take the message as ended while its rest was still unsent.
     if (framesNeeded(length, header) > kMaxFramesPerMessage) {
-        TraceLineF(handle, 8, "(GWL3) EmmiL3SendMessage: %u bytes take more than %zu frames, fails with error %d",
+        TraceLineF(link.trace_, 8, "(GWL3) EmmiL3SendMessage: %u bytes take more than %zu frames, fails with error %d",
                    static_cast<unsigned>(length), kMaxFramesPerMessage, EMMIERR_SYSTEM);
         return EMMIERR_SYSTEM;
     }
@@ -122,7 +122,7 @@ ErrorCode EmmiL3SendMessage(uint32_t handle, uint16_t command, int32_t parameter
         if (first)
             writeHeader(frame.data(), tx.type, command, parameter32, parameterA, parameterB, length);
         int32_t acknowledged = 0;
-        if (const ErrorCode code = EmmiL2SendFrame(handle, frame.data(), &acknowledged); code != EMMIERR_OK)
+        if (const ErrorCode code = EmmiL2SendFrame(link.frames_, frame.data(), &acknowledged); code != EMMIERR_OK)
             return code;
         if (frame[1 + kFrameSegmentOffset] == kLastSegment)
             return EMMIERR_OK;

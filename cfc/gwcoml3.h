@@ -9,12 +9,19 @@
 #include "cfc_types.h"
 #include "gwcoml2.h"
 
+#include "plat/event.h"
+#include "plat/thread.h"
+
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 
 namespace cfc {
+
+class SerialLink;
+class TraceChannel;
 
 inline constexpr uint16_t kMessageSize = 1500;
 
@@ -37,23 +44,34 @@ inline constexpr uint8_t kFrameHeaderOffset = 2;
 inline constexpr uint8_t kSendKindParameters = 1;
 inline constexpr uint8_t kSendKindByteParameter = 2;
 
+// Successive empty reads inside a message after which it is given up.
+inline constexpr uint16_t kMaxIdleReads = 200;
+
+// Results of EmmiL3RemoveFromRxQueue.
+inline constexpr uint8_t kRxQueueDroppedRepeat = 0;
+inline constexpr uint8_t kRxQueueEmpty = 1;
+inline constexpr uint8_t kRxQueueDelivered = 2;
+
+// Where signal-trace frames go: the connection wires it to its signal trace.
+// Called on the receive thread.
+class SignalFrameSink {
+public:
+    virtual bool signalTraceEnabled() const = 0;
+    // `frameData` holds the frame's `length` data bytes (type and segment
+    // number first). `continues` is false for the first frame of a signal,
+    // which is at least as long as the signal header; a following frame may
+    // be as short as two bytes.
+    virtual void signalFrame(const uint8_t* frameData, uint16_t length, bool continues) = 0;
+
+protected:
+    ~SignalFrameSink() = default;
+};
+
 struct RxQueueEntry {
     std::unique_ptr<RxQueueEntry> next;
     uint16_t command = 0;
     uint16_t length = 0;
     std::array<uint8_t, kMessageSize> data{};
-};
-
-// Per-slot state of the message layer.
-struct L3State {
-    // Guards the list and the memory of the last delivered message.
-    std::mutex queueLock;
-    std::unique_ptr<RxQueueEntry> head;
-    RxQueueEntry* tail = nullptr;
-    // Kept across close and open, so a repeat of the last message delivered
-    // before a reopen is still recognised.
-    uint16_t lastLength = 0;
-    std::array<uint8_t, kMessageSize> lastData{};
 };
 
 // A message being put together from received frames. Receive thread only.
@@ -86,48 +104,92 @@ struct ReceiverState {
     uint8_t tailType = 0;
 };
 
-// Successive empty reads inside a message after which it is given up.
-inline constexpr uint16_t kMaxIdleReads = 200;
-
-// Results of EmmiL3RemoveFromRxQueue.
-inline constexpr uint8_t kRxQueueDroppedRepeat = 0;
-inline constexpr uint8_t kRxQueueEmpty = 1;
-inline constexpr uint8_t kRxQueueDelivered = 2;
+class MessageLink;
 
 // Sends one message and waits for every frame's acknowledgement; 0, or the
 // frame layer's code of the first frame that was not acknowledged. `kind` 1
 // sends type 0xD3 with the three parameters, 2 sends type 0xD5 with the low
 // byte of `command`, any other sends type 0xD6 with `command`. A null `data`
 // sends nothing.
-ErrorCode EmmiL3SendMessage(uint32_t handle, uint16_t command, int32_t parameter32,
+ErrorCode EmmiL3SendMessage(MessageLink& link, uint16_t command, int32_t parameter32,
                             uint16_t parameterA, uint16_t parameterB, const uint8_t* data,
                             uint16_t length, uint8_t kind);
 
 // Receive thread: one pass of taking frames until a message is complete, a
 // silent wait ends, a message is given up, or the stop flag is set.
-void EmmiL3ReceivePass(uint32_t handle, ReceiverState& state);
+void EmmiL3ReceivePass(MessageLink& link, ReceiverState& state);
 // Starts a message with a first frame (`frame`: length byte and data). True
 // when the frame is accepted as a message's first frame; signal-trace frames
-// are handed to the signal trace and never accepted.
-bool EmmiL3StartMessage(uint32_t handle, RxAssembly& message, const uint8_t* frame);
+// are handed to `signals` and never accepted.
+bool EmmiL3StartMessage(SignalFrameSink* signals, RxAssembly& message, const uint8_t* frame);
 // True when `frame` is accepted as the message's next (or last) segment; its
 // data are added, cut at kMessageSize.
 bool EmmiL3AppendSegment(RxAssembly& message, const uint8_t* frame);
 
 // Queues a copy of a received message (at most kMessageSize bytes) and sets
 // the frame-received event. Receive thread.
-void EmmiL3AddToRxQueue(uint32_t handle, uint16_t command, const uint8_t* data, uint16_t length);
+void EmmiL3AddToRxQueue(MessageLink& link, uint16_t command, const uint8_t* data, uint16_t length);
 // Takes the oldest message; `buffer` holds kMessageSize bytes.
-uint8_t EmmiL3RemoveFromRxQueue(uint32_t handle, uint16_t* command, uint8_t* buffer,
+uint8_t EmmiL3RemoveFromRxQueue(MessageLink& link, uint16_t* command, uint8_t* buffer,
                                 uint16_t* length);
-bool EmmiL3RxQueueNotEmpty(uint32_t handle);
+bool EmmiL3RxQueueNotEmpty(MessageLink& link);
 // Returns at once while a message is queued, else waits for one at most the
 // class-2 time-out.
-void EmmiL3WaitForRxMessage(uint32_t handle);
+void EmmiL3WaitForRxMessage(MessageLink& link);
 // Removes and drops every queued message; the number removed.
-unsigned EmmiL3DrainRxQueue(uint32_t handle);
+unsigned EmmiL3DrainRxQueue(MessageLink& link);
 
-// Body of a connection's receive thread: passes until the stop flag is set.
-void EmmiL3ReceiveThread(uint32_t handle);
+// Starts the receive thread; false with the system's error when it cannot.
+bool EmmiL3StartReceiver(MessageLink& link, int* sysError);
+// The system's id of the running receive thread.
+uint32_t EmmiL3ReceiverId(const MessageLink& link);
+// Asks the receive thread to end, ends its pending read at once and waits
+// for it.
+void EmmiL3StopReceiver(MessageLink& link);
+// Body of the receive thread: passes until the stop flag is set.
+void EmmiL3ReceiveThread(MessageLink& link);
+
+class MessageLink {
+public:
+    MessageLink(FrameLink& frames, SerialLink& serial, const TraceChannel& trace)
+        : frames_(frames), serial_(serial), trace_(trace) {}
+    MessageLink(const MessageLink&) = delete;
+    MessageLink& operator=(const MessageLink&) = delete;
+
+    void connect(SignalFrameSink& signals) { signals_ = &signals; }
+
+private:
+    friend ErrorCode EmmiL3SendMessage(MessageLink&, uint16_t, int32_t, uint16_t, uint16_t,
+                                       const uint8_t*, uint16_t, uint8_t);
+    friend void EmmiL3ReceivePass(MessageLink&, ReceiverState&);
+    friend void EmmiL3AddToRxQueue(MessageLink&, uint16_t, const uint8_t*, uint16_t);
+    friend uint8_t EmmiL3RemoveFromRxQueue(MessageLink&, uint16_t*, uint8_t*, uint16_t*);
+    friend bool EmmiL3RxQueueNotEmpty(MessageLink&);
+    friend void EmmiL3WaitForRxMessage(MessageLink&);
+    friend bool EmmiL3StartReceiver(MessageLink&, int*);
+    friend uint32_t EmmiL3ReceiverId(const MessageLink&);
+    friend void EmmiL3StopReceiver(MessageLink&);
+    friend void EmmiL3ReceiveThread(MessageLink&);
+    friend struct MessageLinkSteps;
+
+    FrameLink& frames_;
+    SerialLink& serial_;
+    const TraceChannel& trace_;
+    SignalFrameSink* signals_ = nullptr;
+
+    // Guards the list and the memory of the last delivered message.
+    std::mutex queueLock_;
+    std::unique_ptr<RxQueueEntry> head_;
+    RxQueueEntry* tail_ = nullptr;
+    // Kept across close and open, so a repeat of the last message delivered
+    // before a reopen is still recognised.
+    uint16_t lastLength_ = 0;
+    std::array<uint8_t, kMessageSize> lastData_{};
+    plat::Event received_{"rxFrameEvent", false};
+
+    plat::Thread thread_;
+    // Asks the receive thread to end after its current pass.
+    std::atomic<bool> stop_{false};
+};
 
 } // namespace cfc

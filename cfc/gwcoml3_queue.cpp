@@ -3,7 +3,6 @@
 // last one delivered is dropped on its way out.
 #include "gwcoml3.h"
 
-#include "cfc_intern.h"
 #include "cfc_trace.h"
 #include "gwcoml1.h"
 
@@ -13,10 +12,7 @@
 
 namespace cfc {
 
-void EmmiL3AddToRxQueue(uint32_t handle, uint16_t command, const uint8_t* data, uint16_t length) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
-        return;
+void EmmiL3AddToRxQueue(MessageLink& link, uint16_t command, const uint8_t* data, uint16_t length) {
     // Without memory the message can only be dropped; the receive thread goes on.
     std::unique_ptr<RxQueueEntry> entry(new (std::nothrow) RxQueueEntry);
     if (!entry)
@@ -28,77 +24,68 @@ void EmmiL3AddToRxQueue(uint32_t handle, uint16_t command, const uint8_t* data, 
     else
         entry->length = 0;
 
-    L3State& l3 = slot->l3;
-    std::lock_guard<std::mutex> hold(l3.queueLock);
+    std::lock_guard<std::mutex> hold(link.queueLock_);
     RxQueueEntry* added = entry.get();
-    if (l3.tail != nullptr)
-        l3.tail->next = std::move(entry);
+    if (link.tail_ != nullptr)
+        link.tail_->next = std::move(entry);
     else
-        l3.head = std::move(entry);
-    l3.tail = added;
-    slot->events.rxFrame.set();
+        link.head_ = std::move(entry);
+    link.tail_ = added;
+    link.received_.set();
 }
 
-uint8_t EmmiL3RemoveFromRxQueue(uint32_t handle, uint16_t* command, uint8_t* buffer,
+uint8_t EmmiL3RemoveFromRxQueue(MessageLink& link, uint16_t* command, uint8_t* buffer,
                                 uint16_t* length) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
-        return kRxQueueEmpty;
-    L3State& l3 = slot->l3;
-    std::lock_guard<std::mutex> hold(l3.queueLock);
+    std::lock_guard<std::mutex> hold(link.queueLock_);
     uint8_t result = kRxQueueEmpty;
-    if (l3.head) {
-        std::unique_ptr<RxQueueEntry> entry = std::move(l3.head);
-        l3.head = std::move(entry->next);
-        if (!l3.head)
-            l3.tail = nullptr;
+    if (link.head_) {
+        std::unique_ptr<RxQueueEntry> entry = std::move(link.head_);
+        link.head_ = std::move(entry->next);
+        if (!link.head_)
+            link.tail_ = nullptr;
         if (command != nullptr)
             *command = entry->command;
         if (length != nullptr)
             *length = entry->length;
         if (buffer != nullptr)
             std::memcpy(buffer, entry->data.data(), entry->length);
-        const bool repeat = entry->length == l3.lastLength &&
-                            std::memcmp(entry->data.data(), l3.lastData.data(), entry->length) == 0;
+        const bool repeat = entry->length == link.lastLength_ &&
+                            std::memcmp(entry->data.data(), link.lastData_.data(), entry->length) == 0;
         if (repeat) {
-            TraceLine(handle, 8, "(GWL3) EmmiL3RemoveFromRxQueue: skipped doubled msg");
+            TraceLine(link.trace_, 8, "(GWL3) EmmiL3RemoveFromRxQueue: skipped doubled msg");
             result = kRxQueueDroppedRepeat;
         } else {
-            l3.lastLength = entry->length;
-            std::memcpy(l3.lastData.data(), entry->data.data(), entry->length);
+            link.lastLength_ = entry->length;
+            std::memcpy(link.lastData_.data(), entry->data.data(), entry->length);
             result = kRxQueueDelivered;
         }
     }
-    slot->events.rxFrame.reset();
+    link.received_.reset();
     return result;
 }
 
-unsigned EmmiL3DrainRxQueue(uint32_t handle) {
+unsigned EmmiL3DrainRxQueue(MessageLink& link) {
     uint16_t command = 0;
     uint16_t length = 0;
     std::array<uint8_t, kMessageSize> message;
     unsigned removed = 0;
-    while (EmmiL3RemoveFromRxQueue(handle, &command, message.data(), &length) != kRxQueueEmpty)
+    while (EmmiL3RemoveFromRxQueue(link, &command, message.data(), &length) != kRxQueueEmpty)
         ++removed;
     return removed;
 }
 
-bool EmmiL3RxQueueNotEmpty(uint32_t handle) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
-        return false;
-    std::lock_guard<std::mutex> hold(slot->l3.queueLock);
-    return slot->l3.head != nullptr;
+bool EmmiL3RxQueueNotEmpty(MessageLink& link) {
+    std::lock_guard<std::mutex> hold(link.queueLock_);
+    return link.head_ != nullptr;
 }
 
-void EmmiL3WaitForRxMessage(uint32_t handle) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr || EmmiL3RxQueueNotEmpty(handle))
+void EmmiL3WaitForRxMessage(MessageLink& link) {
+    if (EmmiL3RxQueueNotEmpty(link))
         return;
     // Every removal resets the event under the queue lock and every addition
     // sets it there, so a message queued after the check above still ends
     // this wait.
-    slot->events.rxFrame.wait(EmmiL1GetTimeout(handle, kTimeoutClassOneSecond));
+    link.received_.wait(EmmiL1GetTimeout(link.serial_, kTimeoutClassOneSecond));
 }
 
 } // namespace cfc

@@ -7,8 +7,6 @@
 // kMessageSize.
 #include "gwcoml3.h"
 
-#include "cfc_intern.h"
-#include "cfc_sigtrace.h"
 #include "emmierr.h"
 #include "gwcoml1.h"
 
@@ -38,17 +36,17 @@ uint16_t getLe16(const uint8_t* data, size_t offset) {
 
 // A signal-trace frame goes to the signal trace while it is enabled. A first
 // frame too short for the signal header is dropped and starts nothing.
-void takeSignalTraceFrame(uint32_t handle, RxAssembly& message, const uint8_t* frame) {
+void takeSignalTraceFrame(SignalFrameSink* signals, RxAssembly& message, const uint8_t* frame) {
     const bool starts = message.signalContinues == 0;
     if (starts && frameLength(frame) < kSignalHeaderEnd)
         return;
-    if (SignalTraceEnabled(handle))
-        WriteSignalTrace(handle, frameData(frame), frameLength(frame), !starts);
+    if (signals != nullptr && signals->signalTraceEnabled())
+        signals->signalFrame(frameData(frame), frameLength(frame), !starts);
     message.signalContinues = segmentOf(frame) != kLastSegment ? 1 : 0;
 }
 
-void queueMessage(uint32_t handle, const RxAssembly& message) {
-    EmmiL3AddToRxQueue(handle, message.command, message.data.data(), message.length);
+void queueMessage(MessageLink& link, const RxAssembly& message) {
+    EmmiL3AddToRxQueue(link, message.command, message.data.data(), message.length);
 }
 
 bool sameFrame(const uint8_t* a, const uint8_t* b) {
@@ -105,14 +103,14 @@ bool isTailOfGivenUpMessage(ReceiverState& state) {
 }
 
 // First-frame phase: true when the frame started a message.
-bool takeFirstFrame(uint32_t handle, ReceiverState& state) {
+bool takeFirstFrame(MessageLink& link, SignalFrameSink* signals, ReceiverState& state) {
     if (isTailOfGivenUpMessage(state) || isCopyOfFinalFrame(state))
         return false;
-    if (!EmmiL3StartMessage(handle, state.message, state.frame.data()))
+    if (!EmmiL3StartMessage(signals, state.message, state.frame.data()))
         return false;
     accept(state);
     if (segmentOf(state.frame.data()) == kLastSegment)
-        queueMessage(handle, state.message);
+        queueMessage(link, state.message);
     else
         state.phase = ReceiverState::Phase::InMessage;
     return true;
@@ -121,25 +119,25 @@ bool takeFirstFrame(uint32_t handle, ReceiverState& state) {
 // In-message phase: a frame that is not the expected segment gives the
 // message up, and is then taken for what it is, a signal-trace frame or the
 // first frame of a new message.
-void takeNextFrame(uint32_t handle, ReceiverState& state) {
+void takeNextFrame(MessageLink& link, SignalFrameSink* signals, ReceiverState& state) {
     if (!EmmiL3AppendSegment(state.message, state.frame.data())) {
         state.phase = ReceiverState::Phase::FirstFrame;
         state.skippingTail = true;
         state.tailType = state.message.type;
-        takeFirstFrame(handle, state);
+        takeFirstFrame(link, signals, state);
         return;
     }
     accept(state);
     if (segmentOf(state.frame.data()) == kLastSegment) {
         state.phase = ReceiverState::Phase::FirstFrame;
-        queueMessage(handle, state.message);
+        queueMessage(link, state.message);
         state.finalFrameCopyExpected = true;
     }
 }
 
 } // namespace
 
-bool EmmiL3StartMessage(uint32_t handle, RxAssembly& message, const uint8_t* frame) {
+bool EmmiL3StartMessage(SignalFrameSink* signals, RxAssembly& message, const uint8_t* frame) {
     if (!hasMessageFields(frame))
         return false;
     message.length = 0;
@@ -147,7 +145,7 @@ bool EmmiL3StartMessage(uint32_t handle, RxAssembly& message, const uint8_t* fra
     message.type = frameData(frame)[kFrameTypeOffset];
     switch (message.type) {
     case kMsgTypeSignalTrace:
-        takeSignalTraceFrame(handle, message, frame);
+        takeSignalTraceFrame(signals, message, frame);
         return false;
     case kMsgTypeCommand:
         // Without its command the frame is no message.
@@ -180,10 +178,7 @@ bool EmmiL3AppendSegment(RxAssembly& message, const uint8_t* frame) {
     return true;
 }
 
-void EmmiL3ReceivePass(uint32_t handle, ReceiverState& state) {
-    const Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
-        return;
+void EmmiL3ReceivePass(MessageLink& link, ReceiverState& state) {
     using Phase = ReceiverState::Phase;
     state.phase = Phase::FirstFrame;
     state.idleCount = 0;
@@ -192,11 +187,11 @@ void EmmiL3ReceivePass(uint32_t handle, ReceiverState& state) {
         goOn = false;
         int32_t received = 0;
         const bool firstFrame = state.phase == Phase::FirstFrame;
-        const ErrorCode code = EmmiL2ReceiveFrame(handle, state.frame.data(), &received, firstFrame ? 1 : 0);
+        const ErrorCode code = EmmiL2ReceiveFrame(link.frames_, state.frame.data(), &received, firstFrame ? 1 : 0);
         if (firstFrame) {
             if (received != 0) {
                 state.idleCount = 0;
-                goOn = !takeFirstFrame(handle, state);
+                goOn = !takeFirstFrame(link, link.signals_, state);
             } else {
                 state.skippingTail = false;
             }
@@ -204,7 +199,7 @@ void EmmiL3ReceivePass(uint32_t handle, ReceiverState& state) {
             ++state.idleCount;
         } else if (!isCopyOfLastAccepted(state)) {
             state.idleCount = 0;
-            takeNextFrame(handle, state);
+            takeNextFrame(link, link.signals_, state);
         }
         if (code != EMMIERR_OK)
             goOn = true;
@@ -212,23 +207,36 @@ void EmmiL3ReceivePass(uint32_t handle, ReceiverState& state) {
         // the one read that is pending, and a module that stopped in the
         // middle of a message would otherwise hold the close for 201 reads.
     } while ((state.phase == Phase::InMessage || goOn) && state.idleCount <= kMaxIdleReads &&
-             !slot->stop.load());
+             !link.stop_.load());
     // A message still open here broke off; it is given up.
     state.phase = Phase::FirstFrame;
 }
 
-void EmmiL3ReceiveThread(uint32_t handle) {
-    Slot* slot = SlotOf(handle);
-    if (slot == nullptr)
-        return;
+void EmmiL3ReceiveThread(MessageLink& link) {
     ReceiverState state;
-    while (!slot->stop.load()) {
-        EmmiL3ReceivePass(handle, state);
+    while (!link.stop_.load()) {
+        EmmiL3ReceivePass(link, state);
         // A port that refuses reads (an unplugged adapter) fails at once;
         // wait before the next try, woken early by WComClose's cancel.
-        if (slot->l2.readRefused && !slot->stop.load())
-            slot->events.readCancel.wait(EmmiL1GetTimeout(handle, kTimeoutClassOneSecond));
+        if (link.frames_.readRefused() && !link.stop_.load())
+            EmmiL1AwaitCancel(link.serial_, EmmiL1GetTimeout(link.serial_, kTimeoutClassOneSecond));
     }
+}
+
+bool EmmiL3StartReceiver(MessageLink& link, int* sysError) {
+    link.stop_.store(false);
+    link.received_.reset();
+    return link.thread_.start([&link] { EmmiL3ReceiveThread(link); }, sysError);
+}
+
+uint32_t EmmiL3ReceiverId(const MessageLink& link) { return link.thread_.id(); }
+
+void EmmiL3StopReceiver(MessageLink& link) {
+    link.stop_.store(true);
+    // Ends a pending read of the receive thread at once.
+    EmmiL1CancelRead(link.serial_);
+    link.thread_.join();
+    EmmiL1ResetCancel(link.serial_);
 }
 
 } // namespace cfc

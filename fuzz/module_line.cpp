@@ -1,7 +1,7 @@
 #include "module_line.h"
 
 #include "cfc.h"
-#include "cfc_intern.h"
+#include "cfc_connection.h"
 #include "cfc_trace.h"
 #include "gwcoml3.h"
 
@@ -147,11 +147,11 @@ void ModuleLine::settle() {
     for (;;) {
         uint16_t command = 0;
         uint16_t length = 0;
-        const uint8_t taken = cfc::EmmiL3RemoveFromRxQueue(handle_, &command, message.data(), &length);
+        const uint8_t taken = cfc::EmmiL3RemoveFromRxQueue((*cfc::ConnectionOf(handle_)).messages, &command, message.data(), &length);
         if (taken == cfc::kRxQueueEmpty) {
             if (std::chrono::steady_clock::now() > deadline)
                 giveUp("the marker message did not arrive");
-            cfc::EmmiL3WaitForRxMessage(handle_);
+            cfc::EmmiL3WaitForRxMessage((*cfc::ConnectionOf(handle_)).messages);
             continue;
         }
         if (command == kMarkerCommand && length == marker.size() &&
@@ -174,7 +174,7 @@ void ModuleLine::checkSettledState() {
         if (raw.rxCount != 0 || raw.skipCount != 0)
             giveUp("the raw buffers are not empty after the marker");
     }
-    if (cfc::EmmiL3RxQueueNotEmpty(handle_))
+    if (cfc::EmmiL3RxQueueNotEmpty((*cfc::ConnectionOf(handle_)).messages))
         giveUp("a message was queued after the marker");
 }
 

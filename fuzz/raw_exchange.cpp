@@ -49,21 +49,21 @@ void runOperation(uint32_t handle, uint8_t operation) {
         // Counts beyond the raw buffer's 256 bytes too.
         const uint16_t count = static_cast<uint16_t>(1 + size * 5);
         auto buffer = exactBuffer(count);
-        cfc::EmmiL1SetRawReadTimeout(handle, kShortRawTimeoutClass);
-        cfc::ReadRawRxBuffer(handle, buffer.get(), count);
+        cfc::EmmiL1SetRawReadTimeout((*cfc::ConnectionOf(handle)).serial, kShortRawTimeoutClass);
+        cfc::ReadRawRxBuffer((*cfc::ConnectionOf(handle)).raw, buffer.get(), count);
         break;
     }
     case 1: {
         auto buffer = exactBuffer(sizeof kOkAnswer);
-        cfc::CheckResponse(handle, buffer.get(), kOkAnswer, sizeof kOkAnswer);
+        cfc::CheckResponse((*cfc::ConnectionOf(handle)), buffer.get(), kOkAnswer, sizeof kOkAnswer);
         break;
     }
     case 2: {
         // As the probes use it: a response, its unused rest to the skip buffer.
         const uint8_t length = static_cast<uint8_t>(1 + size);
         auto buffer = exactBuffer(length);
-        if (cfc::GetResponse(handle, buffer.get(), length))
-            cfc::ReturnResponseRest(handle, buffer.get() + 1, static_cast<uint8_t>(length - 1));
+        if (cfc::GetResponse((*cfc::ConnectionOf(handle)), buffer.get(), length))
+            cfc::ReturnResponseRest((*cfc::ConnectionOf(handle)), buffer.get() + 1, static_cast<uint8_t>(length - 1));
         break;
     }
     case 3: {

@@ -14,7 +14,7 @@
 //      queue them before the wait.
 #include "module_line.h"
 
-#include "cfc_intern.h"
+#include "cfc_connection.h"
 #include "cfc_version.h"
 #include "cfcmsg.h"
 #include "cfcrpc.h"
@@ -74,7 +74,7 @@ void evaluateVersion(uint32_t handle, std::span<const uint8_t> text) {
     if (name.evaluated && (name.project.back() != '\0' || name.postfix.back() != '\0'))
         __builtin_trap();
     cfc::FindBootloaderItem(view);
-    cfc::EvaluateTargetVersion(handle, view, 0x203, 0x00010000);
+    cfc::EvaluateTargetVersion((*cfc::ConnectionOf(handle)), view, 0x203, 0x00010000);
     const cfc::TargetVersionInfo& version = cfc::TargetVersion(handle);
     if (version.bootloader.back() != '\0')
         __builtin_trap();
@@ -114,19 +114,19 @@ void awaitQueued(uint32_t handle, Input& input) {
         // never queues more than a message holds.
         const std::span<const uint8_t> bytes = input.bytes(std::min<size_t>(input.le16(), cfc::kMessageSize));
         const auto message = exactCopy(bytes);
-        cfc::EmmiL3AddToRxQueue(handle, id, message.get(), static_cast<uint16_t>(bytes.size()));
+        cfc::EmmiL3AddToRxQueue((*cfc::ConnectionOf(handle)).messages, id, message.get(), static_cast<uint16_t>(bytes.size()));
     }
 
     const auto area = std::make_unique<uint8_t[]>(std::max<size_t>(areaSize, 1));
     const std::span<uint8_t> exact(area.get(), areaSize);
-    const cfc::rpc::Reception got = cfc::rpc::AwaitConfirm(handle, wait, reference, exact);
+    const cfc::rpc::Reception got = cfc::rpc::AwaitConfirm((*cfc::ConnectionOf(handle)).messages, (*cfc::ConnectionOf(handle)).trace, wait, reference, exact);
     if (got != cfc::rpc::Reception::Missing) {
         char text[cfc::kAtResponseSize];
         cfc::TakeAtText(exact, text);
         uint8_t mode = 0;
         cfc::JudgeOperationModeConfirm(exact, &mode);
     }
-    cfc::EmmiL3DrainRxQueue(handle);
+    cfc::EmmiL3DrainRxQueue((*cfc::ConnectionOf(handle)).messages);
 }
 
 } // namespace

@@ -80,6 +80,10 @@ int32_t WExitServiceMode(uint32_t handle);
 /* Java autostart and switch-off */
 int32_t WSwitchJavaAutoStart(uint32_t handle, uint8_t on);
 int32_t WSwitchOff(uint32_t handle);
+/* A program that writes the module's signal trace (the GUI does) sets this
+ * once at start: WSwitchOff then first lets a configured signal trace come
+ * out for 10 s, so the module's last signal frames reach the files. */
+void WSetSwitchOffDrainWait(int32_t on);
 int32_t WTerminateCall(uint32_t handle);
 
 /* AT commands through the firmware. A command of more than 126 characters is

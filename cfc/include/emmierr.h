@@ -1,5 +1,7 @@
-/* Result codes shared by every layer of the CFC library; the failing layer's
- * code becomes the connection's last error. */
+/* Every code that can become a connection's last error, in one place: the
+ * link layers' codes, the library operations' argument checks and the
+ * results of the remote procedure calls share one set of small numbers, and
+ * the failing layer's code becomes the last error. */
 #ifndef CFC_EMMIERR_H
 #define CFC_EMMIERR_H
 
@@ -21,5 +23,15 @@
 #define EMMIERR_BAD_BURST_STATUS    16
 /* Identity and security calls report 700 + the module's signed status byte. */
 #define EMMIERR_STATUS_BASE         700
+
+/* The same numbers as results of the remote procedure calls into the
+ * module's firmware, where they mean: */
+#define CFCRPC_OK                   0
+#define CFCRPC_NOT_SENT             1 /* the request was not sent */
+#define CFCRPC_NO_CONFIRM           2 /* no confirm arrived in time */
+#define CFCRPC_BAD_REFERENCE        4 /* no confirm carried the request's reference */
+#define CFCRPC_BAD_CONFIRM          5 /* the confirm reports failure or unexpected content */
+#define CFCRPC_UNDEFINED_ITEM_STATE 6 /* a calibration item check found an undefined state */
+#define CFCRPC_NO_MEMORY            9 /* no memory for a confirm area */
 
 #endif

@@ -7,6 +7,10 @@ namespace {
 
 class CfcLibrary final : public ModuleLibrary {
 public:
+    // The GUI is the program that lets a module's signal trace come out
+    // before switching it off.
+    CfcLibrary() { WSetSwitchOffDrainWait(1); }
+
     std::uint32_t comOpen(std::int32_t portNum, std::int32_t baudRate,
                           std::uint32_t traceHandle) override
     {

@@ -12,8 +12,8 @@ namespace plat {
 
 // The eventfd is readable exactly while the event is set; both change under
 // the mutex, so a poller and a condition-variable waiter never disagree.
-Event::Event(std::string name)
-    : name_(std::move(name)), fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+Event::Event(std::string name, bool pollable)
+    : name_(std::move(name)), fd_(pollable ? ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK) : -1)
 {
 }
 

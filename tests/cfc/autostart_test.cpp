@@ -98,10 +98,10 @@ TEST_F(Autostart, ServiceModeGoesStraightToTheSwitchOff) {
 
 TEST_F(Autostart, VornaxLibraryNeverWaitsForTheSignalTrace) {
     startModule(firmwareOptions(OperationMode::Service));
-    slot().sigtrace.enable.store(1);
-    slot().sigtrace.lists.baseCount = 1;
+    connection().signals.enable.store(1);
+    connection().signals.lists.baseCount = 1;
     EXPECT_EQ(WSwitchOff(handle_), 1);
-    slot().sigtrace.enable.store(0);
+    connection().signals.enable.store(0);
     EXPECT_FALSE(inOrder(newTraceLines(), {"(CFC ) WSwitchOff: let nimbo trace come out... (10 secs)"}));
 }
 

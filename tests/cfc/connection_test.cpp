@@ -1,6 +1,6 @@
 // Connection handles, slots, open failures and close.
 #include "cfc.h"
-#include "cfc_intern.h"
+#include "cfc_connection.h"
 #include "gwcoml1.h"
 #include "gwcoml3.h"
 #include "test_support.h"
@@ -64,14 +64,14 @@ TEST(ConnectionHandle, ValuesWithoutThePatternOrOutsideTheTableAreRefused) {
 TEST(ConnectionOpen, NegativePortIsRefusedWithoutTouchingAnySlot) {
     std::array<uint16_t, cfc::kSlotCount> errors{};
     for (size_t i = 0; i < cfc::kSlotCount; ++i)
-        errors[i] = cfc::SlotAt(i).lastError.load();
+        errors[i] = cfc::ConnectionAt(i).lastError();
     ScopedTempCwd cwd;
     WEnableTraceFile();
     EXPECT_EQ(WComOpen(-3, 115200, 0), 0u);
     WDisableTraceFile();
     for (size_t i = 0; i < cfc::kSlotCount; ++i) {
-        EXPECT_EQ(cfc::SlotAt(i).lastError.load(), errors[i]) << "slot " << i;
-        EXPECT_FALSE(cfc::SlotAt(i).isOpen()) << "slot " << i;
+        EXPECT_EQ(cfc::ConnectionAt(i).lastError(), errors[i]) << "slot " << i;
+        EXPECT_FALSE(cfc::ConnectionAt(i).isOpen()) << "slot " << i;
     }
     EXPECT_TRUE(contains(traceTexts(), "(CFC ) WComOpen: bad port -3, error 3"));
 }
@@ -86,7 +86,7 @@ TEST(ConnectionOpen, SecondOpenOfAnOpenPortFailsAndLeavesTheFirstWorking) {
     EXPECT_EQ(WGetLastError(h), EMMIERR_PORT_IN_USE) << "reading does not clear it";
 
     const uint8_t bytes[] = {'p', 'i', 'n', 'g'};
-    EXPECT_EQ(cfc::EmmiL1Write(h, bytes, sizeof bytes), EMMIERR_OK);
+    EXPECT_EQ(cfc::EmmiL1Write(cfctest::connectionOf(h).serial, bytes, sizeof bytes), EMMIERR_OK);
     uint8_t seen[4] = {};
     EXPECT_EQ(com.device().read(seen, sizeof seen, 2000), sizeof seen);
     EXPECT_EQ(std::string(seen, seen + 4), "ping");
@@ -118,7 +118,7 @@ TEST(ConnectionOpen, PortThatDoesNotExistGivesCode4AndTheSystemsReason) {
     EXPECT_EQ(WComOpen(6, 115200, 0), 0u);
     WDisableTraceFile();
     EXPECT_EQ(WGetLastError(cfc::HandleForSlot(6)), EMMIERR_PORT_OPEN);
-    EXPECT_FALSE(cfc::SlotAt(6).isOpen());
+    EXPECT_FALSE(cfc::ConnectionAt(6).isOpen());
 
     const std::vector<std::string> texts = traceTexts();
     EXPECT_TRUE(contains(texts, "(CFC ) WComOpen: EmmiL1CommsOpen fails with error 4"));
@@ -239,8 +239,8 @@ TEST(ConnectionClose, PurgesQueuedMessagesWithOneLineEach) {
     const uint32_t h = WComOpen(11, 115200, 0);
     ASSERT_NE(h, 0u);
     const uint8_t data[] = {1, 2, 3};
-    cfc::EmmiL3AddToRxQueue(h, 0x10, data, sizeof data);
-    cfc::EmmiL3AddToRxQueue(h, 0x10, data, sizeof data); // a repeat is purged too
+    cfc::EmmiL3AddToRxQueue(cfctest::connectionOf(h).messages, 0x10, data, sizeof data);
+    cfc::EmmiL3AddToRxQueue(cfctest::connectionOf(h).messages, 0x10, data, sizeof data); // a repeat is purged too
     WEnableTraceFile();
     EXPECT_EQ(WComClose(h), 1);
     WDisableTraceFile();

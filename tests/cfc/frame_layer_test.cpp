@@ -34,7 +34,7 @@ cfc::FrameBuffer frameBufferOf(const Bytes& data) {
 SendResult sendFrame(uint32_t handle, const Bytes& data) {
     cfc::FrameBuffer frame = frameBufferOf(data);
     SendResult result;
-    result.code = cfc::EmmiL2SendFrame(handle, frame.data(), &result.acknowledged);
+    result.code = cfc::EmmiL2SendFrame(cfctest::connectionOf(handle).frames, frame.data(), &result.acknowledged);
     return result;
 }
 
@@ -47,9 +47,9 @@ size_t countOf(const std::vector<std::string>& texts, const std::string& text) {
 }
 
 Bytes readRaw(uint32_t handle, uint16_t count) {
-    cfc::EmmiL1SetRawReadTimeout(handle, 2);
+    cfc::EmmiL1SetRawReadTimeout(cfctest::connectionOf(handle).serial, 2);
     Bytes bytes(count);
-    const cfc::ErrorCode code = cfc::ReadRawRxBuffer(handle, bytes.data(), count);
+    const cfc::ErrorCode code = cfc::ReadRawRxBuffer(cfctest::connectionOf(handle).raw, bytes.data(), count);
     EXPECT_EQ(code, EMMIERR_OK);
     return bytes;
 }
@@ -151,10 +151,12 @@ TEST(FrameAck, ASilentModuleEndsTheFrameWithTimeoutAfterOneTransmission) {
 
 TEST(FrameAck, AnAckOutsideAnyExchangeIsCountedAndKeptForTheRawReaders) {
     ModuleLink link(7, "l2-lone-ack", ModuleLink::Module::ByHand);
-    link.slot().events.rxAckNak.reset();
+    cfc::FrameLink& frames = link.connection().frames;
     link.moduleSends({kAck});
-    ASSERT_TRUE(link.slot().events.rxAckNak.wait(kPatienceMs));
-    EXPECT_EQ(link.slot().l2.ackCount.load(), 1);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (frames.acksCounted() == 0 && std::chrono::steady_clock::now() < end)
+        cfc::EmmiL2GetAck(frames);
+    EXPECT_EQ(frames.acksCounted(), 1);
     EXPECT_EQ(readRaw(link.handle(), 1), Bytes{kAck});
 }
 
@@ -168,7 +170,7 @@ TEST(FrameReceive, AFrameWithAWrongChecksumIsRefusedAndItsResendTaken) {
     EXPECT_EQ(received.result, cfc::kRxQueueDelivered);
     EXPECT_EQ(received.data, data);
     EXPECT_EQ(link.sim().counters().naksReceived, 1u);
-    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(link.handle())) << "queued once";
+    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages)) << "queued once";
 }
 
 TEST(FrameReceive, AWrongEndByteAndABrokenOffFrameAreAnsweredWithNak) {
@@ -182,7 +184,7 @@ TEST(FrameReceive, AWrongEndByteAndABrokenOffFrameAreAnsweredWithNak) {
     // read time-out.
     link.moduleSends({0x02, 0x05, 0xD6, 0xFF});
     EXPECT_EQ(link.moduleReads(1), Bytes{kNak});
-    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(link.handle()));
+    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages));
 
     const Bytes good{0xD6, 0xFF, 0x09, 0x09, 0x00, 0x00, 0x42, 0x43};
     link.moduleSends(wireFrame(good));
@@ -211,16 +213,16 @@ TEST(FrameReceive, StrayTextIsReportedOncePerRunAndEveryByteReachesTheRawBuffer)
 
 TEST(FrameReceive, RawByteModeHandsEveryByteOnUnansweredAndUncounted) {
     ModuleLink link(11, "l2-raw-mode", ModuleLink::Module::ByHand);
-    link.slot().rawByteMode.store(1);
+    link.connection().frames.setRawByteMode(true);
     Bytes bytes = wireFrame({0xD6, 0xFF, 0x01, 0x00, 0x00, 0x00, 0x77});
     bytes.push_back(kAck);
     bytes.push_back(kNak);
     link.moduleSends(bytes);
     EXPECT_EQ(readRaw(link.handle(), static_cast<uint16_t>(bytes.size())), bytes);
     EXPECT_TRUE(link.moduleReads(1, 300).empty()) << "no answer to the frame";
-    EXPECT_EQ(link.slot().l2.ackCount.load() + link.slot().l2.nakCount.load(), 0);
-    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(link.handle()));
-    link.slot().rawByteMode.store(0);
+    EXPECT_EQ(link.connection().frames.acksCounted() + link.connection().frames.naksCounted(), 0);
+    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages));
+    link.connection().frames.setRawByteMode(false);
 }
 
 } // namespace

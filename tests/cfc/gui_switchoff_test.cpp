@@ -1,6 +1,6 @@
-// kestrix's variant of the library: before switching the module off it waits
-// 10 s for the module's signal trace, but only when the signal trace is on and
-// the module was asked to report something.
+// kestrix's switch-off: before switching the module off it waits 10 s for the
+// module's signal trace, but only when the program asked for that wait, the
+// signal trace is on and the module was asked to report something.
 #include "main_path_test_support.h"
 
 #include <gtest/gtest.h>
@@ -15,12 +15,13 @@ constexpr const char* kDrainLine = "(CFC ) WSwitchOff: let nimbo trace come out.
 
 class GuiSwitchOff : public MainPathTest {
 protected:
-    GuiSwitchOff() : MainPathTest(13, "gui-switchoff") {}
+    GuiSwitchOff() : MainPathTest(13, "gui-switchoff") { WSetSwitchOffDrainWait(1); }
+    ~GuiSwitchOff() override { WSetSwitchOffDrainWait(0); }
 
     void configureSignalTrace(int32_t enable, uint16_t bases, uint16_t signals) {
-        slot().sigtrace.enable.store(enable);
-        slot().sigtrace.lists.baseCount = bases;
-        slot().sigtrace.lists.addedCount = signals;
+        connection().signals.enable.store(enable);
+        connection().signals.lists.baseCount = bases;
+        connection().signals.lists.addedCount = signals;
     }
 };
 
@@ -32,6 +33,15 @@ TEST_F(GuiSwitchOff, WaitsTenSecondsWhenTheModuleReportsSignals) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(10000));
     EXPECT_TRUE(inOrder(newTraceLines(), {"(CFC ) WSwitchOff: check for normal mode (call may be active!)",
                                           kDrainLine, "(CFC ) WSwitchOff: call CFCRPCSwitchOff..."}));
+    configureSignalTrace(0, 0, 0);
+}
+
+TEST_F(GuiSwitchOff, NoWaitForAProgramThatDidNotAskForIt) {
+    WSetSwitchOffDrainWait(0);
+    startModule(firmwareOptions(sim::OperationMode::Service));
+    configureSignalTrace(1, 0, 1);
+    EXPECT_EQ(WSwitchOff(handle_), 1);
+    EXPECT_FALSE(inOrder(newTraceLines(), {kDrainLine}));
     configureSignalTrace(0, 0, 0);
 }
 

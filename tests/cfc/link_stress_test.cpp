@@ -45,7 +45,7 @@ TEST(LinkStress, FramesSentWhileTheReceiveThreadReadsAllGetThrough) {
         // receive thread in a read, paced also in the middle of a frame.
         for (size_t i = 0; i < kMessages; ++i) {
             const Bytes data = freshBytes(1 + (i * 53) % 300);
-            EXPECT_EQ(cfc::EmmiL3SendMessage(link.handle(), static_cast<uint16_t>(i), 0, 0, 0, data.data(),
+            EXPECT_EQ(cfc::EmmiL3SendMessage(cfctest::connectionOf(link.handle()).messages, static_cast<uint16_t>(i), 0, 0, 0, data.data(),
                                              static_cast<uint16_t>(data.size()), 0),
                       EMMIERR_OK)
                 << "message " << i << (paced ? ", paced" : "");

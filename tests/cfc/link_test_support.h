@@ -4,7 +4,7 @@
 #pragma once
 
 #include "cfc.h"
-#include "cfc_intern.h"
+#include "cfc_connection.h"
 #include "gwcoml3.h"
 #include "test_support.h"
 
@@ -77,12 +77,12 @@ struct Received {
 // message to be queued.
 inline Received takeMessage(uint32_t handle, uint32_t boundMs = kPatienceMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
-    while (!cfc::EmmiL3RxQueueNotEmpty(handle) && std::chrono::steady_clock::now() < end)
-        cfc::EmmiL3WaitForRxMessage(handle);
+    while (!cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(handle).messages) && std::chrono::steady_clock::now() < end)
+        cfc::EmmiL3WaitForRxMessage(cfctest::connectionOf(handle).messages);
     Received received;
     uint16_t length = 0;
     Bytes buffer(cfc::kMessageSize);
-    received.result = cfc::EmmiL3RemoveFromRxQueue(handle, &received.command, buffer.data(), &length);
+    received.result = cfc::EmmiL3RemoveFromRxQueue(cfctest::connectionOf(handle).messages, &received.command, buffer.data(), &length);
     if (received.result != cfc::kRxQueueEmpty)
         received.data.assign(buffer.begin(), buffer.begin() + length);
     return received;
@@ -122,7 +122,7 @@ public:
     ModuleLink& operator=(const ModuleLink&) = delete;
 
     uint32_t handle() const { return handle_; }
-    cfc::Slot& slot() { return *cfc::SlotOf(handle_); }
+    cfc::Connection& connection() { return *cfc::ConnectionOf(handle_); }
     sim::Simulator& sim() { return *sim_; }
     plat::VirtualDevice& device() { return *device_; }
 

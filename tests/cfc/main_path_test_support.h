@@ -4,7 +4,7 @@
 #pragma once
 
 #include "cfc.h"
-#include "cfc_intern.h"
+#include "cfc_connection.h"
 #include "link_test_support.h"
 #include "test_support.h"
 
@@ -68,8 +68,8 @@ protected:
     }
 
     sim::Simulator& module() { return link_->sim(); }
-    cfc::Slot& slot() { return link_->slot(); }
-    uint16_t lastError() { return slot().lastError.load(); }
+    cfc::Connection& connection() { return link_->connection(); }
+    uint16_t lastError() { return connection().lastError(); }
 
     // Ids of the requests the module got, the version fetch left out.
     std::vector<uint16_t> requests() {

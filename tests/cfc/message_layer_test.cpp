@@ -19,7 +19,7 @@ constexpr uint8_t kAck = 0x06;
 
 cfc::ErrorCode sendMessage(uint32_t handle, uint16_t command, const Bytes& data, uint8_t kind = 0,
                            int32_t parameter32 = 0, uint16_t parameterA = 0, uint16_t parameterB = 0) {
-    return cfc::EmmiL3SendMessage(handle, command, parameter32, parameterA, parameterB, data.data(),
+    return cfc::EmmiL3SendMessage(cfctest::connectionOf(handle).messages, command, parameter32, parameterA, parameterB, data.data(),
                                   static_cast<uint16_t>(data.size()), kind);
 }
 
@@ -70,7 +70,7 @@ TEST(MessageSend, ParameterMessagesCarryTheirHeaders) {
 
 TEST(MessageSend, NullDataSendsNothingAndAMessageBeyondTheSegmentNumbersIsRefused) {
     ModuleLink link(5, "l3-refused");
-    EXPECT_EQ(cfc::EmmiL3SendMessage(link.handle(), 1, 0, 0, 0, nullptr, 10, 0), EMMIERR_OK);
+    EXPECT_EQ(cfc::EmmiL3SendMessage(cfctest::connectionOf(link.handle()).messages, 1, 0, 0, 0, nullptr, 10, 0), EMMIERR_OK);
     const Bytes huge(65000, 0x5A);
     EXPECT_EQ(sendMessage(link.handle(), 1, huge), EMMIERR_SYSTEM);
     EXPECT_FALSE(link.sim().waitForFrames(1, 300));
@@ -100,7 +100,7 @@ TEST(MessageReceive, MessagesOfOneAndOfSeveralFramesAreQueuedWhole) {
     received = takeMessage(link.handle());
     EXPECT_EQ(received.command, 0x0C0C);
     EXPECT_EQ(received.data, large);
-    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(link.handle()));
+    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages));
 }
 
 TEST(MessageReceive, AFrameSentAgainAfterALostAckIsIgnored) {
@@ -135,7 +135,7 @@ TEST(MessageReceive, AMessageThatBreaksOffGivesWayToTheNextOne) {
     const Received received = takeMessage(link.handle());
     EXPECT_EQ(received.command, 0x0202);
     EXPECT_EQ(received.data, next);
-    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(link.handle()));
+    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages));
 }
 
 TEST(MessageReceive, AMessageOfOneFrameAfterTheTailOfAGivenUpMessageIsTaken) {
@@ -188,7 +188,7 @@ TEST(MessageReceive, ShortForeignAndOutOfOrderFramesAreAcknowledgedButNeverQueue
     const Received received = takeMessage(link.handle());
     EXPECT_EQ(received.command, 0x1234);
     EXPECT_EQ(received.data, Bytes{0xEE});
-    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(link.handle()));
+    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages));
 }
 
 TEST(MessageReceive, ARunOfGarbageLeavesTheReceiverReadyForTheNextMessage) {
@@ -218,7 +218,7 @@ TEST(SignalTraceFrames, AreNeverQueued) {
     const Bytes marker = freshBytes(4);
     EXPECT_TRUE(link.sim().sendMessage(0x0E0E, marker).get());
     EXPECT_EQ(takeMessage(link.handle()).data, marker);
-    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(link.handle()));
+    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages));
 }
 
 TEST(SignalTraceFrames, OneBetweenTheFramesOfAMessageGivesTheMessageUp) {
@@ -229,7 +229,7 @@ TEST(SignalTraceFrames, OneBetweenTheFramesOfAMessageGivesTheMessageUp) {
     const Bytes marker = freshBytes(4);
     EXPECT_TRUE(link.sim().sendMessage(0x1010, marker).get());
     EXPECT_EQ(takeMessage(link.handle()).data, marker);
-    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(link.handle()));
+    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages));
 }
 
 TEST(DoubledMessages, OnlyARepeatOfTheMessageDeliveredLastIsDropped) {
@@ -269,17 +269,17 @@ TEST(DoubledMessages, AnEmptyMessageAfterAnEmptyOneIsDropped) {
 TEST(ReceiveQueue, AWaitEndsAtOnceWithAMessageAndAfterTheClass2TimeOutWithout) {
     ModuleLink link(17, "l3-wait", ModuleLink::Module::ByHand);
     auto start = std::chrono::steady_clock::now();
-    cfc::EmmiL3WaitForRxMessage(link.handle());
+    cfc::EmmiL3WaitForRxMessage(cfctest::connectionOf(link.handle()).messages);
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, std::chrono::milliseconds(900));
     EXPECT_LT(waited, std::chrono::milliseconds(kPatienceMs));
 
     const Bytes data = freshBytes(2);
-    cfc::EmmiL3AddToRxQueue(link.handle(), 1, data.data(), 2);
+    cfc::EmmiL3AddToRxQueue(cfctest::connectionOf(link.handle()).messages, 1, data.data(), 2);
     start = std::chrono::steady_clock::now();
-    cfc::EmmiL3WaitForRxMessage(link.handle());
+    cfc::EmmiL3WaitForRxMessage(cfctest::connectionOf(link.handle()).messages);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
-    EXPECT_TRUE(cfc::EmmiL3RxQueueNotEmpty(link.handle()));
+    EXPECT_TRUE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages));
 }
 
 } // namespace

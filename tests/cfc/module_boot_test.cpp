@@ -44,7 +44,7 @@ TEST_F(ModuleBootTest, ServiceBootDialogueOnTheWire) {
         firmwareWait = line();
         link().moduleSends({0x15});
     });
-    EXPECT_EQ(ModuleBootServiceMode(handle()), 1);
+    EXPECT_EQ(ModuleBootServiceMode(cfctest::connectionOf(handle())), 1);
     bootloader.join();
 
     EXPECT_EQ(dialogue.settings.baudRate, 57600u);
@@ -63,7 +63,7 @@ TEST_F(ModuleBootTest, ServiceBootDialogueOnTheWire) {
 
 TEST_F(ModuleBootTest, SilentModuleIsBootedIntoServiceMode) {
     attach(sim::Mode::Off);
-    EXPECT_EQ(SwitchSerialToEMMIMode(handle(), 1), 1);
+    EXPECT_EQ(SwitchSerialToEMMIMode(cfctest::connectionOf(handle()), 1), 1);
     EXPECT_EQ(module().counters().serviceBoots, 1u);
     EXPECT_EQ(module().mode(), sim::Mode::Emmi);
     EXPECT_TRUE(onNormalSettings());
@@ -72,7 +72,7 @@ TEST_F(ModuleBootTest, SilentModuleIsBootedIntoServiceMode) {
 
 TEST_F(ModuleBootTest, SilentModuleIsBootedNormallyThenSwitched) {
     attach(sim::Mode::Off);
-    EXPECT_EQ(SwitchSerialToEMMIMode(handle(), 0), 1);
+    EXPECT_EQ(SwitchSerialToEMMIMode(cfctest::connectionOf(handle()), 0), 1);
     EXPECT_EQ(module().counters().normalBoots, 1u);
     EXPECT_EQ(module().counters().serviceBoots, 0u);
     EXPECT_EQ(module().mode(), sim::Mode::Emmi);
@@ -91,7 +91,7 @@ TEST_F(ModuleBootTest, BootloaderWithoutValidVersionIsBootedAllTheSame) {
     sim::Options options;
     options.bootloader.versionAnswer = sim::BootVersionAnswer::Refused;
     attach(sim::Mode::Off, options);
-    EXPECT_EQ(ModuleBootServiceMode(handle()), 1);
+    EXPECT_EQ(ModuleBootServiceMode(cfctest::connectionOf(handle())), 1);
     EXPECT_EQ(traced("(CFC ) ModuleBootServiceMode: no/unexpected response err 0, response 0x15"), 5);
     EXPECT_EQ(traced("(CFC ) ModuleBootServiceMode: Bootloader version V0.4 or below"), 1);
     EXPECT_EQ(module().counters().serviceBoots, 1u);
@@ -110,25 +110,25 @@ TEST_F(ModuleBootTest, DialogueFailuresLeaveTheLineAsOpened) {
         sim::Options options;
         options.bootloader = c.bootloader;
         attach(sim::Mode::Off, options);
-        EXPECT_EQ(ModuleBootServiceMode(handle()), 0);
+        EXPECT_EQ(ModuleBootServiceMode(cfctest::connectionOf(handle())), 0);
         EXPECT_EQ(traced(c.line), 1);
         EXPECT_TRUE(onNormalSettings()) << c.line;
         EXPECT_FALSE(inRawByteMode());
         // Still at the rate of the open: a module that answers is found.
         module().setMode(sim::Mode::At);
-        EXPECT_EQ(GetTargetSerialMode(handle(), 0), kTargetSerialModeAT) << c.line;
+        EXPECT_EQ(GetTargetSerialMode(cfctest::connectionOf(handle()), 0), kTargetSerialModeAT) << c.line;
     }
 }
 
 TEST_F(ModuleBootTest, LineWithoutModemLinesFailsEveryBootCleanly) {
     attach(sim::Mode::Off);
     link().device().setNoModemLines(true);
-    EXPECT_EQ(ModuleBootServiceMode(handle()), 0);
+    EXPECT_EQ(ModuleBootServiceMode(cfctest::connectionOf(handle())), 0);
     EXPECT_EQ(traced("(CFC ) ModuleBootServiceMode: cannot set ignition low"), 1);
     EXPECT_TRUE(onNormalSettings());
     EXPECT_FALSE(inRawByteMode());
 
-    EXPECT_EQ(ModuleBootNormalMode(handle()), 0);
+    EXPECT_EQ(ModuleBootNormalMode(cfctest::connectionOf(handle())), 0);
     EXPECT_EQ(traced("(CFC ) ModuleBootNormalMode: cannot set ignition low"), 1);
     EXPECT_EQ(WStartModuleForTheFirstTime(handle(), 3), 0);
     EXPECT_EQ(traced("(CFC ) WStartModuleForTheFirstTime: cannot set Ignition low"), 1);

@@ -22,7 +22,7 @@ protected:
 
 TEST_F(OperationModes, ModuleAlreadyInTheModeIsOnlyRead) {
     startModule(firmwareOptions(OperationMode::Service));
-    EXPECT_EQ(cfc::SwitchTargetToOperationMode(handle_, cfc::kOperationModeService), 1);
+    EXPECT_EQ(cfc::SwitchTargetToOperationMode(cfctest::connectionOf(handle_), cfc::kOperationModeService), 1);
     EXPECT_EQ(requests(), (std::vector<uint16_t>{rpc::kGetOperationMode}));
     EXPECT_TRUE(inOrder(newTraceLines(), {"(CFC ) SwitchTargetToOperationMode(operationMode=1)",
                                           kAlreadyInService}));
@@ -30,7 +30,7 @@ TEST_F(OperationModes, ModuleAlreadyInTheModeIsOnlyRead) {
 
 TEST_F(OperationModes, TestModeIsFinishedBeforeTheSetAndTheCheck) {
     startModule(firmwareOptions(OperationMode::Test));
-    EXPECT_EQ(cfc::SwitchTargetToOperationMode(handle_, cfc::kOperationModeService), 1);
+    EXPECT_EQ(cfc::SwitchTargetToOperationMode(cfctest::connectionOf(handle_), cfc::kOperationModeService), 1);
     EXPECT_EQ(requests(), (std::vector<uint16_t>{rpc::kGetOperationMode, rpc::kCalDevGsmFinish,
                                                  rpc::kSetOperationMode, rpc::kGetOperationMode}));
     EXPECT_EQ(module().operationMode(), OperationMode::Service);
@@ -46,7 +46,7 @@ TEST_F(OperationModes, SetTakenButModeKeptFailsWithoutLastError) {
     sim::Options options = firmwareOptions(OperationMode::Normal);
     options.firmware.keepsOperationMode = true;
     startModule(options);
-    EXPECT_EQ(cfc::SwitchTargetToOperationMode(handle_, cfc::kOperationModeService), 0);
+    EXPECT_EQ(cfc::SwitchTargetToOperationMode(cfctest::connectionOf(handle_), cfc::kOperationModeService), 0);
     EXPECT_EQ(lastError(), 0) << "every call succeeded; only the mode is wrong";
     EXPECT_TRUE(inOrder(newTraceLines(),
                         {"(CFC ) SwitchTargetToOperationMode: mode 0, target *NOT* successfully set to mode 1"}));
@@ -56,7 +56,7 @@ bool isModeRead(const sim::HostMessage& request) { return request.command == rpc
 
 TEST_F(OperationModes, FailedReadIsTheLastError) {
     startModule(firmwareOptions(OperationMode::Normal), isModeRead);
-    EXPECT_EQ(cfc::SwitchTargetToOperationMode(handle_, cfc::kOperationModeService), 0);
+    EXPECT_EQ(cfc::SwitchTargetToOperationMode(cfctest::connectionOf(handle_), cfc::kOperationModeService), 0);
     EXPECT_EQ(lastError(), cfc::kRpcNoConfirm);
     EXPECT_EQ(requests(), (std::vector<uint16_t>{rpc::kGetOperationMode}));
     EXPECT_TRUE(inOrder(newTraceLines(),
@@ -145,7 +145,7 @@ TEST_F(OperationModes, InitialisationsSwitchLineAndFirmwareInTheirOrder) {
 
 TEST_F(OperationModes, InitialisationEmptiesTheSignalTraceLists) {
     startModule(firmwareOptions(OperationMode::Normal));
-    cfc::SignalTraceLists& lists = slot().sigtrace.lists;
+    cfc::SignalTraceLists& lists = connection().signals.lists;
     lists.baseCount = 2;
     lists.addedCount = 3;
     lists.removedCount = 1;

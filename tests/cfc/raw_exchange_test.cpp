@@ -4,9 +4,11 @@
 // are seen exactly.
 #include "cfc.h"
 #include "cfc_clock.h"
-#include "cfc_intern.h"
+#include "cfc_connection.h"
 #include "cfc_pacing.h"
 #include "cfc_rawrx.h"
+#include "cfc_emmiswitch.h"
+#include "cfc_rawexchange.h"
 #include "cfc_serialmode.h"
 #include "raw_test_support.h"
 #include "test_support.h"
@@ -35,7 +37,7 @@ protected:
     void receive(const std::string& text) {
         for (size_t at = 0; at < text.size(); at += 255) {
             const size_t piece = std::min<size_t>(255, text.size() - at);
-            cfc::AddToRawRxBuffer(handle_, dataOf(text) + at, static_cast<uint8_t>(piece));
+            cfc::AddToRawRxBuffer(cfctest::connectionOf(handle_).raw, dataOf(text) + at, static_cast<uint8_t>(piece));
         }
     }
 };
@@ -43,7 +45,7 @@ protected:
 // ---- raw receive buffer ----------------------------------------------------
 
 TEST_F(RawExchange, ReadTakesBytesInOrderAndWaitsForEachNextArrival) {
-    cfc::EmmiL1SetRawReadTimeout(handle_, 2); // 1000 ms between arrivals
+    cfc::EmmiL1SetRawReadTimeout(cfctest::connectionOf(handle_).serial, 2); // 1000 ms between arrivals
     std::thread late([this] {
         plat::sleepMs(20);
         receive("abc");
@@ -51,15 +53,15 @@ TEST_F(RawExchange, ReadTakesBytesInOrderAndWaitsForEachNextArrival) {
         receive("def");
     });
     std::array<uint8_t, 6> got{};
-    EXPECT_EQ(cfc::ReadRawRxBuffer(handle_, got.data(), 6), EMMIERR_OK);
+    EXPECT_EQ(cfc::ReadRawRxBuffer(cfctest::connectionOf(handle_).raw, got.data(), 6), EMMIERR_OK);
     late.join();
     EXPECT_EQ(std::string(got.begin(), got.end()), "abcdef");
 
     // Fewer bytes than asked: those that came are taken all the same.
-    cfc::EmmiL1SetRawReadTimeout(handle_, 0);
+    cfc::EmmiL1SetRawReadTimeout(cfctest::connectionOf(handle_).serial, 0);
     receive("xy");
     got.fill(0);
-    EXPECT_EQ(cfc::ReadRawRxBuffer(handle_, got.data(), 5), EMMIERR_TIMEOUT);
+    EXPECT_EQ(cfc::ReadRawRxBuffer(cfctest::connectionOf(handle_).raw, got.data(), 5), EMMIERR_TIMEOUT);
     EXPECT_EQ(std::string(got.begin(), got.begin() + 3), std::string("xy\0", 3));
     EXPECT_EQ(rawBuffer(), "");
 }
@@ -67,12 +69,12 @@ TEST_F(RawExchange, ReadTakesBytesInOrderAndWaitsForEachNextArrival) {
 TEST_F(RawExchange, MarkersReadOnlyTheBytesThatAreBuffered) {
     // Leaves digits in the buffer's storage behind the count of later fills.
     receive("EXIT 11111111222222223333333344444444");
-    cfc::GoodData(handle_);
+    cfc::GoodData(cfctest::connectionOf(handle_).raw);
     receive("xEXIT 12");
-    cfc::GoodData(handle_);
+    cfc::GoodData(cfctest::connectionOf(handle_).raw);
     // A marker as the very last bytes of a full buffer.
     receive(std::string(252, '-') + "EXIT");
-    cfc::GoodData(handle_);
+    cfc::GoodData(cfctest::connectionOf(handle_).raw);
 
     EXPECT_EQ(exitRecords(), (std::vector<Record>{{0x11111111, 0x22222222, 0x33333333, 0x44444444},
                                                   {0x12000000, 0, 0, 0},
@@ -86,7 +88,7 @@ TEST_F(RawExchange, GarbageAndEndlessMarkersKeepTheFirstRecordsAndACountThatStop
     WSetTraceLevel(handle_, 0); // hundreds of banners need not reach the file
     for (const char* marker : {"EXIT 00000001", "EXIT 00000002", "EXIT 00000003"}) {
         receive(marker);
-        cfc::GoodData(handle_);
+        cfc::GoodData(cfctest::connectionOf(handle_).raw);
     }
     std::string noise;
     for (int i = 0; i < 4000; ++i)
@@ -94,8 +96,8 @@ TEST_F(RawExchange, GarbageAndEndlessMarkersKeepTheFirstRecordsAndACountThatStop
     for (int i = 0; i < 300; ++i)
         noise += (i % 3 == 0) ? std::string("EXIT") : std::string("EXIT\x00\xff", 6);
     receive(noise);
-    cfc::AddToSkipBuffer(handle_, dataOf(noise), 255);
-    cfc::GoodData(handle_);
+    cfc::AddToSkipBuffer(cfctest::connectionOf(handle_).raw, dataOf(noise), 255);
+    cfc::GoodData(cfctest::connectionOf(handle_).raw);
     EXPECT_EQ(exitCount(), 255);
     EXPECT_EQ(exitRecords(), (std::vector<Record>{{1, 0, 0, 0}, {2, 0, 0, 0}, {3, 0, 0, 0}}));
 }
@@ -131,7 +133,7 @@ TEST_F(RawExchange, WGetExitDataCopiesNoMoreThanSizeNorThanTheStoredRecords) {
 
 TEST_F(RawExchange, WGetExitDataParsesMarkersStillWaitingInTheSkipBuffer) {
     const std::string text = "EXIT 00000009";
-    cfc::AddToSkipBuffer(handle_, dataOf(text), static_cast<uint8_t>(text.size()));
+    cfc::AddToSkipBuffer(cfctest::connectionOf(handle_).raw, dataOf(text), static_cast<uint8_t>(text.size()));
     // No frame started, so only the query itself can have flushed it.
     EXPECT_EQ(exitRecords(), (std::vector<Record>{{9, 0, 0, 0}}));
     EXPECT_EQ(skipBuffer(), "");
@@ -143,8 +145,8 @@ TEST_F(RawExchange, WGetExitDataParsesMarkersStillWaitingInTheSkipBuffer) {
 TEST_F(RawExchange, FrameStartDumpsTheSkipBufferAsHexAndCharacters) {
     std::string rest = "0123456789abcdefghijklmnopqrstuvwxyzABCD";
     rest += std::string("\r\x7f\x20", 3);
-    cfc::AddToSkipBuffer(handle_, dataOf(rest), static_cast<uint8_t>(rest.size()));
-    cfc::GoodData(handle_);
+    cfc::AddToSkipBuffer(cfctest::connectionOf(handle_).raw, dataOf(rest), static_cast<uint8_t>(rest.size()));
+    cfc::GoodData(cfctest::connectionOf(handle_).raw);
 
     const std::vector<std::string> lines = newTraceLines();
     ASSERT_GE(lines.size(), 4u);
@@ -156,15 +158,15 @@ TEST_F(RawExchange, FrameStartDumpsTheSkipBufferAsHexAndCharacters) {
     EXPECT_EQ(skipBuffer(), "");
 
     // A dump of whole lines still ends with an empty one.
-    cfc::DumpBuffer(handle_, dataOf(rest), 40);
+    cfc::DumpBuffer(connection().trace, dataOf(rest), 40);
     EXPECT_EQ(newTraceLines().back(), "(CFC )   040:    ");
 }
 
 TEST_F(RawExchange, FullSkipBufferIsDumpedBeforeNewBytesGoIn) {
     const std::string a(200, 'a');
     const std::string b(100, 'b');
-    cfc::AddToSkipBuffer(handle_, dataOf(a), 200);
-    cfc::AddToSkipBuffer(handle_, dataOf(b), 100);
+    cfc::AddToSkipBuffer(cfctest::connectionOf(handle_).raw, dataOf(a), 200);
+    cfc::AddToSkipBuffer(cfctest::connectionOf(handle_).raw, dataOf(b), 100);
     EXPECT_TRUE(contains(newTraceLines(), "(CFC ) DumpBuffer: 200 bytes"));
     EXPECT_EQ(skipBuffer(), b);
 }
@@ -173,60 +175,46 @@ TEST_F(RawExchange, FullSkipBufferIsDumpedBeforeNewBytesGoIn) {
 
 TEST_F(RawExchange, ResponseRestEndsAtTheFirstMissingByte) {
     const uint8_t cut[] = {'a', 'b', cfc::kResponseFill, 'c'};
-    cfc::ReturnResponseRest(handle_, cut, 4);
+    cfc::ReturnResponseRest(cfctest::connectionOf(handle_), cut, 4);
     EXPECT_EQ(skipBuffer(), "ab");
     const uint8_t none[] = {cfc::kResponseFill, 'x'};
-    cfc::ReturnResponseRest(handle_, none, 2);
+    cfc::ReturnResponseRest(cfctest::connectionOf(handle_), none, 2);
     EXPECT_EQ(skipBuffer(), "ab");
-    cfc::ReturnResponseRest(handle_, dataOf("xyz"), 3);
+    cfc::ReturnResponseRest(cfctest::connectionOf(handle_), dataOf("xyz"), 3);
     EXPECT_EQ(skipBuffer(), "abxyz");
 
     std::array<uint8_t, 1> one{};
-    EXPECT_FALSE(cfc::GetResponse(handle_, one.data(), 0)) << "no room, nothing read";
+    EXPECT_FALSE(cfc::GetResponse(cfctest::connectionOf(handle_), one.data(), 0)) << "no room, nothing read";
 }
 
 // ---- send pacing -------------------------------------------------------------
 
-TEST_F(RawExchange, PacingOffTakesNoTimeAndKeepsNoTime) {
-    raw().delayWorkaround.store(0);
-    const uint64_t justNow = plat::counter();
-    raw().lastBlockTime.store(justNow);
-    for (int i = 0; i < 3; ++i) {
-        cfc::SendBlockProlog(handle_);
-        cfc::SendBlockEpilog(handle_);
-    }
-    EXPECT_EQ(raw().lastBlockTime.load(), justNow);
+TEST_F(RawExchange, PacingOffSendsAtOnce) {
+    connection().pacer.setDelayWorkaround(false);
+    const uint8_t byte = 0x00;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(cfc::SendBlock(connection().pacer, &byte, 1), EMMIERR_OK);
     EXPECT_EQ(countMatching(newTraceLines(), kDelayLine), 0);
 }
 
 TEST_F(RawExchange, PacingKeepsTheGapWhenBothThreadsSend) {
-    raw().delayWorkaround.store(1);
-    struct Block {
-        uint64_t begin;
-        uint64_t end;
-    };
-    std::mutex blocksLock;
-    std::vector<Block> blocks;
-    auto sender = [&] {
-        for (int i = 0; i < 5; ++i) {
-            cfc::SendBlockProlog(handle_);
-            const uint64_t begin = plat::counter();
-            const uint64_t end = plat::counter();
-            {
-                std::lock_guard<std::mutex> hold(blocksLock);
-                blocks.push_back({begin, end});
-            }
-            cfc::SendBlockEpilog(handle_);
-        }
+    cfc::SendPacer& pacer = connection().pacer;
+    // The first block finds no recent one; every later block waits for the
+    // gap after the one before, whichever thread sent it.
+    pacer.setDelayWorkaround(true);
+    plat::sleepMs(20);
+    const uint64_t start = plat::counter();
+    auto sender = [&pacer] {
+        const uint8_t byte = 0x00;
+        for (int i = 0; i < 5; ++i)
+            cfc::SendBlock(pacer, &byte, 1);
     };
     std::thread other(sender);
     sender();
     other.join();
-    raw().delayWorkaround.store(0);
-
-    std::sort(blocks.begin(), blocks.end(), [](const Block& a, const Block& b) { return a.begin < b.begin; });
-    for (size_t i = 1; i < blocks.size(); ++i)
-        EXPECT_GE(blocks[i].begin - blocks[i - 1].end, cfc::CountsPer10Ms()) << "block " << i;
+    const uint64_t end = plat::counter();
+    pacer.setDelayWorkaround(false);
+    EXPECT_GE(end - start, 9 * cfc::CountsPer10Ms()) << "ten blocks, nine gaps";
 }
 
 } // namespace

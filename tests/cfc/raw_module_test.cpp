@@ -5,6 +5,8 @@
 #include "cfc.h"
 #include "cfc_clock.h"
 #include "cfc_rawrx.h"
+#include "cfc_emmiswitch.h"
+#include "cfc_rawexchange.h"
 #include "cfc_serialmode.h"
 #include "emmierr.h"
 #include "gwcoml1.h"
@@ -73,13 +75,13 @@ TEST_F(RawFromModule, ByteTwoHundredFiftySevenFlushesTheFirst256) {
 TEST_F(RawFromModule, AtAnswersPassTheirChecks) {
     link_.sim().setMode(sim::Mode::At);
     const std::string at = "at\r";
-    cfc::EmmiL1Write(handle_, dataOf(at), 3);
+    cfc::EmmiL1Write(cfctest::connectionOf(handle_).serial, dataOf(at), 3);
     // Echo and answer complete before checking, so the short gap allowed
     // between their bytes does not depend on this machine's load.
     ASSERT_TRUE(awaitRawBytes(9));
     std::array<uint8_t, 6> got{};
-    EXPECT_TRUE(cfc::CheckResponse(handle_, got.data(), dataOf(at), 3));
-    EXPECT_TRUE(cfc::CheckResponse(handle_, got.data(), dataOf(kOk), 6));
+    EXPECT_TRUE(cfc::CheckResponse(cfctest::connectionOf(handle_), got.data(), dataOf(at), 3));
+    EXPECT_TRUE(cfc::CheckResponse(cfctest::connectionOf(handle_), got.data(), dataOf(kOk), 6));
     EXPECT_EQ(skipBuffer(), "");
 }
 
@@ -87,7 +89,7 @@ TEST_F(RawFromModule, CheckResponseWithoutAnswerFailsAfterTheFirstByteWait) {
     link_.sim().setMode(sim::Mode::Off);
     std::array<uint8_t, 6> got{};
     const uint64_t start = plat::counter();
-    EXPECT_FALSE(cfc::CheckResponse(handle_, got.data(), dataOf(kOk), 6));
+    EXPECT_FALSE(cfc::CheckResponse(cfctest::connectionOf(handle_), got.data(), dataOf(kOk), 6));
     EXPECT_GE(elapsedMs(start), 49u);
     EXPECT_EQ(newTraceLines(), (std::vector<std::string>{"(CFC ) CheckResponse: GetResponse failed"}));
     EXPECT_EQ(skipBuffer(), "");
@@ -97,7 +99,7 @@ TEST_F(RawFromModule, HalfAnAnswerIsDumpedKeptAndGivenUpAtTheNextFrame) {
     ASSERT_TRUE(link_.sim().sendText("\r\nO").get());
     ASSERT_TRUE(awaitRawBytes(3));
     std::array<uint8_t, 6> got{};
-    EXPECT_FALSE(cfc::CheckResponse(handle_, got.data(), dataOf(kOk), 6));
+    EXPECT_FALSE(cfc::CheckResponse(cfctest::connectionOf(handle_), got.data(), dataOf(kOk), 6));
     std::vector<std::string> lines = newTraceLines();
     EXPECT_EQ(countOf(lines, "(CFC ) CheckResponse: expected response ->"), 1);
     EXPECT_EQ(countOf(lines, "(CFC ) CheckResponse: got response ->"), 1);
@@ -116,11 +118,11 @@ TEST_F(RawFromModule, FlushTargetInputDiscardsRawBytesAndQueuedMessagesAfterPars
     const std::string text = "EXIT 00000005";
     ASSERT_TRUE(link_.sim().sendText(text).get());
     ASSERT_TRUE(awaitRawBytes(static_cast<uint16_t>(text.size())));
-    ASSERT_TRUE(cfc::EmmiL3RxQueueNotEmpty(handle_));
+    ASSERT_TRUE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(handle_).messages));
 
-    cfc::FlushTargetInput(handle_);
+    cfc::FlushTargetInput(cfctest::connectionOf(handle_));
     EXPECT_EQ(rawBuffer(), "");
-    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(handle_));
+    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(handle_).messages));
     EXPECT_EQ(countOf(newTraceLines(), kExitFound), 1);
     EXPECT_EQ(exitRecords(), (std::vector<Record>{{5, 0, 0, 0}}));
 }
@@ -133,16 +135,16 @@ protected:
 };
 
 TEST_F(RawPacing, DelayWorkaroundKeepsTenMillisecondsBetweenTwoFrames) {
-    raw().delayWorkaround.store(1);
-    raw().lastBlockTime.store(0);
+    connection().pacer.setDelayWorkaround(true);
+    plat::sleepMs(20);
     const Bytes data = freshBytes(2);
     // Type, segment, four header bytes and the data, framed: 12 bytes.
     constexpr size_t kFrameBytes = 12;
 
     const uint64_t start = plat::counter();
     auto sent = std::async(std::launch::async, [&] {
-        const uint8_t first = cfc::EmmiL3SendMessage(handle_, kCommand, 0, 0, 0, data.data(), 2, 0);
-        const uint8_t second = cfc::EmmiL3SendMessage(handle_, kCommand, 0, 0, 0, data.data(), 2, 0);
+        const uint8_t first = cfc::EmmiL3SendMessage(cfctest::connectionOf(handle_).messages, kCommand, 0, 0, 0, data.data(), 2, 0);
+        const uint8_t second = cfc::EmmiL3SendMessage(cfctest::connectionOf(handle_).messages, kCommand, 0, 0, 0, data.data(), 2, 0);
         return first == EMMIERR_OK && second == EMMIERR_OK;
     });
     ASSERT_EQ(link_.moduleReads(kFrameBytes).size(), kFrameBytes);

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "cfc.h"
-#include "cfc_intern.h"
+#include "cfc_connection.h"
 #include "link_test_support.h"
 #include "test_support.h"
 
@@ -63,41 +63,25 @@ protected:
         WEnableTraceFile();
     }
     void TearDown() override {
-        raw().delayWorkaround.store(0);
+        connection().pacer.setDelayWorkaround(false);
         WDisableTraceFile();
     }
 
-    cfc::RawRxState& raw() { return link_.slot().raw; }
+    cfc::Connection& connection() { return link_.connection(); }
+    cfc::RawInput& raw() { return connection().raw; }
 
     std::string rawBuffer() {
-        std::lock_guard<std::mutex> hold(raw().lock);
-        return std::string(raw().rxBuffer.begin(), raw().rxBuffer.begin() + raw().rxCount);
+        const auto held = raw().contents().received;
+        return std::string(held.begin(), held.end());
     }
     std::string skipBuffer() {
-        std::lock_guard<std::mutex> hold(raw().lock);
-        return std::string(raw().skipBuffer.begin(), raw().skipBuffer.begin() + raw().skipCount);
+        const auto held = raw().contents().skipped;
+        return std::string(held.begin(), held.end());
     }
 
     // Until the receive thread has put `count` bytes into the raw buffer, at
     // most kPatienceMs.
-    bool awaitRawBytes(uint16_t count) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
-        plat::Event& arrived = link_.slot().events.rxOther;
-        for (;;) {
-            {
-                // Appends set the event under this lock, so none is missed.
-                std::lock_guard<std::mutex> hold(raw().lock);
-                if (raw().rxCount >= count)
-                    return true;
-                arrived.reset();
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                end - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
-                return false;
-            arrived.wait(static_cast<uint32_t>(left.count()));
-        }
-    }
+    bool awaitRawBytes(uint16_t count) { return raw().awaitBytes(count, kPatienceMs); }
 
     // Trace lines written since the last call (or since the test began).
     std::vector<std::string> newTraceLines() {

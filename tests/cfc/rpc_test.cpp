@@ -113,7 +113,7 @@ TEST_F(RpcConfirm, AConfirmOneReferenceLowIsSkippedAndTheMatchingOneTaken) {
         m.sendMessage(cfc::CFCConfirmGetCurrentOperationMode, modeConfirm(reference, 0, 1));
     });
     uint8_t mode = 0xEE;
-    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(module.handle(), &mode), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(module.handle()), &mode), cfc::kRpcOk);
     EXPECT_EQ(mode, 1);
     EXPECT_EQ(countOf("(RPC ) RECV_RPC_CONFIRM: invalid reference received"), 1u);
 }
@@ -127,7 +127,7 @@ TEST_F(RpcConfirm, ThreeForeignReferencesEndThreeReceptionsWith4) {
         m.sendMessage(cfc::CFCConfirmGetCurrentOperationMode, modeConfirm(reference, 0, 1));
     });
     uint8_t mode = 0xEE;
-    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(module.handle(), &mode), cfc::kRpcBadReference);
+    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(module.handle()), &mode), cfc::kRpcBadReference);
     EXPECT_EQ(mode, 0xEE);
     EXPECT_EQ(countOf("(RPC ) RECV_RPC_CONFIRM: invalid reference received"), 3u);
     // The fourth, matching confirm was never taken.
@@ -147,8 +147,8 @@ TEST_F(RpcConfirm, FiveAttemptsLetTheFifthConfirmDecide) {
                           autoStartConfirm(static_cast<uint16_t>(reference - back), 0));
         m.sendMessage(cfc::CFCConfirmSwitchJavaAutoStart, autoStartConfirm(reference, 0));
     });
-    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(module.handle(), 0), cfc::kRpcOk);
-    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(module.handle(), 0), cfc::kRpcBadReference);
+    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(module.handle()), 0), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(module.handle()), 0), cfc::kRpcBadReference);
     EXPECT_EQ(countOf("(RPC ) RECV_RPC_CONFIRM: invalid reference received"), 0u)
         << "five attempts pass foreign references silently";
     EXPECT_EQ(module.requestsOf(cfc::CFCRequestSwitchJavaAutoStartAgain), 0u);
@@ -159,10 +159,10 @@ TEST_F(RpcConfirm, AMessageWithAnotherIdIsDroppedOnTheWayToTheConfirm) {
         m.sendMessage(0x50, bytesOf("unrelated"));
         m.sendMessage(cfc::CFCConfirmCalDevGsmFinish, le16(referenceOf(request)));
     });
-    EXPECT_EQ(cfc::CFCRPCCalDevGsmFinish(module.handle()), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCCalDevGsmFinish(cfctest::connectionOf(module.handle())), cfc::kRpcOk);
     EXPECT_TRUE(traced("(EMMI) ReceiveFromTarget: expected cmd 0xa - No match!"));
     EXPECT_TRUE(traced("(EMMI) ReceiveFromTarget: expected cmd 0xa - Match!"));
-    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(module.handle()));
+    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(module.handle()).messages));
 }
 
 TEST_F(RpcConfirm, AShortConfirmIsJudgedAgainstZerosNotAnEarlierConfirm) {
@@ -175,18 +175,18 @@ TEST_F(RpcConfirm, AShortConfirmIsJudgedAgainstZerosNotAnEarlierConfirm) {
         m.sendMessage(cfc::CFCConfirmGetCurrentOperationMode, le16(reference));
     });
     uint8_t mode = 0xEE;
-    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(module.handle(), &mode), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(module.handle()), &mode), cfc::kRpcOk);
     EXPECT_EQ(mode, 0);
 }
 
 TEST_F(RpcConfirm, ASilentModuleEndsThreeReceptionsAtTheFirstAndFiveAttemptsAtTheFifth) {
     ScriptedModule module(7, "rpc-silent", [](sim::Simulator&, const sim::HostMessage&) {});
-    cfc::GetTargetVersion(module.handle());
+    cfc::GetTargetVersion(cfctest::connectionOf(module.handle()));
     module.quickSilence();
     uint8_t mode = 0xEE;
-    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(module.handle(), &mode), cfc::kRpcNoConfirm);
+    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(module.handle()), &mode), cfc::kRpcNoConfirm);
     EXPECT_EQ(countOf(expectedCmdLine(cfc::CFCConfirmGetCurrentOperationMode)), 1u);
-    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(module.handle(), 0), cfc::kRpcNoConfirm);
+    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(module.handle()), 0), cfc::kRpcNoConfirm);
     EXPECT_EQ(countOf(expectedCmdLine(cfc::CFCConfirmSwitchJavaAutoStart)), 5u);
     EXPECT_EQ(module.requestsOf(cfc::CFCRequestSwitchJavaAutoStartAgain), 0u)
         << "this firmware gets no second series";
@@ -198,9 +198,9 @@ TEST_F(RpcConfirm, TheSetModeConfirmIsTakenWhateverItsReferenceAndJudgedByItsSta
         m.sendMessage(cfc::CFCConfirmSetCurrentOperationMode,
                       concat(le16(static_cast<uint16_t>(referenceOf(request) + 100)), le16(status->load())));
     });
-    EXPECT_EQ(cfc::CFCRPCSetCurrentOperationMode(module.handle(), 1), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCSetCurrentOperationMode(cfctest::connectionOf(module.handle()), 1), cfc::kRpcOk);
     status->store(1);
-    EXPECT_EQ(cfc::CFCRPCSetCurrentOperationMode(module.handle(), 1), cfc::kRpcBadConfirm);
+    EXPECT_EQ(cfc::CFCRPCSetCurrentOperationMode(cfctest::connectionOf(module.handle()), 1), cfc::kRpcBadConfirm);
     const auto requests = module.sim().hostMessages();
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.back().command, cfc::CFCRequestSetCurrentOperationMode);
@@ -213,14 +213,14 @@ TEST_F(RpcConfirm, AnExpectedLengthAbove1500IsReducedAndAShorterMessageLeavesThe
     const Bytes message = freshBytes(1500);
     link.sim().sendMessage(0x77, message);
     std::vector<uint8_t> area(2000, 0xEE);
-    ASSERT_TRUE(cfc::CFCReceiveFromTarget(link.handle(), 0x77, area.data(), 2000));
+    ASSERT_TRUE(cfc::CFCReceiveFromTarget(cfctest::connectionOf(link.handle()).messages, cfctest::connectionOf(link.handle()).trace, 0x77, area.data(), 2000));
     EXPECT_TRUE(traced("(EMMI) CFCReceiveFromTarget: reduce expected dataLength 2000 to max length 1500"));
     EXPECT_EQ(Bytes(area.begin(), area.begin() + 1500), message);
     EXPECT_EQ(area[1500], 0xEE);
 
     link.sim().sendMessage(0x77, bytesOf("abc"));
     std::fill(area.begin(), area.end(), 0xEE);
-    ASSERT_TRUE(cfc::CFCReceiveFromTarget(link.handle(), 0x77, area.data(), 10));
+    ASSERT_TRUE(cfc::CFCReceiveFromTarget(cfctest::connectionOf(link.handle()).messages, cfctest::connectionOf(link.handle()).trace, 0x77, area.data(), 10));
     EXPECT_EQ(Bytes(area.begin(), area.begin() + 4), (Bytes{'a', 'b', 'c', 0xEE}));
 }
 
@@ -229,20 +229,20 @@ TEST(RpcFirmware, ModeSwitchAutostartAndSwitchOffAgainstTheSimulator) {
     ModuleLink link(10, "rpc-firmware");
     const uint32_t handle = link.handle();
     uint8_t mode = 0xEE;
-    ASSERT_EQ(cfc::CFCRPCGetCurrentOperationMode(handle, &mode), cfc::kRpcOk);
+    ASSERT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(handle), &mode), cfc::kRpcOk);
     EXPECT_EQ(mode, 0);
-    EXPECT_EQ(cfc::CFCRPCSetCurrentOperationMode(handle, 2), cfc::kRpcOk);
-    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(handle, &mode), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCSetCurrentOperationMode(cfctest::connectionOf(handle), 2), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(handle), &mode), cfc::kRpcOk);
     EXPECT_EQ(mode, 2);
-    EXPECT_EQ(cfc::CFCRPCCalDevGsmFinish(handle), cfc::kRpcOk);
-    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(handle, &mode), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCCalDevGsmFinish(cfctest::connectionOf(handle)), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(handle), &mode), cfc::kRpcOk);
     EXPECT_EQ(mode, 0);
 
     ASSERT_TRUE(link.sim().javaAutoStart());
-    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(handle, 0), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(handle), 0), cfc::kRpcOk);
     EXPECT_FALSE(link.sim().javaAutoStart());
 
-    EXPECT_EQ(cfc::CFCRPCSwitchOff(handle), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCSwitchOff(cfctest::connectionOf(handle)), cfc::kRpcOk);
     EXPECT_TRUE(link.sim().waitForMode(sim::Mode::Off, kPatienceMs));
     const auto requests = link.sim().hostMessages();
     ASSERT_FALSE(requests.empty());
@@ -263,8 +263,8 @@ protected:
     // The version is fetched at the normal wait; the empty receptions of the
     // case then take kSilentWaitMs each.
     static void fetchVersionThenHurry(ModuleLink& link) {
-        cfc::GetTargetVersion(link.handle());
-        link.slot().l1.class2Timeout.store(kSilentWaitMs);
+        cfc::GetTargetVersion(cfctest::connectionOf(link.handle()));
+        link.connection().serial.setClass2Timeout(kSilentWaitMs);
     }
 
     static constexpr const char* kNoAnswer = "(RPC ) CFCRPCSwitchJavaAutoStart: no answer (may be bus is closed)";
@@ -274,7 +274,7 @@ TEST_F(RpcAutoStart, Marlo207IsConfirmedAfterTheRequestComesAgainAs103) {
     ModuleLink link(11, "rpc-marlo-207", ModuleLink::Module::Simulator,
                     firmware("MARLO_X_207", sim::AutoStartConfirm::AfterFallback));
     fetchVersionThenHurry(link);
-    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(link.handle(), 0), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(link.handle()), 0), cfc::kRpcOk);
     EXPECT_TRUE(traced(kNoAnswer));
     EXPECT_FALSE(link.sim().javaAutoStart());
 
@@ -291,7 +291,7 @@ TEST_F(RpcAutoStart, Marlo229GetsNoConfirmFromEitherSeries) {
     ModuleLink link(12, "rpc-marlo-229", ModuleLink::Module::Simulator,
                     firmware("MARLO_X_229", sim::AutoStartConfirm::Never));
     fetchVersionThenHurry(link);
-    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(link.handle(), 0), cfc::kRpcNoConfirm);
+    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(link.handle()), 0), cfc::kRpcNoConfirm);
     EXPECT_EQ(countOf(kNoAnswer), 1u);
     EXPECT_TRUE(link.sim().waitForCommand(cfc::CFCRequestSwitchJavaAutoStartAgain, kPatienceMs));
 }
@@ -300,7 +300,7 @@ TEST_F(RpcAutoStart, Marlo230IsHandledPlainly) {
     ModuleLink link(13, "rpc-marlo-230", ModuleLink::Module::Simulator,
                     firmware("MARLO_X_230", sim::AutoStartConfirm::AfterFallback));
     fetchVersionThenHurry(link);
-    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(link.handle(), 0), cfc::kRpcNoConfirm);
+    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(link.handle()), 0), cfc::kRpcNoConfirm);
     EXPECT_FALSE(traced(kNoAnswer));
     for (const sim::HostMessage& request : link.sim().hostMessages())
         EXPECT_NE(request.command, cfc::CFCRequestSwitchJavaAutoStartAgain);
@@ -309,7 +309,7 @@ TEST_F(RpcAutoStart, Marlo230IsHandledPlainly) {
 TEST_F(RpcAutoStart, ANonZeroResultIsAFailedConfirm) {
     ModuleLink link(14, "rpc-result-3", ModuleLink::Module::Simulator,
                     firmware("ZEPHIN_B2_240", sim::AutoStartConfirm::AtOnce, 3));
-    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(link.handle(), 0), cfc::kRpcBadConfirm);
+    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(link.handle()), 0), cfc::kRpcBadConfirm);
     EXPECT_TRUE(traced("(RPC ) CFCRPCSwitchJavaAutoStart: gives result 3, should be 0"));
     EXPECT_TRUE(link.sim().javaAutoStart());
 }
@@ -325,7 +325,7 @@ TEST_F(RpcAtCommand, EchoAndResponseShareTheReferenceAndLineEndsComeBackEscaped)
     });
     char response[cfc::kAtResponseSize];
     std::memset(response, '#', sizeof response);
-    EXPECT_EQ(cfc::CFCRPCSendAtCommand(module.handle(), "ATH", response), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCSendAtCommand(cfctest::connectionOf(module.handle()), "ATH", response), cfc::kRpcOk);
     EXPECT_STREQ(response, "<CR><LF>OK");
     EXPECT_TRUE(traced("(CRPC) CFCRPCSendAtCommand: rx echo..."));
     EXPECT_TRUE(traced("(CRPC) CFCRPCSendAtCommand: rx response..."));
@@ -340,12 +340,12 @@ TEST_F(RpcAtCommand, EchoAndResponseShareTheReferenceAndLineEndsComeBackEscaped)
 
 TEST_F(RpcAtCommand, WithoutAResponseAreaOnlyTheEchoIsAwaited) {
     ModuleLink link(16, "rpc-at-echo");
-    EXPECT_EQ(cfc::CFCRPCSendAtCommand(link.handle(), "AT+CGATT=0", nullptr), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCSendAtCommand(cfctest::connectionOf(link.handle()), "AT+CGATT=0", nullptr), cfc::kRpcOk);
     EXPECT_FALSE(traced("(CRPC) CFCRPCSendAtCommand: rx response..."));
 
     // What the firmware says next is taken by the reception of AT text.
     char text[cfc::kAtResponseSize];
-    EXPECT_EQ(cfc::CFCRPCReceiveAtCommand(link.handle(), text), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCReceiveAtCommand(cfctest::connectionOf(link.handle()), text), cfc::kRpcOk);
     EXPECT_STREQ(text, "<CR><LF>OK<CR><LF>");
 }
 
@@ -353,11 +353,11 @@ TEST_F(RpcAtCommand, ACommandTooLongForTheTextAreaIsNotSent) {
     ModuleLink link(17, "rpc-at-long");
     const std::string longest(cfc::kMaxAtCommandLength, 'A');
     const std::string tooLong = longest + "T";
-    EXPECT_EQ(cfc::CFCRPCSendAtCommand(link.handle(), tooLong.c_str(), nullptr), cfc::kRpcNotSent);
+    EXPECT_EQ(cfc::CFCRPCSendAtCommand(cfctest::connectionOf(link.handle()), tooLong.c_str(), nullptr), cfc::kRpcNotSent);
     EXPECT_FALSE(link.sim().waitForCommand(cfc::CFCRequestSendAtCommand, 200));
 
     char response[cfc::kAtResponseSize];
-    EXPECT_EQ(cfc::CFCRPCSendAtCommand(link.handle(), longest.c_str(), response), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCSendAtCommand(cfctest::connectionOf(link.handle()), longest.c_str(), response), cfc::kRpcOk);
     const auto requests = link.sim().hostMessages();
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.back().data[2 + 126], '\r');

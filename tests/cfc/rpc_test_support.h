@@ -73,7 +73,7 @@ public:
           link_(port, name, ModuleLink::Module::Simulator, {}, handlerFor(script_)) {}
 
     uint32_t handle() const { return link_.handle(); }
-    cfc::Slot& slot() { return link_.slot(); }
+    cfc::Connection& connection() { return link_.connection(); }
     sim::Simulator& sim() { return link_.sim(); }
     ModuleLink& link() { return link_; }
 
@@ -85,7 +85,7 @@ public:
                                                  [id](const sim::HostMessage& m) { return m.command == id; }));
     }
     // Shortens each empty reception to kSilentWaitMs.
-    void quickSilence() { slot().l1.class2Timeout.store(kSilentWaitMs); }
+    void quickSilence() { connection().serial.setClass2Timeout(kSilentWaitMs); }
 
 private:
     struct Script {

@@ -13,9 +13,9 @@ class SerialModeTest : public TargetTest {};
 
 TEST_F(SerialModeTest, AtModuleIsProbedAndSwitchedWithAtSqwe) {
     attach(sim::Mode::At);
-    EXPECT_EQ(GetTargetSerialMode(handle(), 0), kTargetSerialModeAT);
+    EXPECT_EQ(GetTargetSerialMode(cfctest::connectionOf(handle()), 0), kTargetSerialModeAT);
 
-    EXPECT_EQ(SwitchSerialToEMMIMode(handle(), 1), 1);
+    EXPECT_EQ(SwitchSerialToEMMIMode(cfctest::connectionOf(handle()), 1), 1);
     EXPECT_EQ(module().mode(), sim::Mode::Emmi);
     EXPECT_EQ(module().counters().serviceBoots + module().counters().normalBoots, 0u);
     EXPECT_TRUE(tracedInOrder({
@@ -29,19 +29,19 @@ TEST_F(SerialModeTest, AtModuleIsProbedAndSwitchedWithAtSqwe) {
         "(CFC ) SwitchSerialToEMMIMode: target serial successfully switched to EMMI mode",
         "(CFC ) SwitchSerialToEMMIMode: O.K.",
     }));
-    std::lock_guard<std::mutex> hold(link().slot().raw.lock);
-    EXPECT_EQ(link().slot().raw.rxCount, 0u) << "the switch leaves no raw input behind";
+    EXPECT_TRUE(link().connection().raw.contents().received.empty())
+        << "the switch leaves no raw input behind";
 }
 
 TEST_F(SerialModeTest, ModuleInEmmiGetsNothingButTheProbe) {
     attach(sim::Mode::Emmi);
-    EXPECT_EQ(SwitchSerialToEMMIMode(handle(), 1), 1);
+    EXPECT_EQ(SwitchSerialToEMMIMode(cfctest::connectionOf(handle()), 1), 1);
     sim::Counters seen = module().counters();
     EXPECT_EQ(seen.badFramesReceived, 1u) << "the EMMI test string";
     EXPECT_EQ(seen.strayBytesReceived, 3u) << "the AT test string";
     EXPECT_EQ(seen.framesReceived, 0u);
 
-    EXPECT_EQ(SwitchSerialToEMMIModeEmmiFirst(handle(), 0), 1);
+    EXPECT_EQ(SwitchSerialToEMMIModeEmmiFirst(cfctest::connectionOf(handle()), 0), 1);
     seen = module().counters();
     EXPECT_EQ(seen.badFramesReceived, 2u);
     EXPECT_EQ(seen.strayBytesReceived, 3u) << "EMMI first, an answer ends the probe";
@@ -55,10 +55,10 @@ TEST_F(SerialModeTest, EchoInCapitalsIsNoAtMode) {
     options.firmware.atAnswers = sim::AtAnswers::UpperCaseEcho;
     attach(sim::Mode::At, options);
     // The EMMI test string draws only the echo of its last byte, 0x0D.
-    EXPECT_EQ(GetTargetSerialMode(handle(), 0), kTargetSerialModeOff);
+    EXPECT_EQ(GetTargetSerialMode(cfctest::connectionOf(handle()), 0), kTargetSerialModeOff);
     EXPECT_EQ(traced("(CFC ) GetTargetSerialMode: Echo Response on AT not >AT<"), 1);
 
-    EXPECT_EQ(GetTargetSerialMode(handle(), 1), kTargetSerialModeUnknown);
+    EXPECT_EQ(GetTargetSerialMode(cfctest::connectionOf(handle()), 1), kTargetSerialModeUnknown);
     const std::vector<std::string> lines = traceTexts();
     const auto header = std::find(lines.begin(), lines.end(),
                                   "(CFC ) GetTargetSerialMode: got unknown protocol response ->");
@@ -81,7 +81,7 @@ TEST_F(SerialModeTest, NakOrAckAnswerIsEmmiAndTheRestIsKept) {
             EXPECT_EQ(link().moduleReads(kEmmiProbe.size()), kEmmiProbe);
             link().moduleSends(c.answer);
         });
-        EXPECT_EQ(GetTargetSerialMode(handle(), 1), kTargetSerialModeEMMI);
+        EXPECT_EQ(GetTargetSerialMode(cfctest::connectionOf(handle()), 1), kTargetSerialModeEMMI);
         moduleSide.join();
         EXPECT_EQ(traced(c.line), 1);
         EXPECT_EQ(skipBuffer(), c.rest);
@@ -90,11 +90,11 @@ TEST_F(SerialModeTest, NakOrAckAnswerIsEmmiAndTheRestIsKept) {
 
 TEST_F(SerialModeTest, SilentLineIsOffProbingAtFirstAndUnknownProbingEmmiFirst) {
     attach(sim::Mode::Off);
-    EXPECT_EQ(GetTargetSerialMode(handle(), 0), kTargetSerialModeOff);
+    EXPECT_EQ(GetTargetSerialMode(cfctest::connectionOf(handle()), 0), kTargetSerialModeOff);
     EXPECT_EQ(traced("(CFC ) GetTargetSerialMode: no response for AT  test string"), 1);
     EXPECT_EQ(traced("(CFC ) GetTargetSerialMode: no response for EMMI test string"), 1);
 
-    EXPECT_EQ(GetTargetSerialMode(handle(), 1), kTargetSerialModeUnknown);
+    EXPECT_EQ(GetTargetSerialMode(cfctest::connectionOf(handle()), 1), kTargetSerialModeUnknown);
     EXPECT_TRUE(tracedInOrder({"(CFC ) GetTargetSerialMode: got unknown protocol response ->",
                                dumpLine(0, Bytes(8, 0xA5)), dumpLine(8, Bytes(8, 0xA5))}));
 }
@@ -102,10 +102,10 @@ TEST_F(SerialModeTest, SilentLineIsOffProbingAtFirstAndUnknownProbingEmmiFirst) 
 TEST_F(SerialModeTest, RefusedWriteEndsTheProbeWithoutRetry) {
     attach(sim::Mode::Off);
     link().device().hangUp();
-    EXPECT_EQ(GetTargetSerialMode(handle(), 0), kTargetSerialModeUnknown);
+    EXPECT_EQ(GetTargetSerialMode(cfctest::connectionOf(handle()), 0), kTargetSerialModeUnknown);
     EXPECT_EQ(traced("(CFC ) GetTargetSerialMode: could not send (9)"), 1);
 
-    EXPECT_EQ(SwitchSerialToEMMIMode(handle(), 1), 0);
+    EXPECT_EQ(SwitchSerialToEMMIMode(cfctest::connectionOf(handle()), 1), 0);
     EXPECT_EQ(traced("(CFC ) SwitchSerialToEMMIMode fails: could not start module"), 1);
     EXPECT_EQ(traced("(CFC ) SwitchSerialToEMMIMode: target serial in AT mode, sending at^sqwe=1"), 0);
 }

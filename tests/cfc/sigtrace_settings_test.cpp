@@ -1,6 +1,6 @@
 // Signal-trace settings read, and the file number advanced, at every open.
 #include "cfc.h"
-#include "cfc_intern.h"
+#include "cfc_connection.h"
 #include "cfc_sigtrace.h"
 #include "test_support.h"
 
@@ -36,12 +36,12 @@ protected:
 TEST_F(SignalTraceSettings, SuffixAdvancesAndStartsAgainAfter999) {
     writeIni("[Global]\nEnable=1\nSuffix=998\n");
     const uint32_t h = openAndClose();
-    EXPECT_TRUE(cfc::SignalTraceEnabled(h));
-    EXPECT_EQ(cfc::SlotAt(17).sigtrace.suffix.load(), 998);
+    EXPECT_TRUE(connectionOf(h).signals.signalTraceEnabled());
+    EXPECT_EQ(cfc::ConnectionAt(17).signals.suffix.load(), 998);
     EXPECT_EQ(suffixInFile(), "999");
 
     openAndClose();
-    EXPECT_EQ(cfc::SlotAt(17).sigtrace.suffix.load(), 999);
+    EXPECT_EQ(cfc::ConnectionAt(17).signals.suffix.load(), 999);
     EXPECT_EQ(suffixInFile(), "0");
     EXPECT_TRUE(contains(traceTexts(), "(CFC ) WComOpen: Nimbo trace suffix read to 999"));
 }
@@ -49,12 +49,12 @@ TEST_F(SignalTraceSettings, SuffixAdvancesAndStartsAgainAfter999) {
 TEST_F(SignalTraceSettings, DisabledOrMissingLeavesTheFileAlone) {
     writeIni("[Global]\nEnable=0\nSuffix=5\n");
     const uint32_t h = openAndClose();
-    EXPECT_FALSE(cfc::SignalTraceEnabled(h));
+    EXPECT_FALSE(connectionOf(h).signals.signalTraceEnabled());
     EXPECT_EQ(suffixInFile(), "5");
 
     std::filesystem::remove(ini_);
     openAndClose();
-    EXPECT_FALSE(cfc::SignalTraceEnabled(h));
+    EXPECT_FALSE(connectionOf(h).signals.signalTraceEnabled());
     EXPECT_FALSE(std::filesystem::exists(ini_));
 }
 

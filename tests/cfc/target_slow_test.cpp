@@ -14,7 +14,7 @@ TEST_F(TargetSlowTest, SwitchCommandAnsweredWithErrorTenTimes) {
     sim::Options options;
     options.firmware.atAnswers = sim::AtAnswers::SwitchRefused;
     attach(sim::Mode::At, options);
-    EXPECT_EQ(SwitchSerialToEMMIMode(handle(), 1), 0);
+    EXPECT_EQ(SwitchSerialToEMMIMode(cfctest::connectionOf(handle()), 1), 0);
     EXPECT_EQ(traced("(CFC ) SwitchSerialToEMMIMode: target serial in AT mode, sending at^sqwe=1"), 10);
     EXPECT_EQ(traced("(CFC ) SwitchSerialToEMMIMode: check for answer..."), 10) << "every echo matched";
     EXPECT_EQ(traced("(CFC ) SwitchSerialToEMMIMode fails: at^sqwe=1 not correctly answered"), 1);
@@ -25,7 +25,7 @@ TEST_F(TargetSlowTest, NoFirmwareAfterTheBootStillReleasesTheIgnition) {
     sim::Options options;
     options.firmware.present = false;
     attach(sim::Mode::Off, options);
-    EXPECT_EQ(ModuleBootServiceMode(handle()), 0);
+    EXPECT_EQ(ModuleBootServiceMode(cfctest::connectionOf(handle())), 0);
     EXPECT_EQ(module().counters().serviceBoots, 1u);
     EXPECT_TRUE(onNormalSettings());
     EXPECT_TRUE(tracedInOrder({"(CFC ) WaitForTargetSerialModeOtherThan failed, is 1",

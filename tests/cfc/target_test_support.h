@@ -6,7 +6,9 @@
 
 #include "cfc.h"
 #include "cfc_boot.h"
-#include "cfc_intern.h"
+#include "cfc_connection.h"
+#include "cfc_emmiswitch.h"
+#include "cfc_rawexchange.h"
 #include "cfc_serialmode.h"
 #include "link_test_support.h"
 #include "test_support.h"
@@ -79,9 +81,8 @@ protected:
         return true;
     }
     std::string skipBuffer() {
-        cfc::RawRxState& raw = link_->slot().raw;
-        std::lock_guard<std::mutex> hold(raw.lock);
-        return std::string(raw.skipBuffer.begin(), raw.skipBuffer.begin() + raw.skipCount);
+        const auto skipped = link_->connection().raw.contents().skipped;
+        return std::string(skipped.begin(), skipped.end());
     }
     // 115200 baud, two stop bits, DTR held low and RTS on, as after the open.
     bool onNormalSettings() {
@@ -90,7 +91,7 @@ protected:
                now.settings.dtrControl == plat::LineControl::Disable &&
                now.settings.rtsControl == plat::LineControl::Enable && !now.dtr;
     }
-    bool inRawByteMode() { return link_->slot().rawByteMode.load() != 0; }
+    bool inRawByteMode() { return link_->connection().frames.rawByteMode(); }
 
 private:
     void ready() {

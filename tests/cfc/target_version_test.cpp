@@ -1,6 +1,7 @@
 // The target version: the evaluation of version texts (well formed or not),
 // the firmware rules that follow from a version, and the fetch once per
 // connection with its trace, its workaround flag and its retry.
+#include "cfc_connection.h"
 #include "cfc_version.h"
 #include "cfcrpc.h"
 #include "rpc_test_support.h"
@@ -143,7 +144,7 @@ class TargetVersionFetch : public TracedTest {
 protected:
     static uint8_t modeOf(uint32_t handle) {
         uint8_t mode = 0xEE;
-        EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(handle, &mode), cfc::kRpcOk);
+        EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(handle), &mode), cfc::kRpcOk);
         return mode;
     }
     static void answerModeRequests(sim::Simulator& m, const sim::HostMessage& request) {
@@ -164,11 +165,11 @@ TEST_F(TargetVersionFetch, OncePerConnectionWithItsTraceAndWorkaround) {
     EXPECT_EQ(modeOf(module.handle()), 1);
     EXPECT_EQ(module.requestsOf(cfc::CFCRequestGetVersion), 1u);
 
-    const cfc::TargetVersionInfo& version = cfc::TargetVersion(module.handle());
+    const cfc::TargetVersionInfo& version = cfctest::connectionOf(module.handle()).target.version;
     EXPECT_EQ(std::string(version.project.data()), "ZEPHIN");
     EXPECT_EQ(version.versionNumber, 71);
     EXPECT_EQ(std::string(version.postfix.data()), "a");
-    EXPECT_EQ(module.slot().raw.delayWorkaround.load(), 1);
+    EXPECT_EQ(module.connection().pacer.delayWorkaround(), true);
     EXPECT_EQ(WGetBootloaderVersion(module.handle(), bootloader), 1);
     EXPECT_EQ(std::string(bootloader), "Bln-Bootloader V01.03 bu") << "cut to 24 characters";
 
@@ -191,7 +192,7 @@ TEST_F(TargetVersionFetch, OncePerConnectionWithItsTraceAndWorkaround) {
     // A new connection fetches again; until then nothing is known.
     module.link().reopen(18);
     EXPECT_EQ(WGetBootloaderVersion(module.handle(), bootloader), 0);
-    EXPECT_EQ(cfc::TargetVersion(module.handle()).versionNumber, 0);
+    EXPECT_EQ(cfctest::connectionOf(module.handle()).target.version.versionNumber, 0);
     EXPECT_EQ(modeOf(module.handle()), 1);
     EXPECT_EQ(module.requestsOf(cfc::CFCRequestGetVersion), 2u);
 }
@@ -203,18 +204,18 @@ TEST_F(TargetVersionFetch, AFailedFetchIsStoredAndRepeatedAtTheNextCall) {
     EXPECT_EQ(modeOf(module.handle()), 1) << "the call goes on without the version";
     EXPECT_EQ(WGetLastError(module.handle()), cfc::kRpcNoConfirm);
     EXPECT_TRUE(traced("(CFC ) GetTargetVersion: CFCRPCGetVersion fails with error 2"));
-    EXPECT_EQ(cfc::TargetVersion(module.handle()).gotTargetVersion, 0u);
+    EXPECT_EQ(cfctest::connectionOf(module.handle()).target.version.gotTargetVersion, 0u);
 
     EXPECT_EQ(modeOf(module.handle()), 1);
     EXPECT_EQ(module.requestsOf(cfc::CFCRequestGetVersion), 2u);
-    EXPECT_EQ(cfc::TargetVersion(module.handle()).versionNumber, 72);
-    EXPECT_EQ(module.slot().raw.delayWorkaround.load(), 0);
+    EXPECT_EQ(cfctest::connectionOf(module.handle()).target.version.versionNumber, 72);
+    EXPECT_EQ(module.connection().pacer.delayWorkaround(), false);
     EXPECT_TRUE(traced("(CFC) Bootloader info not found"));
 }
 
 TEST_F(TargetVersionFetch, ABootloaderItemIsNeverTakenFromTheModuleOfAnEarlierConnection) {
     ModuleLink link(21, "version-bootloader");
-    cfc::GetTargetVersion(link.handle());
+    cfc::GetTargetVersion(cfctest::connectionOf(link.handle()));
     char bootloader[cfc::kBootloaderTextSize];
     ASSERT_EQ(WGetBootloaderVersion(link.handle(), bootloader), 1);
     EXPECT_EQ(std::string(bootloader), "Bln-Bootloader V01.03");
@@ -223,7 +224,7 @@ TEST_F(TargetVersionFetch, ABootloaderItemIsNeverTakenFromTheModuleOfAnEarlierCo
     options.firmware.versionText = "ZEPHIN_B2_240:another module&RPC 0001.0000";
     link.sim().setOptions(options);
     link.reopen(21);
-    cfc::GetTargetVersion(link.handle());
+    cfc::GetTargetVersion(cfctest::connectionOf(link.handle()));
     EXPECT_TRUE(traced("(CFC) Bootloader info not found"));
     EXPECT_EQ(WGetBootloaderVersion(link.handle(), bootloader), 1);
     EXPECT_EQ(std::string(bootloader), "");
@@ -240,12 +241,12 @@ TEST_F(TargetVersionFetch, AnOverlongTextWithoutZeroByteIsCutToTheVersionArea) {
             m.sendMessage(cfc::CFCConfirmGetVersion, confirm);
         },
         std::nullopt);
-    cfc::GetTargetVersion(module.handle());
-    const cfc::TargetVersionInfo& version = cfc::TargetVersion(module.handle());
+    cfc::GetTargetVersion(cfctest::connectionOf(module.handle()));
+    const cfc::TargetVersionInfo& version = cfctest::connectionOf(module.handle()).target.version;
     EXPECT_EQ(version.gotTargetVersion, 1u);
     // The "&" lay beyond the cut, so the first item is the whole text.
     EXPECT_EQ(version.versionNumber, 0);
-    EXPECT_EQ(module.slot().raw.delayWorkaround.load(), 0);
+    EXPECT_EQ(module.connection().pacer.delayWorkaround(), false);
     EXPECT_TRUE(traced("(CFCV) Target: MARLO_X_077:" + std::string(255 - 27, 'x')))
         << "the banner line is cut to its buffer";
 }

@@ -2,6 +2,8 @@
 // directory, the trace file's lines, and a module line on the in-memory pair.
 #pragma once
 
+#include "cfc_connection.h"
+
 #include "plat/virtual_serial.h"
 
 #include <cstdlib>
@@ -13,6 +15,16 @@
 #include <vector>
 
 namespace cfctest {
+
+// The connection behind a handle that a test opened; the test fails at once
+// on a handle the library would refuse.
+inline cfc::Connection& connectionOf(uint32_t handle) {
+    cfc::Connection* connection = cfc::ConnectionOf(handle);
+    if (connection == nullptr)
+        std::abort();
+    return *connection;
+}
+inline cfc::Connection& connectionOf(cfc::Connection& connection) { return connection; }
 
 class ScopedEnv {
 public:

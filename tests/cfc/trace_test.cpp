@@ -1,7 +1,7 @@
 // Trace levels, the trace file and its line format, the dumps, and the texts
 // a connection open writes.
 #include "cfc.h"
-#include "cfc_intern.h"
+#include "cfc_connection.h"
 #include "cfc_trace.h"
 #include "test_support.h"
 
@@ -43,14 +43,13 @@ protected:
 };
 
 TEST_F(TraceFileTest, LinesAboveTheSlotLevelAreDropped) {
-    cfc::TraceLine(kSlot13, 10, "ten");
-    cfc::TraceLine(kSlot13, 9, "nine");
-    cfc::TraceLine(kSlot13, 0, "zero");
-    cfc::TraceLine(0x0000D000u, 0, "no handle tag");
+    cfc::TraceLine(cfctest::connectionOf(kSlot13).trace, 10, "ten");
+    cfc::TraceLine(cfctest::connectionOf(kSlot13).trace, 9, "nine");
+    cfc::TraceLine(cfctest::connectionOf(kSlot13).trace, 0, "zero");
     {
         ScopedLevel low(kSlot13, 0);
-        cfc::TraceLine(kSlot13, 1, "one at level 0");
-        cfc::TraceLine(kSlot13, 0, "zero at level 0");
+        cfc::TraceLine(cfctest::connectionOf(kSlot13).trace, 1, "one at level 0");
+        cfc::TraceLine(cfctest::connectionOf(kSlot13).trace, 0, "zero at level 0");
     }
     EXPECT_EQ(traceTexts(), (std::vector<std::string>{"nine", "zero", "zero at level 0"}));
 }
@@ -81,7 +80,7 @@ TEST(TraceFileSwitch, NothingIsCreatedWhileOff) {
     ScopedTempCwd cwd;
     WDisableTraceFile();
     cfc::TraceToFile("lost");
-    cfc::TraceLine(kSlot13, 0, "lost too");
+    cfc::TraceLine(cfctest::connectionOf(kSlot13).trace, 0, "lost too");
     EXPECT_FALSE(std::filesystem::exists("tracefiles"));
 }
 
@@ -100,8 +99,8 @@ TEST(TraceFileSwitch, EnvironmentSwitchesTheFileOnOnlyWithOne) {
 
 TEST_F(TraceFileTest, ByteDumpsEightToALineWithTheNextIndexAsLabel) {
     const uint8_t bytes[9] = {0x00, 0x01, 0x7F, 0x80, 0xFF, 0x10, 0x20, 0x30, 0xAB};
-    cfc::TraceBytes(kSlot13, 8, "(CFC ) eight ->", bytes, 8);
-    cfc::TraceBytes(kSlot13, 8, "(CFC ) nine ->", bytes, 9);
+    cfc::TraceBytes(cfctest::connectionOf(kSlot13).trace, 8, "(CFC ) eight ->", bytes, 8);
+    cfc::TraceBytes(cfctest::connectionOf(kSlot13).trace, 8, "(CFC ) nine ->", bytes, 9);
     EXPECT_EQ(traceTexts(), (std::vector<std::string>{
                                 "(CFC ) eight ->",
                                 "(CFC )   00:    0x00 0x01 0x7f 0x80 0xff 0x10 0x20 0x30 ",
@@ -115,10 +114,9 @@ TEST_F(TraceFileTest, ByteDumpsEightToALineWithTheNextIndexAsLabel) {
 TEST_F(TraceFileTest, WordAndDwordDumpsFourToALine) {
     const uint16_t words[5] = {1, 0xBEEF, 3, 4, 5};
     const uint32_t dwords[2] = {0xDEADBEEF, 7};
-    cfc::TraceWords(kSlot13, 8, "(CFC ) none ->", words, 0);
-    cfc::TraceWords(kSlot13, 8, "(CFC ) words ->", words, 5);
-    cfc::TraceDwords(kSlot13, 8, "(CFC ) dwords ->", dwords, 2);
-    cfc::TraceDwords(0x1000u, 0, "no handle tag", dwords, 2);
+    cfc::TraceWords(cfctest::connectionOf(kSlot13).trace, 8, "(CFC ) none ->", words, 0);
+    cfc::TraceWords(cfctest::connectionOf(kSlot13).trace, 8, "(CFC ) words ->", words, 5);
+    cfc::TraceDwords(cfctest::connectionOf(kSlot13).trace, 8, "(CFC ) dwords ->", dwords, 2);
     EXPECT_EQ(traceTexts(), (std::vector<std::string>{
                                 "(CFC ) none ->",
                                 "(CFC )   00:    ",
@@ -170,7 +168,7 @@ TEST_F(TraceFileTest, OpenWritesBannerStepsAndEnd) {
     EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const std::string& t) {
         return t.rfind("(CFC ) WComOpen: CreateThread gives Id 0x", 0) == 0;
     }));
-    const cfc::TargetFacts& facts = cfc::SlotAt(14).target;
+    const cfc::TargetFacts& facts = cfc::ConnectionAt(14).target;
     EXPECT_EQ(facts.gmskIqOffsets[6], cfc::kInvalidIqOffset);
     EXPECT_EQ(facts.autoCalIqOffsets[1], cfc::kInvalidIqOffset);
 }

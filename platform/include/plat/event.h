@@ -15,7 +15,9 @@ inline constexpr uint32_t kWaitForever = 0xFFFFFFFFu;
 class Event {
 public:
     // The name is a label for diagnostics; events are private to the process.
-    explicit Event(std::string name = {});
+    // An event that is not pollable owns no descriptor; serial reads then
+    // look at it in slices.
+    explicit Event(std::string name = {}, bool pollable = true);
     ~Event();
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;
