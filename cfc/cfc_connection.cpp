@@ -91,12 +91,11 @@ int32_t openFailureKind(plat::OpenProblem problem) {
 // Keeps the system's reason of a refused port for the user, who otherwise
 // sees only "error 4": a missing, busy or forbidden device need different
 // fixes.
-void reportPortRefusal(uint32_t testCaseHandle, uint16_t level, int32_t comNumber,
-                       const char* portName, int sysError) {
+void reportPortRefusal(uint32_t testCaseHandle, uint16_t level, int32_t comNumber, int sysError) {
     OpenFailure failure;
     failure.portNum = comNumber;
     failure.systemError = sysError;
-    failure.devicePath = plat::resolvePortName(portName);
+    failure.devicePath = plat::comPortPath(comNumber).value_or(std::string());
     failure.kind = failure.devicePath.empty() ? CFC_OPEN_NO_DEVICE
                                               : openFailureKind(plat::classifyOpenError(sysError));
     failure.reason = failure.devicePath.empty() ? std::string("no device is mapped to this port")
@@ -177,13 +176,13 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle) {
     earlyTrace(tHandle, "(CFC ) WComOpen: portId %s", portName);
 
     std::unique_ptr<plat::SerialPort> port;
-    const ErrorCode opened = EmmiL1CommsOpen(portName, baudRate, static_cast<int32_t>(slotIndex), port);
+    const ErrorCode opened =
+        EmmiL1CommsOpen(plat::PortLocation::com(comNumber), baudRate, static_cast<int32_t>(slotIndex), port);
     if (opened != EMMIERR_OK) {
         StoreLastError(handle, opened);
         if (level >= 4)
             earlyTrace(tHandle, "(CFC ) WComOpen: EmmiL1CommsOpen fails with error %d", opened);
-        reportPortRefusal(tHandle, level, comNumber, portName,
-                          static_cast<int>(slot.l1.lastSystemError.load()));
+        reportPortRefusal(tHandle, level, comNumber, static_cast<int>(slot.l1.lastSystemError.load()));
         return 0;
     }
 

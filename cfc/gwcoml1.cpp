@@ -14,11 +14,6 @@ namespace {
 constexpr uint32_t kInitialReadTimeout = 10000;
 constexpr uint32_t kRawClass0Timeout = 50;
 constexpr uint32_t kClass3Timeout = 1;
-constexpr uint32_t kInputQueueSize = 4096;
-constexpr uint32_t kOutputQueueSize = 256;
-// The driver's own read bound; far beyond any wait of EmmiL1Read, so the
-// library's wait always ends a read first.
-constexpr uint32_t kDriverReadMultiplier = 10000;
 
 // An open port of a connection handle, with its slot; null port when either
 // is missing.
@@ -68,16 +63,14 @@ std::unique_lock<std::mutex> takePortAsWriter(Slot& slot) {
 // A line preset of module boot; DTR stays as it is where `dtr` is empty.
 struct LinePreset {
     uint32_t baudRate;
-    std::optional<plat::LineControl> dtr;
-    plat::LineControl rts;
+    std::optional<bool> dtr;
+    bool rts;
     plat::StopBits stopBits;
 };
 
-constexpr LinePreset kBootPreset{57600, std::nullopt, plat::LineControl::Disable, plat::StopBits::One};
-constexpr LinePreset kDtrOnPreset{115200, plat::LineControl::Enable, plat::LineControl::Enable,
-                                  plat::StopBits::Two};
-constexpr LinePreset kDtrOffPreset{115200, plat::LineControl::Disable, plat::LineControl::Enable,
-                                   plat::StopBits::Two};
+constexpr LinePreset kBootPreset{57600, std::nullopt, false, plat::StopBits::One};
+constexpr LinePreset kDtrOnPreset{115200, true, true, plat::StopBits::Two};
+constexpr LinePreset kDtrOffPreset{115200, false, true, plat::StopBits::Two};
 
 // Reads the port's settings, changes the preset's fields and writes them
 // back, as a writer of the port so that no read runs meanwhile.
@@ -93,8 +86,8 @@ ErrorCode applyPreset(uint32_t handle, const LinePreset& preset) {
     }
     settings.baudRate = preset.baudRate;
     if (preset.dtr)
-        settings.dtrControl = *preset.dtr;
-    settings.rtsControl = preset.rts;
+        settings.dtr = *preset.dtr;
+    settings.rts = preset.rts;
     settings.stopBits = preset.stopBits;
     if (!open.port->setLineSettings(settings)) {
         recordSystemError(open.slot->l1, open.port->lastError());
@@ -113,29 +106,14 @@ uint32_t InterCharacterTime(uint32_t baudRate) {
 
 void EmmiL1ConfigurePort(int32_t slotIndex, plat::LineSettings& s, int32_t baudRate) {
     s.baudRate = static_cast<uint32_t>(baudRate);
-    s.binary = true;
-    s.parityCheck = false;
-    s.ctsOutFlow = false;
-    s.dsrOutFlow = false;
-    s.dtrControl = plat::LineControl::Disable;
-    s.dsrSensitivity = false;
-    s.txContinueOnXoff = true;
-    s.xonXoffOut = false;
-    s.xonXoffIn = false;
-    s.errorReplace = false;
-    s.nullStrip = false;
-    s.rtsControl = plat::LineControl::Enable;
-    s.abortOnError = false;
-    s.xonLimit = 0;
-    s.xoffLimit = 0;
     s.dataBits = 8;
     s.parity = plat::Parity::None;
     s.stopBits = plat::StopBits::Two;
+    s.dtr = false;
+    s.rts = true;
+    s.flowControl = plat::FlowControl::None;
     s.xonChar = 0;
     s.xoffChar = 1;
-    s.errorChar = 0;
-    s.eofChar = 0;
-    s.eventChar = 0;
 
     if (slotIndex < 0 || static_cast<size_t>(slotIndex) >= kSlotCount)
         return;
@@ -145,7 +123,7 @@ void EmmiL1ConfigurePort(int32_t slotIndex, plat::LineSettings& s, int32_t baudR
     l1.class2Timeout.store(1000);
 }
 
-ErrorCode EmmiL1CommsOpen(const std::string& name, int32_t baudRate, int32_t slotIndex,
+ErrorCode EmmiL1CommsOpen(const plat::PortLocation& where, int32_t baudRate, int32_t slotIndex,
                           std::unique_ptr<plat::SerialPort>& portOut) {
     if (slotIndex < 0 || static_cast<size_t>(slotIndex) >= kSlotCount)
         return EMMIERR_PORT_OPEN;
@@ -156,15 +134,15 @@ ErrorCode EmmiL1CommsOpen(const std::string& name, int32_t baudRate, int32_t slo
         return EMMIERR_PORT_OPEN;
     }
 
-    int openError = 0;
-    std::unique_ptr<plat::SerialPort> port = plat::openSerialPort(name, &openError);
+    plat::OpenError openError;
+    std::unique_ptr<plat::SerialPort> port = plat::openSerialPort(where, &openError);
     if (!port) {
-        recordSystemError(l1, openError);
+        recordSystemError(l1, openError.sysError);
         return EMMIERR_PORT_OPEN;
     }
 
     // A refused line setting would leave the port at a speed or framing the
-    // module does not use, so it fails the open like a refused queue size.
+    // module does not use, so it fails the open.
     plat::LineSettings settings;
     port->getLineSettings(settings);
     EmmiL1ConfigurePort(slotIndex, settings, baudRate);
@@ -172,27 +150,6 @@ ErrorCode EmmiL1CommsOpen(const std::string& name, int32_t baudRate, int32_t slo
         recordSystemError(l1, port->lastError());
         return EMMIERR_PORT_OPEN;
     }
-    if (!port->setQueueSizes(kInputQueueSize, kOutputQueueSize)) {
-        recordSystemError(l1, port->lastError());
-        return EMMIERR_PORT_OPEN;
-    }
-    // Kept for reference only: every read is bounded by the library's own
-    // wait, so a port without total time-outs serves as well.
-    l1.properties = plat::PortProperties{};
-    l1.properties.packetLength = 64;
-    port->getProperties(l1.properties);
-
-    plat::PortTimeouts timeouts;
-    timeouts.readInterval = 0;
-    timeouts.readTotalMultiplier = kDriverReadMultiplier;
-    timeouts.readTotalConstant = 0;
-    timeouts.writeTotalMultiplier = 0;
-    timeouts.writeTotalConstant = 0;
-    if (!port->setTimeouts(timeouts)) {
-        recordSystemError(l1, port->lastError());
-        return EMMIERR_SYSTEM;
-    }
-
     l1.readTimeout.store(kInitialReadTimeout);
     l1.readTimeoutClass.store(0);
     l1.rawReadTimeout.store(0);

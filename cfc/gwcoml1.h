@@ -46,7 +46,6 @@ struct L1State {
     std::atomic<uint32_t> rawReadTimeout{0};
 
     std::atomic<uint32_t> lastSystemError{0};
-    plat::PortProperties properties;
 
     // Held for the whole of one read or one write.
     std::mutex portLock;
@@ -62,10 +61,9 @@ struct L1State {
 // Inter-character time in ms for a baud rate, fixed at open.
 uint32_t InterCharacterTime(uint32_t baudRate);
 
-// Opens `name`, configures it for the slot and hands the port out through
-// `port` on success. Result 0, 4 (cannot open or configure) or 9 (time-outs
-// refused).
-ErrorCode EmmiL1CommsOpen(const std::string& name, int32_t baudRate, int32_t slot,
+// Opens the port at `where`, configures it for the slot and hands it out
+// through `port` on success. Result 0 or 4 (cannot open or configure).
+ErrorCode EmmiL1CommsOpen(const plat::PortLocation& where, int32_t baudRate, int32_t slot,
                           std::unique_ptr<plat::SerialPort>& port);
 // Fills the line settings of a connection and the slot's time-out classes.
 void EmmiL1ConfigurePort(int32_t slot, plat::LineSettings& settings, int32_t baudRate);

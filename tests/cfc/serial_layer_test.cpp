@@ -23,7 +23,7 @@ public:
     PortOnlySlot(unsigned slot, const std::string& name, int32_t baudRate = 115200)
         : slot_(slot), device_(plat::registerVirtualDevice(name)), name_(name) {
         std::unique_ptr<plat::SerialPort> port;
-        result_ = cfc::EmmiL1CommsOpen("virtual:" + name, baudRate, static_cast<int32_t>(slot), port);
+        result_ = cfc::EmmiL1CommsOpen(plat::PortLocation::device("virtual:" + name), baudRate, static_cast<int32_t>(slot), port);
         cfc::SlotAt(slot).l1.port = std::move(port);
         cfc::SlotAt(slot).events.readCancel.reset();
     }
@@ -51,8 +51,9 @@ TEST(SerialOpen, WritesTheModuleLineSettings) {
     EXPECT_EQ(line.settings.dataBits, 8);
     EXPECT_EQ(line.settings.parity, plat::Parity::None);
     EXPECT_EQ(line.settings.stopBits, plat::StopBits::Two);
-    EXPECT_FALSE(line.settings.xonXoffIn);
-    EXPECT_FALSE(line.settings.ctsOutFlow);
+    EXPECT_EQ(line.settings.flowControl, plat::FlowControl::None);
+    EXPECT_EQ(line.settings.xonChar, 0);
+    EXPECT_EQ(line.settings.xoffChar, 1);
     EXPECT_TRUE(line.rts);
     EXPECT_FALSE(line.dtr);
     EXPECT_EQ(cfc::EmmiL1GetTimeout(slot.handle(), 0), 750u);
@@ -65,14 +66,14 @@ TEST(SerialOpen, RefusedRatesAndMissingDevicesFailWithCode4) {
         auto device = plat::registerVirtualDevice("l1-slow");
         device->setMaxBaudRate(57600);
         std::unique_ptr<plat::SerialPort> port;
-        EXPECT_EQ(cfc::EmmiL1CommsOpen("virtual:l1-slow", 115200, 21, port), EMMIERR_PORT_OPEN);
+        EXPECT_EQ(cfc::EmmiL1CommsOpen(plat::PortLocation::device("virtual:l1-slow"), 115200, 21, port), EMMIERR_PORT_OPEN);
         EXPECT_EQ(port, nullptr);
         EXPECT_NE(cfc::SlotAt(21).l1.lastSystemError.load(), 0u);
-        EXPECT_EQ(cfc::EmmiL1CommsOpen("virtual:l1-slow", -9600, 21, port), EMMIERR_PORT_OPEN);
+        EXPECT_EQ(cfc::EmmiL1CommsOpen(plat::PortLocation::device("virtual:l1-slow"), -9600, 21, port), EMMIERR_PORT_OPEN);
         plat::unregisterVirtualDevice("l1-slow");
     }
     std::unique_ptr<plat::SerialPort> port;
-    EXPECT_EQ(cfc::EmmiL1CommsOpen("virtual:l1-nobody", 115200, 21, port), EMMIERR_PORT_OPEN);
+    EXPECT_EQ(cfc::EmmiL1CommsOpen(plat::PortLocation::device("virtual:l1-nobody"), 115200, 21, port), EMMIERR_PORT_OPEN);
 }
 
 TEST(SerialTimeouts, InterCharacterTimeFollowsTheOpenRate) {
