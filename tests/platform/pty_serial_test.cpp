@@ -125,17 +125,21 @@ TEST_F(PtySerial, TimeOutKeepsThePartialData)
 
 TEST_F(PtySerial, CancelEndsAPendingReadAtOnce)
 {
-    plat::Event cancel("readCancelEvent1");
-    std::thread writer([&] {
-        std::this_thread::sleep_for(50ms);
-        cancel.set();
-    });
-    uint8_t got[4];
-    const auto start = Clock::now();
-    const auto r = port_->read(got, sizeof got, 10000, &cancel);
-    writer.join();
-    EXPECT_EQ(r.status, IoStatus::Cancelled);
-    EXPECT_LT(Clock::now() - start, 5s) << "the read waited for its time-out";
+    // An event without a poll handle must end the read as well.
+    for (const bool pollable : {true, false}) {
+        plat::Event cancel("readCancelEvent1", pollable);
+        ASSERT_EQ(cancel.nativeHandle() >= 0, pollable);
+        std::thread writer([&] {
+            std::this_thread::sleep_for(50ms);
+            cancel.set();
+        });
+        uint8_t got[4];
+        const auto start = Clock::now();
+        const auto r = port_->read(got, sizeof got, 10000, &cancel);
+        writer.join();
+        EXPECT_EQ(r.status, IoStatus::Cancelled) << pollable;
+        EXPECT_LT(Clock::now() - start, 5s) << "the read waited for its time-out";
+    }
 }
 
 TEST_F(PtySerial, StaleCancelTakesWaitingBytesThenEndsTheNextWait)
