@@ -11,7 +11,6 @@
 #include "cfc_trace.h"
 
 #include "plat/clock.h"
-#include "plat/portmap.h"
 #include "plat/system_error.h"
 
 #include <atomic>
@@ -105,11 +104,12 @@ int32_t openFailureKind(plat::OpenProblem problem) {
 // Keeps the system's reason of a refused port for the user, who otherwise
 // sees only "error 4": a missing, busy or forbidden device need different
 // fixes.
-void reportPortRefusal(const EarlyTrace& trace, int32_t comNumber, const char* portName, int sysError) {
+void reportPortRefusal(const EarlyTrace& trace, int32_t comNumber, const SerialLink& serial) {
+    const int sysError = serial.lastSystemError();
     OpenFailure failure;
     failure.portNum = comNumber;
     failure.systemError = sysError;
-    failure.devicePath = plat::resolvePortName(portName);
+    failure.devicePath = serial.lastOpenError().devicePath;
     failure.kind = failure.devicePath.empty() ? CFC_OPEN_NO_DEVICE
                                               : openFailureKind(plat::classifyOpenError(sysError));
     failure.reason = failure.devicePath.empty() ? std::string("no device is mapped to this port")
@@ -175,7 +175,7 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle) {
     if (opened != EMMIERR_OK) {
         connection.storeError(opened);
         early.step(4, "EmmiL1CommsOpen fails with error %d", opened);
-        reportPortRefusal(early, comNumber, portName, connection.serial.lastSystemError());
+        reportPortRefusal(early, comNumber, connection.serial);
         return 0;
     }
 

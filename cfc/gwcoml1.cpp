@@ -2,6 +2,8 @@
 
 #include "emmierr.h"
 
+#include "plat/portmap.h"
+
 #include <cerrno>
 #include <mutex>
 #include <optional>
@@ -14,11 +16,6 @@ namespace {
 constexpr uint32_t kInitialReadTimeout = 10000;
 constexpr uint32_t kRawClass0Timeout = 50;
 constexpr uint32_t kClass3Timeout = 1;
-constexpr uint32_t kInputQueueSize = 4096;
-constexpr uint32_t kOutputQueueSize = 256;
-// The driver's own read bound; far beyond any wait of EmmiL1Read, so the
-// library's wait always ends a read first.
-constexpr uint32_t kDriverReadMultiplier = 10000;
 
 // Read time-out of a class; `class0` differs between the two columns.
 uint32_t timeoutOfClass(uint32_t class0, uint32_t class2, uint32_t interChar, uint8_t timeoutClass) {
@@ -33,16 +30,14 @@ uint32_t timeoutOfClass(uint32_t class0, uint32_t class2, uint32_t interChar, ui
 // A line preset of module boot; DTR stays as it is where `dtr` is empty.
 struct LinePreset {
     uint32_t baudRate;
-    std::optional<plat::LineControl> dtr;
-    plat::LineControl rts;
+    std::optional<bool> dtr;
+    bool rts;
     plat::StopBits stopBits;
 };
 
-constexpr LinePreset kBootPreset{57600, std::nullopt, plat::LineControl::Disable, plat::StopBits::One};
-constexpr LinePreset kDtrOnPreset{115200, plat::LineControl::Enable, plat::LineControl::Enable,
-                                  plat::StopBits::Two};
-constexpr LinePreset kDtrOffPreset{115200, plat::LineControl::Disable, plat::LineControl::Enable,
-                                   plat::StopBits::Two};
+constexpr LinePreset kBootPreset{57600, std::nullopt, false, plat::StopBits::One};
+constexpr LinePreset kDtrOnPreset{115200, true, true, plat::StopBits::Two};
+constexpr LinePreset kDtrOffPreset{115200, false, true, plat::StopBits::Two};
 
 } // namespace
 
@@ -83,8 +78,8 @@ struct SerialLinkSteps {
         }
         settings.baudRate = preset.baudRate;
         if (preset.dtr)
-            settings.dtrControl = *preset.dtr;
-        settings.rtsControl = preset.rts;
+            settings.dtr = *preset.dtr;
+        settings.rts = preset.rts;
         settings.stopBits = preset.stopBits;
         if (!link.port_->setLineSettings(settings)) {
             recordSystemError(link, link.port_->lastError());
@@ -93,30 +88,16 @@ struct SerialLinkSteps {
         return EMMIERR_OK;
     }
 
-    // The opened port configured as the connection needs it; 0, or the code
-    // of the step that failed with the system's reason kept.
+    // The opened port configured as the connection needs it; 0, or 4 with
+    // the system's reason kept. A refused line setting would leave the port
+    // at a speed or framing the module does not use, so it fails the open.
     static ErrorCode configure(SerialLink& link, plat::SerialPort& port, int32_t baudRate) {
-        // A refused line setting would leave the port at a speed or framing
-        // the module does not use, so it fails the open like a refused queue
-        // size.
         plat::LineSettings settings;
         port.getLineSettings(settings);
         EmmiL1ConfigurePort(link, settings, baudRate);
-        if (!port.setLineSettings(settings) || !port.setQueueSizes(kInputQueueSize, kOutputQueueSize)) {
+        if (!port.setLineSettings(settings)) {
             recordSystemError(link, port.lastError());
             return EMMIERR_PORT_OPEN;
-        }
-        // Kept for reference only: every read is bounded by the library's own
-        // wait, so a port without total time-outs serves as well.
-        plat::PortProperties properties;
-        properties.packetLength = 64;
-        port.getProperties(properties);
-
-        plat::PortTimeouts timeouts;
-        timeouts.readTotalMultiplier = kDriverReadMultiplier;
-        if (!port.setTimeouts(timeouts)) {
-            recordSystemError(link, port.lastError());
-            return EMMIERR_SYSTEM;
         }
         return EMMIERR_OK;
     }
@@ -129,30 +110,19 @@ uint32_t InterCharacterTime(uint32_t baudRate) {
 }
 
 void EmmiL1ConfigurePort(SerialLink& link, plat::LineSettings& s, int32_t baudRate) {
+    // The module's line: 8 data bits, no parity, two stop bits, no flow
+    // control, DTR (its ignition) low and RTS high. A Windows backend adds
+    // its own driver records (binary mode, no error replacement, queue sizes,
+    // driver time-outs) privately.
     s.baudRate = static_cast<uint32_t>(baudRate);
-    s.binary = true;
-    s.parityCheck = false;
-    s.ctsOutFlow = false;
-    s.dsrOutFlow = false;
-    s.dtrControl = plat::LineControl::Disable;
-    s.dsrSensitivity = false;
-    s.txContinueOnXoff = true;
-    s.xonXoffOut = false;
-    s.xonXoffIn = false;
-    s.errorReplace = false;
-    s.nullStrip = false;
-    s.rtsControl = plat::LineControl::Enable;
-    s.abortOnError = false;
-    s.xonLimit = 0;
-    s.xoffLimit = 0;
     s.dataBits = 8;
     s.parity = plat::Parity::None;
     s.stopBits = plat::StopBits::Two;
+    s.dtr = false;
+    s.rts = true;
+    s.flowControl = plat::FlowControl::None;
     s.xonChar = 0;
     s.xoffChar = 1;
-    s.errorChar = 0;
-    s.eofChar = 0;
-    s.eventChar = 0;
 
     link.class0Timeout_.store(750);
     link.interCharTime_.store(InterCharacterTime(s.baudRate));
@@ -160,20 +130,28 @@ void EmmiL1ConfigurePort(SerialLink& link, plat::LineSettings& s, int32_t baudRa
 }
 
 ErrorCode EmmiL1CommsOpen(SerialLink& link, int32_t comNumber, int32_t baudRate) {
+    // Named also when the failure comes after the open, from the settings.
+    link.openError_ = {0, plat::comPortPath(comNumber).value_or(std::string())};
     // A rate the line cannot run at is a configuration the port refuses.
     if (baudRate <= 0) {
         SerialLinkSteps::recordSystemError(link, EINVAL);
         return EMMIERR_PORT_OPEN;
     }
-    int openError = 0;
     std::unique_ptr<plat::SerialPort> port =
-        plat::openSerialPort("\\\\.\\COM" + std::to_string(comNumber), &openError);
+        plat::openSerialPort(plat::PortLocation::com(comNumber), &link.openError_);
     if (!port) {
-        SerialLinkSteps::recordSystemError(link, openError);
+        SerialLinkSteps::recordSystemError(link, link.openError_.sysError);
         return EMMIERR_PORT_OPEN;
     }
     if (const ErrorCode code = SerialLinkSteps::configure(link, *port, baudRate); code != EMMIERR_OK)
         return code;
+    // The cancel must wake a read that sleeps on the port, so it gets a
+    // descriptor for as long as the port is open.
+    int eventError = 0;
+    if (!link.readCancel_.attachPollHandle(&eventError)) {
+        SerialLinkSteps::recordSystemError(link, eventError);
+        return EMMIERR_SYSTEM;
+    }
     link.readTimeout_.store(kInitialReadTimeout);
     link.readTimeoutClass_.store(0);
     link.rawReadTimeout_.store(0);
@@ -189,6 +167,7 @@ void EmmiL1CommsClose(SerialLink& link) {
     link.port_->purge(true, true);
     link.port_.reset();
     link.readCancel_.reset();
+    link.readCancel_.detachPollHandle();
 }
 
 ErrorCode EmmiL1Write(SerialLink& link, const uint8_t* data, uint16_t length) {

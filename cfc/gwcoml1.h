@@ -32,8 +32,8 @@ inline constexpr uint8_t kTimeoutClassOneMillisecond = 3;
 class SerialLink;
 
 // Opens COM `comNumber` and configures it. Result 0, 4 (cannot open or
-// configure, the system's reason kept) or 9 (the cancel event cannot be
-// made).
+// configure, the system's reason kept) or 9 (no descriptor for the cancel
+// event).
 ErrorCode EmmiL1CommsOpen(SerialLink& link, int32_t comNumber, int32_t baudRate);
 // Discards both directions' buffered bytes and closes the port; the link is
 // free again.
@@ -100,6 +100,8 @@ public:
 
     // The operating system's error of the last refused port operation.
     int lastSystemError() const { return lastSystemError_.load(std::memory_order_relaxed); }
+    // Why the last open failed, with the device the COM number named.
+    const plat::OpenError& lastOpenError() const { return openError_; }
 
 private:
     friend ErrorCode EmmiL1CommsOpen(SerialLink&, int32_t, int32_t);
@@ -133,6 +135,8 @@ private:
     std::atomic<uint32_t> rawReadTimeout_{0};
 
     std::atomic<int> lastSystemError_{0};
+    // Written by open only, on the caller's thread.
+    plat::OpenError openError_;
 
     // Held for the whole of one read or one write.
     std::mutex portLock_;
@@ -141,7 +145,7 @@ private:
     // slip in between.
     std::mutex readGate_;
     std::atomic<bool> frameReadPending_{false};
-    plat::Event readCancel_{"readCancelEvent"};
+    plat::Event readCancel_{"readCancelEvent", false};
 };
 
 } // namespace cfc

@@ -22,18 +22,30 @@ int checkLineSettings(const LineSettings& settings)
         return EINVAL;
     if (settings.dataBits < 5 || settings.dataBits > 8)
         return EINVAL;
+    // One character cannot both stop and restart the sender.
+    if (settings.flowControl == FlowControl::XonXoff && settings.xonChar == settings.xoffChar)
+        return EINVAL;
     return 0;
 }
 
-bool idleLevel(LineControl control)
+bool driverOwnsDtr(const LineSettings& settings)
 {
-    return control == LineControl::Enable || control == LineControl::Handshake;
+    return settings.flowControl == FlowControl::DtrDsr;
 }
 
-void noteManualLevel(LineControl& control, bool high)
+bool driverOwnsRts(const LineSettings& settings)
 {
-    if (control == LineControl::Enable || control == LineControl::Disable)
-        control = high ? LineControl::Enable : LineControl::Disable;
+    return settings.flowControl == FlowControl::RtsCts;
+}
+
+bool idleDtr(const LineSettings& settings)
+{
+    return driverOwnsDtr(settings) || settings.dtr;
+}
+
+bool idleRts(const LineSettings& settings)
+{
+    return driverOwnsRts(settings) || settings.rts;
 }
 
 std::chrono::nanoseconds characterTime(const LineSettings& settings)

@@ -1,6 +1,6 @@
 // Rules about line settings that every backend (and the in-memory line) shares:
-// what is refused outright, which level a line-control mode drives, and how
-// long characters take on the wire.
+// what is refused outright, where the modem lines sit, and how long characters
+// take on the wire.
 #pragma once
 
 #include "plat/serial.h"
@@ -13,14 +13,15 @@ namespace plat::detail {
 // errno-style reason to refuse settings no port can honour; 0 when acceptable.
 int checkLineSettings(const LineSettings& settings);
 
-// Level a control mode holds the line at while idle. Handshake lines are raised
-// (the driver drops them only when its buffer fills); Toggle rests low.
-bool idleLevel(LineControl control);
+// Whether flow control hands DTR or RTS to the driver; the levels in the
+// settings then wait until it gives the line back.
+bool driverOwnsDtr(const LineSettings& settings);
+bool driverOwnsRts(const LineSettings& settings);
 
-// After DTR or RTS was driven by hand, record the level in the control mode so
-// that a read-modify-write of the settings keeps the line where it is. Modes
-// the driver owns (Handshake, Toggle) are left alone.
-void noteManualLevel(LineControl& control, bool high);
+// Level DTR or RTS rests at under these settings. A line the driver owns is
+// raised: the driver drops it only while its buffer is full.
+bool idleDtr(const LineSettings& settings);
+bool idleRts(const LineSettings& settings);
 
 std::chrono::nanoseconds characterTime(const LineSettings& settings);
 std::chrono::nanoseconds wireTime(const LineSettings& settings, size_t bytes);

@@ -11,21 +11,31 @@ namespace {
 constexpr std::string_view kVirtualPrefix = "virtual:";
 }
 
-std::unique_ptr<SerialPort> openSerialPort(const std::string& name, int* sysError)
+std::unique_ptr<SerialPort> openSerialPort(const PortLocation& where, OpenError* error)
 {
     // The map may point a COM number at an in-memory line as well as at a
     // device, so resolve first and look for the prefix afterwards.
-    const std::string path = resolvePortName(name);
-    int error = 0;
+    const std::string path = where.path.empty() ? comPortPath(where.comNumber).value_or(std::string())
+                                                : where.path;
+    int sysError = 0;
     std::unique_ptr<SerialPort> port;
     if (path.empty())
-        error = ENOENT;
+        sysError = ENOENT;
     else if (path.starts_with(kVirtualPrefix))
-        port = detail::openVirtualPort(path.substr(kVirtualPrefix.size()), &error);
+        port = detail::openVirtualPort(path.substr(kVirtualPrefix.size()), &sysError);
     else
-        port = detail::openDevicePort(path, &error);
+        port = detail::openDevicePort(path, &sysError);
+    if (!port && error)
+        *error = OpenError{sysError, path};
+    return port;
+}
+
+std::unique_ptr<SerialPort> openSerialPort(const std::string& path, int* sysError)
+{
+    OpenError error;
+    std::unique_ptr<SerialPort> port = openSerialPort(PortLocation::device(path), &error);
     if (!port && sysError)
-        *sysError = error;
+        *sysError = error.sysError;
     return port;
 }
 

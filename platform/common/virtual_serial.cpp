@@ -237,14 +237,17 @@ int VirtualLine::applySettings(const LineSettings& wanted)
             return EINVAL;
         LineSettings applied = wanted;
         int error = 0;
-        const bool dtr = detail::idleLevel(wanted.dtrControl);
+        const bool dtr = detail::idleDtr(wanted);
         if (dtr && noModemLines_) {
-            applied.dtrControl = s.settings.dtrControl;
+            // As a pseudo-terminal: the rest is in force, DTR stays down.
+            applied.dtr = s.settings.dtr;
+            if (detail::driverOwnsDtr(wanted))
+                applied.flowControl = s.settings.flowControl;
             error = ENOTTY;
         } else {
             s.dtr = dtr;
         }
-        s.rts = !noModemLines_ && detail::idleLevel(wanted.rtsControl);
+        s.rts = !noModemLines_ && detail::idleRts(wanted);
         s.settings = applied;
         return error;
     });
@@ -255,8 +258,9 @@ int VirtualLine::driveDtr(bool on)
     return changeLine(false, [&](VirtualLineState& s) {
         if (on && noModemLines_)
             return ENOTTY;
-        s.dtr = on;
-        detail::noteManualLevel(s.settings.dtrControl, on);
+        s.settings.dtr = on;
+        // Under DTR/DSR flow control the driver keeps the line up.
+        s.dtr = detail::idleDtr(s.settings);
         return 0;
     });
 }
@@ -264,8 +268,8 @@ int VirtualLine::driveDtr(bool on)
 int VirtualLine::driveRts(bool on)
 {
     return changeLine(false, [&](VirtualLineState& s) {
-        s.rts = on && !noModemLines_;
-        detail::noteManualLevel(s.settings.rtsControl, on);
+        s.settings.rts = on;
+        s.rts = !noModemLines_ && detail::idleRts(s.settings);
         return 0;
     });
 }

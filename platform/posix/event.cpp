@@ -6,14 +6,26 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <vector>
 
 namespace plat {
 
+namespace {
+
+// An eventfd that is readable while `signalled`; -1 with errno when the
+// system refuses one.
+int newPollHandle(bool signalled)
+{
+    return ::eventfd(signalled ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+} // namespace
+
 // The eventfd is readable exactly while the event is set; both change under
 // the mutex, so a poller and a condition-variable waiter never disagree.
 Event::Event(std::string name, bool pollable)
-    : name_(std::move(name)), fd_(pollable ? ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK) : -1)
+    : name_(std::move(name)), fd_(pollable ? newPollHandle(false) : -1)
 {
 }
 
@@ -21,6 +33,33 @@ Event::~Event()
 {
     if (fd_ >= 0)
         ::close(fd_);
+}
+
+bool Event::attachPollHandle(int* sysError)
+{
+    std::lock_guard lock(mutex_);
+    if (fd_ >= 0)
+        return true;
+    fd_ = newPollHandle(signalled_);
+    if (fd_ >= 0)
+        return true;
+    if (sysError)
+        *sysError = errno;
+    return false;
+}
+
+void Event::detachPollHandle()
+{
+    std::lock_guard lock(mutex_);
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+int Event::nativeHandle() const
+{
+    std::lock_guard lock(mutex_);
+    return fd_;
 }
 
 void Event::set()

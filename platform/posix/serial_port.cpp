@@ -67,12 +67,12 @@ private:
     // Drives one modem line; errno-style result, with the refusal of a port
     // without modem lines forgiven unless DTR is to go high.
     int driveLine(int line, bool high);
-    // setDtr/setRts: drive the line and record the level in its control mode.
-    bool driveByHand(int line, LineControl LineSettings::*control, bool high);
+    // setDtr/setRts: drive the line and record its level in the settings.
+    bool driveByHand(int line, bool LineSettings::*level, bool high);
     LineSettings remembered() const;
 
     const int fd_;
-    // termios cannot hold every field of the settings; the rest is kept here.
+    // termios does not hold the modem line levels; they are kept here.
     // The receive thread reads while the caller's thread drives DTR.
     mutable std::mutex mutex_;
     LineSettings settings_;
@@ -112,13 +112,17 @@ bool PosixSerialPort::setLineSettings(const LineSettings& settings)
     if (!sameFormat(asked, got))
         return refuse(EINVAL);
 
+    // A line under flow control is the driver's; its level waits in the
+    // settings until flow control gives the line back.
     LineSettings applied = settings;
-    int error = driveLine(TIOCM_DTR, idleLevel(settings.dtrControl));
-    if (error != 0)
-        applied.dtrControl = remembered().dtrControl;
-    // Under RTS/CTS flow control the driver owns RTS.
-    if (settings.rtsControl != LineControl::Handshake) {
-        if (const int rtsError = driveLine(TIOCM_RTS, idleLevel(settings.rtsControl)); error == 0)
+    int error = 0;
+    if (!driverOwnsDtr(settings)) {
+        error = driveLine(TIOCM_DTR, settings.dtr);
+        if (error != 0)
+            applied.dtr = remembered().dtr;
+    }
+    if (!driverOwnsRts(settings)) {
+        if (const int rtsError = driveLine(TIOCM_RTS, settings.rts); error == 0)
             error = rtsError;
     }
     {
@@ -216,23 +220,23 @@ int PosixSerialPort::driveLine(int line, bool high)
     return error;
 }
 
-bool PosixSerialPort::driveByHand(int line, LineControl LineSettings::*control, bool high)
+bool PosixSerialPort::driveByHand(int line, bool LineSettings::*level, bool high)
 {
     if (const int error = driveLine(line, high))
         return refuse(error);
     std::lock_guard lock(mutex_);
-    noteManualLevel(settings_.*control, high);
+    settings_.*level = high;
     return true;
 }
 
 bool PosixSerialPort::setDtr(bool on)
 {
-    return driveByHand(TIOCM_DTR, &LineSettings::dtrControl, on);
+    return driveByHand(TIOCM_DTR, &LineSettings::dtr, on);
 }
 
 bool PosixSerialPort::setRts(bool on)
 {
-    return driveByHand(TIOCM_RTS, &LineSettings::rtsControl, on);
+    return driveByHand(TIOCM_RTS, &LineSettings::rts, on);
 }
 
 // What the port is set to when it is opened, as far as the system can say.
@@ -242,8 +246,8 @@ LineSettings initialSettings(int fd, const termios& t)
     fromTermios(t, settings);
     int lines = 0;
     if (::ioctl(fd, TIOCMGET, &lines) == 0) {
-        settings.dtrControl = (lines & TIOCM_DTR) ? LineControl::Enable : LineControl::Disable;
-        settings.rtsControl = (lines & TIOCM_RTS) ? LineControl::Enable : LineControl::Disable;
+        settings.dtr = (lines & TIOCM_DTR) != 0;
+        settings.rts = (lines & TIOCM_RTS) != 0;
     }
     return settings;
 }

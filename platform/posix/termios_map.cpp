@@ -21,6 +21,16 @@ constexpr std::array<std::pair<uint32_t, speed_t>, 30> kRates{{
 
 constexpr tcflag_t kParityBits = PARENB | PARODD | CMSPAR;
 
+// DTR/DSR flow control exists on some systems only (not on Linux).
+#if defined(CDTR_IFLOW) && defined(CDSR_OFLOW)
+constexpr tcflag_t kDtrDsrFlags = CDTR_IFLOW | CDSR_OFLOW;
+#else
+constexpr tcflag_t kDtrDsrFlags = 0;
+#endif
+constexpr tcflag_t kFlowCflags = CRTSCTS | kDtrDsrFlags;
+// flowFlags' answer for a kind this system cannot do.
+constexpr tcflag_t kNoSuchFlow = ~tcflag_t{0};
+
 tcflag_t sizeFlag(uint8_t dataBits)
 {
     switch (dataBits) {
@@ -43,6 +53,18 @@ tcflag_t parityFlags(Parity parity)
     return 0;
 }
 
+// Control-mode flags of a flow control; XON/XOFF lives in the input modes.
+tcflag_t flowFlags(FlowControl flow)
+{
+    switch (flow) {
+    case FlowControl::RtsCts: return CRTSCTS;
+    case FlowControl::DtrDsr: return kDtrDsrFlags != 0 ? kDtrDsrFlags : kNoSuchFlow;
+    case FlowControl::None:
+    case FlowControl::XonXoff: return 0;
+    }
+    return kNoSuchFlow;
+}
+
 } // namespace
 
 void makeRaw(termios& t)
@@ -61,28 +83,25 @@ int toTermios(const LineSettings& settings, termios& t)
             speed = code;
     if (speed == B0)
         return EINVAL;
+    if (flowFlags(settings.flowControl) == kNoSuchFlow)
+        return EINVAL;
 
     makeRaw(t);
-    t.c_cflag &= ~(CSIZE | kParityBits | CSTOPB | CRTSCTS);
+    t.c_cflag &= ~(CSIZE | kParityBits | CSTOPB | kFlowCflags);
     t.c_cflag |= sizeFlag(settings.dataBits) | parityFlags(settings.parity);
     // termios has no 1.5 stop bits; UARTs send 1.5 for CSTOPB with 5 data bits.
     if (settings.stopBits != StopBits::One)
         t.c_cflag |= CSTOPB;
-    // Linux couples both directions of RTS/CTS flow control in one flag.
-    if (settings.ctsOutFlow || settings.rtsControl == LineControl::Handshake)
-        t.c_cflag |= CRTSCTS;
+    t.c_cflag |= flowFlags(settings.flowControl);
 
-    t.c_iflag &= ~(INPCK | IXON | IXOFF);
-    if (settings.parityCheck)
-        t.c_iflag |= INPCK;
-    if (settings.xonXoffOut)
-        t.c_iflag |= IXON;
-    if (settings.xonXoffIn)
-        t.c_iflag |= IXOFF;
-    if (settings.xonXoffOut || settings.xonXoffIn) {
-        t.c_cc[VSTART] = static_cast<cc_t>(settings.xonChar);
-        t.c_cc[VSTOP] = static_cast<cc_t>(settings.xoffChar);
-    }
+    // The parity bit is sent but not checked on input: a byte arrives as it
+    // was received rather than turned into a 0 the caller cannot tell apart.
+    t.c_iflag &= ~(INPCK | IXON | IXOFF | IXANY);
+    // Both directions: hold our output on XOFF, send XOFF when our buffer fills.
+    if (settings.flowControl == FlowControl::XonXoff)
+        t.c_iflag |= IXON | IXOFF;
+    t.c_cc[VSTART] = static_cast<cc_t>(settings.xonChar);
+    t.c_cc[VSTOP] = static_cast<cc_t>(settings.xoffChar);
 
     ::cfsetispeed(&t, speed);
     ::cfsetospeed(&t, speed);
@@ -115,11 +134,24 @@ void fromTermios(const termios& t, LineSettings& settings)
         settings.stopBits = StopBits::One;
     else if (settings.stopBits == StopBits::One)
         settings.stopBits = StopBits::Two;
+
+    // A port set up by another program may carry several kinds at once; the
+    // one that holds our output longest is reported.
+    if (t.c_cflag & CRTSCTS)
+        settings.flowControl = FlowControl::RtsCts;
+    else if (kDtrDsrFlags != 0 && (t.c_cflag & kDtrDsrFlags))
+        settings.flowControl = FlowControl::DtrDsr;
+    else if (t.c_iflag & (IXON | IXOFF))
+        settings.flowControl = FlowControl::XonXoff;
+    else
+        settings.flowControl = FlowControl::None;
+    settings.xonChar = static_cast<char>(t.c_cc[VSTART]);
+    settings.xoffChar = static_cast<char>(t.c_cc[VSTOP]);
 }
 
 bool sameFormat(const termios& asked, const termios& got)
 {
-    constexpr tcflag_t kFormat = CSIZE | kParityBits | CSTOPB;
+    constexpr tcflag_t kFormat = CSIZE | kParityBits | CSTOPB | kFlowCflags;
     return ::cfgetospeed(&asked) == ::cfgetospeed(&got) &&
            ::cfgetispeed(&asked) == ::cfgetispeed(&got) &&
            (asked.c_cflag & kFormat) == (got.c_cflag & kFormat);

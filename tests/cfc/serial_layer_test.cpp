@@ -42,8 +42,7 @@ TEST(SerialOpen, WritesTheModuleLineSettings) {
     EXPECT_EQ(line.settings.dataBits, 8);
     EXPECT_EQ(line.settings.parity, plat::Parity::None);
     EXPECT_EQ(line.settings.stopBits, plat::StopBits::Two);
-    EXPECT_FALSE(line.settings.xonXoffIn);
-    EXPECT_FALSE(line.settings.ctsOutFlow);
+    EXPECT_EQ(line.settings.flowControl, plat::FlowControl::None);
     EXPECT_TRUE(line.rts);
     EXPECT_FALSE(line.dtr);
     EXPECT_EQ(cfc::EmmiL1GetTimeout(slot.link(), 0), 750u);

@@ -88,8 +88,7 @@ protected:
     bool onNormalSettings() {
         const plat::VirtualLineState now = line();
         return now.settings.baudRate == 115200 && now.settings.stopBits == plat::StopBits::Two &&
-               now.settings.dtrControl == plat::LineControl::Disable &&
-               now.settings.rtsControl == plat::LineControl::Enable && !now.dtr;
+               !now.settings.dtr && now.settings.rts && !now.dtr;
     }
     bool inRawByteMode() { return link_->connection().frames.rawByteMode(); }
 

@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -42,6 +46,61 @@ TEST(Event, StaysSetUntilResetAndHandleMirrorsIt)
     EXPECT_FALSE(handleReadable(event));
     event.reset();
     EXPECT_FALSE(handleReadable(event));
+}
+
+TEST(Event, PollHandleComesAndGoesWithoutLosingTheState)
+{
+    plat::Event event("readCancelEvent3", false);
+    EXPECT_EQ(event.nativeHandle(), -1);
+    // Waiters do not need the handle.
+    std::thread setter([&] {
+        std::this_thread::sleep_for(20ms);
+        event.set();
+    });
+    EXPECT_TRUE(event.wait(10000));
+    setter.join();
+
+    // A handle attached to a set event is ready at once; a second attach
+    // keeps the handle there is.
+    int error = 0;
+    ASSERT_TRUE(event.attachPollHandle(&error)) << error;
+    const int handle = event.nativeHandle();
+    ASSERT_GE(handle, 0);
+    EXPECT_TRUE(handleReadable(event));
+    ASSERT_TRUE(event.attachPollHandle(&error));
+    EXPECT_EQ(event.nativeHandle(), handle);
+    event.reset();
+    EXPECT_FALSE(handleReadable(event));
+
+    event.detachPollHandle();
+    EXPECT_EQ(event.nativeHandle(), -1);
+    event.set();
+    EXPECT_TRUE(event.isSet());
+    EXPECT_TRUE(event.wait(0));
+}
+
+TEST(Event, AttachFailsWithTheSystemsReason)
+{
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+    plat::Event event("readCancelEvent4", false);
+    const int base = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(base, 0);
+    std::vector<int> filler{base};
+    // Use up the descriptors a tight limit allows, so the system has none left.
+    rlimit tight = old;
+    tight.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    for (int fd = ::dup(base); fd >= 0; fd = ::dup(base))
+        filler.push_back(fd);
+    int error = 0;
+    const bool attached = event.attachPollHandle(&error);
+    for (const int fd : filler)
+        ::close(fd);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &old), 0);
+    EXPECT_FALSE(attached);
+    EXPECT_EQ(error, EMFILE);
+    EXPECT_EQ(event.nativeHandle(), -1);
 }
 
 TEST(Event, TimedWaitRunsItsCourse)

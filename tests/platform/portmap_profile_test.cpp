@@ -98,18 +98,6 @@ TEST_F(PortMap, VariableWinsOverFileWhichWinsOverDefault)
     EXPECT_EQ(plat::comPortPath(97), "virtual:sim") << "any number can be mapped by hand";
 }
 
-TEST_F(PortMap, ResolvesTheLibrarysDeviceNames)
-{
-    ScopedEnv com3("CFC_COM3", "/dev/pts/9");
-    EXPECT_EQ(plat::resolvePortName("\\\\.\\COM3"), "/dev/pts/9");
-    EXPECT_EQ(plat::resolvePortName("com3"), "/dev/pts/9");
-    EXPECT_EQ(plat::resolvePortName("\\\\.\\COM45"), "/dev/ttyUSB12");
-    EXPECT_EQ(plat::resolvePortName("\\\\.\\COM200"), "") << "unmapped numbers resolve to nothing";
-    EXPECT_EQ(plat::resolvePortName("/dev/ttyS4"), "/dev/ttyS4");
-    EXPECT_EQ(plat::resolvePortName("COMX"), "COMX");
-    EXPECT_EQ(plat::resolvePortName("virtual:sim"), "virtual:sim");
-}
-
 TEST(UserConfigDir, FollowsTheBaseDirectoryRules)
 {
     ScopedEnv home("HOME", "/home/someone");

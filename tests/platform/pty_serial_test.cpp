@@ -125,17 +125,21 @@ TEST_F(PtySerial, TimeOutKeepsThePartialData)
 
 TEST_F(PtySerial, CancelEndsAPendingReadAtOnce)
 {
-    plat::Event cancel("readCancelEvent1");
-    std::thread writer([&] {
-        std::this_thread::sleep_for(50ms);
-        cancel.set();
-    });
-    uint8_t got[4];
-    const auto start = Clock::now();
-    const auto r = port_->read(got, sizeof got, 10000, &cancel);
-    writer.join();
-    EXPECT_EQ(r.status, IoStatus::Cancelled);
-    EXPECT_LT(Clock::now() - start, 5s) << "the read waited for its time-out";
+    // An event without a poll handle must end the read as well.
+    for (const bool pollable : {true, false}) {
+        plat::Event cancel("readCancelEvent1", pollable);
+        ASSERT_EQ(cancel.nativeHandle() >= 0, pollable);
+        std::thread writer([&] {
+            std::this_thread::sleep_for(50ms);
+            cancel.set();
+        });
+        uint8_t got[4];
+        const auto start = Clock::now();
+        const auto r = port_->read(got, sizeof got, 10000, &cancel);
+        writer.join();
+        EXPECT_EQ(r.status, IoStatus::Cancelled) << pollable;
+        EXPECT_LT(Clock::now() - start, 5s) << "the read waited for its time-out";
+    }
 }
 
 TEST_F(PtySerial, StaleCancelTakesWaitingBytesThenEndsTheNextWait)
@@ -159,12 +163,14 @@ TEST_F(PtySerial, PortIsExclusive)
     EXPECT_FALSE(plat::openSerialPort(path_, &error));
     EXPECT_EQ(error, EBUSY);
 
-    // The same device under its COM name is the same port.
+    // The same device by its COM number is the same port, and the failure
+    // names the device the number led to.
     ::setenv("CFC_COM42", path_.c_str(), 1);
-    error = 0;
-    EXPECT_FALSE(plat::openSerialPort("\\\\.\\COM42", &error));
+    plat::OpenError openError;
+    EXPECT_FALSE(plat::openSerialPort(plat::PortLocation::com(42), &openError));
     ::unsetenv("CFC_COM42");
-    EXPECT_EQ(error, EBUSY);
+    EXPECT_EQ(openError.sysError, EBUSY);
+    EXPECT_EQ(openError.devicePath, path_);
 
     // Another process (root included) is kept out as well.
     const pid_t child = ::fork();
@@ -190,15 +196,36 @@ TEST_F(PtySerial, PortIsExclusive)
     EXPECT_TRUE(plat::openSerialPort(path_, &error)) << "closing must release the port";
 }
 
-TEST_F(PtySerial, OpenFailuresCarryTheSystemError)
+TEST_F(PtySerial, OpenFailuresCarryTheSystemErrorAndTheDevice)
 {
     int error = 0;
     EXPECT_FALSE(plat::openSerialPort("/dev/cfc-no-such-port", &error));
     EXPECT_EQ(error, ENOENT);
-    EXPECT_FALSE(plat::openSerialPort("\\\\.\\COM0", &error));
-    EXPECT_EQ(error, ENOENT);
     EXPECT_FALSE(plat::openSerialPort("/dev/null", &error));
     EXPECT_EQ(error, ENOTTY);
+    // A Windows device name is no path here, even when its number is mapped.
+    ::setenv("CFC_COM42", path_.c_str(), 1);
+    port_.reset();
+    EXPECT_FALSE(plat::openSerialPort("\\\\.\\COM42", &error));
+    EXPECT_EQ(error, ENOENT);
+
+    plat::OpenError openError;
+    auto byNumber = plat::openSerialPort(plat::PortLocation::com(42), &openError);
+    EXPECT_TRUE(byNumber) << std::strerror(openError.sysError);
+    byNumber.reset();
+    ::setenv("CFC_COM42", "/dev/cfc-no-such-port", 1);
+    EXPECT_FALSE(plat::openSerialPort(plat::PortLocation::com(42), &openError));
+    ::unsetenv("CFC_COM42");
+    EXPECT_EQ(openError.sysError, ENOENT);
+    EXPECT_EQ(openError.devicePath, "/dev/cfc-no-such-port");
+
+    // A number the map has no device for.
+    for (const int unmapped : {0, 200}) {
+        openError = {EBUSY, "stale"};
+        EXPECT_FALSE(plat::openSerialPort(plat::PortLocation::com(unmapped), &openError));
+        EXPECT_EQ(openError.sysError, ENOENT);
+        EXPECT_EQ(openError.devicePath, "") << unmapped;
+    }
 }
 
 TEST_F(PtySerial, NoModemLinesRefuseOnlyRaisingDtr)
@@ -213,18 +240,18 @@ TEST_F(PtySerial, NoModemLinesRefuseOnlyRaisingDtr)
     plat::LineSettings settings;
     settings.baudRate = 115200;
     settings.stopBits = plat::StopBits::Two;
-    settings.rtsControl = plat::LineControl::Enable;
+    settings.rts = true;
     EXPECT_TRUE(port_->setLineSettings(settings));
 
     // ... the ignition preset does not, yet its line format is in force.
     settings.baudRate = 57600;
-    settings.dtrControl = plat::LineControl::Enable;
+    settings.dtr = true;
     EXPECT_FALSE(port_->setLineSettings(settings));
     EXPECT_EQ(port_->lastError(), ENOTTY);
     plat::LineSettings back;
     ASSERT_TRUE(port_->getLineSettings(back));
     EXPECT_EQ(back.baudRate, 57600u);
-    EXPECT_EQ(back.dtrControl, plat::LineControl::Disable);
+    EXPECT_FALSE(back.dtr);
 }
 
 TEST_F(PtySerial, LineSettingsReachTheTtyAndComeBack)
@@ -232,18 +259,18 @@ TEST_F(PtySerial, LineSettingsReachTheTtyAndComeBack)
     plat::LineSettings settings;
     settings.baudRate = 57600;
     settings.stopBits = plat::StopBits::Two;
-    settings.rtsControl = plat::LineControl::Enable;
-    // Fields termios has no place for are remembered.
-    settings.dsrSensitivity = true;
-    settings.xonLimit = 7;
+    settings.rts = true; // the line level is remembered, termios has none
+    settings.flowControl = plat::FlowControl::RtsCts;
+    settings.xonChar = 0;
     settings.xoffChar = 1;
-    settings.eventChar = 'x';
     ASSERT_TRUE(port_->setLineSettings(settings));
 
     termios t{};
     ASSERT_EQ(::tcgetattr(slave_, &t), 0);
     EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B57600));
     EXPECT_TRUE(t.c_cflag & CSTOPB);
+    EXPECT_TRUE(t.c_cflag & CRTSCTS);
+    EXPECT_EQ(t.c_cc[VSTOP], 1);
     EXPECT_FALSE(t.c_lflag & (ICANON | ECHO));
 
     plat::LineSettings back;

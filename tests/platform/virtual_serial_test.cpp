@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <mutex>
 #include <numeric>
@@ -96,6 +97,15 @@ TEST_F(VirtualLine, OpensLikeAnExclusivePort)
     host_ = plat::openSerialPort("virtual:plat-test", &error);
     EXPECT_TRUE(host_);
 
+    // The port map may lead a COM number to an in-memory line.
+    host_.reset();
+    ::setenv("CFC_COM97", "virtual:plat-test", 1);
+    plat::OpenError openError;
+    host_ = plat::openSerialPort(plat::PortLocation::com(97), &openError);
+    ::unsetenv("CFC_COM97");
+    EXPECT_TRUE(host_) << openError.sysError;
+    EXPECT_TRUE(device_->lineState().hostOpen);
+
     // A line lives only as long as someone holds its device side.
     auto gone = plat::registerVirtualDevice("plat-gone");
     gone.reset();
@@ -120,7 +130,7 @@ TEST_F(VirtualLine, DeviceSeesSettingsAndModemLines)
     plat::LineSettings settings;
     settings.baudRate = 57600;
     settings.stopBits = plat::StopBits::One;
-    settings.rtsControl = plat::LineControl::Disable;
+    settings.rts = false;
     ASSERT_TRUE(host_->setLineSettings(settings));
     EXPECT_EQ(device_->lineState().settings.baudRate, 57600u);
     EXPECT_FALSE(device_->lineState().rts);
@@ -135,7 +145,7 @@ TEST_F(VirtualLine, DeviceSeesSettingsAndModemLines)
     // "unchanged" keeps the ignition where it is.
     plat::LineSettings back;
     ASSERT_TRUE(host_->getLineSettings(back));
-    EXPECT_EQ(back.dtrControl, plat::LineControl::Enable);
+    EXPECT_TRUE(back.dtr);
     back.baudRate = 115200;
     ASSERT_TRUE(host_->setLineSettings(back));
     EXPECT_TRUE(device_->lineState().dtr);
@@ -164,13 +174,44 @@ TEST_F(VirtualLine, RefusalsLikeARealDriver)
     settings.baudRate = 115200;
     EXPECT_TRUE(host_->setLineSettings(settings));
 
-    plat::PortProperties properties;
-    ASSERT_TRUE(host_->setQueueSizes(4096, 256));
-    ASSERT_TRUE(host_->getProperties(properties));
-    EXPECT_EQ(properties.packetLength, 64);
-    EXPECT_TRUE(properties.providerCapabilities & plat::kCapTotalTimeouts);
-    EXPECT_EQ(properties.currentRxQueue, 4096u);
-    EXPECT_EQ(properties.currentTxQueue, 256u);
+    // DTR/DSR flow control would raise DTR as well; the rest stays in force.
+    settings.flowControl = plat::FlowControl::DtrDsr;
+    settings.stopBits = plat::StopBits::Two;
+    EXPECT_FALSE(host_->setLineSettings(settings));
+    EXPECT_EQ(host_->lastError(), ENOTTY);
+    EXPECT_FALSE(device_->lineState().dtr);
+    EXPECT_EQ(device_->lineState().settings.flowControl, plat::FlowControl::None);
+    EXPECT_EQ(device_->lineState().settings.stopBits, plat::StopBits::Two);
+
+    // One character cannot both stop and restart the sender.
+    settings.flowControl = plat::FlowControl::XonXoff;
+    settings.xonChar = settings.xoffChar = 0x13;
+    EXPECT_FALSE(host_->setLineSettings(settings));
+    EXPECT_EQ(host_->lastError(), EINVAL);
+}
+
+// A line handed to flow control is up whatever level the settings hold; the
+// level takes over again when flow control gives the line back.
+TEST_F(VirtualLine, FlowControlHoldsItsLineUp)
+{
+    plat::LineSettings settings;
+    settings.flowControl = plat::FlowControl::RtsCts;
+    ASSERT_TRUE(host_->setLineSettings(settings));
+    EXPECT_TRUE(device_->lineState().rts);
+    EXPECT_FALSE(device_->lineState().dtr);
+    ASSERT_TRUE(host_->setRts(false));
+    EXPECT_TRUE(device_->lineState().rts);
+
+    settings.flowControl = plat::FlowControl::DtrDsr;
+    ASSERT_TRUE(host_->setLineSettings(settings));
+    EXPECT_TRUE(device_->lineState().dtr);
+    EXPECT_FALSE(device_->lineState().rts);
+
+    ASSERT_TRUE(host_->getLineSettings(settings));
+    settings.flowControl = plat::FlowControl::None;
+    ASSERT_TRUE(host_->setLineSettings(settings));
+    EXPECT_FALSE(device_->lineState().dtr);
+    EXPECT_EQ(device_->lineState().settings, settings);
 }
 
 TEST_F(VirtualLine, HangUpFailsThePendingReadAndEverythingAfter)
@@ -197,16 +238,18 @@ TEST_F(VirtualLine, HangUpFailsThePendingReadAndEverythingAfter)
 
 TEST_F(VirtualLine, CancelEndsAPendingRead)
 {
-    plat::Event cancel;
-    std::thread writer([&] {
-        std::this_thread::sleep_for(50ms);
-        cancel.set();
-    });
-    uint8_t got[1];
-    const auto start = Clock::now();
-    EXPECT_EQ(host_->read(got, 1, 10000, &cancel).status, IoStatus::Cancelled);
-    writer.join();
-    EXPECT_LT(Clock::now() - start, 5s);
+    for (const bool pollable : {true, false}) {
+        plat::Event cancel("readCancelEvent2", pollable);
+        std::thread writer([&] {
+            std::this_thread::sleep_for(50ms);
+            cancel.set();
+        });
+        uint8_t got[1];
+        const auto start = Clock::now();
+        EXPECT_EQ(host_->read(got, 1, 10000, &cancel).status, IoStatus::Cancelled) << pollable;
+        writer.join();
+        EXPECT_LT(Clock::now() - start, 5s);
+    }
 }
 
 TEST(VirtualLineTiming, BitsPerCharacter)

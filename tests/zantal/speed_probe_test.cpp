@@ -31,12 +31,9 @@ public:
         EXPECT_EQ(s.dataBits, 8);
         EXPECT_EQ(s.parity, plat::Parity::None);
         EXPECT_EQ(s.stopBits, plat::StopBits::One);
-        EXPECT_EQ(s.dtrControl, plat::LineControl::Enable);
+        EXPECT_TRUE(s.dtr);
         return line_.refused.count(s.baudRate) == 0;
     }
-    bool setQueueSizes(uint32_t, uint32_t) override { return true; }
-    bool getProperties(plat::PortProperties&) override { return true; }
-    bool setTimeouts(const plat::PortTimeouts&) override { return true; }
     plat::IoResult read(uint8_t*, size_t, uint32_t, const plat::Event*) override { return {}; }
     plat::IoResult write(const uint8_t*, size_t) override { return {}; }
     bool purge(bool, bool) override { return true; }

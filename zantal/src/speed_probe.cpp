@@ -19,7 +19,7 @@ Try trySpeed(const std::string& deviceName, const PortOpener& open, const char* 
     plat::LineSettings settings;
     if (!port->getLineSettings(settings)) return Try::CannotRead;
     settings.baudRate = static_cast<uint32_t>(std::atoi(speed));
-    settings.dtrControl = plat::LineControl::Enable;
+    settings.dtr = true;
     settings.dataBits = 8;
     settings.parity = plat::Parity::None;
     settings.stopBits = plat::StopBits::One;

@@ -15,8 +15,8 @@ inline constexpr uint32_t kWaitForever = 0xFFFFFFFFu;
 class Event {
 public:
     // The name is a label for diagnostics; events are private to the process.
-    // An event that is not pollable owns no descriptor; serial reads then
-    // look at it in slices.
+    // A pollable event gets its poll handle here; when the system refuses
+    // one, the event works without it (see nativeHandle).
     explicit Event(std::string name = {}, bool pollable = true);
     ~Event();
     Event(const Event&) = delete;
@@ -32,10 +32,19 @@ public:
 
     const std::string& name() const { return name_; }
 
+    // Gives the event a poll handle if it has none, so that a serial read
+    // wakes on it at once; false with *sysError when the system has no handle
+    // to spare. Handles are a bounded resource of the process, so events
+    // kept for idle connections go without one. Neither call may run while a
+    // wait uses the handle.
+    bool attachPollHandle(int* sysError);
+    void detachPollHandle();
+
     // Backend handle that becomes ready while the event is set, so a serial
     // read can sleep on the port and on this event at once (POSIX: an eventfd
-    // readable while set).
-    int nativeHandle() const { return fd_; }
+    // readable while set); -1 without one, and waits then look at the event
+    // in short slices instead.
+    int nativeHandle() const;
 
 private:
     std::string name_;

@@ -14,11 +14,6 @@ namespace plat {
 // Device path of COM<n>, or nothing when no mapping exists for n.
 std::optional<std::string> comPortPath(int portNumber);
 
-// "\\\\.\\COM<n>" (also "COM<n>", any case) to its device path, or an empty
-// string when COM<n> maps to nothing; any other name is taken as a path
-// already and returned unchanged.
-std::string resolvePortName(const std::string& name);
-
 // $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config (HOME from
 // the user database when unset); empty when neither is known.
 std::string userConfigDir();

@@ -1,12 +1,14 @@
-// Serial port seam. The library describes line settings the way the module's
-// original host did (a device-control record); each backend maps them onto
-// what its operating system offers and reports refusals as system errors.
+// Serial port seam: what every operating system offers for a serial line.
+// Records that belong to one system only (the Windows device-control block,
+// provider properties, driver time-outs and queue sizes) live inside that
+// system's backend; the library above never sees them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace plat {
 
@@ -14,69 +16,28 @@ class Event;
 
 enum class Parity : uint8_t { None, Odd, Even, Mark, Space };
 enum class StopBits : uint8_t { One, OneAndHalf, Two };
-// How DTR or RTS is driven: held low, held high, or by flow control.
-enum class LineControl : uint8_t { Disable, Enable, Handshake, Toggle };
+// Who paces the line. RtsCts and DtrDsr hand RTS or DTR to the driver, which
+// raises it while it can take bytes and sends only while CTS or DSR is up;
+// XonXoff stops and restarts the sender by the two characters in both
+// directions. A system that cannot do one refuses it (Linux has no DTR/DSR).
+enum class FlowControl : uint8_t { None, RtsCts, DtrDsr, XonXoff };
 
 struct LineSettings {
     uint32_t baudRate = 9600;
     uint8_t dataBits = 8;
     Parity parity = Parity::None;
     StopBits stopBits = StopBits::One;
-    bool binary = true;
-    bool parityCheck = false;
-    bool ctsOutFlow = false;
-    bool dsrOutFlow = false;
-    LineControl dtrControl = LineControl::Disable;
-    bool dsrSensitivity = false;
-    bool txContinueOnXoff = true;
-    bool xonXoffOut = false;
-    bool xonXoffIn = false;
-    bool errorReplace = false;
-    bool nullStrip = false;
-    LineControl rtsControl = LineControl::Disable;
-    bool abortOnError = false;
-    uint16_t xonLimit = 0;
-    uint16_t xoffLimit = 0;
-    char xonChar = 0;
-    char xoffChar = 0;
-    char errorChar = 0;
-    char eofChar = 0;
-    char eventChar = 0;
+    // Levels of the two modem output lines while no flow control drives them.
+    bool dtr = false;
+    bool rts = false;
+    FlowControl flowControl = FlowControl::None;
+    // Applied whatever the flow control, so what is set is what reads back;
+    // they act only under XonXoff.
+    char xonChar = 0x11;
+    char xoffChar = 0x13;
 
     bool operator==(const LineSettings&) const = default;
 };
-
-struct PortTimeouts {
-    uint32_t readInterval = 0;
-    uint32_t readTotalMultiplier = 0;
-    uint32_t readTotalConstant = 0;
-    uint32_t writeTotalMultiplier = 0;
-    uint32_t writeTotalConstant = 0;
-};
-
-// Provider properties record, 64 bytes on the wire of the original API.
-struct PortProperties {
-    uint16_t packetLength = 64;
-    uint16_t packetVersion = 0;
-    uint32_t serviceMask = 0;
-    uint32_t maxTxQueue = 0;
-    uint32_t maxRxQueue = 0;
-    uint32_t maxBaud = 0;
-    uint32_t providerSubType = 0;
-    uint32_t providerCapabilities = 0;
-    uint32_t settableParams = 0;
-    uint32_t settableBaud = 0;
-    uint16_t settableData = 0;
-    uint16_t settableStopParity = 0;
-    uint32_t currentTxQueue = 0;
-    uint32_t currentRxQueue = 0;
-    uint32_t providerSpec1 = 0;
-    uint32_t providerSpec2 = 0;
-    uint32_t providerChar = 0;
-};
-
-// Provider capability: the port honours total (not just interval) time-outs.
-inline constexpr uint32_t kCapTotalTimeouts = 0x40;
 
 enum class IoStatus : uint8_t {
     Complete,  // all requested bytes transferred
@@ -96,10 +57,10 @@ public:
     virtual ~SerialPort() = default;
 
     virtual bool getLineSettings(LineSettings& settings) = 0;
+    // Applies every field; a rate, character format or flow control the
+    // driver does not take (or only seems to take) is refused with a system
+    // error. A refused DTR (see setDtr) fails the call with the rest in force.
     virtual bool setLineSettings(const LineSettings& settings) = 0;
-    virtual bool setQueueSizes(uint32_t inBytes, uint32_t outBytes) = 0;
-    virtual bool getProperties(PortProperties& properties) = 0;
-    virtual bool setTimeouts(const PortTimeouts& timeouts) = 0;
 
     // Reads exactly `count` bytes unless `timeoutMs` passes or `cancel` is set
     // first. Bytes already waiting are taken even when cancel is set, so a
@@ -117,8 +78,8 @@ public:
     // Raising DTR (the module's ignition) on a port without modem lines fails
     // with the system's refusal (ENOTTY on a pseudo-terminal). Lowering it, and
     // driving RTS either way, succeed there: nothing depends on them. A level
-    // driven here is also what getLineSettings reports as DTR/RTS control
-    // (Enable or Disable), so re-applying read settings keeps the line.
+    // driven here is also what getLineSettings reports, so re-applying read
+    // settings keeps the line.
     virtual bool setDtr(bool on) = 0;
     virtual bool setRts(bool on) = 0;
 
@@ -126,11 +87,28 @@ public:
     virtual int lastError() const = 0;
 };
 
-// Opens a port exclusively. `name` is a device name as the library forms it
-// ("\\\\.\\COM3"), a device path, or "virtual:<name>" for an in-memory line.
-// On failure returns null and stores the system error in *sysError: EBUSY
-// when another process or connection holds the port, ENOENT for a COM number
-// that maps to nothing.
-std::unique_ptr<SerialPort> openSerialPort(const std::string& name, int* sysError);
+// Where a port is: COM<n> as the library numbers ports, which the platform
+// maps to a device, or a device path ("virtual:<name>" for an in-memory line).
+struct PortLocation {
+    int comNumber = 0; // used when path is empty
+    std::string path;
+
+    static PortLocation com(int number) { return {number, {}}; }
+    static PortLocation device(std::string path) { return {0, std::move(path)}; }
+};
+
+// Why an open failed: the system error and the device the location resolved
+// to (empty when a COM number maps to none).
+struct OpenError {
+    int sysError = 0;
+    std::string devicePath;
+};
+
+// Opens a port exclusively. On failure returns null and fills *error (when
+// given): EBUSY when another process or connection holds the port, ENOENT for
+// a COM number that maps to nothing.
+std::unique_ptr<SerialPort> openSerialPort(const PortLocation& where, OpenError* error);
+// The same for a device path; kept for callers that have nothing else.
+std::unique_ptr<SerialPort> openSerialPort(const std::string& path, int* sysError);
 
 } // namespace plat

@@ -1,7 +1,8 @@
 // In-memory serial line for tests and the module simulator. A device
-// registered under a name is opened by the library as "virtual:<name>" through
-// the ordinary openSerialPort path; the device side sees every byte the host
-// writes and the host's line settings and modem lines.
+// registered under a name is opened as the device path "virtual:<name>"
+// through the ordinary openSerialPort path (a COM number may map to it); the
+// device side sees every byte the host writes and the host's line settings
+// and modem lines.
 #pragma once
 
 #include "plat/serial.h"
@@ -17,7 +18,10 @@ namespace plat {
 
 // What the host currently drives onto the line.
 struct VirtualLineState {
+    // As the host last set them (levels driven by hand included).
     LineSettings settings;
+    // The levels on the wire: what the settings ask for, unless flow control
+    // holds the line up or the device refuses modem lines.
     bool dtr = false;
     bool rts = false;
     bool hostOpen = false;
