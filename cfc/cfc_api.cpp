@@ -4,7 +4,6 @@
 
 #include "cfc_connection.h"
 #include "cfc_rawrx.h"
-#include "cfc_trace.h"
 
 using namespace cfc;
 

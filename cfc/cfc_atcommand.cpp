@@ -3,7 +3,6 @@
 
 #include "cfc.h"
 #include "cfc_connection.h"
-#include "cfc_trace.h"
 #include "cfcrpc.h"
 
 #include <cstring>

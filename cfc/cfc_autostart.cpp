@@ -6,7 +6,6 @@
 #include "cfc_connection.h"
 #include "cfc_serialmode.h"
 #include "cfc_sigtrace.h"
-#include "cfc_trace.h"
 #include "cfc_version.h"
 #include "cfcrpc.h"
 

@@ -47,6 +47,17 @@ constexpr uint32_t kAfterPatternMs = 10;
 // disturbed meanwhile.
 constexpr uint32_t kReprogramMs = 800;
 
+// The lines of each boot, under its operation's name.
+OpTrace serviceBoot(const Connection& connection) {
+    return {connection.trace, "(CFC )", "ModuleBootServiceMode"};
+}
+OpTrace normalBoot(const Connection& connection) {
+    return {connection.trace, "(CFC )", "ModuleBootNormalMode"};
+}
+OpTrace firstStart(const Connection& connection) {
+    return {connection.trace, "(CFC )", "WStartModuleForTheFirstTime"};
+}
+
 // The module's ignition input hangs on DTR: DTR high pulls the ignition low
 // and switches the module on.
 bool driveIgnition(Connection& connection, bool dtrHigh) {
@@ -67,11 +78,10 @@ int32_t abandonDialogue(Connection& connection) {
 
 // Sends start patterns until the bootloader answers one.
 bool findBootloader(Connection& connection) {
-    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: send/rec pattern...");
+    serviceBoot(connection).step(kBootLevel, "send/rec pattern...");
     for (unsigned round = 0; round < kPatternRounds; ++round) {
         if (const ErrorCode code = EmmiL1Write(connection.serial, &kStartPattern, 1); code != EMMIERR_OK) {
-            TraceLineF(connection.trace, kBootLevel,
-                       "(CFC ) ModuleBootServiceMode: could not send initial pattern (%d)", code);
+            serviceBoot(connection).step(kBootLevel, "could not send initial pattern (%d)", code);
             return false;
         }
         EmmiL1SetRawReadTimeout(connection.serial, kTimeoutClassInterCharacter);
@@ -79,14 +89,14 @@ bool findBootloader(Connection& connection) {
         if (ReadRawRxBuffer(connection.raw, &answer, 1) == EMMIERR_OK && answer == kPatternAnswer)
             return true;
     }
-    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: no valid pattern answer");
+    serviceBoot(connection).step(kBootLevel, "no valid pattern answer");
     return false;
 }
 
 // Asks for the bootloader's version. 0, or the code of the write or read
 // that failed; `known` tells whether a valid version record came.
 ErrorCode queryBootloaderVersion(Connection& connection, bool& known) {
-    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: get bootloader version...");
+    serviceBoot(connection).step(kBootLevel, "get bootloader version...");
     EmmiL1SetRawReadTimeout(connection.serial, kTimeoutClassOneSecond);
     known = false;
     ErrorCode status = EMMIERR_OK;
@@ -94,13 +104,12 @@ ErrorCode queryBootloaderVersion(Connection& connection, bool& known) {
     for (unsigned round = 0; round < kVersionRounds && status == EMMIERR_OK; ++round) {
         status = EmmiL1Write(connection.serial, kVersionCommand, sizeof kVersionCommand);
         if (status != EMMIERR_OK) {
-            TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: could not send version cmd");
+            serviceBoot(connection).step(kBootLevel, "could not send version cmd");
             break;
         }
         status = ReadRawRxBuffer(connection.raw, &ack, 1);
         if (status != EMMIERR_OK || ack != kBootloaderAck) {
-            TraceLineF(connection.trace, kBootLevel,
-                       "(CFC ) ModuleBootServiceMode: no/unexpected response err %d, response 0x%x",
+            serviceBoot(connection).step(kBootLevel, "no/unexpected response err %d, response 0x%x",
                        status, ack);
             continue;
         }
@@ -112,7 +121,7 @@ ErrorCode queryBootloaderVersion(Connection& connection, bool& known) {
             continue;
         known = true;
         status = EmmiL1Write(connection.serial, &kBootloaderAck, 1);
-        TraceLineF(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: Bootloader version V%c.%c",
+        serviceBoot(connection).step(kBootLevel, "Bootloader version V%c.%c",
                    '0' + answer[kMajorOffset], '0' + answer[kMinorOffset]);
         break;
     }
@@ -120,20 +129,20 @@ ErrorCode queryBootloaderVersion(Connection& connection, bool& known) {
 }
 
 bool sendBootCommand(Connection& connection) {
-    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: send boot command...");
+    serviceBoot(connection).step(kBootLevel, "send boot command...");
     if (const ErrorCode code = EmmiL1Write(connection.serial, kBootCommand, sizeof kBootCommand); code != EMMIERR_OK) {
-        TraceLineF(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: could not send boot command (%d)",
+        serviceBoot(connection).step(kBootLevel, "could not send boot command (%d)",
                    code);
         return false;
     }
-    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: receive boot confirmation...");
+    serviceBoot(connection).step(kBootLevel, "receive boot confirmation...");
     EmmiL1SetRawReadTimeout(connection.serial, kTimeoutClassOneSecond);
     for (unsigned read = 0; read < kConfirmationReads; ++read) {
         uint8_t answer = 0;
         if (ReadRawRxBuffer(connection.raw, &answer, 1) == EMMIERR_OK && answer == kBootloaderAck)
             return true;
     }
-    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: no boot command confirmation");
+    serviceBoot(connection).step(kBootLevel, "no boot command confirmation");
     return false;
 }
 
@@ -144,14 +153,13 @@ bool talkToBootloader(Connection& connection) {
     plat::sleepMs(kAfterPatternMs);
     bool versionKnown = false;
     if (const ErrorCode status = queryBootloaderVersion(connection, versionKnown); status != EMMIERR_OK) {
-        TraceLineF(connection.trace, kBootLevel,
-                   "(CFC ) ModuleBootServiceMode: could not get bootloader version (%d)", status);
+        serviceBoot(connection).step(kBootLevel, "could not get bootloader version (%d)", status);
         return false;
     }
     // Bootloaders up to version 0.4 answer the version command with nothing
     // valid, but they boot all the same.
     if (!versionKnown)
-        TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: Bootloader version V0.4 or below");
+        serviceBoot(connection).step(kBootLevel, "Bootloader version V0.4 or below");
     return sendBootCommand(connection);
 }
 
@@ -159,12 +167,12 @@ bool talkToBootloader(Connection& connection) {
 // EMMI, then lets go of the ignition whether it answered or not. False when
 // DTR could not be cleared; `switchedOn` tells whether the firmware answered.
 bool awaitFirmware(Connection& connection, const char* boot, bool& switchedOn) {
-    TraceLineF(connection.trace, kBootLevel, "(CFC ) %s: wait for mobile to switch on...", boot);
+    OpTrace(connection.trace, "(CFC )", boot).step(kBootLevel, "wait for mobile to switch on...");
     switchedOn = WaitForTargetSerialModeOtherThan(connection, kTargetSerialModeSeemsOff) != 0;
-    TraceLineF(connection.trace, kBootLevel, "(CFC ) %s: Set Ignition high / DTR logical low", boot);
+    OpTrace(connection.trace, "(CFC )", boot).step(kBootLevel, "Set Ignition high / DTR logical low");
     if (driveIgnition(connection, false))
         return true;
-    TraceLineF(connection.trace, kBootLevel, "(CFC ) %s: cannot set ignition high ", boot);
+    OpTrace(connection.trace, "(CFC )", boot).step(kBootLevel, "cannot set ignition high ");
     return false;
 }
 
@@ -176,15 +184,14 @@ int32_t ModuleBootServiceMode(Connection& connection) {
     // The bootloader's bytes are no EMMI: STX, ACK and NAK among them must
     // reach the dialogue, not the frame receiver.
     setRawByteMode(connection, true);
-    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: Set Ignition low / DTR logical high");
+    serviceBoot(connection).step(kBootLevel, "Set Ignition low / DTR logical high");
     if (!driveIgnition(connection, true)) {
-        TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: cannot set ignition low");
+        serviceBoot(connection).step(kBootLevel, "cannot set ignition low");
         return abandonDialogue(connection);
     }
     if (!talkToBootloader(connection))
         return abandonDialogue(connection);
-    TraceLine(connection.trace, kBootLevel,
-              "(CFC ) ModuleBootServiceMode: wait, don't disturb - the firmware re-programs the VTLP!...");
+    serviceBoot(connection).step(kBootLevel, "wait, don't disturb - the firmware re-programs the VTLP!...");
     plat::sleepMs(kReprogramMs);
 
     setRawByteMode(connection, false);
@@ -194,30 +201,29 @@ int32_t ModuleBootServiceMode(Connection& connection) {
         return 0;
     EmmiL1SetLineDtrOff(connection.serial);
     if (!switchedOn) {
-        TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode fails: No Communication with Module!?");
+        serviceBoot(connection).call(kBootLevel, " fails: No Communication with Module!?");
         return 0;
     }
-    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootServiceMode: O.K.");
+    serviceBoot(connection).step(kBootLevel, "O.K.");
     return 1;
 }
 
 int32_t ModuleBootNormalMode(Connection& connection) {
-    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootNormalMode: Set Ignition low / DTR logical high");
+    normalBoot(connection).step(kBootLevel, "Set Ignition low / DTR logical high");
     if (!driveIgnition(connection, true)) {
-        TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootNormalMode: cannot set ignition low");
+        normalBoot(connection).step(kBootLevel, "cannot set ignition low");
         return 0;
     }
-    TraceLine(connection.trace, kBootLevel,
-              "(CFC ) ModuleBootNormalMode: wait, don't disturb - the firmware re-programs the VTLP!...");
+    normalBoot(connection).step(kBootLevel, "wait, don't disturb - the firmware re-programs the VTLP!...");
     plat::sleepMs(kReprogramMs);
     bool switchedOn = false;
     if (!awaitFirmware(connection, "ModuleBootNormalMode", switchedOn))
         return 0;
     if (!switchedOn) {
-        TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootNormalMode fails: No Communication with module!?");
+        normalBoot(connection).call(kBootLevel, " fails: No Communication with module!?");
         return 0;
     }
-    TraceLine(connection.trace, kBootLevel, "(CFC ) ModuleBootNormalMode: O.K.");
+    normalBoot(connection).step(kBootLevel, "O.K.");
     return 1;
 }
 
@@ -229,10 +235,10 @@ extern "C" int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count) 
     if (found == nullptr)
         return 0;
     Connection& connection = *found;
-    TraceLineF(connection.trace, kCallLevel, "(CFC ) WStartModuleForTheFirstTime(timeout %d)", count);
-    TraceLine(connection.trace, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: set Ignition low");
+    firstStart(connection).call(kCallLevel, "(timeout %d)", count);
+    firstStart(connection).step(kBootLevel, "set Ignition low");
     if (!driveIgnition(connection, true)) {
-        TraceLine(connection.trace, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: cannot set Ignition low");
+        firstStart(connection).step(kBootLevel, "cannot set Ignition low");
         connection.storeError(EMMIERR_SYSTEM);
         return 0;
     }
@@ -244,16 +250,16 @@ extern "C" int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count) 
     for (uint16_t attempt = 0; attempt < count && !complete; ++attempt)
         complete = ReadRawRxBuffer(connection.raw, data.data(), kFirstDataSize) == EMMIERR_OK;
     if (!complete) {
-        TraceLine(connection.trace, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: timeout!");
+        firstStart(connection).step(kBootLevel, "timeout!");
         driveIgnition(connection, false);
         connection.storeError(EMMIERR_TIMEOUT);
         return 0;
     }
     TraceBytes(connection.trace, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: data received ->", data.data(),
                kFirstDataSize);
-    TraceLine(connection.trace, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: set Ignition high");
+    firstStart(connection).step(kBootLevel, "set Ignition high");
     if (!driveIgnition(connection, false)) {
-        TraceLine(connection.trace, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: cannot set Ignition high ");
+        firstStart(connection).step(kBootLevel, "cannot set Ignition high ");
         connection.storeError(EMMIERR_SYSTEM);
         return 0;
     }

@@ -25,25 +25,28 @@ constexpr unsigned kSwitchAttempts = 10;
 constexpr uint32_t kBeforeCheckMs = 100;
 constexpr uint32_t kBetweenAttemptsMs = 500;
 
+OpTrace switchTrace(const Connection& connection) {
+    return {connection.trace, "(CFC )", "SwitchSerialToEMMIMode"};
+}
+
 enum class SwitchCommand : uint8_t { Accepted, NotAnswered, NotSent };
 
 SwitchCommand sendSwitchCommand(Connection& connection) {
     FlushTargetInput(connection);
-    TraceLine(connection.trace, kSwitchLevel,
-              "(CFC ) SwitchSerialToEMMIMode: target serial in AT mode, sending at^sqwe=1");
+    switchTrace(connection).step(kSwitchLevel, "target serial in AT mode, sending at^sqwe=1");
     const ErrorCode code = SendBlock(connection.pacer, kSwitchCommand, sizeof kSwitchCommand);
     if (code != EMMIERR_OK) {
-        TraceLineF(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode fails: could not send (%d)",
+        switchTrace(connection).call(kSwitchLevel, " fails: could not send (%d)",
                    code);
         return SwitchCommand::NotSent;
     }
     plat::sleepMs(kBeforeCheckMs);
 
     uint8_t response[sizeof kSwitchCommand];
-    TraceLine(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: check for echo...");
+    switchTrace(connection).step(kSwitchLevel, "check for echo...");
     if (!CheckResponse(connection, response, kSwitchCommand, sizeof kSwitchCommand))
         return SwitchCommand::NotAnswered;
-    TraceLine(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: check for answer...");
+    switchTrace(connection).step(kSwitchLevel, "check for answer...");
     if (!CheckResponse(connection, response, kSwitchAnswer, sizeof kSwitchAnswer))
         return SwitchCommand::NotAnswered;
     return SwitchCommand::Accepted;
@@ -63,35 +66,31 @@ bool switchCommandAccepted(Connection& connection) {
         }
         plat::sleepMs(kBetweenAttemptsMs);
     }
-    TraceLine(connection.trace, kSwitchLevel,
-              "(CFC ) SwitchSerialToEMMIMode fails: at^sqwe=1 not correctly answered");
+    switchTrace(connection).call(kSwitchLevel, " fails: at^sqwe=1 not correctly answered");
     return false;
 }
 
 bool bootModule(Connection& connection, uint8_t bootServiceMode) {
     if (bootServiceMode != 0) {
-        TraceLine(connection.trace, kSwitchLevel,
-                  "(CFC ) SwitchSerialToEMMIMode: mobile seems to be off, switch on in service mode...");
+        switchTrace(connection).step(kSwitchLevel, "mobile seems to be off, switch on in service mode...");
         return ModuleBootServiceMode(connection) != 0;
     }
-    TraceLine(connection.trace, kSwitchLevel,
-              "(CFC ) SwitchSerialToEMMIMode: mobile seems to be off, switch on in normal mode...");
+    switchTrace(connection).step(kSwitchLevel, "mobile seems to be off, switch on in normal mode...");
     return ModuleBootNormalMode(connection) != 0;
 }
 
 int32_t switchToEmmi(Connection& connection, uint8_t bootServiceMode, uint8_t emmiFirst) {
-    TraceLine(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: get target serial mode...");
+    switchTrace(connection).step(kSwitchLevel, "get target serial mode...");
     uint8_t mode = GetTargetSerialMode(connection, emmiFirst);
     if ((mode & kTargetSerialModeSeemsOff) != 0) {
         if (!bootModule(connection, bootServiceMode)) {
-            TraceLine(connection.trace, kSwitchLevel,
-                      "(CFC ) SwitchSerialToEMMIMode fails: could not start module");
+            switchTrace(connection).call(kSwitchLevel, " fails: could not start module");
             return 0;
         }
         mode = GetTargetSerialMode(connection, 0);
     }
     if (mode == kTargetSerialModeEMMI) {
-        TraceLine(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: target serial in EMMI mode, O.K.");
+        switchTrace(connection).step(kSwitchLevel, "target serial in EMMI mode, O.K.");
         return 1;
     }
 
@@ -99,15 +98,14 @@ int32_t switchToEmmi(Connection& connection, uint8_t bootServiceMode, uint8_t em
     // slow to answer, and the attempts give it time.
     if (!switchCommandAccepted(connection))
         return 0;
-    TraceLine(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: target serial entering EMMI mode...");
+    switchTrace(connection).step(kSwitchLevel, "target serial entering EMMI mode...");
     if (WaitForTargetSerialMode(connection, kTargetSerialModeEMMI) == 0) {
-        TraceLine(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode fails: EMMI mode not reached!?");
+        switchTrace(connection).call(kSwitchLevel, " fails: EMMI mode not reached!?");
         return 0;
     }
-    TraceLine(connection.trace, kSwitchLevel,
-              "(CFC ) SwitchSerialToEMMIMode: target serial successfully switched to EMMI mode");
+    switchTrace(connection).step(kSwitchLevel, "target serial successfully switched to EMMI mode");
     FlushTargetInput(connection);
-    TraceLine(connection.trace, kSwitchLevel, "(CFC ) SwitchSerialToEMMIMode: O.K.");
+    switchTrace(connection).step(kSwitchLevel, "O.K.");
     return 1;
 }
 

@@ -6,7 +6,6 @@
 #include "cfc_connection.h"
 #include "cfc_emmiswitch.h"
 #include "cfc_sigtrace.h"
-#include "cfc_trace.h"
 #include "cfcrpc.h"
 
 #include <array>

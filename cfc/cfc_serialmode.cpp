@@ -39,26 +39,29 @@ constexpr uint32_t kBetweenProbesMs = 100;
 // nothing, which leaves the decision to the other test.
 using TestResult = std::optional<uint8_t>;
 
+OpTrace probeTrace(const Connection& connection) {
+    return {connection.trace, "(CFC )", "GetTargetSerialMode"};
+}
+
 TestResult atTest(Connection& connection, ProbeAnswer& answer) {
     for (const uint8_t byte : kAtTestString) {
         if (const ErrorCode code = SendBlock(connection.pacer, &byte, 1); code != EMMIERR_OK) {
-            TraceLineF(connection.trace, kProbeLevel, "(CFC ) GetTargetSerialMode: could not send (%d)", code);
+            probeTrace(connection).step(kProbeLevel, "could not send (%d)", code);
             return kTargetSerialModeUnknown;
         }
         plat::sleepMs(kAtBytePauseMs);
     }
     if (!GetResponse(connection, answer, kProbeAnswerSize)) {
-        TraceLine(connection.trace, kProbeLevel, "(CFC ) GetTargetSerialMode: no response for AT  test string");
+        probeTrace(connection).step(kProbeLevel, "no response for AT  test string");
         return std::nullopt;
     }
     // Case matters: a module echoing in capitals is not taken for one in AT
     // mode.
     if (std::memcmp(answer, kAtTestString, sizeof kAtTestString) != 0) {
-        TraceLine(connection.trace, kProbeLevel, "(CFC ) GetTargetSerialMode: Echo Response on AT not >AT<");
+        probeTrace(connection).step(kProbeLevel, "Echo Response on AT not >AT<");
         return std::nullopt;
     }
-    TraceLine(connection.trace, kProbeLevel,
-              "(CFC ) GetTargetSerialMode: AT echo received, target serial in AT mode");
+    probeTrace(connection).step(kProbeLevel, "AT echo received, target serial in AT mode");
     ReturnResponseRest(connection, answer + sizeof kAtTestString,
                        kProbeAnswerSize - sizeof kAtTestString);
     plat::sleepMs(kAfterAtEchoMs);
@@ -68,22 +71,20 @@ TestResult atTest(Connection& connection, ProbeAnswer& answer) {
 TestResult emmiTest(Connection& connection, ProbeAnswer& answer) {
     if (const ErrorCode code = SendBlock(connection.pacer, kEmmiTestString, sizeof kEmmiTestString);
         code != EMMIERR_OK) {
-        TraceLineF(connection.trace, kEmmiSendFailureLevel, "(CFC ) GetTargetSerialMode: could not send (%d)",
+        probeTrace(connection).step(kEmmiSendFailureLevel, "could not send (%d)",
                    code);
         return kTargetSerialModeUnknown;
     }
     if (!GetResponse(connection, answer, kProbeAnswerSize))
-        TraceLine(connection.trace, kProbeLevel, "(CFC ) GetTargetSerialMode: no response for EMMI test string");
+        probeTrace(connection).step(kProbeLevel, "no response for EMMI test string");
     // Without an answer the first byte is still the fill byte.
     switch (answer[0]) {
     case kNak:
-        TraceLine(connection.trace, kProbeLevel,
-                  "(CFC ) GetTargetSerialMode: NAK received, target serial in EMMI mode");
+        probeTrace(connection).step(kProbeLevel, "NAK received, target serial in EMMI mode");
         break;
     case kAck:
     case kStx:
-        TraceLine(connection.trace, kProbeLevel,
-                  "(CFC ) GetTargetSerialMode: ACK or STX received, target serial in EMMI mode");
+        probeTrace(connection).step(kProbeLevel, "ACK or STX received, target serial in EMMI mode");
         break;
     default:
         return std::nullopt;
@@ -134,8 +135,7 @@ int32_t WaitForTargetSerialMode(Connection& connection, uint8_t mask) {
     uint8_t last = 0;
     if (probeUntil(connection, [mask](uint8_t mode) { return (mode & mask) != 0; }, last))
         return 1;
-    TraceLineF(connection.trace, kProbeLevel, "(CFC ) WaitForTargetSerialMode failed, is %d, should %d", last,
-               mask);
+    OpTrace(connection.trace, "(CFC )", "WaitForTargetSerialMode").call(kProbeLevel, " failed, is %d, should %d", last, mask);
     return 0;
 }
 
@@ -143,7 +143,7 @@ int32_t WaitForTargetSerialModeOtherThan(Connection& connection, uint8_t mask) {
     uint8_t last = 0;
     if (probeUntil(connection, [mask](uint8_t mode) { return (mode & mask) == 0; }, last))
         return 1;
-    TraceLineF(connection.trace, kProbeLevel, "(CFC ) WaitForTargetSerialModeOtherThan failed, is %d", last);
+    OpTrace(connection.trace, "(CFC )", "WaitForTargetSerialModeOtherThan").call(kProbeLevel, " failed, is %d", last);
     return 0;
 }
 

@@ -3,7 +3,6 @@
 #include "cfc.h"
 #include "cfc_banner.h"
 #include "cfc_connection.h"
-#include "cfc_trace.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,6 +3,8 @@
 // firmware-specific behaviours that follow from it.
 #pragma once
 
+#include "cfc_target.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -10,26 +12,8 @@
 
 namespace cfc {
 
-inline constexpr size_t kProjectSize = 64;
-inline constexpr size_t kPostfixSize = 32;
-inline constexpr size_t kBootloaderTextSize = 25;
 // The version text as the fetch asks for it, terminating zero included.
 inline constexpr uint16_t kVersionTextSize = 1024;
-
-// Per-connection record, filled at the first remote procedure call after an
-// open. The delay workaround flag it decides lives with the send pacing,
-// which the receive thread uses too.
-struct TargetVersionInfo {
-    // Set while the version is fetched or known for this connection.
-    uint32_t gotTargetVersion = 0;
-    std::array<char, kProjectSize> project{};
-    // Cleared at every open; kept when a text cannot be evaluated.
-    int16_t versionNumber = 0;
-    std::array<char, kPostfixSize> postfix{};
-    std::array<char, kBootloaderTextSize> bootloader{};
-    // Low byte of the module's RPC version word.
-    uint8_t rpcVersion = 0;
-};
 
 // What the first item of a version text says of the firmware.
 struct FirmwareName {

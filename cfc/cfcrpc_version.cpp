@@ -1,7 +1,6 @@
 #include "cfcrpc_version.h"
 
 #include "cfc_connection.h"
-#include "cfc_trace.h"
 #include "cfc_version.h"
 #include "cfcmsg.h"
 #include "cfcrpc_engine.h"
