@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and builds a small C program
+# against the installed CFC header and shared library, through pkg-config
+# and through CMake's find_package; both open a connection to the module
+# simulator and close it. The shared library must export the public
+# operations only.
+# Arguments: build directory, source directory.
+set -euo pipefail
+build=$1
+source=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+pc=$(find "$work/prefix" -name cfc.pc | head -n 1)
+[ -n "$pc" ] || { echo "cfc.pc was not installed" >&2; exit 1; }
+export PKG_CONFIG_PATH=$(dirname "$pc")
+libdir=$(pkg-config --variable=libdir cfc)
+
+soname=$(objdump -p "$libdir/libcfc.so.1" | awk '$1 == "SONAME" { print $2 }')
+[ "$soname" = libcfc.so.1 ] || { echo "soname is '$soname'" >&2; exit 1; }
+extra=$(nm -D --defined-only "$libdir/libcfc.so.1" | awk '$3 !~ /^W[A-Z]/ { print $3 }')
+[ -z "$extra" ] || { echo "exports beyond the public operations: $extra" >&2; exit 1; }
+
+cc -Wall -Wextra -Werror -std=c11 "$source/tests/install/open_close.c" \
+  $(pkg-config --cflags --libs cfc) -o "$work/open_close"
+LD_LIBRARY_PATH=$libdir "$source/scripts/run-demo.sh" "$build/tools/cfcsim" "$work/open_close"
+
+cmake -S "$source/tests/install" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+cmake --build "$work/consumer" >/dev/null
+LD_LIBRARY_PATH=$libdir "$source/scripts/run-demo.sh" "$build/tools/cfcsim" "$work/consumer/open_close"
+echo "installed library: header, pkg-config, CMake package and exports as expected"
