@@ -40,25 +40,26 @@ using namespace cfc;
 extern "C" {
 
 int32_t WSendAtCommand(uint32_t handle, const char* text, char* response) {
-    Connection* connection = ConnectionOf(handle);
-    return connection != nullptr ? SendAtCommand(*connection, text, response) : 0;
+    return OnConnection(handle, int32_t{0},
+                        [&](Connection& connection) { return SendAtCommand(connection, text, response); });
 }
 
 int32_t WReceiveAtCommand(uint32_t handle, char* response) {
-    Connection* found = ConnectionOf(handle);
-    if (found == nullptr || response == nullptr)
+    if (response == nullptr)
         return 0;
-    Connection& connection = *found;
-    TraceLine(connection.trace, 4, "(CFC ) WReceiveAtCommand()");
-    TraceLine(connection.trace, 6, "(CFC ) WReceiveAtCommand: call CFCRPCReceiveAtCommand()...");
-    if (const uint16_t error = CFCRPCReceiveAtCommand(connection, response)) {
-        connection.storeError(error);
-        TraceLineF(connection.trace, 4, "(CFC ) WReceiveAtCommand: CFCRPCReceiveAtCommand fails with error %d", error);
-        return 0;
-    }
-    TraceLineF(connection.trace, 7, "(CFC ) WReceiveAtCommand received: [%s]", response);
-    TraceLine(connection.trace, 6, "(CFC ) WReceiveAtCommand: O.K.");
-    return 1;
+    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
+        const OpTrace trace(connection.trace, "(CFC )", "WReceiveAtCommand");
+        trace.call(4, "()");
+        trace.step(6, "call CFCRPCReceiveAtCommand()...");
+        if (const uint16_t error = CFCRPCReceiveAtCommand(connection, response)) {
+            connection.storeError(error);
+            trace.fails(4, "CFCRPCReceiveAtCommand", error);
+            return 0;
+        }
+        trace.call(7, " received: [%s]", response);
+        trace.ok(6);
+        return 1;
+    });
 }
 
 } // extern "C"

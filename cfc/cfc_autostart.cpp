@@ -100,27 +100,23 @@ extern "C" {
 void WSetSwitchOffDrainWait(int32_t on) { g_drainSignalTrace.store(on != 0, std::memory_order_relaxed); }
 
 int32_t WSwitchJavaAutoStart(uint32_t handle, uint8_t on) {
-    Connection* connection = ConnectionOf(handle);
-    if (connection == nullptr)
-        return 0;
-    const OpTrace trace(connection->trace, "(CFC )", "WSwitchJavaAutoStart");
-    trace.call(4, "(onOff=%d", on);
-    trace.step(6, "call CFCRPCSwitchJavaAutoStart()...");
-    if (const uint16_t error = CFCRPCSwitchJavaAutoStart(*connection, on)) {
-        connection->storeError(error);
-        // The missing blank is the system's own text.
-        trace.step(4, "CFCRPCSwitchJavaAutoStartfails with error %d", error);
-        return 0;
-    }
-    trace.ok(6);
-    return 1;
+    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
+        const OpTrace trace(connection.trace, "(CFC )", "WSwitchJavaAutoStart");
+        trace.call(4, "(onOff=%d", on);
+        trace.step(6, "call CFCRPCSwitchJavaAutoStart()...");
+        if (const uint16_t error = CFCRPCSwitchJavaAutoStart(connection, on)) {
+            connection.storeError(error);
+            // The missing blank is the system's own text.
+            trace.step(4, "CFCRPCSwitchJavaAutoStartfails with error %d", error);
+            return 0;
+        }
+        trace.ok(6);
+        return 1;
+    });
 }
 
 int32_t WSwitchOff(uint32_t handle) {
-    Connection* found = ConnectionOf(handle);
-    if (found == nullptr)
-        return 0;
-    Connection& connection = *found;
+    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
     const OpTrace trace(connection.trace, "(CFC )", "WSwitchOff");
     uint8_t mode = 0;
     if (!enterWithOperationMode(connection, trace, 5, "check for normal mode (call may be active!)", &mode))
@@ -153,13 +149,11 @@ int32_t WSwitchOff(uint32_t handle) {
     trace.step(5, "FAST_DLL: skip 5 secs wait 'wait 5 secs, just to be sure...'");
     trace.ok(5);
     return 1;
+    });
 }
 
 int32_t WTerminateCall(uint32_t handle) {
-    Connection* found = ConnectionOf(handle);
-    if (found == nullptr)
-        return 0;
-    Connection& connection = *found;
+    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
     const OpTrace trace(connection.trace, "(CFC )", "WTerminateCall");
     uint8_t mode = 0;
     if (!enterWithOperationMode(connection, trace, 6, "check for normal mode", &mode))
@@ -168,6 +162,7 @@ int32_t WTerminateCall(uint32_t handle) {
         endActiveCall(connection, {"WTerminateCall", 6, true, "normal mode action finished"});
     trace.ok(6);
     return 1;
+    });
 }
 
 } // extern "C"

@@ -231,10 +231,7 @@ int32_t ModuleBootNormalMode(Connection& connection) {
 
 extern "C" int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count) {
     using namespace cfc;
-    Connection* found = ConnectionOf(handle);
-    if (found == nullptr)
-        return 0;
-    Connection& connection = *found;
+    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
     firstStart(connection).call(kCallLevel, "(timeout %d)", count);
     firstStart(connection).step(kBootLevel, "set Ignition low");
     if (!driveIgnition(connection, true)) {
@@ -264,4 +261,5 @@ extern "C" int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count) 
         return 0;
     }
     return 1;
+    });
 }

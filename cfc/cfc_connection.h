@@ -57,4 +57,13 @@ Connection* ConnectionOf(uint32_t handle);
 // null outside the table; for the operations that do not check the pattern.
 Connection* ConnectionOfBits(uint32_t value);
 
+// The C boundary of a public operation: `operation` runs on the connection
+// of a handle that passes the check; any other value gets `refused` and
+// nothing else happens.
+template <typename Result, typename Operation>
+Result OnConnection(uint32_t handle, Result refused, Operation&& operation) {
+    Connection* connection = ConnectionOf(handle);
+    return connection != nullptr ? operation(*connection) : refused;
+}
+
 } // namespace cfc

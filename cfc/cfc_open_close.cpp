@@ -210,10 +210,7 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle) {
 }
 
 int32_t WComClose(uint32_t handle) {
-    Connection* found = ConnectionOf(handle);
-    if (found == nullptr)
-        return 0;
-    Connection& connection = *found;
+    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
     const OpTrace trace(connection.trace, "(CFC )", "WComClose");
     trace.call(4, "()");
     // A connection that is not open has no thread, port or receive paths to
@@ -230,6 +227,7 @@ int32_t WComClose(uint32_t handle) {
     trace.ok(6);
     connection.trace.setTestCaseHandle(0);
     return 1;
+    });
 }
 
 uint16_t WGetLastError(uint32_t handle) {

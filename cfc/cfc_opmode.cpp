@@ -112,8 +112,7 @@ constexpr std::array<PublicMode, 4> kPublicModes{{
 }};
 
 int32_t initModeOf(uint32_t handle, const ModeInit& init) {
-    Connection* connection = ConnectionOf(handle);
-    return connection != nullptr ? initMode(*connection, init) : 0;
+    return OnConnection(handle, int32_t{0}, [&](Connection& connection) { return initMode(connection, init); });
 }
 
 // WSwitchTargetToOperationMode, also where the library itself asks for a
@@ -196,19 +195,18 @@ int32_t WSwitchTargetToOperationMode(uint32_t handle, uint8_t publicMode) {
 }
 
 int32_t WExitServiceMode(uint32_t handle) {
-    Connection* found = ConnectionOf(handle);
-    if (found == nullptr)
-        return 0;
-    const OpTrace trace(found->trace, "(CFC )", "WExitServiceMode");
-    trace.call(4, "()");
-    trace.step(5, "call WSwitchTargetToOperationMode(CFCNormalMode)...");
-    const int32_t result = switchToPublicMode(*found, CFCNormalMode);
-    if (!result) {
-        trace.fails(4, "WSwitchTargetToOperationMode", result);
-        return 0;
-    }
-    trace.call(5, " O.K.");
-    return 1;
+    return OnConnection(handle, int32_t{0}, [](Connection& connection) -> int32_t {
+        const OpTrace trace(connection.trace, "(CFC )", "WExitServiceMode");
+        trace.call(4, "()");
+        trace.step(5, "call WSwitchTargetToOperationMode(CFCNormalMode)...");
+        const int32_t result = switchToPublicMode(connection, CFCNormalMode);
+        if (!result) {
+            trace.fails(4, "WSwitchTargetToOperationMode", result);
+            return 0;
+        }
+        trace.call(5, " O.K.");
+        return 1;
+    });
 }
 
 } // extern "C"

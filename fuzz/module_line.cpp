@@ -79,7 +79,7 @@ void ModuleLine::open() {
     // Signal-trace frames reach the signal trace only while it is enabled.
     // Enabled here rather than in the settings file, which would also make
     // every close wait for the module's trace to end.
-    cfc::SlotOf(handle_)->sigtrace.enable.store(1);
+    cfc::ConnectionOf(handle_)->signals.enable.store(1);
     sinceStx_ = SIZE_MAX;
 }
 
@@ -94,7 +94,7 @@ void ModuleLine::send(const uint8_t* data, size_t size) {
 }
 
 void ModuleLine::setRawByteMode(bool on) {
-    cfc::SlotOf(handle_)->rawByteMode.store(on ? 1 : 0);
+    cfc::ConnectionOf(handle_)->frames.setRawByteMode(on);
 }
 
 void ModuleLine::sendFrame(const uint8_t* data, uint8_t size) {
@@ -168,18 +168,15 @@ void ModuleLine::checkSettledState() {
     // nothing came after the marker. A count off here means a write ran past
     // a buffer into its neighbour inside the slot, which the address
     // sanitizer cannot see.
-    cfc::RawRxState& raw = cfc::SlotOf(handle_)->raw;
-    {
-        std::lock_guard<std::mutex> hold(raw.lock);
-        if (raw.rxCount != 0 || raw.skipCount != 0)
-            giveUp("the raw buffers are not empty after the marker");
-    }
+    const cfc::RawInput::Contents held = cfc::ConnectionOf(handle_)->raw.contents();
+    if (!held.received.empty() || !held.skipped.empty())
+        giveUp("the raw buffers are not empty after the marker");
     if (cfc::EmmiL3RxQueueNotEmpty((*cfc::ConnectionOf(handle_)).messages))
         giveUp("a message was queued after the marker");
 }
 
 void ModuleLine::reopen() {
-    cfc::SlotOf(handle_)->sigtrace.enable.store(0);
+    cfc::ConnectionOf(handle_)->signals.enable.store(0);
     if (WComClose(handle_) != 1)
         giveUp("WComClose failed");
     device_->discardFromHost();

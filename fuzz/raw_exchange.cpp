@@ -15,7 +15,8 @@
 
 #include "cfc.h"
 #include "cfc_rawrx.h"
-#include "cfc_serialmode.h"
+#include "cfc_connection.h"
+#include "cfc_rawexchange.h"
 #include "gwcoml1.h"
 
 #include <cstddef>

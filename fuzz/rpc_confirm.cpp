@@ -75,7 +75,7 @@ void evaluateVersion(uint32_t handle, std::span<const uint8_t> text) {
         __builtin_trap();
     cfc::FindBootloaderItem(view);
     cfc::EvaluateTargetVersion((*cfc::ConnectionOf(handle)), view, 0x203, 0x00010000);
-    const cfc::TargetVersionInfo& version = cfc::TargetVersion(handle);
+    const cfc::TargetVersionInfo& version = cfc::ConnectionOf(handle)->target.version;
     if (version.bootloader.back() != '\0')
         __builtin_trap();
 }
@@ -92,7 +92,7 @@ void judgeAll(uint32_t handle, uint16_t textSize, std::span<const uint8_t> confi
     uint8_t mode = 0;
     cfc::JudgeOperationModeConfirm(exact, &mode);
     cfc::JudgeStatusConfirm(exact);
-    cfc::JudgeAutoStartConfirm(handle, exact);
+    cfc::JudgeAutoStartConfirm(cfc::ConnectionOf(handle)->trace, exact);
     const auto atText = std::make_unique<char[]>(cfc::kAtResponseSize);
     cfc::TakeAtText(exact, atText.get());
 }
@@ -136,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     fuzzlink::ModuleLine& line = fuzzlink::ModuleLine::instance();
     const uint32_t handle = line.handle();
-    cfc::SlotOf(handle)->l1.class2Timeout.store(kEmptyQueueWaitMs);
+    cfc::ConnectionOf(handle)->serial.setClass2Timeout(kEmptyQueueWaitMs);
 
     Input input(data, size);
     switch (input.u8() & 0x03) {
