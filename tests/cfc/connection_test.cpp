@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -135,6 +136,35 @@ TEST(ConnectionOpen, PortThatDoesNotExistGivesCode4AndTheSystemsReason) {
     EXPECT_EQ(WGetLastOpenFailure(nullptr, nullptr, shortPath, sizeof shortPath, nullptr, 0),
               CFC_OPEN_NO_DEVICE);
     EXPECT_STREQ(shortPath, "/dev");
+}
+
+TEST(ConnectionOpen, ADeviceTheUserMayNotOpenIsNamedWithPermissionDenied) {
+    ScopedTempCwd cwd;
+    const std::string device = (cwd.path() / "ttyForbidden").string();
+    const int fd = ::open(device.c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    ::chmod(device.c_str(), 0);
+    ::chmod(cwd.path().c_str(), 0755);
+    // Root may open anything, so the open runs as nobody in a child of its own.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && ::setuid(65534) != 0)
+            ::_exit(2);
+        ::setenv("CFC_COM9", device.c_str(), 1);
+        if (WComOpen(9, 115200, 0) != 0)
+            ::_exit(3);
+        char path[256];
+        char reason[64];
+        const int32_t kind = WGetLastOpenFailure(nullptr, nullptr, path, sizeof path, reason, sizeof reason);
+        const bool named = kind == CFC_OPEN_DENIED && device == path && std::string(reason) == "Permission denied";
+        ::_exit(named ? 0 : 4);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: cannot drop root, 3: opened, 4: other reason";
 }
 
 TEST(ConnectionOpen, PortMappedToNothingAndASlotInUseAreNamedAsSuch) {
