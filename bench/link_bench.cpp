@@ -36,7 +36,8 @@ constexpr size_t kFirstFrameData = 255 - 2 - 4;
 constexpr size_t kLaterFrameData = 255 - 2;
 constexpr auto kMessageBound = std::chrono::seconds(5);
 
-size_t framesFor(size_t bytes) {
+size_t framesFor(size_t bytes)
+{
     if (bytes <= kFirstFrameData)
         return 1;
     return 1 + (bytes - kFirstFrameData + kLaterFrameData - 1) / kLaterFrameData;
@@ -44,7 +45,8 @@ size_t framesFor(size_t bytes) {
 
 // Message data that differs from the one before, so the receiver never drops
 // it as a repeat.
-std::vector<uint8_t> messageData(size_t size) {
+std::vector<uint8_t> messageData(size_t size)
+{
     static uint64_t serial = 0;
     ++serial;
     std::vector<uint8_t> data(size);
@@ -56,7 +58,8 @@ std::vector<uint8_t> messageData(size_t size) {
 // The library's connection and the simulated module on one in-memory line.
 class Link {
 public:
-    explicit Link(bool paced) : device_(plat::registerVirtualDevice(kDeviceName)) {
+    explicit Link(bool paced) : device_(plat::registerVirtualDevice(kDeviceName))
+    {
         ::setenv(("CFC_COM" + std::to_string(kPort)).c_str(),
                  (std::string("virtual:") + kDeviceName).c_str(), 1);
         // A settings file that cannot exist: an enabled signal trace would
@@ -68,7 +71,8 @@ public:
         handle_ = WComOpen(kPort, 115200, 0);
         device_->setPaced(paced);
     }
-    ~Link() {
+    ~Link()
+    {
         if (handle_ != 0)
             WComClose(handle_);
         module_->stop();
@@ -81,12 +85,14 @@ public:
     sim::Simulator& module() { return *module_; }
 
     // Takes messages off the receive queue until one with kCommand arrives.
-    bool receive() {
+    bool receive()
+    {
         const auto deadline = std::chrono::steady_clock::now() + kMessageBound;
         for (;;) {
             uint16_t command = 0;
             uint16_t length = 0;
-            const uint8_t taken = cfc::EmmiL3RemoveFromRxQueue((*cfc::ConnectionOf(handle_)).messages, &command, buffer_.data(), &length);
+            const uint8_t taken = cfc::EmmiL3RemoveFromRxQueue(
+                (*cfc::ConnectionOf(handle_)).messages, &command, buffer_.data(), &length);
             if (taken == cfc::kRxQueueDelivered && command == kCommand)
                 return true;
             if (taken == cfc::kRxQueueEmpty) {
@@ -109,8 +115,11 @@ private:
 class Figures {
 public:
     Figures(benchmark::State& state, size_t bytes, bool paced)
-        : state_(state), bytes_(bytes), paced_(paced), start_(std::chrono::steady_clock::now()) {}
-    ~Figures() {
+        : state_(state), bytes_(bytes), paced_(paced), start_(std::chrono::steady_clock::now())
+    {
+    }
+    ~Figures()
+    {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
         const double messages = static_cast<double>(state_.iterations());
@@ -138,7 +147,8 @@ private:
 // One message per iteration, sized by the first argument, over a line paced
 // by the second; `step` moves the message and names what failed, or null.
 template <class Step>
-void runMessages(benchmark::State& state, Step step) {
+void runMessages(benchmark::State& state, Step step)
+{
     const size_t bytes = static_cast<size_t>(state.range(0));
     const bool paced = state.range(1) != 0;
     Link link(paced);
@@ -155,16 +165,19 @@ void runMessages(benchmark::State& state, Step step) {
     }
 }
 
-void HostSends(benchmark::State& state) {
+void HostSends(benchmark::State& state)
+{
     runMessages(state, [](Link& link, std::vector<uint8_t> data) -> const char* {
-        if (cfc::EmmiL3SendMessage((*cfc::ConnectionOf(link.handle())).messages, kCommand, 0, 0, 0, data.data(),
-                                   static_cast<uint16_t>(data.size()), 0) != EMMIERR_OK)
+        if (cfc::EmmiL3SendMessage((*cfc::ConnectionOf(link.handle())).messages, kCommand, 0, 0, 0,
+                                   data.data(), static_cast<uint16_t>(data.size()),
+                                   0) != EMMIERR_OK)
             return "a frame was not acknowledged";
         return nullptr;
     });
 }
 
-void HostReceives(benchmark::State& state) {
+void HostReceives(benchmark::State& state)
+{
     runMessages(state, [](Link& link, std::vector<uint8_t> data) -> const char* {
         std::future<bool> sent = link.module().sendMessage(kCommand, std::move(data));
         if (!link.receive())
@@ -176,7 +189,8 @@ void HostReceives(benchmark::State& state) {
     });
 }
 
-void messageSizes(benchmark::internal::Benchmark* b) {
+void messageSizes(benchmark::internal::Benchmark* b)
+{
     b->ArgNames({"bytes", "paced"});
     for (int paced : {0, 1})
         for (int bytes : {10, 300, 1500})

@@ -56,20 +56,25 @@ constexpr double kSwitchedFlush = 50;
 // Waiting for silence after the switch-off request: one probe that no
 // string gets an answer to (50 ms for each).
 constexpr double kSilenceProbe = 50 + 3 * 10 + 50 + 50;
-constexpr double kTotal = kOpenFlush + kAtProbe + kSwitchCommand + kEmmiProbe + kSwitchedFlush + kSilenceProbe;
+constexpr double kTotal =
+    kOpenFlush + kAtProbe + kSwitchCommand + kEmmiProbe + kSwitchedFlush + kSilenceProbe;
 } // namespace floor_ms
 
-double cpuSeconds() {
+double cpuSeconds()
+{
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6;
+    };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // The cfcsim program with a module in AT mode; it ends when its input does.
 class Module {
 public:
-    Module() {
+    Module()
+    {
         int in[2];
         int out[2];
         if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
@@ -90,7 +95,8 @@ public:
         terminal_ = firstLine(out[0]);
         ::close(out[0]);
     }
-    ~Module() {
+    ~Module()
+    {
         if (input_ >= 0)
             ::close(input_);
         if (pid_ > 0)
@@ -103,7 +109,8 @@ public:
     const std::string& terminal() const { return terminal_; }
 
 private:
-    static std::string firstLine(int fd) {
+    static std::string firstLine(int fd)
+    {
         std::string line;
         char c = 0;
         pollfd readable{fd, POLLIN, 0};
@@ -119,14 +126,17 @@ private:
 };
 
 // The calls of vornax com3, in its order; true when every step succeeded.
-bool mainJob() {
+bool mainJob()
+{
     const uint32_t handle = WComOpen(kPort, 115200, 0);
-    const bool done = WInitServiceMode(handle) && WSwitchJavaAutoStart(handle, 0) && WSwitchOff(handle);
+    const bool done =
+        WInitServiceMode(handle) && WSwitchJavaAutoStart(handle, 0) && WSwitchOff(handle);
     WComClose(handle);
     return done;
 }
 
-void MainJob(benchmark::State& state) {
+void MainJob(benchmark::State& state)
+{
     // A settings file that cannot exist: an enabled signal trace would add
     // its waits to every run.
     ::setenv("CFC_TRACE_INI", "/dev/null/cfctrace.ini", 1);
@@ -141,7 +151,8 @@ void MainJob(benchmark::State& state) {
         const double cpuStart = cpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         const bool done = mainJob();
-        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const double cpu = cpuSeconds() - cpuStart;
         if (!done) {
             state.SkipWithError("the main job failed");
@@ -151,7 +162,8 @@ void MainJob(benchmark::State& state) {
         state.counters["wall_ms"] = 1e3 * wall;
         state.counters["cpu_ms"] = 1e3 * cpu;
         state.counters["floor_ms"] = floor_ms::kTotal;
-        state.counters["over_floor_pct"] = 100.0 * (1e3 * wall - floor_ms::kTotal) / floor_ms::kTotal;
+        state.counters["over_floor_pct"] =
+            100.0 * (1e3 * wall - floor_ms::kTotal) / floor_ms::kTotal;
         state.counters["cpu_of_wall_pct"] = 100.0 * cpu / wall;
     }
 }

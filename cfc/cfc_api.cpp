@@ -9,22 +9,31 @@ using namespace cfc;
 
 extern "C" {
 
-void WEnableTraceFile(void) { SetTraceFileEnabled(true); }
+void WEnableTraceFile(void)
+{
+    SetTraceFileEnabled(true);
+}
 
-void WDisableTraceFile(void) { SetTraceFileEnabled(false); }
+void WDisableTraceFile(void)
+{
+    SetTraceFileEnabled(false);
+}
 
-uint16_t WGetTraceLevel(uint32_t handle) {
+uint16_t WGetTraceLevel(uint32_t handle)
+{
     const Connection* connection = ConnectionOfBits(handle);
     return connection != nullptr ? connection->trace.level() : 0;
 }
 
-uint32_t WSetTraceLevel(uint32_t handle, uint16_t level) {
+uint32_t WSetTraceLevel(uint32_t handle, uint16_t level)
+{
     if (Connection* connection = ConnectionOfBits(handle))
         connection->trace.setLevel(level);
     return handle;
 }
 
-int32_t WGetExitData(uint32_t handle, uint8_t size, uint8_t* count, uint8_t* buffer) {
+int32_t WGetExitData(uint32_t handle, uint8_t size, uint8_t* count, uint8_t* buffer)
+{
     Connection* connection = ConnectionOf(handle);
     if (connection == nullptr)
         return 0;

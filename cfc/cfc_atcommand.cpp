@@ -11,7 +11,8 @@ static_assert(CFC_AT_RESPONSE_SIZE == cfc::kAtResponseSize);
 
 namespace cfc {
 
-int32_t SendAtCommand(Connection& connection, const char* text, char* response) {
+int32_t SendAtCommand(Connection& connection, const char* text, char* response)
+{
     if (text == nullptr)
         return 0;
     // The request's text area holds the line, its carriage return and a zero.
@@ -20,12 +21,14 @@ int32_t SendAtCommand(Connection& connection, const char* text, char* response) 
         TraceLine(connection.trace, 4, "(CFC ) WSendAtCommand: Error, string too long");
         return 0;
     }
-    TraceLineF(connection.trace, 4, "(CFC ) WSendAtCommand [%s] (length=%d)", text, static_cast<int>(length));
+    TraceLineF(connection.trace, 4, "(CFC ) WSendAtCommand [%s] (length=%d)", text,
+               static_cast<int>(length));
     // A failed call is reported as such, so a caller that looks at the result
     // can tell a command the module never took from one it answered.
     if (const uint16_t error = CFCRPCSendAtCommand(connection, text, response)) {
         connection.storeError(error);
-        TraceLineF(connection.trace, 4, "(CFC ) WSendAtCommand: CFCRPCSendAtCommand fails with error %d", error);
+        TraceLineF(connection.trace, 4,
+                   "(CFC ) WSendAtCommand: CFCRPCSendAtCommand fails with error %d", error);
         return 0;
     }
     if (response != nullptr)
@@ -39,12 +42,15 @@ using namespace cfc;
 
 extern "C" {
 
-int32_t WSendAtCommand(uint32_t handle, const char* text, char* response) {
-    return OnConnection(handle, int32_t{0},
-                        [&](Connection& connection) { return SendAtCommand(connection, text, response); });
+int32_t WSendAtCommand(uint32_t handle, const char* text, char* response)
+{
+    return OnConnection(handle, int32_t{0}, [&](Connection& connection) {
+        return SendAtCommand(connection, text, response);
+    });
 }
 
-int32_t WReceiveAtCommand(uint32_t handle, char* response) {
+int32_t WReceiveAtCommand(uint32_t handle, char* response)
+{
     if (response == nullptr)
         return 0;
     return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {

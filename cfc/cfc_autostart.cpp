@@ -37,7 +37,8 @@ struct CallEnding {
 // Hangs up a voice call that may be active in normal mode and, where the
 // firmware needs it, detaches from GPRS. The AT results are not examined:
 // the switch-off goes on whether or not there was anything to end.
-void endActiveCall(Connection& connection, const CallEnding& ending) {
+void endActiveCall(Connection& connection, const CallEnding& ending)
+{
     const OpTrace trace(connection.trace, "(CFC )", ending.name);
     char response[kAtResponseSize];
     trace.step(ending.level, "target in normal mode, try to end active voice call...");
@@ -53,7 +54,8 @@ void endActiveCall(Connection& connection, const CallEnding& ending) {
 // check at `level`, and the operation mode read; false (last error stored,
 // failure traced) when it cannot be read.
 bool enterWithOperationMode(Connection& connection, const OpTrace& trace, uint16_t level,
-                            const char* check, uint8_t* mode) {
+                            const char* check, uint8_t* mode)
+{
     trace.call(4, "%s", "");
     trace.step(level, "%s", check);
     const uint16_t error = CFCRPCGetCurrentOperationMode(connection, mode);
@@ -64,9 +66,11 @@ bool enterWithOperationMode(Connection& connection, const OpTrace& trace, uint16
     return false;
 }
 
-void letSignalTraceComeOut(Connection& connection, const OpTrace& trace) {
+void letSignalTraceComeOut(Connection& connection, const OpTrace& trace)
+{
     if (!g_drainSignalTrace.load(std::memory_order_relaxed) ||
-        !connection.signals.signalTraceEnabled() || SignalTraceRequestCount(connection.signals) == 0)
+        !connection.signals.signalTraceEnabled() ||
+        SignalTraceRequestCount(connection.signals) == 0)
         return;
     trace.step(5, "let nimbo trace come out... (10 secs)");
     plat::sleepMs(kSignalTraceDrainMs);
@@ -74,7 +78,8 @@ void letSignalTraceComeOut(Connection& connection, const OpTrace& trace) {
 
 // A running test mode holds the radio; newer firmware must leave it before
 // it takes the switch-off. False when finishing failed.
-bool finishTestModeIfNeeded(Connection& connection, const OpTrace& trace) {
+bool finishTestModeIfNeeded(Connection& connection, const OpTrace& trace)
+{
     if (!NeedsTestModeFinish(connection.target.version)) {
         trace.step(5, "*not necessary* to finish test mode first!");
         return true;
@@ -97,9 +102,13 @@ using namespace cfc;
 
 extern "C" {
 
-void WSetSwitchOffDrainWait(int32_t on) { g_drainSignalTrace.store(on != 0, std::memory_order_relaxed); }
+void WSetSwitchOffDrainWait(int32_t on)
+{
+    g_drainSignalTrace.store(on != 0, std::memory_order_relaxed);
+}
 
-int32_t WSwitchJavaAutoStart(uint32_t handle, uint8_t on) {
+int32_t WSwitchJavaAutoStart(uint32_t handle, uint8_t on)
+{
     return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
         const OpTrace trace(connection.trace, "(CFC )", "WSwitchJavaAutoStart");
         trace.call(4, "(onOff=%d", on);
@@ -115,53 +124,57 @@ int32_t WSwitchJavaAutoStart(uint32_t handle, uint8_t on) {
     });
 }
 
-int32_t WSwitchOff(uint32_t handle) {
+int32_t WSwitchOff(uint32_t handle)
+{
     return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
-    const OpTrace trace(connection.trace, "(CFC )", "WSwitchOff");
-    uint8_t mode = 0;
-    if (!enterWithOperationMode(connection, trace, 5, "check for normal mode (call may be active!)", &mode))
-        return 0;
-    letSignalTraceComeOut(connection, trace);
-    if (mode == kOperationModeNormal) {
-        endActiveCall(connection, {"WSwitchOff", 5, false, "special normal mode action finished"});
-    } else if (mode == kOperationModeTest) {
-        if (!finishTestModeIfNeeded(connection, trace))
+        const OpTrace trace(connection.trace, "(CFC )", "WSwitchOff");
+        uint8_t mode = 0;
+        if (!enterWithOperationMode(connection, trace, 5,
+                                    "check for normal mode (call may be active!)", &mode))
             return 0;
-    }
+        letSignalTraceComeOut(connection, trace);
+        if (mode == kOperationModeNormal) {
+            endActiveCall(connection,
+                          {"WSwitchOff", 5, false, "special normal mode action finished"});
+        } else if (mode == kOperationModeTest) {
+            if (!finishTestModeIfNeeded(connection, trace))
+                return 0;
+        }
 
-    bool switchedOff = false;
-    for (int round = 0; round < kSwitchOffRounds && !switchedOff; ++round) {
-        trace.step(5, "call CFCRPCSwitchOff...");
-        if (const uint16_t error = CFCRPCSwitchOff(connection)) {
-            connection.storeError(error);
-            trace.fails(4, "CFCRPCSwitchOff", error);
+        bool switchedOff = false;
+        for (int round = 0; round < kSwitchOffRounds && !switchedOff; ++round) {
+            trace.step(5, "call CFCRPCSwitchOff...");
+            if (const uint16_t error = CFCRPCSwitchOff(connection)) {
+                connection.storeError(error);
+                trace.fails(4, "CFCRPCSwitchOff", error);
+                return 0;
+            }
+            // The request has no confirm: a module that is off stops answering
+            // the serial probe.
+            trace.step(5, "wait until target is switched off...");
+            switchedOff = WaitForTargetSerialMode(connection, kTargetSerialModeOff) != 0;
+        }
+        if (!switchedOff) {
+            trace.step(4, "target not switched off!?");
             return 0;
         }
-        // The request has no confirm: a module that is off stops answering
-        // the serial probe.
-        trace.step(5, "wait until target is switched off...");
-        switchedOff = WaitForTargetSerialMode(connection, kTargetSerialModeOff) != 0;
-    }
-    if (!switchedOff) {
-        trace.step(4, "target not switched off!?");
-        return 0;
-    }
-    trace.step(5, "FAST_DLL: skip 5 secs wait 'wait 5 secs, just to be sure...'");
-    trace.ok(5);
-    return 1;
+        trace.step(5, "FAST_DLL: skip 5 secs wait 'wait 5 secs, just to be sure...'");
+        trace.ok(5);
+        return 1;
     });
 }
 
-int32_t WTerminateCall(uint32_t handle) {
+int32_t WTerminateCall(uint32_t handle)
+{
     return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
-    const OpTrace trace(connection.trace, "(CFC )", "WTerminateCall");
-    uint8_t mode = 0;
-    if (!enterWithOperationMode(connection, trace, 6, "check for normal mode", &mode))
-        return 0;
-    if (mode == kOperationModeNormal)
-        endActiveCall(connection, {"WTerminateCall", 6, true, "normal mode action finished"});
-    trace.ok(6);
-    return 1;
+        const OpTrace trace(connection.trace, "(CFC )", "WTerminateCall");
+        uint8_t mode = 0;
+        if (!enterWithOperationMode(connection, trace, 6, "check for normal mode", &mode))
+            return 0;
+        if (mode == kOperationModeNormal)
+            endActiveCall(connection, {"WTerminateCall", 6, true, "normal mode action finished"});
+        trace.ok(6);
+        return 1;
     });
 }
 

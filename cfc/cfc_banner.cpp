@@ -44,17 +44,20 @@ class BannerWriter {
 public:
     explicit BannerWriter(char* buffer) : buf_(buffer) { buf_[0] = '\0'; }
 
-    void put(char c) {
+    void put(char c)
+    {
         if (len_ + 1 < kBannerBufferSize) {
             buf_[len_++] = c;
             buf_[len_] = '\0';
         }
     }
-    void put(std::string_view s) {
+    void put(std::string_view s)
+    {
         for (char c : s)
             put(c);
     }
-    bool endsWithBranchName() const {
+    bool endsWithBranchName() const
+    {
         const std::string_view out(buf_, len_);
         for (std::string_view name : kBranchNames)
             if (out.size() >= name.size() && out.substr(out.size() - name.size()) == name)
@@ -67,11 +70,15 @@ private:
     size_t len_ = 0;
 };
 
-bool isBlankOrDigit(char c) { return c == ' ' || (c >= '0' && c <= '9'); }
+bool isBlankOrDigit(char c)
+{
+    return c == ' ' || (c >= '0' && c <= '9');
+}
 
 // Copies `text` behind `prefix`; right after a branch name every character
 // but "/" is written as an escape.
-const char* decorate(const char* prefix, std::string_view text) {
+const char* decorate(const char* prefix, std::string_view text)
+{
     thread_local char buffer[kBannerBufferSize];
     BannerWriter out(buffer);
     out.put(prefix);
@@ -111,7 +118,8 @@ const char* decorate(const char* prefix, std::string_view text) {
 // "path\file: $QVRevision: r $,$QVDate: d $" becomes "file:  r $, d $": the
 // file name without its path, then what follows the first colon of each
 // keyword up to the next keyword.
-std::string compactStamp(std::string_view stamp) {
+std::string compactStamp(std::string_view stamp)
+{
     constexpr std::string_view kKeyword = "$QV";
     size_t keyword = stamp.find(kKeyword);
     std::string_view head = stamp.substr(0, keyword);
@@ -130,7 +138,8 @@ std::string compactStamp(std::string_view stamp) {
 
 // asctime's fixed-width form without its line end. localtime shares one
 // buffer per process, hence the lock.
-std::string localTimeText() {
+std::string localTimeText()
+{
     static std::mutex lock;
     std::tm parts{};
     {
@@ -151,15 +160,18 @@ std::string localTimeText() {
 
 } // namespace
 
-const char* HostBannerText(const char* stamp) {
+const char* HostBannerText(const char* stamp)
+{
     return decorate("(CFCV) Host: ", compactStamp(stamp != nullptr ? stamp : ""));
 }
 
-const char* TargetBannerText(const char* item) {
+const char* TargetBannerText(const char* item)
+{
     return decorate("(CFCV) Target: ", item != nullptr ? item : "");
 }
 
-void ForEachOpenBannerLine(const std::function<void(const char*)>& deliver) {
+void ForEachOpenBannerLine(const std::function<void(const char*)>& deliver)
+{
     char line[kBannerBufferSize];
     std::snprintf(line, sizeof line, "(CFCV) Trace started at %s", localTimeText().c_str());
     deliver(line);

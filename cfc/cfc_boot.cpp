@@ -48,28 +48,36 @@ constexpr uint32_t kAfterPatternMs = 10;
 constexpr uint32_t kReprogramMs = 800;
 
 // The lines of each boot, under its operation's name.
-OpTrace serviceBoot(const Connection& connection) {
+OpTrace serviceBoot(const Connection& connection)
+{
     return {connection.trace, "(CFC )", "ModuleBootServiceMode"};
 }
-OpTrace normalBoot(const Connection& connection) {
+OpTrace normalBoot(const Connection& connection)
+{
     return {connection.trace, "(CFC )", "ModuleBootNormalMode"};
 }
-OpTrace firstStart(const Connection& connection) {
+OpTrace firstStart(const Connection& connection)
+{
     return {connection.trace, "(CFC )", "WStartModuleForTheFirstTime"};
 }
 
 // The module's ignition input hangs on DTR: DTR high pulls the ignition low
 // and switches the module on.
-bool driveIgnition(Connection& connection, bool dtrHigh) {
+bool driveIgnition(Connection& connection, bool dtrHigh)
+{
     return EmmiL1SetDtr(connection.serial, dtrHigh) == EMMIERR_OK;
 }
 
-void setRawByteMode(Connection& connection, bool on) { connection.frames.setRawByteMode(on); }
+void setRawByteMode(Connection& connection, bool on)
+{
+    connection.frames.setRawByteMode(on);
+}
 
 // A service boot that fails during the bootloader dialogue lets go of the
 // ignition and returns the line to its normal settings, so the connection
 // stays usable at the rate it was opened with.
-int32_t abandonDialogue(Connection& connection) {
+int32_t abandonDialogue(Connection& connection)
+{
     setRawByteMode(connection, false);
     // The normal settings hold DTR low.
     EmmiL1SetLineDtrOff(connection.serial);
@@ -77,10 +85,12 @@ int32_t abandonDialogue(Connection& connection) {
 }
 
 // Sends start patterns until the bootloader answers one.
-bool findBootloader(Connection& connection) {
+bool findBootloader(Connection& connection)
+{
     serviceBoot(connection).step(kBootLevel, "send/rec pattern...");
     for (unsigned round = 0; round < kPatternRounds; ++round) {
-        if (const ErrorCode code = EmmiL1Write(connection.serial, &kStartPattern, 1); code != EMMIERR_OK) {
+        if (const ErrorCode code = EmmiL1Write(connection.serial, &kStartPattern, 1);
+            code != EMMIERR_OK) {
             serviceBoot(connection).step(kBootLevel, "could not send initial pattern (%d)", code);
             return false;
         }
@@ -95,7 +105,8 @@ bool findBootloader(Connection& connection) {
 
 // Asks for the bootloader's version. 0, or the code of the write or read
 // that failed; `known` tells whether a valid version record came.
-ErrorCode queryBootloaderVersion(Connection& connection, bool& known) {
+ErrorCode queryBootloaderVersion(Connection& connection, bool& known)
+{
     serviceBoot(connection).step(kBootLevel, "get bootloader version...");
     EmmiL1SetRawReadTimeout(connection.serial, kTimeoutClassOneSecond);
     known = false;
@@ -109,30 +120,33 @@ ErrorCode queryBootloaderVersion(Connection& connection, bool& known) {
         }
         status = ReadRawRxBuffer(connection.raw, &ack, 1);
         if (status != EMMIERR_OK || ack != kBootloaderAck) {
-            serviceBoot(connection).step(kBootLevel, "no/unexpected response err %d, response 0x%x",
-                       status, ack);
+            serviceBoot(connection)
+                .step(kBootLevel, "no/unexpected response err %d, response 0x%x", status, ack);
             continue;
         }
         VersionAnswer answer{};
         status = ReadRawRxBuffer(connection.raw, answer.data(), kVersionAnswerSize);
         if (status != EMMIERR_OK)
             break;
-        if (answer[kVersionTagOffset] != kVersionTag[0] || answer[kVersionTagOffset + 1] != kVersionTag[1])
+        if (answer[kVersionTagOffset] != kVersionTag[0] ||
+            answer[kVersionTagOffset + 1] != kVersionTag[1])
             continue;
         known = true;
         status = EmmiL1Write(connection.serial, &kBootloaderAck, 1);
-        serviceBoot(connection).step(kBootLevel, "Bootloader version V%c.%c",
-                   '0' + answer[kMajorOffset], '0' + answer[kMinorOffset]);
+        serviceBoot(connection)
+            .step(kBootLevel, "Bootloader version V%c.%c", '0' + answer[kMajorOffset],
+                  '0' + answer[kMinorOffset]);
         break;
     }
     return status;
 }
 
-bool sendBootCommand(Connection& connection) {
+bool sendBootCommand(Connection& connection)
+{
     serviceBoot(connection).step(kBootLevel, "send boot command...");
-    if (const ErrorCode code = EmmiL1Write(connection.serial, kBootCommand, sizeof kBootCommand); code != EMMIERR_OK) {
-        serviceBoot(connection).step(kBootLevel, "could not send boot command (%d)",
-                   code);
+    if (const ErrorCode code = EmmiL1Write(connection.serial, kBootCommand, sizeof kBootCommand);
+        code != EMMIERR_OK) {
+        serviceBoot(connection).step(kBootLevel, "could not send boot command (%d)", code);
         return false;
     }
     serviceBoot(connection).step(kBootLevel, "receive boot confirmation...");
@@ -147,12 +161,14 @@ bool sendBootCommand(Connection& connection) {
 }
 
 // The bootloader dialogue, DTR already high: pattern, version, boot command.
-bool talkToBootloader(Connection& connection) {
+bool talkToBootloader(Connection& connection)
+{
     if (!findBootloader(connection))
         return false;
     plat::sleepMs(kAfterPatternMs);
     bool versionKnown = false;
-    if (const ErrorCode status = queryBootloaderVersion(connection, versionKnown); status != EMMIERR_OK) {
+    if (const ErrorCode status = queryBootloaderVersion(connection, versionKnown);
+        status != EMMIERR_OK) {
         serviceBoot(connection).step(kBootLevel, "could not get bootloader version (%d)", status);
         return false;
     }
@@ -166,10 +182,12 @@ bool talkToBootloader(Connection& connection) {
 // The end of both boots: waits until the firmware answers a probe as AT or
 // EMMI, then lets go of the ignition whether it answered or not. False when
 // DTR could not be cleared; `switchedOn` tells whether the firmware answered.
-bool awaitFirmware(Connection& connection, const char* boot, bool& switchedOn) {
+bool awaitFirmware(Connection& connection, const char* boot, bool& switchedOn)
+{
     OpTrace(connection.trace, "(CFC )", boot).step(kBootLevel, "wait for mobile to switch on...");
     switchedOn = WaitForTargetSerialModeOtherThan(connection, kTargetSerialModeSeemsOff) != 0;
-    OpTrace(connection.trace, "(CFC )", boot).step(kBootLevel, "Set Ignition high / DTR logical low");
+    OpTrace(connection.trace, "(CFC )", boot)
+        .step(kBootLevel, "Set Ignition high / DTR logical low");
     if (driveIgnition(connection, false))
         return true;
     OpTrace(connection.trace, "(CFC )", boot).step(kBootLevel, "cannot set ignition high ");
@@ -178,7 +196,8 @@ bool awaitFirmware(Connection& connection, const char* boot, bool& switchedOn) {
 
 } // namespace
 
-int32_t ModuleBootServiceMode(Connection& connection) {
+int32_t ModuleBootServiceMode(Connection& connection)
+{
     FlushTargetInput(connection);
     EmmiL1SetLineBoot(connection.serial);
     // The bootloader's bytes are no EMMI: STX, ACK and NAK among them must
@@ -191,7 +210,8 @@ int32_t ModuleBootServiceMode(Connection& connection) {
     }
     if (!talkToBootloader(connection))
         return abandonDialogue(connection);
-    serviceBoot(connection).step(kBootLevel, "wait, don't disturb - the firmware re-programs the VTLP!...");
+    serviceBoot(connection)
+        .step(kBootLevel, "wait, don't disturb - the firmware re-programs the VTLP!...");
     plat::sleepMs(kReprogramMs);
 
     setRawByteMode(connection, false);
@@ -208,13 +228,15 @@ int32_t ModuleBootServiceMode(Connection& connection) {
     return 1;
 }
 
-int32_t ModuleBootNormalMode(Connection& connection) {
+int32_t ModuleBootNormalMode(Connection& connection)
+{
     normalBoot(connection).step(kBootLevel, "Set Ignition low / DTR logical high");
     if (!driveIgnition(connection, true)) {
         normalBoot(connection).step(kBootLevel, "cannot set ignition low");
         return 0;
     }
-    normalBoot(connection).step(kBootLevel, "wait, don't disturb - the firmware re-programs the VTLP!...");
+    normalBoot(connection)
+        .step(kBootLevel, "wait, don't disturb - the firmware re-programs the VTLP!...");
     plat::sleepMs(kReprogramMs);
     bool switchedOn = false;
     if (!awaitFirmware(connection, "ModuleBootNormalMode", switchedOn))
@@ -229,37 +251,39 @@ int32_t ModuleBootNormalMode(Connection& connection) {
 
 } // namespace cfc
 
-extern "C" int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count) {
+extern "C" int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count)
+{
     using namespace cfc;
     return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
-    firstStart(connection).call(kCallLevel, "(timeout %d)", count);
-    firstStart(connection).step(kBootLevel, "set Ignition low");
-    if (!driveIgnition(connection, true)) {
-        firstStart(connection).step(kBootLevel, "cannot set Ignition low");
-        connection.storeError(EMMIERR_SYSTEM);
-        return 0;
-    }
-    EmmiL1SetRawReadTimeout(connection.serial, kTimeoutClassOneSecond);
-    // An incomplete read takes what did arrive, so each attempt waits for a
-    // whole first message of its own.
-    std::array<uint8_t, kFirstDataSize> data{};
-    bool complete = false;
-    for (uint16_t attempt = 0; attempt < count && !complete; ++attempt)
-        complete = ReadRawRxBuffer(connection.raw, data.data(), kFirstDataSize) == EMMIERR_OK;
-    if (!complete) {
-        firstStart(connection).step(kBootLevel, "timeout!");
-        driveIgnition(connection, false);
-        connection.storeError(EMMIERR_TIMEOUT);
-        return 0;
-    }
-    TraceBytes(connection.trace, kBootLevel, "(CFC ) WStartModuleForTheFirstTime: data received ->", data.data(),
-               kFirstDataSize);
-    firstStart(connection).step(kBootLevel, "set Ignition high");
-    if (!driveIgnition(connection, false)) {
-        firstStart(connection).step(kBootLevel, "cannot set Ignition high ");
-        connection.storeError(EMMIERR_SYSTEM);
-        return 0;
-    }
-    return 1;
+        firstStart(connection).call(kCallLevel, "(timeout %d)", count);
+        firstStart(connection).step(kBootLevel, "set Ignition low");
+        if (!driveIgnition(connection, true)) {
+            firstStart(connection).step(kBootLevel, "cannot set Ignition low");
+            connection.storeError(EMMIERR_SYSTEM);
+            return 0;
+        }
+        EmmiL1SetRawReadTimeout(connection.serial, kTimeoutClassOneSecond);
+        // An incomplete read takes what did arrive, so each attempt waits for a
+        // whole first message of its own.
+        std::array<uint8_t, kFirstDataSize> data{};
+        bool complete = false;
+        for (uint16_t attempt = 0; attempt < count && !complete; ++attempt)
+            complete = ReadRawRxBuffer(connection.raw, data.data(), kFirstDataSize) == EMMIERR_OK;
+        if (!complete) {
+            firstStart(connection).step(kBootLevel, "timeout!");
+            driveIgnition(connection, false);
+            connection.storeError(EMMIERR_TIMEOUT);
+            return 0;
+        }
+        TraceBytes(connection.trace, kBootLevel,
+                   "(CFC ) WStartModuleForTheFirstTime: data received ->", data.data(),
+                   kFirstDataSize);
+        firstStart(connection).step(kBootLevel, "set Ignition high");
+        if (!driveIgnition(connection, false)) {
+            firstStart(connection).step(kBootLevel, "cannot set Ignition high ");
+            connection.storeError(EMMIERR_SYSTEM);
+            return 0;
+        }
+        return 1;
     });
 }

@@ -15,7 +15,8 @@ std::atomic<uint64_t> g_countsPerMs{0};
 
 } // namespace
 
-void StartLibraryClock() {
+void StartLibraryClock()
+{
     // The full frequency is divided, not its low 32 bits: a counter faster
     // than 4.29 GHz would otherwise give time stamps of no meaning.
     const uint64_t per10Ms = plat::counterFrequency() / 100;
@@ -24,11 +25,21 @@ void StartLibraryClock() {
     g_start.store(plat::counter(), std::memory_order_relaxed);
 }
 
-uint64_t ClockStartCount() { return g_start.load(std::memory_order_relaxed); }
-uint64_t CountsPer10Ms() { return g_countsPer10Ms.load(std::memory_order_relaxed); }
-uint64_t CountsPerMs() { return g_countsPerMs.load(std::memory_order_relaxed); }
+uint64_t ClockStartCount()
+{
+    return g_start.load(std::memory_order_relaxed);
+}
+uint64_t CountsPer10Ms()
+{
+    return g_countsPer10Ms.load(std::memory_order_relaxed);
+}
+uint64_t CountsPerMs()
+{
+    return g_countsPerMs.load(std::memory_order_relaxed);
+}
 
-uint32_t ElapsedMsSinceStart() {
+uint32_t ElapsedMsSinceStart()
+{
     const uint64_t perMs = CountsPerMs();
     if (perMs == 0)
         return 0; // nothing opened yet: no time base

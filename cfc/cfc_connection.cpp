@@ -10,18 +10,21 @@ namespace cfc {
 namespace {
 
 template <size_t... I>
-std::array<Connection, sizeof...(I)>* makeConnections(std::index_sequence<I...>) {
+std::array<Connection, sizeof...(I)>* makeConnections(std::index_sequence<I...>)
+{
     return new std::array<Connection, sizeof...(I)>{Connection(I)...};
 }
 
 } // namespace
 
-Connection::Connection(unsigned slotIndex) : slot(slotIndex) {
+Connection::Connection(unsigned slotIndex) : slot(slotIndex)
+{
     frames.connect(raw);
     messages.connect(signals);
 }
 
-Connection& ConnectionAt(size_t i) {
+Connection& ConnectionAt(size_t i)
+{
     // Built on first use, so the connections exist before any static
     // initialiser of a program can reach the library; never destroyed, so a
     // receive thread left running at exit never meets a dead connection.
@@ -29,11 +32,13 @@ Connection& ConnectionAt(size_t i) {
     return (*connections)[i];
 }
 
-Connection* ConnectionOf(uint32_t handle) {
+Connection* ConnectionOf(uint32_t handle)
+{
     return HasHandleTag(handle) ? ConnectionOfBits(handle) : nullptr;
 }
 
-Connection* ConnectionOfBits(uint32_t value) {
+Connection* ConnectionOfBits(uint32_t value)
+{
     const uint32_t slot = SlotBits(value);
     return slot < kSlotCount ? &ConnectionAt(slot) : nullptr;
 }

@@ -61,7 +61,8 @@ Connection* ConnectionOfBits(uint32_t value);
 // of a handle that passes the check; any other value gets `refused` and
 // nothing else happens.
 template <typename Result, typename Operation>
-Result OnConnection(uint32_t handle, Result refused, Operation&& operation) {
+Result OnConnection(uint32_t handle, Result refused, Operation&& operation)
+{
     Connection* connection = ConnectionOf(handle);
     return connection != nullptr ? operation(*connection) : refused;
 }

@@ -25,19 +25,20 @@ constexpr unsigned kSwitchAttempts = 10;
 constexpr uint32_t kBeforeCheckMs = 100;
 constexpr uint32_t kBetweenAttemptsMs = 500;
 
-OpTrace switchTrace(const Connection& connection) {
+OpTrace switchTrace(const Connection& connection)
+{
     return {connection.trace, "(CFC )", "SwitchSerialToEMMIMode"};
 }
 
 enum class SwitchCommand : uint8_t { Accepted, NotAnswered, NotSent };
 
-SwitchCommand sendSwitchCommand(Connection& connection) {
+SwitchCommand sendSwitchCommand(Connection& connection)
+{
     FlushTargetInput(connection);
     switchTrace(connection).step(kSwitchLevel, "target serial in AT mode, sending at^sqwe=1");
     const ErrorCode code = SendBlock(connection.pacer, kSwitchCommand, sizeof kSwitchCommand);
     if (code != EMMIERR_OK) {
-        switchTrace(connection).call(kSwitchLevel, " fails: could not send (%d)",
-                   code);
+        switchTrace(connection).call(kSwitchLevel, " fails: could not send (%d)", code);
         return SwitchCommand::NotSent;
     }
     plat::sleepMs(kBeforeCheckMs);
@@ -54,15 +55,13 @@ SwitchCommand sendSwitchCommand(Connection& connection) {
 
 // Only a wrong or missing answer is worth another attempt; a refused write
 // ends the switch at once.
-bool switchCommandAccepted(Connection& connection) {
+bool switchCommandAccepted(Connection& connection)
+{
     for (unsigned attempt = 1; attempt <= kSwitchAttempts; ++attempt) {
         switch (sendSwitchCommand(connection)) {
-        case SwitchCommand::Accepted:
-            return true;
-        case SwitchCommand::NotSent:
-            return false;
-        case SwitchCommand::NotAnswered:
-            break;
+        case SwitchCommand::Accepted: return true;
+        case SwitchCommand::NotSent: return false;
+        case SwitchCommand::NotAnswered: break;
         }
         plat::sleepMs(kBetweenAttemptsMs);
     }
@@ -70,16 +69,20 @@ bool switchCommandAccepted(Connection& connection) {
     return false;
 }
 
-bool bootModule(Connection& connection, uint8_t bootServiceMode) {
+bool bootModule(Connection& connection, uint8_t bootServiceMode)
+{
     if (bootServiceMode != 0) {
-        switchTrace(connection).step(kSwitchLevel, "mobile seems to be off, switch on in service mode...");
+        switchTrace(connection)
+            .step(kSwitchLevel, "mobile seems to be off, switch on in service mode...");
         return ModuleBootServiceMode(connection) != 0;
     }
-    switchTrace(connection).step(kSwitchLevel, "mobile seems to be off, switch on in normal mode...");
+    switchTrace(connection)
+        .step(kSwitchLevel, "mobile seems to be off, switch on in normal mode...");
     return ModuleBootNormalMode(connection) != 0;
 }
 
-int32_t switchToEmmi(Connection& connection, uint8_t bootServiceMode, uint8_t emmiFirst) {
+int32_t switchToEmmi(Connection& connection, uint8_t bootServiceMode, uint8_t emmiFirst)
+{
     switchTrace(connection).step(kSwitchLevel, "get target serial mode...");
     uint8_t mode = GetTargetSerialMode(connection, emmiFirst);
     if ((mode & kTargetSerialModeSeemsOff) != 0) {
@@ -111,11 +114,13 @@ int32_t switchToEmmi(Connection& connection, uint8_t bootServiceMode, uint8_t em
 
 } // namespace
 
-int32_t SwitchSerialToEMMIMode(Connection& connection, uint8_t bootServiceMode) {
+int32_t SwitchSerialToEMMIMode(Connection& connection, uint8_t bootServiceMode)
+{
     return switchToEmmi(connection, bootServiceMode, 0);
 }
 
-int32_t SwitchSerialToEMMIModeEmmiFirst(Connection& connection, uint8_t bootServiceMode) {
+int32_t SwitchSerialToEMMIModeEmmiFirst(Connection& connection, uint8_t bootServiceMode)
+{
     return switchToEmmi(connection, bootServiceMode, 1);
 }
 

@@ -22,7 +22,8 @@ constexpr uint16_t kBannerLevel = 1;
 constexpr const char* kSeparator = "(CFC ) *****************************";
 constexpr const char* kEchoPrefix = "(CFC ) >> ";
 
-uint32_t hexDigitValue(uint8_t c) {
+uint32_t hexDigitValue(uint8_t c)
+{
     if (c >= '0' && c <= '9')
         return static_cast<uint32_t>(c - '0');
     if (c >= 'A' && c <= 'F')
@@ -35,7 +36,8 @@ uint32_t hexDigitValue(uint8_t c) {
 // Eight characters from `start`, first most significant. Characters past the
 // buffered bytes count as 0, as every character that is no digit does, so a
 // value keeps its place even when the text was cut off.
-uint32_t parseValue(const uint8_t* text, uint16_t available, uint16_t start) {
+uint32_t parseValue(const uint8_t* text, uint16_t available, uint16_t start)
+{
     uint32_t value = 0;
     for (uint16_t i = 0; i < kDigitsPerValue; ++i) {
         const uint16_t at = static_cast<uint16_t>(start + i);
@@ -44,14 +46,16 @@ uint32_t parseValue(const uint8_t* text, uint16_t available, uint16_t start) {
     return value;
 }
 
-void traceSeparators(const TraceChannel& trace, int lines) {
+void traceSeparators(const TraceChannel& trace, int lines)
+{
     for (int i = 0; i < lines; ++i)
         TraceLine(trace, kBannerLevel, kSeparator);
 }
 
 // The nine lines that report one marker; `text` runs from the marker to the
 // end of the buffered bytes and is shown as far as a C string carries it.
-void reportMarker(const TraceChannel& trace, const uint8_t* text, uint16_t length) {
+void reportMarker(const TraceChannel& trace, const uint8_t* text, uint16_t length)
+{
     traceSeparators(trace, 3);
     TraceLine(trace, kBannerLevel, "(CFC ) FlushBuffer: EXIT String found!");
     traceSeparators(trace, 1);
@@ -68,14 +72,16 @@ void reportMarker(const TraceChannel& trace, const uint8_t* text, uint16_t lengt
 
 // Record bytes as the public interface hands them out: each value low byte
 // first.
-void putLe32(uint8_t* out, uint32_t value) {
+void putLe32(uint8_t* out, uint32_t value)
+{
     for (int i = 0; i < 4; ++i)
         out[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 } // namespace
 
-void ScanExitMarkers(RawInput& raw, const uint8_t* data, uint16_t count) {
+void ScanExitMarkers(RawInput& raw, const uint8_t* data, uint16_t count)
+{
     if (data == nullptr)
         return;
     for (uint16_t at = 0; at + kMarkerLength <= count; ++at) {
@@ -90,7 +96,8 @@ void ScanExitMarkers(RawInput& raw, const uint8_t* data, uint16_t count) {
     }
 }
 
-void ParseExitData(RawInput& raw, const uint8_t* text, uint16_t available) {
+void ParseExitData(RawInput& raw, const uint8_t* text, uint16_t available)
+{
     if (text == nullptr)
         available = 0;
     if (raw.exitCount_ < UINT8_MAX)
@@ -102,14 +109,16 @@ void ParseExitData(RawInput& raw, const uint8_t* text, uint16_t available) {
         record.values[i] = parseValue(text, available, static_cast<uint16_t>(i * kDigitsPerValue));
 }
 
-void ResetExitRecords(RawInput& raw) {
+void ResetExitRecords(RawInput& raw)
+{
     // Another connection's receive thread may be parsing a marker right now.
     std::lock_guard<std::mutex> hold(raw.lock_);
     raw.exitCount_ = 0;
     raw.exitRecords_ = {};
 }
 
-void TakeExitData(RawInput& raw, uint8_t size, uint8_t* count, uint8_t* buffer) {
+void TakeExitData(RawInput& raw, uint8_t size, uint8_t* count, uint8_t* buffer)
+{
     // Markers still buffered are parsed before the records are read.
     FlushRawBuffers(raw);
     std::lock_guard<std::mutex> hold(raw.lock_);

@@ -31,13 +31,16 @@ constexpr int32_t kDefaultBaudRate = 115200;
 class EarlyTrace {
 public:
     EarlyTrace(const TraceChannel& trace, uint32_t testCaseHandle)
-        : trace_(trace), testCaseHandle_(testCaseHandle) {}
+        : trace_(trace), testCaseHandle_(testCaseHandle)
+    {
+    }
 
     bool passes(uint16_t level) const { return trace_.passes(level); }
     void deliver(const char* text) const { TraceDirect(testCaseHandle_, text); }
 
     // "(CFC ) WComOpen: text" at `level`; level 0 lines are always written.
-    void step(uint16_t level, const char* format, ...) const __attribute__((format(printf, 3, 4))) {
+    void step(uint16_t level, const char* format, ...) const __attribute__((format(printf, 3, 4)))
+    {
         if (!passes(level))
             return;
         char text[256];
@@ -56,7 +59,8 @@ private:
 
 // Once per process: every connection to its start state, the clock, the
 // test system.
-void prepareProcess() {
+void prepareProcess()
+{
     for (size_t i = 0; i < kSlotCount; ++i) {
         Connection& connection = ConnectionAt(i);
         connection.trace.setTestCaseHandle(0);
@@ -69,13 +73,16 @@ void prepareProcess() {
     BindTestSystem();
 }
 
-uint32_t slotForPort(int32_t portNum) {
+uint32_t slotForPort(int32_t portNum)
+{
     if (portNum == 0)
         return 1; // COM1
-    return portNum >= static_cast<int32_t>(kSlotCount) ? kSlotCount - 1 : static_cast<uint32_t>(portNum);
+    return portNum >= static_cast<int32_t>(kSlotCount) ? kSlotCount - 1
+                                                       : static_cast<uint32_t>(portNum);
 }
 
-void invalidateTargetFacts(Connection& connection) {
+void invalidateTargetFacts(Connection& connection)
+{
     const OpTrace trace(connection.trace, "(CFC )", "WComOpen");
     TargetFacts& target = connection.target;
     trace.step(9, "clear local storedCalibrationItems, gotTargetVersion");
@@ -90,7 +97,8 @@ void invalidateTargetFacts(Connection& connection) {
     target.version.versionNumber = 0;
 }
 
-int32_t openFailureKind(plat::OpenProblem problem) {
+int32_t openFailureKind(plat::OpenProblem problem)
+{
     switch (problem) {
     case plat::OpenProblem::NoDevice: return CFC_OPEN_NO_DEVICE;
     case plat::OpenProblem::Denied: return CFC_OPEN_DENIED;
@@ -103,7 +111,8 @@ int32_t openFailureKind(plat::OpenProblem problem) {
 // Keeps the system's reason of a refused port for the user, who otherwise
 // sees only "error 4": a missing, busy or forbidden device need different
 // fixes.
-void reportPortRefusal(const EarlyTrace& trace, int32_t comNumber, const SerialLink& serial) {
+void reportPortRefusal(const EarlyTrace& trace, int32_t comNumber, const SerialLink& serial)
+{
     const int sysError = serial.lastSystemError();
     OpenFailure failure;
     failure.portNum = comNumber;
@@ -116,7 +125,8 @@ void reportPortRefusal(const EarlyTrace& trace, int32_t comNumber, const SerialL
     if (failure.devicePath.empty())
         trace.step(4, "COM%d maps to no device", comNumber);
     else
-        trace.step(4, "COM%d is %s: %s", comNumber, failure.devicePath.c_str(), failure.reason.c_str());
+        trace.step(4, "COM%d is %s: %s", comNumber, failure.devicePath.c_str(),
+                   failure.reason.c_str());
     RecordOpenFailure(failure);
 }
 
@@ -128,7 +138,8 @@ using namespace cfc;
 
 extern "C" {
 
-uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle) {
+uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle)
+{
     if (portNum < 0) {
         // No slot belongs to a negative port, so no slot's state changes.
         char text[96];
@@ -144,22 +155,28 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle) {
     Connection& connection = ConnectionAt(slotIndex);
     if (baudRate == 0)
         baudRate = kDefaultBaudRate;
-    const int32_t comNumber = slotIndex == kSlotCount - 1 ? portNum : static_cast<int32_t>(slotIndex);
+    const int32_t comNumber =
+        slotIndex == kSlotCount - 1 ? portNum : static_cast<int32_t>(slotIndex);
     const EarlyTrace early(connection.trace, tHandle);
 
     if (early.passes(2))
         ForEachOpenBannerLine([&early](const char* line) { early.deliver(line); });
     if (early.passes(4)) {
         char text[128];
-        std::snprintf(text, sizeof text, "(CFC ) WComOpen(portNum=%d, baudRate=%ld, tHandle=0x%08lx)",
+        std::snprintf(text, sizeof text,
+                      "(CFC ) WComOpen(portNum=%d, baudRate=%ld, tHandle=0x%08lx)",
                       static_cast<int>(slotIndex), static_cast<long>(baudRate),
                       static_cast<unsigned long>(tHandle));
         early.deliver(text);
     }
     if (connection.isOpen()) {
         connection.storeError(EMMIERR_PORT_IN_USE);
-        early.step(4, "port %d already used, error %d", static_cast<int>(slotIndex), EMMIERR_PORT_IN_USE);
-        RecordOpenFailure({CFC_OPEN_SLOT_IN_USE, comNumber, 0, {},
+        early.step(4, "port %d already used, error %d", static_cast<int>(slotIndex),
+                   EMMIERR_PORT_IN_USE);
+        RecordOpenFailure({CFC_OPEN_SLOT_IN_USE,
+                           comNumber,
+                           0,
+                           {},
                            "this program has the port's connection open already"});
         return 0;
     }
@@ -185,7 +202,8 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle) {
         // A thread the system refuses is a system failure; leaving the last
         // error at 0 would read as success.
         connection.storeError(EMMIERR_SYSTEM);
-        OpTrace(connection.trace, "(CFC )", "WComOpen").step(4, "CreateThread fails, error %d", EMMIERR_SYSTEM);
+        OpTrace(connection.trace, "(CFC )", "WComOpen")
+            .step(4, "CreateThread fails, error %d", EMMIERR_SYSTEM);
         EmmiL1CommsClose(connection.serial);
         connection.trace.setTestCaseHandle(0);
         return 0;
@@ -209,28 +227,30 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle) {
     return connection.handle();
 }
 
-int32_t WComClose(uint32_t handle) {
+int32_t WComClose(uint32_t handle)
+{
     return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
-    const OpTrace trace(connection.trace, "(CFC )", "WComClose");
-    trace.call(4, "()");
-    // A connection that is not open has no thread, port or receive paths to
-    // end.
-    if (!connection.isOpen())
-        return 0;
-    if (connection.signals.signalTraceEnabled())
-        FinishSignalTrace(connection.signals);
-    EmmiL3StopReceiver(connection.messages);
-    FlushRawBuffers(connection.raw);
-    for (unsigned removed = EmmiL3DrainRxQueue(connection.messages); removed > 0; --removed)
-        trace.step(6, "Purge the Rx Queue...");
-    EmmiL1CommsClose(connection.serial);
-    trace.ok(6);
-    connection.trace.setTestCaseHandle(0);
-    return 1;
+        const OpTrace trace(connection.trace, "(CFC )", "WComClose");
+        trace.call(4, "()");
+        // A connection that is not open has no thread, port or receive paths to
+        // end.
+        if (!connection.isOpen())
+            return 0;
+        if (connection.signals.signalTraceEnabled())
+            FinishSignalTrace(connection.signals);
+        EmmiL3StopReceiver(connection.messages);
+        FlushRawBuffers(connection.raw);
+        for (unsigned removed = EmmiL3DrainRxQueue(connection.messages); removed > 0; --removed)
+            trace.step(6, "Purge the Rx Queue...");
+        EmmiL1CommsClose(connection.serial);
+        trace.ok(6);
+        connection.trace.setTestCaseHandle(0);
+        return 1;
     });
 }
 
-uint16_t WGetLastError(uint32_t handle) {
+uint16_t WGetLastError(uint32_t handle)
+{
     const Connection* connection = ConnectionOf(handle);
     if (connection == nullptr)
         return EMMIERR_BAD_HANDLE;
@@ -239,7 +259,8 @@ uint16_t WGetLastError(uint32_t handle) {
     return error;
 }
 
-uint32_t WGetVersion(void) {
+uint32_t WGetVersion(void)
+{
     return (static_cast<uint32_t>(kLibraryVersionMajor) << 16) | kLibraryVersionMinor;
 }
 

@@ -13,7 +13,8 @@ namespace {
 std::mutex g_lock;
 OpenFailure g_last;
 
-void copyText(const std::string& text, char* target, uint32_t size) {
+void copyText(const std::string& text, char* target, uint32_t size)
+{
     if (target == nullptr || size == 0)
         return;
     const size_t count = std::min<size_t>(text.size(), size - 1);
@@ -23,7 +24,8 @@ void copyText(const std::string& text, char* target, uint32_t size) {
 
 } // namespace
 
-void RecordOpenFailure(const OpenFailure& failure) {
+void RecordOpenFailure(const OpenFailure& failure)
+{
     std::lock_guard<std::mutex> hold(g_lock);
     g_last = failure;
 }
@@ -31,7 +33,8 @@ void RecordOpenFailure(const OpenFailure& failure) {
 } // namespace cfc
 
 extern "C" int32_t WGetLastOpenFailure(int32_t* portNum, int32_t* systemError, char* devicePath,
-                                       uint32_t devicePathSize, char* reason, uint32_t reasonSize) {
+                                       uint32_t devicePathSize, char* reason, uint32_t reasonSize)
+{
     std::lock_guard<std::mutex> hold(cfc::g_lock);
     const cfc::OpenFailure& last = cfc::g_last;
     if (portNum != nullptr)

@@ -8,7 +8,8 @@
 
 namespace cfc {
 
-ErrorCode SendBlock(SendPacer& pacer, const uint8_t* data, uint16_t length) {
+ErrorCode SendBlock(SendPacer& pacer, const uint8_t* data, uint16_t length)
+{
     if (!pacer.delayWorkaround()) {
         const ErrorCode code = EmmiL1Write(pacer.serial_, data, length);
         // A workaround switched on meanwhile starts from this block.

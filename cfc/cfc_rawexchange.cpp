@@ -17,7 +17,8 @@ constexpr uint16_t kResponseLevel = 5;
 
 } // namespace
 
-void FlushTargetInput(Connection& connection) {
+void FlushTargetInput(Connection& connection)
+{
     // Ends the receive thread's pending read so that what it has read is
     // handed on; the reader resets the event, so a set cannot be missed the
     // way a short set-and-reset could be.
@@ -27,7 +28,8 @@ void FlushTargetInput(Connection& connection) {
     EmmiL3DrainRxQueue(connection.messages);
 }
 
-bool GetResponse(Connection& connection, uint8_t* buffer, uint8_t length) {
+bool GetResponse(Connection& connection, uint8_t* buffer, uint8_t length)
+{
     if (buffer == nullptr || length == 0)
         return false;
     std::fill_n(buffer, length, kResponseFill);
@@ -47,14 +49,16 @@ bool GetResponse(Connection& connection, uint8_t* buffer, uint8_t length) {
     return true;
 }
 
-void ReturnResponseRest(Connection& connection, const uint8_t* data, uint8_t length) {
+void ReturnResponseRest(Connection& connection, const uint8_t* data, uint8_t length)
+{
     if (data == nullptr)
         return;
     const uint8_t* missing = std::find(data, data + length, kResponseFill);
     AddToSkipBuffer(connection.raw, data, static_cast<uint8_t>(missing - data));
 }
 
-bool CheckResponse(Connection& connection, uint8_t* buffer, const uint8_t* expected, uint8_t count) {
+bool CheckResponse(Connection& connection, uint8_t* buffer, const uint8_t* expected, uint8_t count)
+{
     const OpTrace trace(connection.trace, "(CFC )", "CheckResponse");
     if (!GetResponse(connection, buffer, count)) {
         trace.step(kResponseLevel, "GetResponse failed");
@@ -62,9 +66,10 @@ bool CheckResponse(Connection& connection, uint8_t* buffer, const uint8_t* expec
     }
     if (expected != nullptr && std::memcmp(buffer, expected, count) == 0)
         return true;
-    TraceBytes(connection.trace, kResponseLevel, "(CFC ) CheckResponse: expected response ->", expected,
-               expected != nullptr ? count : 0);
-    TraceBytes(connection.trace, kResponseLevel, "(CFC ) CheckResponse: got response ->", buffer, count);
+    TraceBytes(connection.trace, kResponseLevel, "(CFC ) CheckResponse: expected response ->",
+               expected, expected != nullptr ? count : 0);
+    TraceBytes(connection.trace, kResponseLevel, "(CFC ) CheckResponse: got response ->", buffer,
+               count);
     ReturnResponseRest(connection, buffer, count);
     return false;
 }

@@ -16,7 +16,10 @@ namespace {
 constexpr uint16_t kDumpLevel = 8;
 constexpr int kDumpCharsPerLine = 40;
 
-char printable(uint8_t byte) { return byte >= 0x20 && byte <= 0x7E ? static_cast<char>(byte) : '.'; }
+char printable(uint8_t byte)
+{
+    return byte >= 0x20 && byte <= 0x7E ? static_cast<char>(byte) : '.';
+}
 
 } // namespace
 
@@ -26,7 +29,8 @@ struct RawInputSteps {
 
     // Empties one of the two buffers: dumps the skip buffer, reports and
     // parses every "EXIT" marker. The caller holds the lock.
-    static void flush(RawInput& raw, Buffer& buffer, uint16_t& count) {
+    static void flush(RawInput& raw, Buffer& buffer, uint16_t& count)
+    {
         if (count == 0)
             return;
         // A count beyond the buffer is never read.
@@ -41,7 +45,8 @@ struct RawInputSteps {
     // is flushed (reported, emptied) first, so a full buffer is never an
     // error and nothing is written past its end. The caller holds the lock.
     static void appendFlushingWhenFull(RawInput& raw, Buffer& buffer, uint16_t& held,
-                                       const uint8_t* data, uint8_t count) {
+                                       const uint8_t* data, uint8_t count)
+    {
         if (held + count > kRawBufferSize)
             flush(raw, buffer, held);
         const uint16_t room = static_cast<uint16_t>(kRawBufferSize - held);
@@ -51,18 +56,22 @@ struct RawInputSteps {
     }
 };
 
-void RawInput::clearBuffers() {
+void RawInput::clearBuffers()
+{
     std::lock_guard<std::mutex> hold(lock_);
     rxCount_ = 0;
     skipCount_ = 0;
 }
 
-RawInput::Contents RawInput::contents() {
+RawInput::Contents RawInput::contents()
+{
     std::lock_guard<std::mutex> hold(lock_);
-    return {{rxBuffer_.begin(), rxBuffer_.begin() + rxCount_}, {skipBuffer_.begin(), skipBuffer_.begin() + skipCount_}};
+    return {{rxBuffer_.begin(), rxBuffer_.begin() + rxCount_},
+            {skipBuffer_.begin(), skipBuffer_.begin() + skipCount_}};
 }
 
-bool RawInput::awaitBytes(uint16_t count, uint32_t timeoutMs) {
+bool RawInput::awaitBytes(uint16_t count, uint32_t timeoutMs)
+{
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         {
@@ -72,15 +81,16 @@ bool RawInput::awaitBytes(uint16_t count, uint32_t timeoutMs) {
                 return true;
             arrived_.reset();
         }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
         arrived_.wait(static_cast<uint32_t>(left.count()));
     }
 }
 
-void AddToRawRxBuffer(RawInput& raw, const uint8_t* data, uint8_t count) {
+void AddToRawRxBuffer(RawInput& raw, const uint8_t* data, uint8_t count)
+{
     if (data == nullptr || count == 0)
         return;
     std::lock_guard<std::mutex> hold(raw.lock_);
@@ -88,7 +98,8 @@ void AddToRawRxBuffer(RawInput& raw, const uint8_t* data, uint8_t count) {
     raw.arrived_.set();
 }
 
-ErrorCode ReadRawRxBuffer(RawInput& raw, uint8_t* buffer, uint16_t count) {
+ErrorCode ReadRawRxBuffer(RawInput& raw, uint8_t* buffer, uint16_t count)
+{
     if (buffer == nullptr)
         return EMMIERR_TIMEOUT;
     const uint32_t gap = EmmiL1GetRawReadTimeout(raw.serial_);
@@ -113,7 +124,8 @@ ErrorCode ReadRawRxBuffer(RawInput& raw, uint8_t* buffer, uint16_t count) {
     return taken < count ? EMMIERR_TIMEOUT : EMMIERR_OK;
 }
 
-void AddToSkipBuffer(RawInput& raw, const uint8_t* data, uint8_t count) {
+void AddToSkipBuffer(RawInput& raw, const uint8_t* data, uint8_t count)
+{
     if (data == nullptr || count == 0)
         return;
     // The receive thread flushes the skip buffer at every frame start, so the
@@ -122,7 +134,8 @@ void AddToSkipBuffer(RawInput& raw, const uint8_t* data, uint8_t count) {
     RawInputSteps::appendFlushingWhenFull(raw, raw.skipBuffer_, raw.skipCount_, data, count);
 }
 
-void GoodData(RawInput& raw) {
+void GoodData(RawInput& raw)
+{
     std::lock_guard<std::mutex> hold(raw.lock_);
     RawInputSteps::flush(raw, raw.rxBuffer_, raw.rxCount_);
     if (raw.skipCount_ > 0) {
@@ -131,18 +144,21 @@ void GoodData(RawInput& raw) {
     }
 }
 
-void FlushRawRxBuffer(RawInput& raw) {
+void FlushRawRxBuffer(RawInput& raw)
+{
     std::lock_guard<std::mutex> hold(raw.lock_);
     RawInputSteps::flush(raw, raw.rxBuffer_, raw.rxCount_);
 }
 
-void FlushRawBuffers(RawInput& raw) {
+void FlushRawBuffers(RawInput& raw)
+{
     std::lock_guard<std::mutex> hold(raw.lock_);
     RawInputSteps::flush(raw, raw.skipBuffer_, raw.skipCount_);
     RawInputSteps::flush(raw, raw.rxBuffer_, raw.rxCount_);
 }
 
-void DumpBuffer(const TraceChannel& trace, const uint8_t* data, uint16_t count) {
+void DumpBuffer(const TraceChannel& trace, const uint8_t* data, uint16_t count)
+{
     if (data == nullptr)
         count = 0;
     TraceLineF(trace, kDumpLevel, "(CFC ) DumpBuffer: %d bytes", count);

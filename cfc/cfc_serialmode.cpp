@@ -39,11 +39,13 @@ constexpr uint32_t kBetweenProbesMs = 100;
 // nothing, which leaves the decision to the other test.
 using TestResult = std::optional<uint8_t>;
 
-OpTrace probeTrace(const Connection& connection) {
+OpTrace probeTrace(const Connection& connection)
+{
     return {connection.trace, "(CFC )", "GetTargetSerialMode"};
 }
 
-TestResult atTest(Connection& connection, ProbeAnswer& answer) {
+TestResult atTest(Connection& connection, ProbeAnswer& answer)
+{
     for (const uint8_t byte : kAtTestString) {
         if (const ErrorCode code = SendBlock(connection.pacer, &byte, 1); code != EMMIERR_OK) {
             probeTrace(connection).step(kProbeLevel, "could not send (%d)", code);
@@ -68,11 +70,11 @@ TestResult atTest(Connection& connection, ProbeAnswer& answer) {
     return kTargetSerialModeAT;
 }
 
-TestResult emmiTest(Connection& connection, ProbeAnswer& answer) {
+TestResult emmiTest(Connection& connection, ProbeAnswer& answer)
+{
     if (const ErrorCode code = SendBlock(connection.pacer, kEmmiTestString, sizeof kEmmiTestString);
         code != EMMIERR_OK) {
-        probeTrace(connection).step(kEmmiSendFailureLevel, "could not send (%d)",
-                   code);
+        probeTrace(connection).step(kEmmiSendFailureLevel, "could not send (%d)", code);
         return kTargetSerialModeUnknown;
     }
     if (!GetResponse(connection, answer, kProbeAnswerSize))
@@ -86,8 +88,7 @@ TestResult emmiTest(Connection& connection, ProbeAnswer& answer) {
     case kStx:
         probeTrace(connection).step(kProbeLevel, "ACK or STX received, target serial in EMMI mode");
         break;
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
     ReturnResponseRest(connection, answer + 1, kProbeAnswerSize - 1);
     return kTargetSerialModeEMMI;
@@ -96,7 +97,8 @@ TestResult emmiTest(Connection& connection, ProbeAnswer& answer) {
 // Probes, AT first, until `reached` holds for the serial mode found, at most
 // kWaitProbes times. The last mode found goes to `last`.
 template <typename Reached>
-bool probeUntil(Connection& connection, Reached reached, uint8_t& last) {
+bool probeUntil(Connection& connection, Reached reached, uint8_t& last)
+{
     for (unsigned probe = 1; probe <= kWaitProbes; ++probe) {
         last = GetTargetSerialMode(connection, 0);
         if (reached(last))
@@ -109,7 +111,8 @@ bool probeUntil(Connection& connection, Reached reached, uint8_t& last) {
 
 } // namespace
 
-uint8_t GetTargetSerialMode(Connection& connection, uint8_t emmiFirst) {
+uint8_t GetTargetSerialMode(Connection& connection, uint8_t emmiFirst)
+{
     FlushTargetInput(connection);
     // Both tests read into it; the last one's answer is what an unknown
     // response shows.
@@ -125,25 +128,32 @@ uint8_t GetTargetSerialMode(Connection& connection, uint8_t emmiFirst) {
         return *mode;
     if (const TestResult mode = atTest(connection, answer))
         return *mode;
-    TraceBytes(connection.trace, kProbeLevel, "(CFC ) GetTargetSerialMode: got unknown protocol response ->",
-               answer, kProbeAnswerSize);
+    TraceBytes(connection.trace, kProbeLevel,
+               "(CFC ) GetTargetSerialMode: got unknown protocol response ->", answer,
+               kProbeAnswerSize);
     ReturnResponseRest(connection, answer, kProbeAnswerSize);
     return kTargetSerialModeUnknown;
 }
 
-int32_t WaitForTargetSerialMode(Connection& connection, uint8_t mask) {
+int32_t WaitForTargetSerialMode(Connection& connection, uint8_t mask)
+{
     uint8_t last = 0;
-    if (probeUntil(connection, [mask](uint8_t mode) { return (mode & mask) != 0; }, last))
+    if (probeUntil(
+            connection, [mask](uint8_t mode) { return (mode & mask) != 0; }, last))
         return 1;
-    OpTrace(connection.trace, "(CFC )", "WaitForTargetSerialMode").call(kProbeLevel, " failed, is %d, should %d", last, mask);
+    OpTrace(connection.trace, "(CFC )", "WaitForTargetSerialMode")
+        .call(kProbeLevel, " failed, is %d, should %d", last, mask);
     return 0;
 }
 
-int32_t WaitForTargetSerialModeOtherThan(Connection& connection, uint8_t mask) {
+int32_t WaitForTargetSerialModeOtherThan(Connection& connection, uint8_t mask)
+{
     uint8_t last = 0;
-    if (probeUntil(connection, [mask](uint8_t mode) { return (mode & mask) == 0; }, last))
+    if (probeUntil(
+            connection, [mask](uint8_t mode) { return (mode & mask) == 0; }, last))
         return 1;
-    OpTrace(connection.trace, "(CFC )", "WaitForTargetSerialModeOtherThan").call(kProbeLevel, " failed, is %d", last);
+    OpTrace(connection.trace, "(CFC )", "WaitForTargetSerialModeOtherThan")
+        .call(kProbeLevel, " failed, is %d", last);
     return 0;
 }
 

@@ -3,7 +3,8 @@
 
 namespace cfc {
 
-void LoadSignalTraceConfig(SignalTrace& signals, const char* /*modeName*/) {
+void LoadSignalTraceConfig(SignalTrace& signals, const char* /*modeName*/)
+{
     // Entries of an earlier mode never carry over into this one.
     SignalTraceLists& lists = signals.lists;
     lists.baseCount = 0;
@@ -14,7 +15,8 @@ void LoadSignalTraceConfig(SignalTrace& signals, const char* /*modeName*/) {
     // by default.
 }
 
-uint32_t SignalTraceRequestCount(const SignalTrace& signals) {
+uint32_t SignalTraceRequestCount(const SignalTrace& signals)
+{
     return static_cast<uint32_t>(signals.lists.baseCount) + signals.lists.addedCount;
 }
 

@@ -3,7 +3,8 @@
 
 namespace cfc {
 
-void SignalTrace::signalFrame(const uint8_t* /*frameData*/, uint16_t /*length*/, bool /*continues*/) {
+void SignalTrace::signalFrame(const uint8_t* /*frameData*/, uint16_t /*length*/, bool /*continues*/)
+{
     // The signal-trace files are not written yet; a frame is dropped as it
     // is while the signal trace is disabled.
 }

@@ -17,7 +17,8 @@ constexpr const char* kSection = "Global";
 constexpr size_t kValueSize = 63;
 constexpr int64_t kSuffixLimit = 1000;
 
-std::string readValue(const std::string& file, const char* key) {
+std::string readValue(const std::string& file, const char* key)
+{
     std::string value = plat::readProfileString(file, kSection, key, "0");
     if (value.size() > kValueSize)
         value.resize(kValueSize);
@@ -25,7 +26,8 @@ std::string readValue(const std::string& file, const char* key) {
 }
 
 // Decimal as a signed 32-bit number; what does not fit is clamped.
-int32_t decimalValue(const std::string& text) {
+int32_t decimalValue(const std::string& text)
+{
     const long long value = std::strtoll(text.c_str(), nullptr, 10);
     if (value > INT_MAX)
         return INT_MAX;
@@ -36,13 +38,15 @@ int32_t decimalValue(const std::string& text) {
 
 } // namespace
 
-std::string SignalTraceIniPath() {
+std::string SignalTraceIniPath()
+{
     if (const char* path = std::getenv("CFC_TRACE_INI"); path != nullptr && *path != '\0')
         return path;
     return plat::userConfigDir() + "/cfc/cfctrace.ini";
 }
 
-void ReadSignalTraceSettings(SignalTrace& signals) {
+void ReadSignalTraceSettings(SignalTrace& signals)
+{
     const std::string file = SignalTraceIniPath();
     if (const std::string enable = readValue(file, "Enable"); !enable.empty())
         signals.enable.store(decimalValue(enable));
@@ -54,10 +58,12 @@ void ReadSignalTraceSettings(SignalTrace& signals) {
     TraceLineF(signals.trace(), 3, "(CFC ) WComOpen: Nimbo trace suffix read to %d", suffix);
     // Computed wide: a suffix of INT_MAX must not overflow on its way to 0.
     const int64_t next = static_cast<int64_t>(suffix) + 1;
-    plat::writeProfileString(file, kSection, "Suffix", next >= kSuffixLimit ? "0" : std::to_string(next));
+    plat::writeProfileString(file, kSection, "Suffix",
+                             next >= kSuffixLimit ? "0" : std::to_string(next));
 }
 
-void FinishSignalTrace(SignalTrace& /*signals*/) {
+void FinishSignalTrace(SignalTrace& /*signals*/)
+{
     // The module's signal trace is switched on only by the signal-trace
     // configuration of the operation modes, which is not built yet; so there
     // is nothing to let come out and nothing to switch off. The 5 s lead-in

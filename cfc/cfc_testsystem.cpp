@@ -6,6 +6,9 @@ namespace cfc {
 // line goes to the trace file, and the mapper is reported as not active.
 void BindTestSystem() {}
 
-bool TestSystemMapperActive() { return false; }
+bool TestSystemMapperActive()
+{
+    return false;
+}
 
 } // namespace cfc

@@ -30,7 +30,8 @@ constexpr size_t kLineSize = 1024;
 
 [[maybe_unused]] const bool g_fromEnvironment = (TraceSwitchFromEnvironment(), true);
 
-void deliver(uint32_t testCaseHandle, const char* text) {
+void deliver(uint32_t testCaseHandle, const char* text)
+{
     TraceSink sink = g_sink.load(std::memory_order_acquire);
     if (testCaseHandle != 0 && sink != nullptr)
         sink(testCaseHandle, text);
@@ -39,13 +40,15 @@ void deliver(uint32_t testCaseHandle, const char* text) {
 }
 
 // The label that starts every dump line: "(CFC )   NN:    ".
-int dumpLabel(char* line, size_t size, int index, int digits) {
+int dumpLabel(char* line, size_t size, int index, int digits)
+{
     return std::snprintf(line, size, "(CFC )   %0*d:    ", digits, index);
 }
 
 template <typename T>
 void traceArray(const TraceChannel& trace, uint16_t level, const char* header, const T* values,
-                int32_t count, const char* itemFormat, int perLine) {
+                int32_t count, const char* itemFormat, int perLine)
+{
     if (!trace.passes(level))
         return;
     trace.line(level, header);
@@ -68,41 +71,61 @@ void traceArray(const TraceChannel& trace, uint16_t level, const char* header, c
     trace.line(level, line);
 }
 
-void reportUnwritableFile(int error) {
+void reportUnwritableFile(int error)
+{
     if (!g_askedByEnvironment.load(std::memory_order_relaxed) || g_failureReported.exchange(true))
         return;
-    std::fprintf(stderr, "cfc: CFC_TRACE=1, but %s/%s cannot be written: %s\n", kTraceDir, kTraceFile,
-                 plat::systemErrorText(error).c_str());
+    std::fprintf(stderr, "cfc: CFC_TRACE=1, but %s/%s cannot be written: %s\n", kTraceDir,
+                 kTraceFile, plat::systemErrorText(error).c_str());
 }
 
 } // namespace
 
-void TraceChannel::setLevel(uint16_t level) {
+void TraceChannel::setLevel(uint16_t level)
+{
     level_.store(level, std::memory_order_relaxed);
     levelSet_.store(true, std::memory_order_relaxed);
 }
 
-void TraceChannel::setDefaultLevel() {
+void TraceChannel::setDefaultLevel()
+{
     if (!levelSet_.load(std::memory_order_relaxed))
         level_.store(kDefaultTraceLevel, std::memory_order_relaxed);
 }
 
-void TraceChannel::line(uint16_t level, const char* text) const {
+void TraceChannel::line(uint16_t level, const char* text) const
+{
     if (text == nullptr || !passes(level))
         return;
     std::lock_guard<std::mutex> hold(lock_);
     deliver(testCaseHandle(), text);
 }
 
-void TraceChannel::direct(const char* text) const { deliver(testCaseHandle(), text); }
+void TraceChannel::direct(const char* text) const
+{
+    deliver(testCaseHandle(), text);
+}
 
-void SetTraceSink(TraceSink sink) { g_sink.store(sink, std::memory_order_release); }
-bool TraceSinkBound() { return g_sink.load(std::memory_order_acquire) != nullptr; }
+void SetTraceSink(TraceSink sink)
+{
+    g_sink.store(sink, std::memory_order_release);
+}
+bool TraceSinkBound()
+{
+    return g_sink.load(std::memory_order_acquire) != nullptr;
+}
 
-bool TraceFileEnabled() { return g_traceFile.load(std::memory_order_relaxed); }
-void SetTraceFileEnabled(bool on) { g_traceFile.store(on, std::memory_order_relaxed); }
+bool TraceFileEnabled()
+{
+    return g_traceFile.load(std::memory_order_relaxed);
+}
+void SetTraceFileEnabled(bool on)
+{
+    g_traceFile.store(on, std::memory_order_relaxed);
+}
 
-void TraceSwitchFromEnvironment() {
+void TraceSwitchFromEnvironment()
+{
     const char* value = std::getenv("CFC_TRACE");
     if (value != nullptr && std::strcmp(value, "1") == 0) {
         g_traceFile.store(true, std::memory_order_relaxed);
@@ -110,9 +133,13 @@ void TraceSwitchFromEnvironment() {
     }
 }
 
-void TraceLine(const TraceChannel& trace, uint16_t level, const char* text) { trace.line(level, text); }
+void TraceLine(const TraceChannel& trace, uint16_t level, const char* text)
+{
+    trace.line(level, text);
+}
 
-void TraceLineF(const TraceChannel& trace, uint16_t level, const char* format, ...) {
+void TraceLineF(const TraceChannel& trace, uint16_t level, const char* format, ...)
+{
     if (!trace.passes(level))
         return;
     char text[kLineSize];
@@ -123,7 +150,8 @@ void TraceLineF(const TraceChannel& trace, uint16_t level, const char* format, .
     trace.line(level, text);
 }
 
-void OpTrace::emit(uint16_t level, const char* separator, const char* format, va_list args) const {
+void OpTrace::emit(uint16_t level, const char* separator, const char* format, va_list args) const
+{
     char text[kLineSize];
     const int head = std::snprintf(text, sizeof text, "%s %s%s", prefix_, operation_, separator);
     if (head > 0 && static_cast<size_t>(head) < sizeof text)
@@ -131,7 +159,8 @@ void OpTrace::emit(uint16_t level, const char* separator, const char* format, va
     trace_.line(level, text);
 }
 
-void OpTrace::step(uint16_t level, const char* format, ...) const {
+void OpTrace::step(uint16_t level, const char* format, ...) const
+{
     if (!trace_.passes(level))
         return;
     va_list args;
@@ -140,7 +169,8 @@ void OpTrace::step(uint16_t level, const char* format, ...) const {
     va_end(args);
 }
 
-void OpTrace::call(uint16_t level, const char* format, ...) const {
+void OpTrace::call(uint16_t level, const char* format, ...) const
+{
     if (!trace_.passes(level))
         return;
     va_list args;
@@ -149,15 +179,23 @@ void OpTrace::call(uint16_t level, const char* format, ...) const {
     va_end(args);
 }
 
-void OpTrace::fails(uint16_t level, const char* what, int error) const {
+void OpTrace::fails(uint16_t level, const char* what, int error) const
+{
     step(level, "%s fails with error %d", what, error);
 }
 
-void OpTrace::ok(uint16_t level) const { step(level, "O.K."); }
+void OpTrace::ok(uint16_t level) const
+{
+    step(level, "O.K.");
+}
 
-void TraceDirect(uint32_t testCaseHandle, const char* text) { deliver(testCaseHandle, text); }
+void TraceDirect(uint32_t testCaseHandle, const char* text)
+{
+    deliver(testCaseHandle, text);
+}
 
-void TraceToFile(const char* text) {
+void TraceToFile(const char* text)
+{
     if (!TraceFileEnabled() || text == nullptr)
         return;
     const int savedError = plat::lastSystemError();
@@ -172,18 +210,21 @@ void TraceToFile(const char* text) {
     plat::setLastSystemError(savedError);
 }
 
-void TraceBytes(const TraceChannel& trace, uint16_t level, const char* header, const uint8_t* values,
-                int32_t count) {
+void TraceBytes(const TraceChannel& trace, uint16_t level, const char* header,
+                const uint8_t* values, int32_t count)
+{
     traceArray(trace, level, header, values, count, "0x%02x ", 8);
 }
 
 void TraceWords(const TraceChannel& trace, uint16_t level, const char* header,
-                const uint16_t* values, int32_t count) {
+                const uint16_t* values, int32_t count)
+{
     traceArray(trace, level, header, values, count, "0x%04x ", 4);
 }
 
 void TraceDwords(const TraceChannel& trace, uint16_t level, const char* header,
-                 const uint32_t* values, int32_t count) {
+                 const uint32_t* values, int32_t count)
+{
     traceArray(trace, level, header, values, count, "0x%08x ", 4);
 }
 

@@ -23,7 +23,10 @@ public:
 
     // tHandle of WComOpen while the connection is open; 0 = none.
     uint32_t testCaseHandle() const { return testCaseHandle_.load(std::memory_order_relaxed); }
-    void setTestCaseHandle(uint32_t handle) { testCaseHandle_.store(handle, std::memory_order_relaxed); }
+    void setTestCaseHandle(uint32_t handle)
+    {
+        testCaseHandle_.store(handle, std::memory_order_relaxed);
+    }
 
     // Delivers `text` when `level` passes, one line at a time per connection.
     void line(uint16_t level, const char* text) const;
@@ -54,7 +57,9 @@ void TraceLineF(const TraceChannel& trace, uint16_t level, const char* format, .
 class OpTrace {
 public:
     OpTrace(const TraceChannel& trace, const char* prefix, const char* operation)
-        : trace_(trace), prefix_(prefix), operation_(operation) {}
+        : trace_(trace), prefix_(prefix), operation_(operation)
+    {
+    }
 
     // "prefix operation: text".
     void step(uint16_t level, const char* format, ...) const __attribute__((format(printf, 3, 4)));

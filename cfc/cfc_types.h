@@ -16,11 +16,20 @@ inline constexpr size_t kSlotCount = 32;
 inline constexpr uint32_t kHandleMask = 0xFFF00FFFu;
 inline constexpr uint32_t kHandleTag = 0xCFC00CFCu;
 
-constexpr uint32_t HandleForSlot(uint32_t slot) { return (slot << 12) | kHandleTag; }
-constexpr bool HasHandleTag(uint32_t value) { return (value & kHandleMask) == kHandleTag; }
+constexpr uint32_t HandleForSlot(uint32_t slot)
+{
+    return (slot << 12) | kHandleTag;
+}
+constexpr bool HasHandleTag(uint32_t value)
+{
+    return (value & kHandleMask) == kHandleTag;
+}
 // The slot field of any value, tagged or not; it can name up to 256 slots, so
 // callers must still compare it with kSlotCount.
-constexpr uint32_t SlotBits(uint32_t value) { return (value >> 12) & 0xFFu; }
+constexpr uint32_t SlotBits(uint32_t value)
+{
+    return (value >> 12) & 0xFFu;
+}
 
 // Serial-mode values; single bits so that they combine into masks.
 inline constexpr uint8_t kTargetSerialModeOff = 1;
@@ -28,7 +37,8 @@ inline constexpr uint8_t kTargetSerialModeAT = 2;
 inline constexpr uint8_t kTargetSerialModeEMMI = 4;
 inline constexpr uint8_t kTargetSerialModeUnknown = 8;
 // No answer a probe could place: the module seems to be switched off.
-inline constexpr uint8_t kTargetSerialModeSeemsOff = kTargetSerialModeOff | kTargetSerialModeUnknown;
+inline constexpr uint8_t kTargetSerialModeSeemsOff =
+    kTargetSerialModeOff | kTargetSerialModeUnknown;
 
 // Firmware operation modes.
 inline constexpr uint8_t kOperationModeNormal = 0;

@@ -33,19 +33,25 @@ constexpr WorkaroundEntry kDelayWorkaround[] = {
 };
 
 template <size_t N>
-void copyCut(std::array<char, N>& to, std::string_view from) {
+void copyCut(std::array<char, N>& to, std::string_view from)
+{
     to.fill('\0');
     std::copy_n(from.begin(), std::min(from.size(), N - 1), to.begin());
 }
 
 template <size_t N>
-std::string_view textOf(const std::array<char, N>& field) {
+std::string_view textOf(const std::array<char, N>& field)
+{
     return {field.data(), ::strnlen(field.data(), N)};
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
-int16_t decimalValue(std::string_view digits) {
+int16_t decimalValue(std::string_view digits)
+{
     int32_t value = 0;
     for (char c : digits)
         value = std::min(value * 10 + (c - '0'), kLargestNumber);
@@ -53,17 +59,20 @@ int16_t decimalValue(std::string_view digits) {
 }
 
 bool inRange(const TargetVersionInfo& version, std::string_view project, int16_t first,
-             int16_t last) {
+             int16_t last)
+{
     return textOf(version.project) == project && version.versionNumber >= first &&
            version.versionNumber <= last;
 }
 
 // Everything before a zero byte; the module's text may carry one early.
-std::string_view untilZero(std::string_view text) {
+std::string_view untilZero(std::string_view text)
+{
     return text.substr(0, text.find('\0'));
 }
 
-void traceItems(const TraceChannel& trace, std::string_view text) {
+void traceItems(const TraceChannel& trace, std::string_view text)
+{
     size_t start = 0;
     while (start < text.size()) {
         const size_t end = std::min(text.find(kItemSeparator, start), text.size());
@@ -73,14 +82,17 @@ void traceItems(const TraceChannel& trace, std::string_view text) {
     }
 }
 
-void traceVersions(const TraceChannel& trace, uint32_t hardwareId, uint32_t rpcVersion) {
-    TraceLineF(trace, 2, "(CFC ) Host  : CFC %04x.%04x", kLibraryVersionMajor, kLibraryVersionMinor);
+void traceVersions(const TraceChannel& trace, uint32_t hardwareId, uint32_t rpcVersion)
+{
+    TraceLineF(trace, 2, "(CFC ) Host  : CFC %04x.%04x", kLibraryVersionMajor,
+               kLibraryVersionMinor);
     TraceLineF(trace, 2, "(CFC ) Host  : RPC %04x.%04x", kHostRpcMajor, kHostRpcMinor);
     TraceLineF(trace, 2, "(CFC ) Target: RPC %04x.%04x", rpcVersion >> 16, rpcVersion & 0xFFFFu);
     TraceLineF(trace, 2, "(CFC ) Target: HW  %08x", hardwareId);
 }
 
-void evaluate(Connection& connection, std::string_view text) {
+void evaluate(Connection& connection, std::string_view text)
+{
     const TraceChannel& trace = connection.trace;
     TargetVersionInfo& version = connection.target.version;
     version.project.fill('\0');
@@ -111,7 +123,8 @@ void evaluate(Connection& connection, std::string_view text) {
 
 } // namespace
 
-FirmwareName EvaluateFirmwareName(std::string_view text) {
+FirmwareName EvaluateFirmwareName(std::string_view text)
+{
     FirmwareName name;
     text = untilZero(text);
     const size_t itemEnd = text.find(kItemSeparator);
@@ -137,7 +150,8 @@ FirmwareName EvaluateFirmwareName(std::string_view text) {
     return name;
 }
 
-std::string_view FindBootloaderItem(std::string_view text) {
+std::string_view FindBootloaderItem(std::string_view text)
+{
     text = untilZero(text);
     const size_t start = text.find(kBootloaderTag);
     if (start == std::string_view::npos)
@@ -146,14 +160,16 @@ std::string_view FindBootloaderItem(std::string_view text) {
     return text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 
-bool NeedsDelayWorkaround(std::string_view project, int16_t number) {
+bool NeedsDelayWorkaround(std::string_view project, int16_t number)
+{
     return std::any_of(std::begin(kDelayWorkaround), std::end(kDelayWorkaround),
                        [&](const WorkaroundEntry& entry) {
                            return entry.project == project && number < entry.firstWithout;
                        });
 }
 
-bool NeedsGprsDetach(const TargetVersionInfo& version) {
+bool NeedsGprsDetach(const TargetVersionInfo& version)
+{
     const std::string_view postfix = textOf(version.postfix);
     const bool detachBuiltIn = textOf(version.project) == "ZEPHIN" &&
                                version.versionNumber == 232 && postfix.size() == 1 &&
@@ -161,19 +177,22 @@ bool NeedsGprsDetach(const TargetVersionInfo& version) {
     return !detachBuiltIn;
 }
 
-bool NeedsTestModeFinish(const TargetVersionInfo& version) {
+bool NeedsTestModeFinish(const TargetVersionInfo& version)
+{
     const std::string_view project = textOf(version.project);
     const bool oldFirmware = (project == "ZEPHIN" || project == "TIRVAN" || project == "MARLO") &&
                              version.versionNumber < 136;
     return !oldFirmware;
 }
 
-bool ConfirmsAutoStartWhenAskedAgain(const TargetVersionInfo& version) {
+bool ConfirmsAutoStartWhenAskedAgain(const TargetVersionInfo& version)
+{
     return inRange(version, "MARLO", 207, 229) || inRange(version, "OSKEL", 3, 27);
 }
 
 void EvaluateTargetVersion(Connection& connection, std::string_view text, uint32_t hardwareId,
-                           uint32_t rpcVersion) {
+                           uint32_t rpcVersion)
+{
     const TraceChannel& trace = connection.trace;
     TargetVersionInfo& version = connection.target.version;
     text = untilZero(text);
@@ -190,7 +209,8 @@ void EvaluateTargetVersion(Connection& connection, std::string_view text, uint32
 
 } // namespace cfc
 
-extern "C" int32_t WGetBootloaderVersion(uint32_t handle, char* text) {
+extern "C" int32_t WGetBootloaderVersion(uint32_t handle, char* text)
+{
     if (text == nullptr)
         return 0;
     const cfc::Connection* connection = cfc::ConnectionOf(handle);

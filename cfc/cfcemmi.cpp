@@ -14,12 +14,16 @@ namespace {
 
 constexpr int32_t kDumpedBytes = 16;
 
-int32_t dumpCount(uint16_t length) { return std::min<int32_t>(length, kDumpedBytes); }
+int32_t dumpCount(uint16_t length)
+{
+    return std::min<int32_t>(length, kDumpedBytes);
+}
 
 // The next message of the queue. A message that repeats the one delivered
 // before is dropped on the way, and behind it the wait goes on; false when
 // the queue stayed empty.
-bool takeMessage(MessageLink& messages, uint16_t* id, uint8_t* buffer, uint16_t* length) {
+bool takeMessage(MessageLink& messages, uint16_t* id, uint8_t* buffer, uint16_t* length)
+{
     uint8_t outcome = EmmiL3RemoveFromRxQueue(messages, id, buffer, length);
     if (outcome == kRxQueueDelivered)
         return true;
@@ -32,23 +36,28 @@ bool takeMessage(MessageLink& messages, uint16_t* id, uint8_t* buffer, uint16_t*
 
 } // namespace
 
-bool CFCSendToTarget(MessageLink& messages, uint16_t id, const uint8_t* data, uint16_t length) {
+bool CFCSendToTarget(MessageLink& messages, uint16_t id, const uint8_t* data, uint16_t length)
+{
     return EmmiL3SendMessage(messages, id, 0, 0, 0, data, length, 0) == EMMIERR_OK;
 }
 
 bool CFCSendParamsToTarget(MessageLink& messages, int32_t parameter32, uint16_t parameterA,
-                           uint16_t parameterB, const uint8_t* data, uint16_t length) {
+                           uint16_t parameterB, const uint8_t* data, uint16_t length)
+{
     return EmmiL3SendMessage(messages, 0, parameter32, parameterA, parameterB, data, length,
                              kSendKindParameters) == EMMIERR_OK;
 }
 
 bool CFCSendByteParamToTarget(MessageLink& messages, uint8_t parameter, const uint8_t* data,
-                              uint16_t length) {
+                              uint16_t length)
+{
     return EmmiL3SendMessage(messages, parameter, 0, 0, 0, data, length, kSendKindByteParameter) ==
            EMMIERR_OK;
 }
 
-bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint16_t id, uint8_t* data, uint16_t expectedLength) {
+bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint16_t id,
+                          uint8_t* data, uint16_t expectedLength)
+{
     TraceLineF(trace, 8, "(EMMI) CFCReceiveFromTarget: expected cmd 0x%x, dataLength %d", id,
                expectedLength);
     if (expectedLength > kMessageSize) {

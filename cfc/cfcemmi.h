@@ -7,7 +7,7 @@
 namespace cfc {
 class MessageLink;
 class TraceChannel;
-}
+} // namespace cfc
 
 namespace cfc {
 
@@ -26,6 +26,7 @@ bool CFCSendByteParamToTarget(MessageLink& messages, uint8_t parameter, const ui
 // messages with other ids are dropped on the way. False when the queue stayed
 // empty for one message-wait time. Bytes of `data` beyond a shorter message
 // are left as they were.
-bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint16_t id, uint8_t* data, uint16_t expectedLength);
+bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint16_t id,
+                          uint8_t* data, uint16_t expectedLength);
 
 } // namespace cfc

@@ -37,7 +37,8 @@ constexpr size_t kAutoStartResult = 2;
 
 // The common start of a call: the reference is drawn first, then the target
 // version is made known.
-Call startCall(Connection& connection) {
+Call startCall(Connection& connection)
+{
     Call call(connection.messages, connection.trace);
     GetTargetVersion(connection);
     return call;
@@ -45,7 +46,8 @@ Call startCall(Connection& connection) {
 
 } // namespace
 
-size_t EscapeLineEnds(const char* text, char* target, size_t targetSize) {
+size_t EscapeLineEnds(const char* text, char* target, size_t targetSize)
+{
     const size_t length = std::strlen(text);
     if (targetSize == 0)
         return length;
@@ -65,7 +67,8 @@ size_t EscapeLineEnds(const char* text, char* target, size_t targetSize) {
     return length;
 }
 
-uint16_t JudgeOperationModeConfirm(std::span<const uint8_t> confirm, uint8_t* mode) {
+uint16_t JudgeOperationModeConfirm(std::span<const uint8_t> confirm, uint8_t* mode)
+{
     const Fields fields(confirm);
     if (fields.le16(status::kStatus) != 0)
         return kRpcBadConfirm;
@@ -74,11 +77,13 @@ uint16_t JudgeOperationModeConfirm(std::span<const uint8_t> confirm, uint8_t* mo
     return kRpcOk;
 }
 
-uint16_t JudgeStatusConfirm(std::span<const uint8_t> confirm) {
+uint16_t JudgeStatusConfirm(std::span<const uint8_t> confirm)
+{
     return Fields(confirm).le16(status::kStatus) != 0 ? kRpcBadConfirm : kRpcOk;
 }
 
-uint16_t JudgeAutoStartConfirm(const TraceChannel& trace, std::span<const uint8_t> confirm) {
+uint16_t JudgeAutoStartConfirm(const TraceChannel& trace, std::span<const uint8_t> confirm)
+{
     const uint8_t result = Fields(confirm).u8(kAutoStartResult);
     if (result == 0)
         return kRpcOk;
@@ -86,7 +91,8 @@ uint16_t JudgeAutoStartConfirm(const TraceChannel& trace, std::span<const uint8_
     return kRpcBadConfirm;
 }
 
-void TakeAtText(std::span<const uint8_t> confirm, char* text) {
+void TakeAtText(std::span<const uint8_t> confirm, char* text)
+{
     if (text == nullptr)
         return;
     std::array<char, kAtTextArea + 1> plain{};
@@ -96,7 +102,8 @@ void TakeAtText(std::span<const uint8_t> confirm, char* text) {
     EscapeLineEnds(plain.data(), text, kAtResponseSize);
 }
 
-uint16_t CFCRPCGetCurrentOperationMode(Connection& connection, uint8_t* mode) {
+uint16_t CFCRPCGetCurrentOperationMode(Connection& connection, uint8_t* mode)
+{
     const Call call = startCall(connection);
     std::array<uint8_t, kReferenceOnly> request;
     Payload payload(request);
@@ -109,7 +116,8 @@ uint16_t CFCRPCGetCurrentOperationMode(Connection& connection, uint8_t* mode) {
     return JudgeOperationModeConfirm(confirm, mode);
 }
 
-uint16_t CFCRPCSetCurrentOperationMode(Connection& connection, uint8_t mode) {
+uint16_t CFCRPCSetCurrentOperationMode(Connection& connection, uint8_t mode)
+{
     const Call call = startCall(connection);
     std::array<uint8_t, 3> request;
     Payload payload(request);
@@ -122,7 +130,8 @@ uint16_t CFCRPCSetCurrentOperationMode(Connection& connection, uint8_t mode) {
     return JudgeStatusConfirm(confirm);
 }
 
-uint16_t CFCRPCCalDevGsmFinish(Connection& connection) {
+uint16_t CFCRPCCalDevGsmFinish(Connection& connection)
+{
     const Call call = startCall(connection);
     std::array<uint8_t, kReferenceOnly> request;
     Payload payload(request);
@@ -132,7 +141,8 @@ uint16_t CFCRPCCalDevGsmFinish(Connection& connection) {
                          confirm);
 }
 
-uint16_t CFCRPCSwitchOff(Connection& connection) {
+uint16_t CFCRPCSwitchOff(Connection& connection)
+{
     const Call call = startCall(connection);
     std::array<uint8_t, kReferenceOnly> request;
     Payload payload(request);
@@ -140,7 +150,8 @@ uint16_t CFCRPCSwitchOff(Connection& connection) {
     return call.send(CFCRequestSwitchOff, payload) ? kRpcOk : kRpcNotSent;
 }
 
-uint16_t CFCRPCSendAtCommand(Connection& connection, const char* command, char* response) {
+uint16_t CFCRPCSendAtCommand(Connection& connection, const char* command, char* response)
+{
     const Call call = startCall(connection);
     const size_t length = command != nullptr ? std::strlen(command) : 0;
     // The caller refuses longer lines; one that still comes is not cut into a
@@ -172,19 +183,22 @@ uint16_t CFCRPCSendAtCommand(Connection& connection, const char* command, char* 
     return kRpcOk;
 }
 
-uint16_t CFCRPCReceiveAtCommand(Connection& connection, char* text) {
+uint16_t CFCRPCReceiveAtCommand(Connection& connection, char* text)
+{
     std::array<uint8_t, kAtMessage> confirm;
     // Text the firmware sends by itself answers no request: no reference, and
     // no version fetch whose reception would drop it from the queue.
     const ConfirmWait wait{CFCConfirmSendAtCommand, Discipline::ThreeReceptions, false};
-    const Reception got = rpc::AwaitConfirm(connection.messages, connection.trace, wait, 0, confirm);
+    const Reception got =
+        rpc::AwaitConfirm(connection.messages, connection.trace, wait, 0, confirm);
     if (got != Reception::Matched)
         return rpc::ResultOf(got);
     TakeAtText(confirm, text);
     return kRpcOk;
 }
 
-uint16_t CFCRPCSwitchJavaAutoStart(Connection& connection, uint8_t onOff) {
+uint16_t CFCRPCSwitchJavaAutoStart(Connection& connection, uint8_t onOff)
+{
     const Call call = startCall(connection);
     std::array<uint8_t, kAutoStartMessage> request;
     Payload payload(request);
@@ -196,7 +210,8 @@ uint16_t CFCRPCSwitchJavaAutoStart(Connection& connection, uint8_t onOff) {
     const ConfirmWait wait{CFCConfirmSwitchJavaAutoStart, Discipline::FiveAttempts};
     Reception got = call.await(wait, confirm);
     if (got == Reception::Missing && ConfirmsAutoStartWhenAskedAgain(connection.target.version)) {
-        TraceLine(connection.trace, 6, "(RPC ) CFCRPCSwitchJavaAutoStart: no answer (may be bus is closed)");
+        TraceLine(connection.trace, 6,
+                  "(RPC ) CFCRPCSwitchJavaAutoStart: no answer (may be bus is closed)");
         if (!call.send(CFCRequestSwitchJavaAutoStartAgain, payload))
             return kRpcNotSent;
         got = call.await(wait, confirm);

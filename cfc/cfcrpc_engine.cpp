@@ -16,11 +16,13 @@ namespace {
 // their requests without a race; the unsigned type wraps 65535 to 0.
 std::atomic<uint16_t> g_nextReference{0};
 
-constexpr unsigned receptionsOf(Discipline discipline) {
+constexpr unsigned receptionsOf(Discipline discipline)
+{
     return discipline == Discipline::ThreeReceptions ? 3 : 5;
 }
 
-void traceForeignReference(const TraceChannel& trace, const ConfirmWait& wait) {
+void traceForeignReference(const TraceChannel& trace, const ConfirmWait& wait)
+{
     if (wait.discipline != Discipline::ThreeReceptions)
         return;
     if (wait.callName != nullptr)
@@ -31,11 +33,13 @@ void traceForeignReference(const TraceChannel& trace, const ConfirmWait& wait) {
 
 } // namespace
 
-uint16_t DrawReference() {
+uint16_t DrawReference()
+{
     return g_nextReference.fetch_add(1, std::memory_order_relaxed);
 }
 
-uint8_t* Payload::reserve(size_t count) {
+uint8_t* Payload::reserve(size_t count)
+{
     if (overflowed_ || count > area_.size() - size_) {
         overflowed_ = true;
         return nullptr;
@@ -45,13 +49,15 @@ uint8_t* Payload::reserve(size_t count) {
     return at;
 }
 
-Payload& Payload::u8(uint8_t value) {
+Payload& Payload::u8(uint8_t value)
+{
     if (uint8_t* at = reserve(1))
         at[0] = value;
     return *this;
 }
 
-Payload& Payload::le16(uint16_t value) {
+Payload& Payload::le16(uint16_t value)
+{
     if (uint8_t* at = reserve(2)) {
         at[0] = static_cast<uint8_t>(value & 0xFF);
         at[1] = static_cast<uint8_t>(value >> 8);
@@ -59,42 +65,50 @@ Payload& Payload::le16(uint16_t value) {
     return *this;
 }
 
-Payload& Payload::le32(uint32_t value) {
+Payload& Payload::le32(uint32_t value)
+{
     le16(static_cast<uint16_t>(value & 0xFFFF));
     return le16(static_cast<uint16_t>(value >> 16));
 }
 
-Payload& Payload::bytes(std::span<const uint8_t> values) {
+Payload& Payload::bytes(std::span<const uint8_t> values)
+{
     if (uint8_t* at = reserve(values.size()); at != nullptr && !values.empty())
         std::memcpy(at, values.data(), values.size());
     return *this;
 }
 
-Payload& Payload::skip(size_t count) {
+Payload& Payload::skip(size_t count)
+{
     reserve(count);
     return *this;
 }
 
-uint8_t Fields::u8(size_t offset) const {
+uint8_t Fields::u8(size_t offset) const
+{
     return offset < confirm_.size() ? confirm_[offset] : 0;
 }
 
-uint16_t Fields::le16(size_t offset) const {
+uint16_t Fields::le16(size_t offset) const
+{
     return static_cast<uint16_t>(u8(offset) | (u8(offset + 1) << 8));
 }
 
-uint32_t Fields::le32(size_t offset) const {
+uint32_t Fields::le32(size_t offset) const
+{
     return static_cast<uint32_t>(le16(offset)) | (static_cast<uint32_t>(le16(offset + 2)) << 16);
 }
 
-std::span<const uint8_t> Fields::bytes(size_t offset, size_t count) const {
+std::span<const uint8_t> Fields::bytes(size_t offset, size_t count) const
+{
     if (offset >= confirm_.size())
         return {};
     return confirm_.subspan(offset, std::min(count, confirm_.size() - offset));
 }
 
 Reception AwaitConfirm(MessageLink& messages, const TraceChannel& trace, const ConfirmWait& wait,
-                       uint16_t reference, std::span<uint8_t> area) {
+                       uint16_t reference, std::span<uint8_t> area)
+{
     const unsigned receptions = receptionsOf(wait.discipline);
     // The area can be larger than any message; a reception fills at most this.
     const uint16_t expected = static_cast<uint16_t>(std::min<size_t>(area.size(), UINT16_MAX));
@@ -115,7 +129,8 @@ Reception AwaitConfirm(MessageLink& messages, const TraceChannel& trace, const C
     return last;
 }
 
-uint16_t ResultOf(Reception reception) {
+uint16_t ResultOf(Reception reception)
+{
     switch (reception) {
     case Reception::Matched: return kRpcOk;
     case Reception::Missing: return kRpcNoConfirm;
@@ -124,25 +139,31 @@ uint16_t ResultOf(Reception reception) {
     return kRpcNoConfirm;
 }
 
-std::unique_ptr<uint8_t[]> AllocateArea(size_t size) {
+std::unique_ptr<uint8_t[]> AllocateArea(size_t size)
+{
     return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]());
 }
 
 Call::Call(MessageLink& messages, const TraceChannel& trace)
-    : messages_(messages), trace_(trace), reference_(DrawReference()) {}
+    : messages_(messages), trace_(trace), reference_(DrawReference())
+{
+}
 
-bool Call::send(uint16_t id, const Payload& request) const {
+bool Call::send(uint16_t id, const Payload& request) const
+{
     if (request.overflowed())
         return false;
     return CFCSendToTarget(messages_, id, request.data(), request.size());
 }
 
-Reception Call::await(const ConfirmWait& wait, std::span<uint8_t> area) const {
+Reception Call::await(const ConfirmWait& wait, std::span<uint8_t> area) const
+{
     return AwaitConfirm(messages_, trace_, wait, reference_, area);
 }
 
 uint16_t Call::exchange(uint16_t id, const Payload& request, const ConfirmWait& wait,
-                        std::span<uint8_t> area) const {
+                        std::span<uint8_t> area) const
+{
     if (!send(id, request))
         return kRpcNotSent;
     return ResultOf(await(wait, area));

@@ -29,7 +29,8 @@ constexpr size_t kRequestSize = 2;
 } // namespace
 
 uint16_t JudgeVersionConfirm(std::span<const uint8_t> confirm, uint32_t* hardwareId,
-                             uint32_t* rpcVersion, char* text, uint16_t textSize) {
+                             uint32_t* rpcVersion, char* text, uint16_t textSize)
+{
     const Fields fields(confirm);
     if (hardwareId != nullptr)
         *hardwareId = fields.le32(kHardwareId);
@@ -46,7 +47,8 @@ uint16_t JudgeVersionConfirm(std::span<const uint8_t> confirm, uint32_t* hardwar
 }
 
 uint16_t CFCRPCGetVersion(Connection& connection, uint32_t* hardwareId, uint32_t* rpcVersion,
-                          char* text, uint16_t textSize) {
+                          char* text, uint16_t textSize)
+{
     const Call call(connection.messages, connection.trace);
     // Inside a fetch this returns at once: the fetch marks the connection
     // before it calls here.
@@ -61,13 +63,15 @@ uint16_t CFCRPCGetVersion(Connection& connection, uint32_t* hardwareId, uint32_t
     if (!area)
         return kRpcNoMemory;
     const std::span<uint8_t> confirm(area.get(), areaSize);
-    const ConfirmWait wait{CFCConfirmGetVersion, Discipline::ThreeReceptions, true, "CFCRPCGetVersion"};
+    const ConfirmWait wait{CFCConfirmGetVersion, Discipline::ThreeReceptions, true,
+                           "CFCRPCGetVersion"};
     if (const uint16_t result = call.exchange(CFCRequestGetVersion, payload, wait, confirm))
         return result;
     return JudgeVersionConfirm(confirm, hardwareId, rpcVersion, text, textSize);
 }
 
-void GetTargetVersion(Connection& connection) {
+void GetTargetVersion(Connection& connection)
+{
     TargetVersionInfo& version = connection.target.version;
     if (version.gotTargetVersion != 0)
         return;
@@ -82,8 +86,8 @@ void GetTargetVersion(Connection& connection) {
         CFCRPCGetVersion(connection, &hardwareId, &rpcVersion, text.data(), kVersionTextSize);
     if (error != kRpcOk) {
         connection.storeError(error);
-        TraceLineF(connection.trace, 2, "(CFC ) GetTargetVersion: CFCRPCGetVersion fails with error %d",
-                   error);
+        TraceLineF(connection.trace, 2,
+                   "(CFC ) GetTargetVersion: CFCRPCGetVersion fails with error %d", error);
         version.gotTargetVersion = 0;
         return;
     }

@@ -18,7 +18,8 @@ constexpr uint32_t kRawClass0Timeout = 50;
 constexpr uint32_t kClass3Timeout = 1;
 
 // Read time-out of a class; `class0` differs between the two columns.
-uint32_t timeoutOfClass(uint32_t class0, uint32_t class2, uint32_t interChar, uint8_t timeoutClass) {
+uint32_t timeoutOfClass(uint32_t class0, uint32_t class2, uint32_t interChar, uint8_t timeoutClass)
+{
     switch (timeoutClass) {
     case kTimeoutClassShort: return class0;
     case kTimeoutClassOneSecond: return class2;
@@ -43,7 +44,8 @@ constexpr LinePreset kDtrOffPreset{115200, false, true, plat::StopBits::Two};
 
 // The layer's private steps, with access to the link's state.
 struct SerialLinkSteps {
-    static void recordSystemError(SerialLink& link, int error) {
+    static void recordSystemError(SerialLink& link, int error)
+    {
         link.lastSystemError_.store(error, std::memory_order_relaxed);
     }
 
@@ -51,7 +53,8 @@ struct SerialLinkSteps {
     // cancel its read instead of waiting out its time-out. The gate keeps a
     // new read from starting between the reader letting go and this writer
     // taking the port.
-    static std::unique_lock<std::mutex> takePortAsWriter(SerialLink& link) {
+    static std::unique_lock<std::mutex> takePortAsWriter(SerialLink& link)
+    {
         std::unique_lock<std::mutex> portHold(link.portLock_, std::try_to_lock);
         if (!portHold.owns_lock()) {
             std::lock_guard<std::mutex> gate(link.readGate_);
@@ -67,7 +70,8 @@ struct SerialLinkSteps {
 
     // Reads the port's settings, changes the preset's fields and writes them
     // back, as a writer of the port so that no read runs meanwhile.
-    static ErrorCode applyPreset(SerialLink& link, const LinePreset& preset) {
+    static ErrorCode applyPreset(SerialLink& link, const LinePreset& preset)
+    {
         if (!link.port_)
             return EMMIERR_SYSTEM;
         const std::unique_lock<std::mutex> portHold = takePortAsWriter(link);
@@ -91,7 +95,8 @@ struct SerialLinkSteps {
     // The opened port configured as the connection needs it; 0, or 4 with
     // the system's reason kept. A refused line setting would leave the port
     // at a speed or framing the module does not use, so it fails the open.
-    static ErrorCode configure(SerialLink& link, plat::SerialPort& port, int32_t baudRate) {
+    static ErrorCode configure(SerialLink& link, plat::SerialPort& port, int32_t baudRate)
+    {
         plat::LineSettings settings;
         port.getLineSettings(settings);
         EmmiL1ConfigurePort(link, settings, baudRate);
@@ -103,13 +108,15 @@ struct SerialLinkSteps {
     }
 };
 
-uint32_t InterCharacterTime(uint32_t baudRate) {
+uint32_t InterCharacterTime(uint32_t baudRate)
+{
     if (baudRate == 0)
         baudRate = 1; // never reached through an open, which refuses rate 0
     return (11000000u / baudRate) * 15u / 1000u + 1u;
 }
 
-void EmmiL1ConfigurePort(SerialLink& link, plat::LineSettings& s, int32_t baudRate) {
+void EmmiL1ConfigurePort(SerialLink& link, plat::LineSettings& s, int32_t baudRate)
+{
     // The module's line: 8 data bits, no parity, two stop bits, no flow
     // control, DTR (its ignition) low and RTS high. A Windows backend adds
     // its own driver records (binary mode, no error replacement, queue sizes,
@@ -129,7 +136,8 @@ void EmmiL1ConfigurePort(SerialLink& link, plat::LineSettings& s, int32_t baudRa
     link.class2Timeout_.store(1000);
 }
 
-ErrorCode EmmiL1CommsOpen(SerialLink& link, int32_t comNumber, int32_t baudRate) {
+ErrorCode EmmiL1CommsOpen(SerialLink& link, int32_t comNumber, int32_t baudRate)
+{
     // Named also when the failure comes after the open, from the settings.
     link.openError_ = {0, plat::comPortPath(comNumber).value_or(std::string())};
     // A rate the line cannot run at is a configuration the port refuses.
@@ -143,7 +151,8 @@ ErrorCode EmmiL1CommsOpen(SerialLink& link, int32_t comNumber, int32_t baudRate)
         SerialLinkSteps::recordSystemError(link, link.openError_.sysError);
         return EMMIERR_PORT_OPEN;
     }
-    if (const ErrorCode code = SerialLinkSteps::configure(link, *port, baudRate); code != EMMIERR_OK)
+    if (const ErrorCode code = SerialLinkSteps::configure(link, *port, baudRate);
+        code != EMMIERR_OK)
         return code;
     // The cancel must wake a read that sleeps on the port, so it gets a
     // descriptor for as long as the port is open.
@@ -161,7 +170,8 @@ ErrorCode EmmiL1CommsOpen(SerialLink& link, int32_t comNumber, int32_t baudRate)
     return EMMIERR_OK;
 }
 
-void EmmiL1CommsClose(SerialLink& link) {
+void EmmiL1CommsClose(SerialLink& link)
+{
     if (!link.port_)
         return;
     link.port_->purge(true, true);
@@ -170,7 +180,8 @@ void EmmiL1CommsClose(SerialLink& link) {
     link.readCancel_.detachPollHandle();
 }
 
-ErrorCode EmmiL1Write(SerialLink& link, const uint8_t* data, uint16_t length) {
+ErrorCode EmmiL1Write(SerialLink& link, const uint8_t* data, uint16_t length)
+{
     if (!link.port_)
         return EMMIERR_SYSTEM;
     const std::unique_lock<std::mutex> portHold = SerialLinkSteps::takePortAsWriter(link);
@@ -181,7 +192,8 @@ ErrorCode EmmiL1Write(SerialLink& link, const uint8_t* data, uint16_t length) {
     return EMMIERR_SYSTEM;
 }
 
-ErrorCode EmmiL1Read(SerialLink& link, uint8_t* buffer, uint8_t count) {
+ErrorCode EmmiL1Read(SerialLink& link, uint8_t* buffer, uint8_t count)
+{
     if (!link.port_)
         return EMMIERR_SYSTEM;
     std::unique_lock<std::mutex> gate(link.readGate_);
@@ -196,52 +208,60 @@ ErrorCode EmmiL1Read(SerialLink& link, uint8_t* buffer, uint8_t count) {
     // loses nothing.
     link.readCancel_.reset();
     switch (result.status) {
-    case plat::IoStatus::Complete:
-        return EMMIERR_OK;
+    case plat::IoStatus::Complete: return EMMIERR_OK;
     case plat::IoStatus::TimedOut:
-    case plat::IoStatus::Cancelled:
-        return EMMIERR_TIMEOUT;
-    case plat::IoStatus::Failed:
-        break;
+    case plat::IoStatus::Cancelled: return EMMIERR_TIMEOUT;
+    case plat::IoStatus::Failed: break;
     }
     SerialLinkSteps::recordSystemError(link, result.sysError);
     return EMMIERR_SYSTEM;
 }
 
-ErrorCode EmmiL1SetReadTimeout(SerialLink& link, uint8_t timeoutClass) {
+ErrorCode EmmiL1SetReadTimeout(SerialLink& link, uint8_t timeoutClass)
+{
     link.readTimeoutClass_.store(timeoutClass, std::memory_order_relaxed);
     link.readTimeout_.store(EmmiL1GetTimeout(link, timeoutClass), std::memory_order_relaxed);
     return EMMIERR_OK;
 }
 
-uint32_t EmmiL1GetTimeout(const SerialLink& link, uint8_t timeoutClass) {
+uint32_t EmmiL1GetTimeout(const SerialLink& link, uint8_t timeoutClass)
+{
     return timeoutOfClass(link.class0Timeout_.load(std::memory_order_relaxed),
                           link.class2Timeout_.load(std::memory_order_relaxed),
                           link.interCharTime_.load(std::memory_order_relaxed), timeoutClass);
 }
 
-ErrorCode EmmiL1SetRawReadTimeout(SerialLink& link, uint8_t timeoutClass) {
-    link.rawReadTimeout_.store(timeoutOfClass(kRawClass0Timeout,
-                                              link.class2Timeout_.load(std::memory_order_relaxed),
-                                              link.interCharTime_.load(std::memory_order_relaxed),
-                                              timeoutClass),
-                               std::memory_order_relaxed);
+ErrorCode EmmiL1SetRawReadTimeout(SerialLink& link, uint8_t timeoutClass)
+{
+    link.rawReadTimeout_.store(
+        timeoutOfClass(kRawClass0Timeout, link.class2Timeout_.load(std::memory_order_relaxed),
+                       link.interCharTime_.load(std::memory_order_relaxed), timeoutClass),
+        std::memory_order_relaxed);
     return EMMIERR_OK;
 }
 
-uint32_t EmmiL1GetRawReadTimeout(const SerialLink& link) {
+uint32_t EmmiL1GetRawReadTimeout(const SerialLink& link)
+{
     return link.rawReadTimeout_.load(std::memory_order_relaxed);
 }
 
-ErrorCode EmmiL1SetLineBoot(SerialLink& link) { return SerialLinkSteps::applyPreset(link, kBootPreset); }
+ErrorCode EmmiL1SetLineBoot(SerialLink& link)
+{
+    return SerialLinkSteps::applyPreset(link, kBootPreset);
+}
 
-ErrorCode EmmiL1SetLineDtrOn(SerialLink& link) { return SerialLinkSteps::applyPreset(link, kDtrOnPreset); }
+ErrorCode EmmiL1SetLineDtrOn(SerialLink& link)
+{
+    return SerialLinkSteps::applyPreset(link, kDtrOnPreset);
+}
 
-ErrorCode EmmiL1SetLineDtrOff(SerialLink& link) {
+ErrorCode EmmiL1SetLineDtrOff(SerialLink& link)
+{
     return SerialLinkSteps::applyPreset(link, kDtrOffPreset);
 }
 
-ErrorCode EmmiL1SetDtr(SerialLink& link, bool high) {
+ErrorCode EmmiL1SetDtr(SerialLink& link, bool high)
+{
     if (!link.port_)
         return EMMIERR_SYSTEM;
     const std::unique_lock<std::mutex> portHold = SerialLinkSteps::takePortAsWriter(link);
@@ -251,14 +271,24 @@ ErrorCode EmmiL1SetDtr(SerialLink& link, bool high) {
     return EMMIERR_SYSTEM;
 }
 
-void EmmiL1CancelRead(SerialLink& link) { link.readCancel_.set(); }
+void EmmiL1CancelRead(SerialLink& link)
+{
+    link.readCancel_.set();
+}
 
-void EmmiL1ResetCancel(SerialLink& link) { link.readCancel_.reset(); }
+void EmmiL1ResetCancel(SerialLink& link)
+{
+    link.readCancel_.reset();
+}
 
-bool EmmiL1AwaitCancel(const SerialLink& link, uint32_t timeoutMs) {
+bool EmmiL1AwaitCancel(const SerialLink& link, uint32_t timeoutMs)
+{
     return link.readCancel_.wait(timeoutMs);
 }
 
-void EmmiL1SetFrameReadPending(SerialLink& link, bool pending) { link.frameReadPending_.store(pending); }
+void EmmiL1SetFrameReadPending(SerialLink& link, bool pending)
+{
+    link.frameReadPending_.store(pending);
+}
 
 } // namespace cfc

@@ -90,7 +90,8 @@ public:
     // read or write holds the port right now, and whether a cancel waits.
     uint32_t readTimeout() const { return readTimeout_.load(std::memory_order_relaxed); }
     uint8_t readTimeoutClass() const { return readTimeoutClass_.load(std::memory_order_relaxed); }
-    bool portBusy() {
+    bool portBusy()
+    {
         if (!portLock_.try_lock())
             return true;
         portLock_.unlock();

@@ -18,7 +18,8 @@ struct FrameLinkSteps {
     // The ACK count comes first, so one ACK ends the repetition whatever NAKs
     // came with it. NAKs count only beyond `naksBefore`, the NAKs that
     // answered earlier transmissions.
-    static uint8_t countedAnswer(const FrameLink& link, uint16_t naksBefore) {
+    static uint8_t countedAnswer(const FrameLink& link, uint16_t naksBefore)
+    {
         if (link.ackCount_.load(std::memory_order_relaxed) != 0)
             return EMMIERR_ACK;
         if (link.nakCount_.load(std::memory_order_relaxed) != naksBefore)
@@ -26,7 +27,8 @@ struct FrameLinkSteps {
         return kAckWokenWithoutCount;
     }
 
-    static uint8_t awaitAnswer(FrameLink& link, uint16_t naksBefore) {
+    static uint8_t awaitAnswer(FrameLink& link, uint16_t naksBefore)
+    {
         if (const uint8_t answer = countedAnswer(link, naksBefore); answer != kAckWokenWithoutCount)
             return answer;
         if (!link.ackNak_.wait(EmmiL1GetTimeout(link.serial_, kTimeoutClassShort)))
@@ -36,7 +38,8 @@ struct FrameLinkSteps {
 
     // STX, LEN, data, BCC, ETX into the transmit buffer; the frame's length
     // on the wire.
-    static uint16_t assembleFrame(FrameLink& link, const uint8_t* frameBuffer) {
+    static uint16_t assembleFrame(FrameLink& link, const uint8_t* frameBuffer)
+    {
         const uint8_t length = frameBuffer[0];
         uint8_t* out = link.txFrame_.data();
         out[0] = kStx;
@@ -49,7 +52,8 @@ struct FrameLinkSteps {
 
     // A byte outside any frame: an answer to the host's own frame, or text
     // for the raw readers. Every such byte also goes to the sink.
-    static ErrorCode takeOutsideByte(FrameLink& link, uint8_t byte, FrameParser::Event event) {
+    static ErrorCode takeOutsideByte(FrameLink& link, uint8_t byte, FrameParser::Event event)
+    {
         ErrorCode result = EMMIERR_OK;
         switch (event) {
         case FrameParser::Event::Ack:
@@ -74,7 +78,8 @@ struct FrameLinkSteps {
 
     // The rest of a frame whose STX the parser has taken, read part by part
     // as its length guides; the parser's verdict.
-    static FrameParser::Event readFrameBody(FrameLink& link) {
+    static FrameParser::Event readFrameBody(FrameLink& link)
+    {
         uint8_t bytes[kMaxFrameData];
         for (;;) {
             const size_t wanted = link.parser_.wanted();
@@ -90,7 +95,8 @@ struct FrameLinkSteps {
     }
 };
 
-void FrameLink::reset() {
+void FrameLink::reset()
+{
     ackNak_.reset();
     ackCount_.store(0);
     nakCount_.store(0);
@@ -100,7 +106,8 @@ void FrameLink::reset() {
     readRefused_ = false;
 }
 
-ErrorCode EmmiL2SendFrame(FrameLink& link, const uint8_t* frameBuffer, int32_t* acknowledged) {
+ErrorCode EmmiL2SendFrame(FrameLink& link, const uint8_t* frameBuffer, int32_t* acknowledged)
+{
     int32_t ignored = 0;
     if (acknowledged == nullptr)
         acknowledged = &ignored;
@@ -136,17 +143,22 @@ ErrorCode EmmiL2SendFrame(FrameLink& link, const uint8_t* frameBuffer, int32_t* 
     return EMMIERR_NAK;
 }
 
-uint8_t EmmiL2GetAck(FrameLink& link) { return FrameLinkSteps::awaitAnswer(link, 0); }
+uint8_t EmmiL2GetAck(FrameLink& link)
+{
+    return FrameLinkSteps::awaitAnswer(link, 0);
+}
 
 ErrorCode EmmiL2ReceiveFrame(FrameLink& link, uint8_t* frameBuffer, int32_t* frameReceived,
-                             int32_t firstFrame) {
+                             int32_t firstFrame)
+{
     int32_t ignored = 0;
     if (frameReceived == nullptr)
         frameReceived = &ignored;
     *frameReceived = 0;
     if (frameBuffer == nullptr)
         return EMMIERR_SYSTEM;
-    EmmiL1SetReadTimeout(link.serial_, firstFrame != 0 ? kTimeoutClassOneSecond : kTimeoutClassShort);
+    EmmiL1SetReadTimeout(link.serial_,
+                         firstFrame != 0 ? kTimeoutClassOneSecond : kTimeoutClassShort);
 
     uint8_t byte = 0;
     const ErrorCode firstRead = EmmiL1Read(link.serial_, &byte, 1);

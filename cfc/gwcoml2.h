@@ -61,7 +61,9 @@ ErrorCode EmmiL2ReceiveFrame(FrameLink& link, uint8_t* frameBuffer, int32_t* fra
 class FrameLink {
 public:
     FrameLink(SerialLink& serial, SendPacer& pacer, const TraceChannel& trace)
-        : serial_(serial), pacer_(pacer), trace_(trace) {}
+        : serial_(serial), pacer_(pacer), trace_(trace)
+    {
+    }
     FrameLink(const FrameLink&) = delete;
     FrameLink& operator=(const FrameLink&) = delete;
 

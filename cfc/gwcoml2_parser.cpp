@@ -4,20 +4,20 @@
 
 namespace cfc {
 
-uint8_t EmmiL2Checksum(const uint8_t* data, uint8_t count) {
+uint8_t EmmiL2Checksum(const uint8_t* data, uint8_t count)
+{
     uint8_t check = kStx ^ count;
     for (uint8_t i = 0; i < count; ++i)
         check ^= data[i];
     return check;
 }
 
-FrameParser::Event FrameParser::push(uint8_t byte) {
+FrameParser::Event FrameParser::push(uint8_t byte)
+{
     switch (state_) {
     case State::Outside:
         switch (byte) {
-        case kStx:
-            state_ = State::Length;
-            return Event::FrameStart;
+        case kStx: state_ = State::Length; return Event::FrameStart;
         case kAck: return Event::Ack;
         case kNak: return Event::Nak;
         default: return Event::Stray;
@@ -48,18 +48,21 @@ FrameParser::Event FrameParser::push(uint8_t byte) {
     return Event::NeedMore;
 }
 
-FrameParser::Event FrameParser::brokenOff(ErrorCode reason) {
+FrameParser::Event FrameParser::brokenOff(ErrorCode reason)
+{
     if (state_ == State::Outside)
         return Event::NeedMore;
     state_ = State::Outside;
     return fail(reason);
 }
 
-size_t FrameParser::wanted() const {
+size_t FrameParser::wanted() const
+{
     return state_ == State::Data ? size_t{frame_[0]} - received_ : 1;
 }
 
-FrameParser::Event FrameParser::fail(ErrorCode fault) {
+FrameParser::Event FrameParser::fail(ErrorCode fault)
+{
     fault_ = fault;
     return Event::BadFrame;
 }

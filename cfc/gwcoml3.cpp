@@ -22,7 +22,8 @@ struct TxMessage {
     uint8_t type = kMsgTypeCommand;
 };
 
-uint8_t typeOfKind(uint8_t kind) {
+uint8_t typeOfKind(uint8_t kind)
+{
     switch (kind) {
     case kSendKindParameters: return kMsgTypeParameters;
     case kSendKindByteParameter: return kMsgTypeByteParameter;
@@ -30,7 +31,8 @@ uint8_t typeOfKind(uint8_t kind) {
     }
 }
 
-size_t headerSize(uint8_t type) {
+size_t headerSize(uint8_t type)
+{
     switch (type) {
     case kMsgTypeParameters: return 14;
     case kMsgTypeByteParameter: return 3;
@@ -38,7 +40,8 @@ size_t headerSize(uint8_t type) {
     }
 }
 
-size_t framesNeeded(uint16_t length, size_t header) {
+size_t framesNeeded(uint16_t length, size_t header)
+{
     const size_t firstRoom = kMaxFrameData - kFrameHeaderOffset - header;
     const size_t nextRoom = kMaxFrameData - kFrameHeaderOffset;
     if (length <= firstRoom)
@@ -48,24 +51,28 @@ size_t framesNeeded(uint16_t length, size_t header) {
 
 // Field writers at a frame-data offset of a frame buffer (whose byte 0 is
 // the length, so frame data start at byte 1).
-void putBe16(uint8_t* frame, size_t offset, uint16_t value) {
+void putBe16(uint8_t* frame, size_t offset, uint16_t value)
+{
     frame[1 + offset] = static_cast<uint8_t>(value >> 8);
     frame[2 + offset] = static_cast<uint8_t>(value & 0xFF);
 }
 
-void putLe16(uint8_t* frame, size_t offset, uint16_t value) {
+void putLe16(uint8_t* frame, size_t offset, uint16_t value)
+{
     frame[1 + offset] = static_cast<uint8_t>(value & 0xFF);
     frame[2 + offset] = static_cast<uint8_t>(value >> 8);
 }
 
-void putLe32(uint8_t* frame, size_t offset, uint32_t value) {
+void putLe32(uint8_t* frame, size_t offset, uint32_t value)
+{
     putLe16(frame, offset, static_cast<uint16_t>(value & 0xFFFF));
     putLe16(frame, offset + 2, static_cast<uint16_t>(value >> 16));
 }
 
 // Fills the next frame of the message: type, segment number, room for the
 // header in the first frame, then as many message bytes as fit.
-void EmmiL3NextSegment(TxMessage& tx, uint8_t* frame, size_t header) {
+void EmmiL3NextSegment(TxMessage& tx, uint8_t* frame, size_t header)
+{
     size_t length = kFrameHeaderOffset + header;
     while (length < kMaxFrameData && tx.remaining > 0) {
         frame[1 + length++] = *tx.next++;
@@ -77,7 +84,8 @@ void EmmiL3NextSegment(TxMessage& tx, uint8_t* frame, size_t header) {
 }
 
 void writeHeader(uint8_t* frame, uint8_t type, uint16_t command, int32_t parameter32,
-                 uint16_t parameterA, uint16_t parameterB, uint16_t length) {
+                 uint16_t parameterA, uint16_t parameterB, uint16_t length)
+{
     switch (type) {
     case kMsgTypeParameters:
         putBe16(frame, 2, static_cast<uint16_t>(length + 4));
@@ -103,7 +111,8 @@ void writeHeader(uint8_t* frame, uint8_t type, uint16_t command, int32_t paramet
 
 ErrorCode EmmiL3SendMessage(MessageLink& link, uint16_t command, int32_t parameter32,
                             uint16_t parameterA, uint16_t parameterB, const uint8_t* data,
-                            uint16_t length, uint8_t kind) {
+                            uint16_t length, uint8_t kind)
+{
     if (data == nullptr)
         return EMMIERR_OK;
     TxMessage tx{data, length, 0, typeOfKind(kind)};
@@ -111,8 +120,10 @@ ErrorCode EmmiL3SendMessage(MessageLink& link, uint16_t command, int32_t paramet
     // Beyond that a segment number would read as the last frame's and the
     // module would take the message as ended while its rest was still unsent.
     if (framesNeeded(length, header) > kMaxFramesPerMessage) {
-        TraceLineF(link.trace_, 8, "(GWL3) EmmiL3SendMessage: %u bytes take more than %zu frames, fails with error %d",
-                   static_cast<unsigned>(length), kMaxFramesPerMessage, EMMIERR_SYSTEM);
+        TraceLineF(
+            link.trace_, 8,
+            "(GWL3) EmmiL3SendMessage: %u bytes take more than %zu frames, fails with error %d",
+            static_cast<unsigned>(length), kMaxFramesPerMessage, EMMIERR_SYSTEM);
         return EMMIERR_SYSTEM;
     }
 
@@ -120,9 +131,11 @@ ErrorCode EmmiL3SendMessage(MessageLink& link, uint16_t command, int32_t paramet
     for (bool first = true;; first = false) {
         EmmiL3NextSegment(tx, frame.data(), first ? header : 0);
         if (first)
-            writeHeader(frame.data(), tx.type, command, parameter32, parameterA, parameterB, length);
+            writeHeader(frame.data(), tx.type, command, parameter32, parameterA, parameterB,
+                        length);
         int32_t acknowledged = 0;
-        if (const ErrorCode code = EmmiL2SendFrame(link.frames_, frame.data(), &acknowledged); code != EMMIERR_OK)
+        if (const ErrorCode code = EmmiL2SendFrame(link.frames_, frame.data(), &acknowledged);
+            code != EMMIERR_OK)
             return code;
         if (frame[1 + kFrameSegmentOffset] == kLastSegment)
             return EMMIERR_OK;

@@ -152,7 +152,9 @@ void EmmiL3ReceiveThread(MessageLink& link);
 class MessageLink {
 public:
     MessageLink(FrameLink& frames, SerialLink& serial, const TraceChannel& trace)
-        : frames_(frames), serial_(serial), trace_(trace) {}
+        : frames_(frames), serial_(serial), trace_(trace)
+    {
+    }
     MessageLink(const MessageLink&) = delete;
     MessageLink& operator=(const MessageLink&) = delete;
 

@@ -12,7 +12,8 @@
 
 namespace cfc {
 
-void EmmiL3AddToRxQueue(MessageLink& link, uint16_t command, const uint8_t* data, uint16_t length) {
+void EmmiL3AddToRxQueue(MessageLink& link, uint16_t command, const uint8_t* data, uint16_t length)
+{
     // Without memory the message can only be dropped; the receive thread goes on.
     std::unique_ptr<RxQueueEntry> entry(new (std::nothrow) RxQueueEntry);
     if (!entry)
@@ -35,7 +36,8 @@ void EmmiL3AddToRxQueue(MessageLink& link, uint16_t command, const uint8_t* data
 }
 
 uint8_t EmmiL3RemoveFromRxQueue(MessageLink& link, uint16_t* command, uint8_t* buffer,
-                                uint16_t* length) {
+                                uint16_t* length)
+{
     std::lock_guard<std::mutex> hold(link.queueLock_);
     uint8_t result = kRxQueueEmpty;
     if (link.head_) {
@@ -49,8 +51,9 @@ uint8_t EmmiL3RemoveFromRxQueue(MessageLink& link, uint16_t* command, uint8_t* b
             *length = entry->length;
         if (buffer != nullptr)
             std::memcpy(buffer, entry->data.data(), entry->length);
-        const bool repeat = entry->length == link.lastLength_ &&
-                            std::memcmp(entry->data.data(), link.lastData_.data(), entry->length) == 0;
+        const bool repeat =
+            entry->length == link.lastLength_ &&
+            std::memcmp(entry->data.data(), link.lastData_.data(), entry->length) == 0;
         if (repeat) {
             TraceLine(link.trace_, 8, "(GWL3) EmmiL3RemoveFromRxQueue: skipped doubled msg");
             result = kRxQueueDroppedRepeat;
@@ -64,7 +67,8 @@ uint8_t EmmiL3RemoveFromRxQueue(MessageLink& link, uint16_t* command, uint8_t* b
     return result;
 }
 
-unsigned EmmiL3DrainRxQueue(MessageLink& link) {
+unsigned EmmiL3DrainRxQueue(MessageLink& link)
+{
     uint16_t command = 0;
     uint16_t length = 0;
     std::array<uint8_t, kMessageSize> message;
@@ -74,12 +78,14 @@ unsigned EmmiL3DrainRxQueue(MessageLink& link) {
     return removed;
 }
 
-bool EmmiL3RxQueueNotEmpty(MessageLink& link) {
+bool EmmiL3RxQueueNotEmpty(MessageLink& link)
+{
     std::lock_guard<std::mutex> hold(link.queueLock_);
     return link.head_ != nullptr;
 }
 
-void EmmiL3WaitForRxMessage(MessageLink& link) {
+void EmmiL3WaitForRxMessage(MessageLink& link)
+{
     if (EmmiL3RxQueueNotEmpty(link))
         return;
     // Every removal resets the event under the queue lock and every addition

@@ -24,19 +24,33 @@ constexpr uint8_t kNextDataOffset = 2;
 constexpr uint8_t kSignalHeaderEnd = 22;
 
 // A frame buffer: its length byte, then frame data at index 1.
-uint8_t frameLength(const uint8_t* frame) { return frame[0]; }
-const uint8_t* frameData(const uint8_t* frame) { return frame + 1; }
+uint8_t frameLength(const uint8_t* frame)
+{
+    return frame[0];
+}
+const uint8_t* frameData(const uint8_t* frame)
+{
+    return frame + 1;
+}
 // Type and segment number exist only in frames of two or more bytes.
-bool hasMessageFields(const uint8_t* frame) { return frameLength(frame) > kFrameSegmentOffset; }
-uint8_t segmentOf(const uint8_t* frame) { return frameData(frame)[kFrameSegmentOffset]; }
+bool hasMessageFields(const uint8_t* frame)
+{
+    return frameLength(frame) > kFrameSegmentOffset;
+}
+uint8_t segmentOf(const uint8_t* frame)
+{
+    return frameData(frame)[kFrameSegmentOffset];
+}
 
-uint16_t getLe16(const uint8_t* data, size_t offset) {
+uint16_t getLe16(const uint8_t* data, size_t offset)
+{
     return static_cast<uint16_t>(data[offset] | (data[offset + 1] << 8));
 }
 
 // A signal-trace frame goes to the signal trace while it is enabled. A first
 // frame too short for the signal header is dropped and starts nothing.
-void takeSignalTraceFrame(SignalFrameSink* signals, RxAssembly& message, const uint8_t* frame) {
+void takeSignalTraceFrame(SignalFrameSink* signals, RxAssembly& message, const uint8_t* frame)
+{
     const bool starts = message.signalContinues == 0;
     if (starts && frameLength(frame) < kSignalHeaderEnd)
         return;
@@ -45,22 +59,26 @@ void takeSignalTraceFrame(SignalFrameSink* signals, RxAssembly& message, const u
     message.signalContinues = segmentOf(frame) != kLastSegment ? 1 : 0;
 }
 
-void queueMessage(MessageLink& link, const RxAssembly& message) {
+void queueMessage(MessageLink& link, const RxAssembly& message)
+{
     EmmiL3AddToRxQueue(link, message.command, message.data.data(), message.length);
 }
 
-bool sameFrame(const uint8_t* a, const uint8_t* b) {
+bool sameFrame(const uint8_t* a, const uint8_t* b)
+{
     return std::memcmp(a, b, size_t{frameLength(a)} + 1) == 0;
 }
 
 // The module sends a frame again, byte for byte, when our ACK got lost. A
 // frame that merely carries the same segment number is no copy: it is the
 // start of another message.
-bool isCopyOfLastAccepted(const ReceiverState& state) {
+bool isCopyOfLastAccepted(const ReceiverState& state)
+{
     return sameFrame(state.frame.data(), state.lastAccepted.data());
 }
 
-void accept(ReceiverState& state) {
+void accept(ReceiverState& state)
+{
     state.lastAccepted = state.frame;
     state.finalFrameCopyExpected = false;
 }
@@ -69,7 +87,8 @@ void accept(ReceiverState& state) {
 // last, sent again. Taken as a first frame it would make a message of the
 // tail's bytes. (A single-frame message sent again is the doubled message
 // that the queue drops.)
-bool isCopyOfFinalFrame(ReceiverState& state) {
+bool isCopyOfFinalFrame(ReceiverState& state)
+{
     if (!state.finalFrameCopyExpected)
         return false;
     if (isCopyOfLastAccepted(state))
@@ -83,7 +102,8 @@ bool isCopyOfFinalFrame(ReceiverState& state) {
 // module sends a message's frames back to back (signal-trace frames may come
 // between), so a tail is only what follows at once: a frame of another type
 // or a silent wait ends it, and a message of one frame after that is taken.
-bool isTailOfGivenUpMessage(ReceiverState& state) {
+bool isTailOfGivenUpMessage(ReceiverState& state)
+{
     const uint8_t* frame = state.frame.data();
     if (!state.skippingTail)
         return false;
@@ -103,7 +123,8 @@ bool isTailOfGivenUpMessage(ReceiverState& state) {
 }
 
 // First-frame phase: true when the frame started a message.
-bool takeFirstFrame(MessageLink& link, SignalFrameSink* signals, ReceiverState& state) {
+bool takeFirstFrame(MessageLink& link, SignalFrameSink* signals, ReceiverState& state)
+{
     if (isTailOfGivenUpMessage(state) || isCopyOfFinalFrame(state))
         return false;
     if (!EmmiL3StartMessage(signals, state.message, state.frame.data()))
@@ -119,7 +140,8 @@ bool takeFirstFrame(MessageLink& link, SignalFrameSink* signals, ReceiverState& 
 // In-message phase: a frame that is not the expected segment gives the
 // message up, and is then taken for what it is, a signal-trace frame or the
 // first frame of a new message.
-void takeNextFrame(MessageLink& link, SignalFrameSink* signals, ReceiverState& state) {
+void takeNextFrame(MessageLink& link, SignalFrameSink* signals, ReceiverState& state)
+{
     if (!EmmiL3AppendSegment(state.message, state.frame.data())) {
         state.phase = ReceiverState::Phase::FirstFrame;
         state.skippingTail = true;
@@ -137,28 +159,27 @@ void takeNextFrame(MessageLink& link, SignalFrameSink* signals, ReceiverState& s
 
 } // namespace
 
-bool EmmiL3StartMessage(SignalFrameSink* signals, RxAssembly& message, const uint8_t* frame) {
+bool EmmiL3StartMessage(SignalFrameSink* signals, RxAssembly& message, const uint8_t* frame)
+{
     if (!hasMessageFields(frame))
         return false;
     message.length = 0;
     message.expectedSegment = 0;
     message.type = frameData(frame)[kFrameTypeOffset];
     switch (message.type) {
-    case kMsgTypeSignalTrace:
-        takeSignalTraceFrame(signals, message, frame);
-        return false;
+    case kMsgTypeSignalTrace: takeSignalTraceFrame(signals, message, frame); return false;
     case kMsgTypeCommand:
         // Without its command the frame is no message.
         if (frameLength(frame) < kCommandOffset + 2)
             return false;
         message.command = getLe16(frameData(frame), kCommandOffset);
         return EmmiL3AppendSegment(message, frame);
-    default:
-        return false;
+    default: return false;
     }
 }
 
-bool EmmiL3AppendSegment(RxAssembly& message, const uint8_t* frame) {
+bool EmmiL3AppendSegment(RxAssembly& message, const uint8_t* frame)
+{
     if (!hasMessageFields(frame))
         return false;
     const uint8_t* data = frameData(frame);
@@ -178,7 +199,8 @@ bool EmmiL3AppendSegment(RxAssembly& message, const uint8_t* frame) {
     return true;
 }
 
-void EmmiL3ReceivePass(MessageLink& link, ReceiverState& state) {
+void EmmiL3ReceivePass(MessageLink& link, ReceiverState& state)
+{
     using Phase = ReceiverState::Phase;
     state.phase = Phase::FirstFrame;
     state.idleCount = 0;
@@ -187,7 +209,8 @@ void EmmiL3ReceivePass(MessageLink& link, ReceiverState& state) {
         goOn = false;
         int32_t received = 0;
         const bool firstFrame = state.phase == Phase::FirstFrame;
-        const ErrorCode code = EmmiL2ReceiveFrame(link.frames_, state.frame.data(), &received, firstFrame ? 1 : 0);
+        const ErrorCode code =
+            EmmiL2ReceiveFrame(link.frames_, state.frame.data(), &received, firstFrame ? 1 : 0);
         if (firstFrame) {
             if (received != 0) {
                 state.idleCount = 0;
@@ -212,7 +235,8 @@ void EmmiL3ReceivePass(MessageLink& link, ReceiverState& state) {
     state.phase = Phase::FirstFrame;
 }
 
-void EmmiL3ReceiveThread(MessageLink& link) {
+void EmmiL3ReceiveThread(MessageLink& link)
+{
     ReceiverState state;
     while (!link.stop_.load()) {
         EmmiL3ReceivePass(link, state);
@@ -223,15 +247,20 @@ void EmmiL3ReceiveThread(MessageLink& link) {
     }
 }
 
-bool EmmiL3StartReceiver(MessageLink& link, int* sysError) {
+bool EmmiL3StartReceiver(MessageLink& link, int* sysError)
+{
     link.stop_.store(false);
     link.received_.reset();
     return link.thread_.start([&link] { EmmiL3ReceiveThread(link); }, sysError);
 }
 
-uint32_t EmmiL3ReceiverId(const MessageLink& link) { return link.thread_.id(); }
+uint32_t EmmiL3ReceiverId(const MessageLink& link)
+{
+    return link.thread_.id();
+}
 
-void EmmiL3StopReceiver(MessageLink& link) {
+void EmmiL3StopReceiver(MessageLink& link)
+{
     link.stop_.store(true);
     // Ends a pending read of the receive thread at once.
     EmmiL1CancelRead(link.serial_);

@@ -14,14 +14,16 @@
 
 namespace {
 
-void require(bool holds) {
+void require(bool holds)
+{
     if (!holds)
         std::abort();
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     if (size == 0)
         return 0;
     using Event = cfc::FrameParser::Event;

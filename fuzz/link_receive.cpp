@@ -17,7 +17,8 @@ constexpr uint8_t kCloseInFlight = 0xC1;
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     if (size == 0)
         return 0;
     fuzzlink::ModuleLine& line = fuzzlink::ModuleLine::instance();

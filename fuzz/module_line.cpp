@@ -37,7 +37,8 @@ const bool g_showTrace = [] {
     return value != nullptr && std::strcmp(value, "1") == 0;
 }();
 
-int readWholeLine(uint32_t, const char* text) {
+int readWholeLine(uint32_t, const char* text)
+{
     volatile size_t length = std::strlen(text);
     (void)length;
     if (g_showTrace)
@@ -45,20 +46,23 @@ int readWholeLine(uint32_t, const char* text) {
     return 0;
 }
 
-[[noreturn]] void giveUp(const char* what) {
+[[noreturn]] void giveUp(const char* what)
+{
     std::fprintf(stderr, "module line: %s\n", what);
     std::abort();
 }
 
 } // namespace
 
-ModuleLine& ModuleLine::instance() {
+ModuleLine& ModuleLine::instance()
+{
     // Never destroyed: the receive thread may still run while the process exits.
     static ModuleLine* line = new ModuleLine;
     return *line;
 }
 
-ModuleLine::ModuleLine() {
+ModuleLine::ModuleLine()
+{
     const std::string port = "CFC_COM" + std::to_string(kPort);
     ::setenv(port.c_str(), (std::string("virtual:") + kDeviceName).c_str(), 1);
     // A settings file that cannot exist: a user's enabled signal trace would
@@ -69,7 +73,8 @@ ModuleLine::ModuleLine() {
     open();
 }
 
-void ModuleLine::open() {
+void ModuleLine::open()
+{
     cfc::SetTraceSink(&readWholeLine);
     handle_ = WComOpen(kPort, 115200, kTestCaseHandle);
     if (handle_ == 0)
@@ -83,7 +88,8 @@ void ModuleLine::open() {
     sinceStx_ = SIZE_MAX;
 }
 
-void ModuleLine::send(const uint8_t* data, size_t size) {
+void ModuleLine::send(const uint8_t* data, size_t size)
+{
     for (size_t i = 0; i < size; ++i) {
         if (data[i] == sim::kStx)
             sinceStx_ = 0;
@@ -93,16 +99,19 @@ void ModuleLine::send(const uint8_t* data, size_t size) {
     device_->write(data, size);
 }
 
-void ModuleLine::setRawByteMode(bool on) {
+void ModuleLine::setRawByteMode(bool on)
+{
     cfc::ConnectionOf(handle_)->frames.setRawByteMode(on);
 }
 
-void ModuleLine::sendFrame(const uint8_t* data, uint8_t size) {
+void ModuleLine::sendFrame(const uint8_t* data, uint8_t size)
+{
     const std::vector<uint8_t> wire = sim::encodeFrame({data, size});
     device_->write(wire.data(), wire.size());
 }
 
-void ModuleLine::settle() {
+void ModuleLine::settle()
+{
     setRawByteMode(false);
 
     // A frame begun at or before the last STX ends within the longest frame
@@ -122,15 +131,16 @@ void ModuleLine::settle() {
     sendFrame(foreignB, sizeof foreignB);
     // The last frame of a signal trace, so no signal continues into the next
     // input.
-    const std::vector<uint8_t> signalEnd = sim::segmentMessage(
-        sim::kTypeSignalTrace, sim::signalTraceHeader(sim::SignalTrace{}), {}).front();
+    const std::vector<uint8_t> signalEnd =
+        sim::segmentMessage(sim::kTypeSignalTrace, sim::signalTraceHeader(sim::SignalTrace{}), {})
+            .front();
     sendFrame(signalEnd.data(), static_cast<uint8_t>(signalEnd.size()));
 
     // The receiver may take the next last frame of a command message for the
     // tail of one it gave up; this one ends such a tail, or else is queued
     // and dropped below like any message before the marker.
-    const std::vector<uint8_t> closing = sim::segmentMessage(
-        sim::kTypeCommand, sim::commandHeader(kMarkerCommand, 0), {}).front();
+    const std::vector<uint8_t> closing =
+        sim::segmentMessage(sim::kTypeCommand, sim::commandHeader(kMarkerCommand, 0), {}).front();
     sendFrame(closing.data(), static_cast<uint8_t>(closing.size()));
 
     // A marker no earlier input can have sent, so it is never a repeat.
@@ -138,8 +148,10 @@ void ModuleLine::settle() {
     ++markerCount_;
     for (unsigned shift = 0; shift < 64; shift += 8)
         marker.push_back(static_cast<uint8_t>(markerCount_ >> shift));
-    const std::vector<uint8_t> markerFrame = sim::segmentMessage(
-        sim::kTypeCommand, sim::commandHeader(kMarkerCommand, marker.size()), marker).front();
+    const std::vector<uint8_t> markerFrame =
+        sim::segmentMessage(sim::kTypeCommand, sim::commandHeader(kMarkerCommand, marker.size()),
+                            marker)
+            .front();
     sendFrame(markerFrame.data(), static_cast<uint8_t>(markerFrame.size()));
 
     const auto deadline = std::chrono::steady_clock::now() + kMarkerBound;
@@ -147,7 +159,8 @@ void ModuleLine::settle() {
     for (;;) {
         uint16_t command = 0;
         uint16_t length = 0;
-        const uint8_t taken = cfc::EmmiL3RemoveFromRxQueue((*cfc::ConnectionOf(handle_)).messages, &command, message.data(), &length);
+        const uint8_t taken = cfc::EmmiL3RemoveFromRxQueue((*cfc::ConnectionOf(handle_)).messages,
+                                                           &command, message.data(), &length);
         if (taken == cfc::kRxQueueEmpty) {
             if (std::chrono::steady_clock::now() > deadline)
                 giveUp("the marker message did not arrive");
@@ -163,7 +176,8 @@ void ModuleLine::settle() {
     checkSettledState();
 }
 
-void ModuleLine::checkSettledState() {
+void ModuleLine::checkSettledState()
+{
     // The marker's frame start emptied both buffers of the raw path and
     // nothing came after the marker. A count off here means a write ran past
     // a buffer into its neighbour inside the slot, which the address
@@ -175,7 +189,8 @@ void ModuleLine::checkSettledState() {
         giveUp("a message was queued after the marker");
 }
 
-void ModuleLine::reopen() {
+void ModuleLine::reopen()
+{
     cfc::ConnectionOf(handle_)->signals.enable.store(0);
     if (WComClose(handle_) != 1)
         giveUp("WComClose failed");

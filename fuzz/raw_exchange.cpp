@@ -14,9 +14,9 @@
 #include "module_line.h"
 
 #include "cfc.h"
-#include "cfc_rawrx.h"
 #include "cfc_connection.h"
 #include "cfc_rawexchange.h"
+#include "cfc_rawrx.h"
 #include "gwcoml1.h"
 
 #include <cstddef>
@@ -37,13 +37,15 @@ constexpr uint8_t kShortRawTimeoutClass = 3;
 
 constexpr uint8_t kOkAnswer[] = {'\r', '\n', 'O', 'K', '\r', '\n'};
 
-std::unique_ptr<uint8_t[]> exactBuffer(size_t size) {
+std::unique_ptr<uint8_t[]> exactBuffer(size_t size)
+{
     // new[] of 0 bytes still gives a distinct pointer, so a zero-size call
     // gets a real buffer that no byte may be written to.
     return std::unique_ptr<uint8_t[]>(new uint8_t[size]);
 }
 
-void runOperation(uint32_t handle, uint8_t operation) {
+void runOperation(uint32_t handle, uint8_t operation)
+{
     const unsigned size = operation >> 2; // 0 to 63
     switch (operation & 0x03) {
     case 0: {
@@ -64,7 +66,8 @@ void runOperation(uint32_t handle, uint8_t operation) {
         const uint8_t length = static_cast<uint8_t>(1 + size);
         auto buffer = exactBuffer(length);
         if (cfc::GetResponse((*cfc::ConnectionOf(handle)), buffer.get(), length))
-            cfc::ReturnResponseRest((*cfc::ConnectionOf(handle)), buffer.get() + 1, static_cast<uint8_t>(length - 1));
+            cfc::ReturnResponseRest((*cfc::ConnectionOf(handle)), buffer.get() + 1,
+                                    static_cast<uint8_t>(length - 1));
         break;
     }
     case 3: {
@@ -79,7 +82,8 @@ void runOperation(uint32_t handle, uint8_t operation) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     if (size == 0)
         return 0;
     fuzzlink::ModuleLine& line = fuzzlink::ModuleLine::instance();

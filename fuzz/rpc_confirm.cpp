@@ -40,11 +40,13 @@ public:
     Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
     uint8_t u8() { return at_ < size_ ? data_[at_++] : 0; }
-    uint16_t le16() {
+    uint16_t le16()
+    {
         const uint8_t low = u8();
         return static_cast<uint16_t>(low | (u8() << 8));
     }
-    std::span<const uint8_t> bytes(size_t count) {
+    std::span<const uint8_t> bytes(size_t count)
+    {
         const size_t taken = std::min(count, size_ - at_);
         const std::span<const uint8_t> part(data_ + at_, taken);
         at_ += taken;
@@ -60,14 +62,16 @@ private:
 };
 
 // A heap copy of exactly the bytes given, so nothing lies behind them.
-std::unique_ptr<uint8_t[]> exactCopy(std::span<const uint8_t> bytes) {
+std::unique_ptr<uint8_t[]> exactCopy(std::span<const uint8_t> bytes)
+{
     auto copy = std::make_unique<uint8_t[]>(bytes.size());
     if (!bytes.empty())
         std::memcpy(copy.get(), bytes.data(), bytes.size());
     return copy;
 }
 
-void evaluateVersion(uint32_t handle, std::span<const uint8_t> text) {
+void evaluateVersion(uint32_t handle, std::span<const uint8_t> text)
+{
     const auto copy = exactCopy(text);
     const std::string_view view(reinterpret_cast<const char*>(copy.get()), text.size());
     const cfc::FirmwareName name = cfc::EvaluateFirmwareName(view);
@@ -80,7 +84,8 @@ void evaluateVersion(uint32_t handle, std::span<const uint8_t> text) {
         __builtin_trap();
 }
 
-void judgeAll(uint32_t handle, uint16_t textSize, std::span<const uint8_t> confirm) {
+void judgeAll(uint32_t handle, uint16_t textSize, std::span<const uint8_t> confirm)
+{
     const auto copy = exactCopy(confirm);
     const std::span<const uint8_t> exact(copy.get(), confirm.size());
     uint32_t hardwareId = 0;
@@ -97,7 +102,8 @@ void judgeAll(uint32_t handle, uint16_t textSize, std::span<const uint8_t> confi
     cfc::TakeAtText(exact, atText.get());
 }
 
-void awaitQueued(uint32_t handle, Input& input) {
+void awaitQueued(uint32_t handle, Input& input)
+{
     const uint8_t how = input.u8();
     cfc::rpc::ConfirmWait wait;
     wait.discipline = (how & 0x01) != 0 ? cfc::rpc::Discipline::FiveAttempts
@@ -112,14 +118,18 @@ void awaitQueued(uint32_t handle, Input& input) {
         const uint8_t id = input.u8();
         // A length beyond the input takes what is left; the message layer
         // never queues more than a message holds.
-        const std::span<const uint8_t> bytes = input.bytes(std::min<size_t>(input.le16(), cfc::kMessageSize));
+        const std::span<const uint8_t> bytes =
+            input.bytes(std::min<size_t>(input.le16(), cfc::kMessageSize));
         const auto message = exactCopy(bytes);
-        cfc::EmmiL3AddToRxQueue((*cfc::ConnectionOf(handle)).messages, id, message.get(), static_cast<uint16_t>(bytes.size()));
+        cfc::EmmiL3AddToRxQueue((*cfc::ConnectionOf(handle)).messages, id, message.get(),
+                                static_cast<uint16_t>(bytes.size()));
     }
 
     const auto area = std::make_unique<uint8_t[]>(std::max<size_t>(areaSize, 1));
     const std::span<uint8_t> exact(area.get(), areaSize);
-    const cfc::rpc::Reception got = cfc::rpc::AwaitConfirm((*cfc::ConnectionOf(handle)).messages, (*cfc::ConnectionOf(handle)).trace, wait, reference, exact);
+    const cfc::rpc::Reception got =
+        cfc::rpc::AwaitConfirm((*cfc::ConnectionOf(handle)).messages,
+                               (*cfc::ConnectionOf(handle)).trace, wait, reference, exact);
     if (got != cfc::rpc::Reception::Missing) {
         char text[cfc::kAtResponseSize];
         cfc::TakeAtText(exact, text);
@@ -131,7 +141,8 @@ void awaitQueued(uint32_t handle, Input& input) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     if (size == 0)
         return 0;
     fuzzlink::ModuleLine& line = fuzzlink::ModuleLine::instance();
@@ -140,17 +151,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     Input input(data, size);
     switch (input.u8() & 0x03) {
-    case 0:
-        evaluateVersion(handle, input.rest());
-        break;
+    case 0: evaluateVersion(handle, input.rest()); break;
     case 1: {
         const uint16_t textSize = static_cast<uint16_t>(input.u8() * 5);
         judgeAll(handle, textSize, input.rest());
         break;
     }
-    default:
-        awaitQueued(handle, input);
-        break;
+    default: awaitQueued(handle, input); break;
     }
     return 0;
 }

@@ -28,12 +28,12 @@ uint32_t WGetVersion(void);
  * (empty when it maps to none) and `reason` the system's reason in words.
  * Texts are cut to their sizes and always zero-terminated. A later
  * successful open does not clear the record. */
-#define CFC_OPEN_OK          0 /* no open of this process has failed */
-#define CFC_OPEN_NO_DEVICE   1 /* no device is mapped to the port, or it is not there */
-#define CFC_OPEN_DENIED      2 /* the user may not open the device */
-#define CFC_OPEN_BUSY        3 /* another program, or connection, holds the port */
+#define CFC_OPEN_OK 0          /* no open of this process has failed */
+#define CFC_OPEN_NO_DEVICE 1   /* no device is mapped to the port, or it is not there */
+#define CFC_OPEN_DENIED 2      /* the user may not open the device */
+#define CFC_OPEN_BUSY 3        /* another program, or connection, holds the port */
 #define CFC_OPEN_SLOT_IN_USE 4 /* this process has the port's connection open already */
-#define CFC_OPEN_OTHER       5 /* any other refusal: not a serial port, settings refused, ... */
+#define CFC_OPEN_OTHER 5       /* any other refusal: not a serial port, settings refused, ... */
 int32_t WGetLastOpenFailure(int32_t* portNum, int32_t* systemError, char* devicePath,
                             uint32_t devicePathSize, char* reason, uint32_t reasonSize);
 
@@ -68,12 +68,7 @@ int32_t WInitAirplaneMode(uint32_t handle);
 int32_t WInitNormalModeFromTestMode(uint32_t handle);
 
 /* Public mode numbers of WSwitchTargetToOperationMode; any other number fails. */
-enum {
-    CFCNormalMode = 0,
-    CFCServiceMode = 1,
-    CFCAirplaneMode = 2,
-    CFCTestMode = 3
-};
+enum { CFCNormalMode = 0, CFCServiceMode = 1, CFCAirplaneMode = 2, CFCTestMode = 3 };
 int32_t WSwitchTargetToOperationMode(uint32_t handle, uint8_t publicMode);
 int32_t WExitServiceMode(uint32_t handle);
 

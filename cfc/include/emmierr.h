@@ -5,33 +5,33 @@
 #ifndef CFC_EMMIERR_H
 #define CFC_EMMIERR_H
 
-#define EMMIERR_OK                  0
-#define EMMIERR_ACK                 1
-#define EMMIERR_CHECKSUM            2
-#define EMMIERR_PORT_IN_USE         3
-#define EMMIERR_PORT_OPEN           4
-#define EMMIERR_FRAME_END           5
-#define EMMIERR_NAK                 6
-#define EMMIERR_SYNC_LOST           7
-#define EMMIERR_TIMEOUT             8
-#define EMMIERR_SYSTEM              9
-#define EMMIERR_BAD_HANDLE          10
-#define EMMIERR_BAD_BAND            12
-#define EMMIERR_BAD_AM_LOOP_OFFSET  13
-#define EMMIERR_BAD_MODULATION      14
-#define EMMIERR_BAD_RAMP_DAC        15
-#define EMMIERR_BAD_BURST_STATUS    16
+#define EMMIERR_OK 0
+#define EMMIERR_ACK 1
+#define EMMIERR_CHECKSUM 2
+#define EMMIERR_PORT_IN_USE 3
+#define EMMIERR_PORT_OPEN 4
+#define EMMIERR_FRAME_END 5
+#define EMMIERR_NAK 6
+#define EMMIERR_SYNC_LOST 7
+#define EMMIERR_TIMEOUT 8
+#define EMMIERR_SYSTEM 9
+#define EMMIERR_BAD_HANDLE 10
+#define EMMIERR_BAD_BAND 12
+#define EMMIERR_BAD_AM_LOOP_OFFSET 13
+#define EMMIERR_BAD_MODULATION 14
+#define EMMIERR_BAD_RAMP_DAC 15
+#define EMMIERR_BAD_BURST_STATUS 16
 /* Identity and security calls report 700 + the module's signed status byte. */
-#define EMMIERR_STATUS_BASE         700
+#define EMMIERR_STATUS_BASE 700
 
 /* The same numbers as results of the remote procedure calls into the
  * module's firmware, where they mean: */
-#define CFCRPC_OK                   0
-#define CFCRPC_NOT_SENT             1 /* the request was not sent */
-#define CFCRPC_NO_CONFIRM           2 /* no confirm arrived in time */
-#define CFCRPC_BAD_REFERENCE        4 /* no confirm carried the request's reference */
-#define CFCRPC_BAD_CONFIRM          5 /* the confirm reports failure or unexpected content */
+#define CFCRPC_OK 0
+#define CFCRPC_NOT_SENT 1             /* the request was not sent */
+#define CFCRPC_NO_CONFIRM 2           /* no confirm arrived in time */
+#define CFCRPC_BAD_REFERENCE 4        /* no confirm carried the request's reference */
+#define CFCRPC_BAD_CONFIRM 5          /* the confirm reports failure or unexpected content */
 #define CFCRPC_UNDEFINED_ITEM_STATE 6 /* a calibration item check found an undefined state */
-#define CFCRPC_NO_MEMORY            9 /* no memory for a confirm area */
+#define CFCRPC_NO_MEMORY 9            /* no memory for a confirm area */
 
 #endif

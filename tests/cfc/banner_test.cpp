@@ -8,9 +8,13 @@
 
 namespace {
 
-std::string target(const std::string& item) { return cfc::TargetBannerText(item.c_str()); }
+std::string target(const std::string& item)
+{
+    return cfc::TargetBannerText(item.c_str());
+}
 
-TEST(HostBanner, CompactsARevisionStampToFileRevisionAndDate) {
+TEST(HostBanner, CompactsARevisionStampToFileRevisionAndDate)
+{
     EXPECT_STREQ(cfc::HostBannerText("m:\\cfc\\src\\cfc.c: $QVRevision: /main/147 $,$QVDate: "
                                      "2005-10-26 16:23:29 (Update)$"),
                  "(CFCV) Host: cfc.c:  /main/147 $, 2005-10-26 16:23:29 (Update)$");
@@ -19,7 +23,8 @@ TEST(HostBanner, CompactsARevisionStampToFileRevisionAndDate) {
         << "no path, one keyword";
 }
 
-TEST(BannerDecoration, EscapesTheCharacterAfterABranchName) {
+TEST(BannerDecoration, EscapesTheCharacterAfterABranchName)
+{
     EXPECT_EQ(target("main/7"), "(CFCV) Target: main/7") << "a slash is copied";
     EXPECT_EQ(target("mainx"), "(CFCV) Target: main\\x");
     EXPECT_EQ(target("main\tx"), "(CFCV) Target: main\\tx");
@@ -37,7 +42,8 @@ TEST(BannerDecoration, EscapesTheCharacterAfterABranchName) {
     EXPECT_EQ(target("ZEPHIN_B2_071a"), "(CFCV) Target: ZEPHIN_B2_071a");
 }
 
-TEST(BannerDecoration, LongTextsAreCutToTheBuffer) {
+TEST(BannerDecoration, LongTextsAreCutToTheBuffer)
+{
     const std::string item(400, 'x');
     const std::string text = target(item);
     EXPECT_EQ(text.size(), static_cast<size_t>(cfc::kBannerBufferSize - 1));

@@ -11,15 +11,15 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
-#include <string>
-#include <vector>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace cfctest;
 
@@ -31,7 +31,8 @@ struct CloseAtEnd {
     ~CloseAtEnd() { WComClose(handle); }
 };
 
-TEST(ConnectionHandle, SlotsFollowThePortNumberAndCarryThePattern) {
+TEST(ConnectionHandle, SlotsFollowThePortNumberAndCarryThePattern)
+{
     VirtualComPort com1(1, "conn-com1");
     VirtualComPort com45(45, "conn-com45");
 
@@ -50,7 +51,8 @@ TEST(ConnectionHandle, SlotsFollowThePortNumberAndCarryThePattern) {
     EXPECT_EQ(WGetLastError(h45), EMMIERR_PORT_IN_USE);
 }
 
-TEST(ConnectionHandle, ValuesWithoutThePatternOrOutsideTheTableAreRefused) {
+TEST(ConnectionHandle, ValuesWithoutThePatternOrOutsideTheTableAreRefused)
+{
     for (uint32_t bad : {0u, 0x12345678u, 0xCFC01CFDu, 0xCFC20CFCu, 0xCFCFFCFCu}) {
         EXPECT_EQ(WGetLastError(bad), EMMIERR_BAD_HANDLE) << std::hex << bad;
         EXPECT_EQ(WComClose(bad), 0) << std::hex << bad;
@@ -62,7 +64,8 @@ TEST(ConnectionHandle, ValuesWithoutThePatternOrOutsideTheTableAreRefused) {
     EXPECT_EQ(WGetVersion(), 0x00014000u);
 }
 
-TEST(ConnectionOpen, NegativePortIsRefusedWithoutTouchingAnySlot) {
+TEST(ConnectionOpen, NegativePortIsRefusedWithoutTouchingAnySlot)
+{
     std::array<uint16_t, cfc::kSlotCount> errors{};
     for (size_t i = 0; i < cfc::kSlotCount; ++i)
         errors[i] = cfc::ConnectionAt(i).lastError();
@@ -77,7 +80,8 @@ TEST(ConnectionOpen, NegativePortIsRefusedWithoutTouchingAnySlot) {
     EXPECT_TRUE(contains(traceTexts(), "(CFC ) WComOpen: bad port -3, error 3"));
 }
 
-TEST(ConnectionOpen, SecondOpenOfAnOpenPortFailsAndLeavesTheFirstWorking) {
+TEST(ConnectionOpen, SecondOpenOfAnOpenPortFailsAndLeavesTheFirstWorking)
+{
     VirtualComPort com(4, "conn-twice");
     const uint32_t h = WComOpen(4, 115200, 0);
     CloseAtEnd c{h};
@@ -102,17 +106,20 @@ struct OpenFailureSeen {
     std::string reason;
 };
 
-OpenFailureSeen lastOpenFailure() {
+OpenFailureSeen lastOpenFailure()
+{
     OpenFailureSeen seen;
     char path[64];
     char reason[64];
-    seen.kind = WGetLastOpenFailure(&seen.port, &seen.sysError, path, sizeof path, reason, sizeof reason);
+    seen.kind =
+        WGetLastOpenFailure(&seen.port, &seen.sysError, path, sizeof path, reason, sizeof reason);
     seen.path = path;
     seen.reason = reason;
     return seen;
 }
 
-TEST(ConnectionOpen, PortThatDoesNotExistGivesCode4AndTheSystemsReason) {
+TEST(ConnectionOpen, PortThatDoesNotExistGivesCode4AndTheSystemsReason)
+{
     ScopedEnv env("CFC_COM6", "/dev/cfc-no-such-port");
     ScopedTempCwd cwd;
     WEnableTraceFile();
@@ -123,7 +130,8 @@ TEST(ConnectionOpen, PortThatDoesNotExistGivesCode4AndTheSystemsReason) {
 
     const std::vector<std::string> texts = traceTexts();
     EXPECT_TRUE(contains(texts, "(CFC ) WComOpen: EmmiL1CommsOpen fails with error 4"));
-    EXPECT_TRUE(contains(texts, "(CFC ) WComOpen: COM6 is /dev/cfc-no-such-port: No such file or directory"));
+    EXPECT_TRUE(contains(
+        texts, "(CFC ) WComOpen: COM6 is /dev/cfc-no-such-port: No such file or directory"));
     const OpenFailureSeen seen = lastOpenFailure();
     EXPECT_EQ(seen.kind, CFC_OPEN_NO_DEVICE);
     EXPECT_EQ(seen.port, 6);
@@ -138,7 +146,8 @@ TEST(ConnectionOpen, PortThatDoesNotExistGivesCode4AndTheSystemsReason) {
     EXPECT_STREQ(shortPath, "/dev");
 }
 
-TEST(ConnectionOpen, ADeviceTheUserMayNotOpenIsNamedWithPermissionDenied) {
+TEST(ConnectionOpen, ADeviceTheUserMayNotOpenIsNamedWithPermissionDenied)
+{
     ScopedTempCwd cwd;
     const std::string device = (cwd.path() / "ttyForbidden").string();
     const int fd = ::open(device.c_str(), O_CREAT | O_WRONLY, 0600);
@@ -157,8 +166,10 @@ TEST(ConnectionOpen, ADeviceTheUserMayNotOpenIsNamedWithPermissionDenied) {
             ::_exit(3);
         char path[256];
         char reason[64];
-        const int32_t kind = WGetLastOpenFailure(nullptr, nullptr, path, sizeof path, reason, sizeof reason);
-        const bool named = kind == CFC_OPEN_DENIED && device == path && std::string(reason) == "Permission denied";
+        const int32_t kind =
+            WGetLastOpenFailure(nullptr, nullptr, path, sizeof path, reason, sizeof reason);
+        const bool named =
+            kind == CFC_OPEN_DENIED && device == path && std::string(reason) == "Permission denied";
         ::_exit(named ? 0 : 4);
     }
     int status = 0;
@@ -167,7 +178,8 @@ TEST(ConnectionOpen, ADeviceTheUserMayNotOpenIsNamedWithPermissionDenied) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "2: cannot drop root, 3: opened, 4: other reason";
 }
 
-TEST(ConnectionOpen, PortMappedToNothingAndASlotInUseAreNamedAsSuch) {
+TEST(ConnectionOpen, PortMappedToNothingAndASlotInUseAreNamedAsSuch)
+{
     ScopedEnv env("CFC_COM97", "");
     ScopedEnv config("XDG_CONFIG_HOME", "/nonexistent-cfc-config");
     EXPECT_EQ(WComOpen(97, 115200, 0), 0u);
@@ -186,7 +198,8 @@ TEST(ConnectionOpen, PortMappedToNothingAndASlotInUseAreNamedAsSuch) {
     EXPECT_EQ(seen.port, 8);
 }
 
-TEST(ConnectionOpen, PortHeldByAnotherProcessGivesCode4) {
+TEST(ConnectionOpen, PortHeldByAnotherProcessGivesCode4)
+{
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);
     ASSERT_EQ(::grantpt(master), 0);
@@ -234,7 +247,8 @@ TEST(ConnectionOpen, PortHeldByAnotherProcessGivesCode4) {
         ::close(fd);
 }
 
-TEST(ConnectionClose, ClosingASlotThatIsNotOpenDoesNothing) {
+TEST(ConnectionClose, ClosingASlotThatIsNotOpenDoesNothing)
+{
     VirtualComPort com(8, "conn-close");
     EXPECT_EQ(WComClose(cfc::HandleForSlot(9)), 0) << "never opened";
     const uint32_t h = WComOpen(8, 115200, 0);
@@ -248,7 +262,8 @@ TEST(ConnectionClose, ClosingASlotThatIsNotOpenDoesNothing) {
     EXPECT_EQ(again, h);
 }
 
-TEST(ConnectionClose, EndsTheWaitingReceiveThreadAtOnceAlsoOnAVanishedLine) {
+TEST(ConnectionClose, EndsTheWaitingReceiveThreadAtOnceAlsoOnAVanishedLine)
+{
     VirtualComPort com(10, "conn-hangup");
     for (bool hangUp : {false, true}) {
         const uint32_t h = WComOpen(10, 115200, 0);
@@ -263,14 +278,16 @@ TEST(ConnectionClose, EndsTheWaitingReceiveThreadAtOnceAlsoOnAVanishedLine) {
     }
 }
 
-TEST(ConnectionClose, PurgesQueuedMessagesWithOneLineEach) {
+TEST(ConnectionClose, PurgesQueuedMessagesWithOneLineEach)
+{
     VirtualComPort com(11, "conn-purge");
     ScopedTempCwd cwd;
     const uint32_t h = WComOpen(11, 115200, 0);
     ASSERT_NE(h, 0u);
     const uint8_t data[] = {1, 2, 3};
     cfc::EmmiL3AddToRxQueue(cfctest::connectionOf(h).messages, 0x10, data, sizeof data);
-    cfc::EmmiL3AddToRxQueue(cfctest::connectionOf(h).messages, 0x10, data, sizeof data); // a repeat is purged too
+    cfc::EmmiL3AddToRxQueue(cfctest::connectionOf(h).messages, 0x10, data,
+                            sizeof data); // a repeat is purged too
     WEnableTraceFile();
     EXPECT_EQ(WComClose(h), 1);
     WDisableTraceFile();

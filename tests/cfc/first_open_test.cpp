@@ -10,7 +10,8 @@ using namespace cfctest;
 
 namespace {
 
-TEST(FirstOpen, ExplicitLevelsSurviveAndTheRestBecomeNine) {
+TEST(FirstOpen, ExplicitLevelsSurviveAndTheRestBecomeNine)
+{
     ScopedTempCwd cwd;
     WEnableTraceFile();
     // Before any open there is no time base; a line must still be written.

@@ -24,32 +24,39 @@ struct SendResult {
     int32_t acknowledged = -1;
 };
 
-cfc::FrameBuffer frameBufferOf(const Bytes& data) {
+cfc::FrameBuffer frameBufferOf(const Bytes& data)
+{
     cfc::FrameBuffer frame{};
     frame[0] = static_cast<uint8_t>(data.size());
     std::copy(data.begin(), data.end(), frame.begin() + 1);
     return frame;
 }
 
-SendResult sendFrame(uint32_t handle, const Bytes& data) {
+SendResult sendFrame(uint32_t handle, const Bytes& data)
+{
     cfc::FrameBuffer frame = frameBufferOf(data);
     SendResult result;
-    result.code = cfc::EmmiL2SendFrame(cfctest::connectionOf(handle).frames, frame.data(), &result.acknowledged);
+    result.code = cfc::EmmiL2SendFrame(cfctest::connectionOf(handle).frames, frame.data(),
+                                       &result.acknowledged);
     return result;
 }
 
-std::future<SendResult> sendFrameAsync(uint32_t handle, const Bytes& data) {
+std::future<SendResult> sendFrameAsync(uint32_t handle, const Bytes& data)
+{
     return std::async(std::launch::async, [handle, data] { return sendFrame(handle, data); });
 }
 
-size_t countOf(const std::vector<std::string>& texts, const std::string& text) {
+size_t countOf(const std::vector<std::string>& texts, const std::string& text)
+{
     return static_cast<size_t>(std::count(texts.begin(), texts.end(), text));
 }
 
-Bytes readRaw(uint32_t handle, uint16_t count) {
+Bytes readRaw(uint32_t handle, uint16_t count)
+{
     cfc::EmmiL1SetRawReadTimeout(cfctest::connectionOf(handle).serial, 2);
     Bytes bytes(count);
-    const cfc::ErrorCode code = cfc::ReadRawRxBuffer(cfctest::connectionOf(handle).raw, bytes.data(), count);
+    const cfc::ErrorCode code =
+        cfc::ReadRawRxBuffer(cfctest::connectionOf(handle).raw, bytes.data(), count);
     EXPECT_EQ(code, EMMIERR_OK);
     return bytes;
 }
@@ -64,7 +71,8 @@ private:
     ScopedTempCwd cwd_;
 };
 
-TEST(FrameWire, FramesGoOutWithStxLengthChecksumAndEtx) {
+TEST(FrameWire, FramesGoOutWithStxLengthChecksumAndEtx)
+{
     ModuleLink link(2, "l2-wire", ModuleLink::Module::ByHand);
     const std::pair<Bytes, Bytes> cases[] = {
         {{}, {0x02, 0x00, 0x02, 0x03}},
@@ -80,7 +88,8 @@ TEST(FrameWire, FramesGoOutWithStxLengthChecksumAndEtx) {
     }
 }
 
-TEST(FrameWire, ControlByteValuesInsideDataTravelUnchangedBothWays) {
+TEST(FrameWire, ControlByteValuesInsideDataTravelUnchangedBothWays)
+{
     ModuleLink link(3, "l2-transparent");
     const Bytes data{0x02, 0x03, 0x06, 0x15, 0x03, 0x02, 0x15, 0x06};
 
@@ -95,7 +104,8 @@ TEST(FrameWire, ControlByteValuesInsideDataTravelUnchangedBothWays) {
     EXPECT_EQ(received.data, data);
 }
 
-TEST(FrameAck, ANakMakesTheFrameGoOutAgainUntilTheAck) {
+TEST(FrameAck, ANakMakesTheFrameGoOutAgainUntilTheAck)
+{
     sim::Options options;
     options.faults.nakFirstTransmission = {0, 1};
     ModuleLink link(4, "l2-nak-ack", ModuleLink::Module::Simulator, options);
@@ -110,7 +120,8 @@ TEST(FrameAck, ANakMakesTheFrameGoOutAgainUntilTheAck) {
     EXPECT_EQ(frames[1].data, bytesOf("frame"));
 }
 
-TEST(FrameAck, AModuleThatRefusesEveryTransmissionEndsTheFrameWithNak) {
+TEST(FrameAck, AModuleThatRefusesEveryTransmissionEndsTheFrameWithNak)
+{
     ScopedTraceFile trace;
     ModuleLink link(5, "l2-all-nak", ModuleLink::Module::ByHand);
     const Bytes wire = wireFrame(bytesOf("abc"));
@@ -130,11 +141,12 @@ TEST(FrameAck, AModuleThatRefusesEveryTransmissionEndsTheFrameWithNak) {
     EXPECT_EQ(result.code, EMMIERR_NAK);
     EXPECT_EQ(result.acknowledged, 0);
     EXPECT_EQ(transmissions, cfc::kMaxFrameTransmissions);
-    EXPECT_TRUE(contains(traceTexts(),
-                         "(GWC2) EmmiL2SendFrame: no ACK after 10 transmissions, fails with error 6"));
+    EXPECT_TRUE(contains(
+        traceTexts(), "(GWC2) EmmiL2SendFrame: no ACK after 10 transmissions, fails with error 6"));
 }
 
-TEST(FrameAck, ASilentModuleEndsTheFrameWithTimeoutAfterOneTransmission) {
+TEST(FrameAck, ASilentModuleEndsTheFrameWithTimeoutAfterOneTransmission)
+{
     ScopedTraceFile trace;
     ModuleLink link(6, "l2-silent", ModuleLink::Module::ByHand);
     const Bytes wire = wireFrame(bytesOf("abc"));
@@ -149,7 +161,8 @@ TEST(FrameAck, ASilentModuleEndsTheFrameWithTimeoutAfterOneTransmission) {
     EXPECT_TRUE(contains(traceTexts(), "(GWC2) EmmiL2SendFrame: EmmiL2GetAck rets 8"));
 }
 
-TEST(FrameAck, AnAckOutsideAnyExchangeIsCountedAndKeptForTheRawReaders) {
+TEST(FrameAck, AnAckOutsideAnyExchangeIsCountedAndKeptForTheRawReaders)
+{
     ModuleLink link(7, "l2-lone-ack", ModuleLink::Module::ByHand);
     cfc::FrameLink& frames = link.connection().frames;
     link.moduleSends({kAck});
@@ -160,7 +173,8 @@ TEST(FrameAck, AnAckOutsideAnyExchangeIsCountedAndKeptForTheRawReaders) {
     EXPECT_EQ(readRaw(link.handle(), 1), Bytes{kAck});
 }
 
-TEST(FrameReceive, AFrameWithAWrongChecksumIsRefusedAndItsResendTaken) {
+TEST(FrameReceive, AFrameWithAWrongChecksumIsRefusedAndItsResendTaken)
+{
     sim::Options options;
     options.faults.corruptBcc = {0, 1};
     ModuleLink link(8, "l2-bad-bcc", ModuleLink::Module::Simulator, options);
@@ -170,10 +184,12 @@ TEST(FrameReceive, AFrameWithAWrongChecksumIsRefusedAndItsResendTaken) {
     EXPECT_EQ(received.result, cfc::kRxQueueDelivered);
     EXPECT_EQ(received.data, data);
     EXPECT_EQ(link.sim().counters().naksReceived, 1u);
-    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages)) << "queued once";
+    EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages))
+        << "queued once";
 }
 
-TEST(FrameReceive, AWrongEndByteAndABrokenOffFrameAreAnsweredWithNak) {
+TEST(FrameReceive, AWrongEndByteAndABrokenOffFrameAreAnsweredWithNak)
+{
     ModuleLink link(9, "l2-bad-end", ModuleLink::Module::ByHand);
     Bytes badEnd = wireFrame({0xD6, 0xFF, 0x01, 0x00, 0x00, 0x00, 0x11});
     badEnd.back() = 0x04;
@@ -194,7 +210,8 @@ TEST(FrameReceive, AWrongEndByteAndABrokenOffFrameAreAnsweredWithNak) {
     EXPECT_EQ(received.data, (Bytes{0x42, 0x43}));
 }
 
-TEST(FrameReceive, StrayTextIsReportedOncePerRunAndEveryByteReachesTheRawBuffer) {
+TEST(FrameReceive, StrayTextIsReportedOncePerRunAndEveryByteReachesTheRawBuffer)
+{
     ScopedTraceFile trace;
     ModuleLink link(10, "l2-stray");
     const std::string syncLost = "(GWC2) EMMI L2 frame synchronisation lost!";
@@ -211,7 +228,8 @@ TEST(FrameReceive, StrayTextIsReportedOncePerRunAndEveryByteReachesTheRawBuffer)
     EXPECT_EQ(countOf(traceTexts(), syncLost), 2u);
 }
 
-TEST(FrameReceive, RawByteModeHandsEveryByteOnUnansweredAndUncounted) {
+TEST(FrameReceive, RawByteModeHandsEveryByteOnUnansweredAndUncounted)
+{
     ModuleLink link(11, "l2-raw-mode", ModuleLink::Module::ByHand);
     link.connection().frames.setRawByteMode(true);
     Bytes bytes = wireFrame({0xD6, 0xFF, 0x01, 0x00, 0x00, 0x00, 0x77});

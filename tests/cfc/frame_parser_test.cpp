@@ -14,7 +14,8 @@ using Event = FrameParser::Event;
 using Bytes = std::vector<uint8_t>;
 
 // The events of a run of bytes, NeedMore left out.
-std::vector<Event> eventsOf(FrameParser& parser, const Bytes& bytes) {
+std::vector<Event> eventsOf(FrameParser& parser, const Bytes& bytes)
+{
     std::vector<Event> events;
     for (uint8_t byte : bytes)
         if (const Event e = parser.push(byte); e != Event::NeedMore)
@@ -22,7 +23,8 @@ std::vector<Event> eventsOf(FrameParser& parser, const Bytes& bytes) {
     return events;
 }
 
-Bytes frameOf(const Bytes& data) {
+Bytes frameOf(const Bytes& data)
+{
     Bytes wire{cfc::kStx, static_cast<uint8_t>(data.size())};
     for (uint8_t byte : data)
         wire.push_back(byte);
@@ -31,7 +33,8 @@ Bytes frameOf(const Bytes& data) {
     return wire;
 }
 
-TEST(FrameParser, WireBytesGiveTheirEvents) {
+TEST(FrameParser, WireBytesGiveTheirEvents)
+{
     struct Case {
         const char* what;
         Bytes wire;
@@ -45,13 +48,21 @@ TEST(FrameParser, WireBytesGiveTheirEvents) {
     const Case cases[] = {
         {"a frame", frameOf({0xD6, 0xFF, 0x41}), {Event::FrameStart, Event::Frame}, 0},
         {"an empty frame", frameOf({}), {Event::FrameStart, Event::Frame}, 0},
-        {"bytes outside frames", {cfc::kAck, cfc::kNak, 'A'}, {Event::Ack, Event::Nak, Event::Stray}, 0},
-        {"a wrong check character", badCheck, {Event::FrameStart, Event::BadFrame}, EMMIERR_CHECKSUM},
+        {"bytes outside frames",
+         {cfc::kAck, cfc::kNak, 'A'},
+         {Event::Ack, Event::Nak, Event::Stray},
+         0},
+        {"a wrong check character",
+         badCheck,
+         {Event::FrameStart, Event::BadFrame},
+         EMMIERR_CHECKSUM},
         // The end byte is judged first, so a frame wrong in both is 5.
         {"no ETX", noEnd, {Event::FrameStart, Event::BadFrame}, EMMIERR_FRAME_END},
         // LEN alone guides the receiver: STX, ACK and NAK inside a frame are data.
-        {"control bytes as data", frameOf({cfc::kStx, cfc::kAck, cfc::kNak, cfc::kEtx}),
-         {Event::FrameStart, Event::Frame}, 0},
+        {"control bytes as data",
+         frameOf({cfc::kStx, cfc::kAck, cfc::kNak, cfc::kEtx}),
+         {Event::FrameStart, Event::Frame},
+         0},
     };
     for (const Case& c : cases) {
         FrameParser parser;
@@ -63,7 +74,8 @@ TEST(FrameParser, WireBytesGiveTheirEvents) {
     }
 }
 
-TEST(FrameParser, TheFrameHoldsItsLengthAndDataAndWantedNeverReadsPastIt) {
+TEST(FrameParser, TheFrameHoldsItsLengthAndDataAndWantedNeverReadsPastIt)
+{
     FrameParser parser;
     const Bytes data(200, 0x5A);
     const Bytes wire = frameOf(data);
@@ -84,9 +96,11 @@ TEST(FrameParser, TheFrameHoldsItsLengthAndDataAndWantedNeverReadsPastIt) {
     EXPECT_EQ(Bytes(parser.frame().begin() + 1, parser.frame().begin() + 201), data);
 }
 
-TEST(FrameParser, ABrokenOffFrameEndsWithTheReadersCodeAndTheNextOneStartsClean) {
+TEST(FrameParser, ABrokenOffFrameEndsWithTheReadersCodeAndTheNextOneStartsClean)
+{
     FrameParser parser;
-    EXPECT_EQ(parser.brokenOff(EMMIERR_TIMEOUT), Event::NeedMore) << "nothing pending outside a frame";
+    EXPECT_EQ(parser.brokenOff(EMMIERR_TIMEOUT), Event::NeedMore)
+        << "nothing pending outside a frame";
     const Bytes wire = frameOf({0xD6, 0xFF, 0x01});
     parser.push(wire[0]);
     parser.push(wire[1]);

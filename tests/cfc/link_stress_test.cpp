@@ -16,7 +16,8 @@ namespace {
 
 constexpr uint8_t kAck = 0x06;
 
-TEST(LinkClose, ReturnsPromptlyWhileTheModuleStoppedInsideAMessage) {
+TEST(LinkClose, ReturnsPromptlyWhileTheModuleStoppedInsideAMessage)
+{
     ModuleLink link(2, "stress-half", ModuleLink::Module::ByHand);
     // Segment 0 of a message whose further frames never come: the receive
     // thread waits inside the message.
@@ -29,7 +30,8 @@ TEST(LinkClose, ReturnsPromptlyWhileTheModuleStoppedInsideAMessage) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
-TEST(LinkStress, FramesSentWhileTheReceiveThreadReadsAllGetThrough) {
+TEST(LinkStress, FramesSentWhileTheReceiveThreadReadsAllGetThrough)
+{
     constexpr size_t kMessages = 60;
     for (bool paced : {false, true}) {
         ModuleLink link(3, "stress-both-ways");
@@ -39,13 +41,15 @@ TEST(LinkStress, FramesSentWhileTheReceiveThreadReadsAllGetThrough) {
         std::vector<std::future<bool>> moduleSent;
         for (size_t i = 0; i < kMessages; ++i) {
             fromModule.push_back(freshBytes(1 + (i * 37) % 400));
-            moduleSent.push_back(link.sim().sendMessage(static_cast<uint16_t>(i), fromModule.back()));
+            moduleSent.push_back(
+                link.sim().sendMessage(static_cast<uint16_t>(i), fromModule.back()));
         }
         // Meanwhile the caller's thread sends: every frame write meets the
         // receive thread in a read, paced also in the middle of a frame.
         for (size_t i = 0; i < kMessages; ++i) {
             const Bytes data = freshBytes(1 + (i * 53) % 300);
-            EXPECT_EQ(cfc::EmmiL3SendMessage(cfctest::connectionOf(link.handle()).messages, static_cast<uint16_t>(i), 0, 0, 0, data.data(),
+            EXPECT_EQ(cfc::EmmiL3SendMessage(cfctest::connectionOf(link.handle()).messages,
+                                             static_cast<uint16_t>(i), 0, 0, 0, data.data(),
                                              static_cast<uint16_t>(data.size()), 0),
                       EMMIERR_OK)
                 << "message " << i << (paced ? ", paced" : "");

@@ -27,16 +27,24 @@ using Bytes = std::vector<uint8_t>;
 // Far beyond anything the line and the threads take on a loaded machine.
 inline constexpr uint32_t kPatienceMs = 5000;
 
-inline Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
-inline std::string textOf(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+inline Bytes bytesOf(const std::string& text)
+{
+    return Bytes(text.begin(), text.end());
+}
+inline std::string textOf(const Bytes& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
 
-inline Bytes concat(Bytes a, const Bytes& b) {
+inline Bytes concat(Bytes a, const Bytes& b)
+{
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
 
 // `count` bytes counting up from `first`, wrapping at 256.
-inline Bytes countingBytes(size_t count, uint8_t first = 0) {
+inline Bytes countingBytes(size_t count, uint8_t first = 0)
+{
     Bytes bytes(count);
     for (size_t i = 0; i < count; ++i)
         bytes[i] = static_cast<uint8_t>(first + i);
@@ -45,14 +53,16 @@ inline Bytes countingBytes(size_t count, uint8_t first = 0) {
 
 // Message data no earlier test sent, so the receive queue's memory of the
 // last delivered message never drops it as a repeat.
-inline Bytes freshBytes(size_t count) {
+inline Bytes freshBytes(size_t count)
+{
     static uint8_t serial = 0;
     return countingBytes(count, ++serial);
 }
 
 // STX, LEN, data, BCC, ETX, written out by hand for frames the simulator
 // would never send.
-inline Bytes wireFrame(const Bytes& data) {
+inline Bytes wireFrame(const Bytes& data)
+{
     Bytes frame;
     frame.reserve(data.size() + 4);
     frame.push_back(0x02);
@@ -75,14 +85,17 @@ struct Received {
 
 // One removal from the receive queue after waiting up to `boundMs` for a
 // message to be queued.
-inline Received takeMessage(uint32_t handle, uint32_t boundMs = kPatienceMs) {
+inline Received takeMessage(uint32_t handle, uint32_t boundMs = kPatienceMs)
+{
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
-    while (!cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(handle).messages) && std::chrono::steady_clock::now() < end)
+    while (!cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(handle).messages) &&
+           std::chrono::steady_clock::now() < end)
         cfc::EmmiL3WaitForRxMessage(cfctest::connectionOf(handle).messages);
     Received received;
     uint16_t length = 0;
     Bytes buffer(cfc::kMessageSize);
-    received.result = cfc::EmmiL3RemoveFromRxQueue(cfctest::connectionOf(handle).messages, &received.command, buffer.data(), &length);
+    received.result = cfc::EmmiL3RemoveFromRxQueue(cfctest::connectionOf(handle).messages,
+                                                   &received.command, buffer.data(), &length);
     if (received.result != cfc::kRxQueueEmpty)
         received.data.assign(buffer.begin(), buffer.begin() + length);
     return received;
@@ -100,7 +113,8 @@ public:
                const sim::Options& options = {}, sim::MessageHandler script = {})
         : ini_("CFC_TRACE_INI", "/nonexistent/cfctrace.ini"),
           com_("CFC_COM" + std::to_string(port), "virtual:" + name), name_(name),
-          device_(plat::registerVirtualDevice(name)) {
+          device_(plat::registerVirtualDevice(name))
+    {
         if (module == Module::Simulator) {
             sim_ = std::make_unique<sim::Simulator>(sim::makeVirtualTransport(device_), options);
             if (script)
@@ -111,7 +125,8 @@ public:
         handle_ = WComOpen(port, 115200, 0);
         EXPECT_NE(handle_, 0u);
     }
-    ~ModuleLink() {
+    ~ModuleLink()
+    {
         close();
         if (sim_)
             sim_->stop();
@@ -126,12 +141,14 @@ public:
     sim::Simulator& sim() { return *sim_; }
     plat::VirtualDevice& device() { return *device_; }
 
-    void close() {
+    void close()
+    {
         if (handle_ != 0)
             WComClose(handle_);
         handle_ = 0;
     }
-    void reopen(int port) {
+    void reopen(int port)
+    {
         close();
         handle_ = WComOpen(port, 115200, 0);
         EXPECT_NE(handle_, 0u);
@@ -140,7 +157,8 @@ public:
     // The module's side by hand: bytes towards the host, and what the host
     // wrote (up to `count` bytes, fewer when `boundMs` passes first).
     void moduleSends(const Bytes& bytes) { device().write(bytes.data(), bytes.size()); }
-    Bytes moduleReads(size_t count, uint32_t boundMs = kPatienceMs) {
+    Bytes moduleReads(size_t count, uint32_t boundMs = kPatienceMs)
+    {
         Bytes got;
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
         while (got.size() < count) {

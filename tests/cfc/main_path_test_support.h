@@ -26,11 +26,14 @@
 namespace cfctest {
 
 // A version text whose first item names the firmware as `name`.
-inline std::string versionText(const std::string& name) {
+inline std::string versionText(const std::string& name)
+{
     return name + ":cfcsim module firmware&Bln-Bootloader V01.03&RPC 0001.0000";
 }
 
-inline sim::Options firmwareOptions(sim::OperationMode mode, const std::string& name = "ZEPHIN_B2_240") {
+inline sim::Options firmwareOptions(sim::OperationMode mode,
+                                    const std::string& name = "ZEPHIN_B2_240")
+{
     sim::Options options;
     options.firmware.operationMode = mode;
     options.firmware.versionText = versionText(name);
@@ -43,7 +46,8 @@ class MainPathTest : public ::testing::Test {
 protected:
     MainPathTest(int port, std::string name) : port_(port), name_(std::move(name)) {}
 
-    void TearDown() override {
+    void TearDown() override
+    {
         link_.reset();
         WDisableTraceFile();
     }
@@ -51,12 +55,14 @@ protected:
     // A new module (and connection) in EMMI mode; any earlier one is gone.
     // The module leaves the requests that `unanswered` picks without confirm.
     void startModule(const sim::Options& options,
-                     std::function<bool(const sim::HostMessage&)> unanswered = {}) {
+                     std::function<bool(const sim::HostMessage&)> unanswered = {})
+    {
         link_.reset();
         sim::MessageHandler script;
         if (unanswered) {
             auto firmware = std::make_shared<sim::Firmware>(options.firmware);
-            script = [firmware, unanswered](sim::Simulator& module, const sim::HostMessage& request) {
+            script = [firmware, unanswered](sim::Simulator& module,
+                                            const sim::HostMessage& request) {
                 if (!unanswered(request))
                     firmware->handle(module, request);
             };
@@ -72,7 +78,8 @@ protected:
     uint16_t lastError() { return connection().lastError(); }
 
     // Ids of the requests the module got, the version fetch left out.
-    std::vector<uint16_t> requests() {
+    std::vector<uint16_t> requests()
+    {
         std::vector<uint16_t> ids;
         for (const sim::HostMessage& message : module().hostMessages())
             if (message.type == sim::kTypeCommand && message.command != sim::rpc::kGetVersion)
@@ -81,7 +88,8 @@ protected:
     }
 
     // The AT command lines the module got through the firmware.
-    std::vector<std::string> atLines() {
+    std::vector<std::string> atLines()
+    {
         std::vector<std::string> lines;
         for (const sim::HostMessage& message : module().hostMessages()) {
             if (message.type != sim::kTypeCommand || message.command != sim::rpc::kSendAtCommand)
@@ -93,9 +101,11 @@ protected:
     }
 
     // Trace lines written since the last call (or since the test began).
-    std::vector<std::string> newTraceLines() {
+    std::vector<std::string> newTraceLines()
+    {
         std::vector<std::string> all = traceTexts();
-        std::vector<std::string> fresh(all.begin() + static_cast<long>(std::min(seen_, all.size())), all.end());
+        std::vector<std::string> fresh(all.begin() + static_cast<long>(std::min(seen_, all.size())),
+                                       all.end());
         seen_ = all.size();
         return fresh;
     }

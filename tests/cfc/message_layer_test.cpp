@@ -18,12 +18,16 @@ namespace {
 constexpr uint8_t kAck = 0x06;
 
 cfc::ErrorCode sendMessage(uint32_t handle, uint16_t command, const Bytes& data, uint8_t kind = 0,
-                           int32_t parameter32 = 0, uint16_t parameterA = 0, uint16_t parameterB = 0) {
-    return cfc::EmmiL3SendMessage(cfctest::connectionOf(handle).messages, command, parameter32, parameterA, parameterB, data.data(),
+                           int32_t parameter32 = 0, uint16_t parameterA = 0,
+                           uint16_t parameterB = 0)
+{
+    return cfc::EmmiL3SendMessage(cfctest::connectionOf(handle).messages, command, parameter32,
+                                  parameterA, parameterB, data.data(),
                                   static_cast<uint16_t>(data.size()), kind);
 }
 
-TEST(MessageSend, TenDataBytesTravelInOneFrameWithTheCommandHeader) {
+TEST(MessageSend, TenDataBytesTravelInOneFrameWithTheCommandHeader)
+{
     ModuleLink link(2, "l3-ten");
     const Bytes data = countingBytes(10, 0xA0);
     ASSERT_EQ(sendMessage(link.handle(), 0x1234, data), EMMIERR_OK);
@@ -35,7 +39,8 @@ TEST(MessageSend, TenDataBytesTravelInOneFrameWithTheCommandHeader) {
     EXPECT_EQ(link.sim().hostMessages()[0].data, data);
 }
 
-TEST(MessageSend, ThreeHundredDataBytesTakeTwoFrames) {
+TEST(MessageSend, ThreeHundredDataBytesTakeTwoFrames)
+{
     ModuleLink link(3, "l3-three-hundred");
     const Bytes data = countingBytes(300);
     ASSERT_EQ(sendMessage(link.handle(), 0x0001, data), EMMIERR_OK);
@@ -44,13 +49,15 @@ TEST(MessageSend, ThreeHundredDataBytesTakeTwoFrames) {
     EXPECT_EQ(frames[0].data.size(), 255u);
     EXPECT_EQ(Bytes(frames[0].data.begin(), frames[0].data.begin() + 6),
               (Bytes{0xD6, 0x00, 0x01, 0x2E, 0x01, 0x00}));
-    EXPECT_EQ(Bytes(frames[0].data.begin() + 6, frames[0].data.end()), Bytes(data.begin(), data.begin() + 249));
+    EXPECT_EQ(Bytes(frames[0].data.begin() + 6, frames[0].data.end()),
+              Bytes(data.begin(), data.begin() + 249));
     EXPECT_EQ(frames[1].data, concat({0xD6, 0xFF}, Bytes(data.begin() + 249, data.end())));
     ASSERT_EQ(link.sim().hostMessages().size(), 1u);
     EXPECT_EQ(link.sim().hostMessages()[0].data, data);
 }
 
-TEST(MessageSend, ParameterMessagesCarryTheirHeaders) {
+TEST(MessageSend, ParameterMessagesCarryTheirHeaders)
+{
     ModuleLink link(4, "l3-kinds");
     const Bytes data{1, 2, 3, 4, 5};
     ASSERT_EQ(sendMessage(link.handle(), 0x9999, data, cfc::kSendKindParameters, 0x113, 0x0102, 3),
@@ -58,8 +65,8 @@ TEST(MessageSend, ParameterMessagesCarryTheirHeaders) {
     ASSERT_EQ(sendMessage(link.handle(), 0x0102, {0x01}, cfc::kSendKindByteParameter), EMMIERR_OK);
     const auto frames = link.sim().hostFrames();
     ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[0].data, concat({0xD3, 0xFF, 0x00, 0x09, 0x01, 0x02, 0x00, 0x03, 0x05, 0x00, 0x00,
-                                      0x00, 0x13, 0x01, 0x00, 0x00},
+    EXPECT_EQ(frames[0].data, concat({0xD3, 0xFF, 0x00, 0x09, 0x01, 0x02, 0x00, 0x03, 0x05, 0x00,
+                                      0x00, 0x00, 0x13, 0x01, 0x00, 0x00},
                                      data));
     EXPECT_EQ(frames[1].data, (Bytes{0xD5, 0xFF, 0x00, 0x01, 0x02, 0x01}));
     const auto messages = link.sim().hostMessages();
@@ -68,15 +75,19 @@ TEST(MessageSend, ParameterMessagesCarryTheirHeaders) {
     EXPECT_EQ(messages[1].parameterByte, 0x02);
 }
 
-TEST(MessageSend, NullDataSendsNothingAndAMessageBeyondTheSegmentNumbersIsRefused) {
+TEST(MessageSend, NullDataSendsNothingAndAMessageBeyondTheSegmentNumbersIsRefused)
+{
     ModuleLink link(5, "l3-refused");
-    EXPECT_EQ(cfc::EmmiL3SendMessage(cfctest::connectionOf(link.handle()).messages, 1, 0, 0, 0, nullptr, 10, 0), EMMIERR_OK);
+    EXPECT_EQ(cfc::EmmiL3SendMessage(cfctest::connectionOf(link.handle()).messages, 1, 0, 0, 0,
+                                     nullptr, 10, 0),
+              EMMIERR_OK);
     const Bytes huge(65000, 0x5A);
     EXPECT_EQ(sendMessage(link.handle(), 1, huge), EMMIERR_SYSTEM);
     EXPECT_FALSE(link.sim().waitForFrames(1, 300));
 }
 
-TEST(MessageSend, AFrameLeftUnansweredEndsTheMessageThere) {
+TEST(MessageSend, AFrameLeftUnansweredEndsTheMessageThere)
+{
     ModuleLink link(6, "l3-unanswered", ModuleLink::Module::ByHand);
     const Bytes data = countingBytes(600);
     auto sent = std::async(std::launch::async, [&] { return sendMessage(link.handle(), 6, data); });
@@ -87,7 +98,8 @@ TEST(MessageSend, AFrameLeftUnansweredEndsTheMessageThere) {
     EXPECT_TRUE(link.moduleReads(1, 300).empty()) << "the last segment is not sent";
 }
 
-TEST(MessageReceive, MessagesOfOneAndOfSeveralFramesAreQueuedWhole) {
+TEST(MessageReceive, MessagesOfOneAndOfSeveralFramesAreQueuedWhole)
+{
     ModuleLink link(7, "l3-receive");
     const Bytes small = freshBytes(10);
     const Bytes large = freshBytes(600); // segments 0, 1 and 0xFF
@@ -103,7 +115,8 @@ TEST(MessageReceive, MessagesOfOneAndOfSeveralFramesAreQueuedWhole) {
     EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages));
 }
 
-TEST(MessageReceive, AFrameSentAgainAfterALostAckIsIgnored) {
+TEST(MessageReceive, AFrameSentAgainAfterALostAckIsIgnored)
+{
     for (uint32_t repeated : {0u, 1u, 2u}) { // segment 0, segment 1, the last frame
         sim::Options options;
         options.faults.repeatFrame = {repeated, 1};
@@ -118,7 +131,8 @@ TEST(MessageReceive, AFrameSentAgainAfterALostAckIsIgnored) {
     }
 }
 
-TEST(MessageReceive, AMessageThatBreaksOffGivesWayToTheNextOne) {
+TEST(MessageReceive, AMessageThatBreaksOffGivesWayToTheNextOne)
+{
     ModuleLink link(18, "l3-broken-off", ModuleLink::Module::ByHand);
     // The module gave up its first message after segment 0 and starts the
     // next; that one's segment 0 ends the first message and begins its own.
@@ -138,7 +152,8 @@ TEST(MessageReceive, AMessageThatBreaksOffGivesWayToTheNextOne) {
     EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages));
 }
 
-TEST(MessageReceive, AMessageOfOneFrameAfterTheTailOfAGivenUpMessageIsTaken) {
+TEST(MessageReceive, AMessageOfOneFrameAfterTheTailOfAGivenUpMessageIsTaken)
+{
     ModuleLink link(19, "l3-after-tail", ModuleLink::Module::ByHand);
     // Segment 1 of the first message is missing, so it is given up at
     // segment 2; a frame of another type ends what could be its tail, and the
@@ -159,7 +174,8 @@ TEST(MessageReceive, AMessageOfOneFrameAfterTheTailOfAGivenUpMessageIsTaken) {
     EXPECT_EQ(received.data, (Bytes{'h', 'i'}));
 }
 
-TEST(MessageReceive, AMessageOverTheLimitIsCutTo1500Bytes) {
+TEST(MessageReceive, AMessageOverTheLimitIsCutTo1500Bytes)
+{
     ModuleLink link(9, "l3-long");
     const Bytes data = freshBytes(2000);
     EXPECT_TRUE(link.sim().sendMessage(0x0D0D, data).get());
@@ -168,12 +184,13 @@ TEST(MessageReceive, AMessageOverTheLimitIsCutTo1500Bytes) {
     EXPECT_EQ(received.data, Bytes(data.begin(), data.begin() + cfc::kMessageSize));
 }
 
-TEST(MessageReceive, ShortForeignAndOutOfOrderFramesAreAcknowledgedButNeverQueued) {
+TEST(MessageReceive, ShortForeignAndOutOfOrderFramesAreAcknowledgedButNeverQueued)
+{
     ModuleLink link(10, "l3-untrusted", ModuleLink::Module::ByHand);
     const Bytes refused[] = {
-        {},                                     // no type
-        {0xD6},                                 // no segment number
-        {0xD6, 0xFF, 0x01},                     // no room for the command
+        {},                                      // no type
+        {0xD6},                                  // no segment number
+        {0xD6, 0xFF, 0x01},                      // no room for the command
         {0xAA, 0xFF, 0x01, 0x00, 0x00, 0x00, 7}, // a type nobody takes
         {0xD6, 0x05, 0x01, 0x00, 0x00, 0x00, 7}, // a middle segment first
         {0xD3, 0xFF, 0x00, 0x05, 0x00, 0x00, 7}, // a host message type
@@ -191,7 +208,8 @@ TEST(MessageReceive, ShortForeignAndOutOfOrderFramesAreAcknowledgedButNeverQueue
     EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages));
 }
 
-TEST(MessageReceive, ARunOfGarbageLeavesTheReceiverReadyForTheNextMessage) {
+TEST(MessageReceive, ARunOfGarbageLeavesTheReceiverReadyForTheNextMessage)
+{
     ModuleLink link(11, "l3-garbage", ModuleLink::Module::ByHand);
     std::mt19937 random(20240611);
     Bytes garbage(3000);
@@ -209,7 +227,8 @@ TEST(MessageReceive, ARunOfGarbageLeavesTheReceiverReadyForTheNextMessage) {
     EXPECT_EQ(received.data, Bytes(good.begin() + 6, good.end()));
 }
 
-TEST(SignalTraceFrames, AreNeverQueued) {
+TEST(SignalTraceFrames, AreNeverQueued)
+{
     ModuleLink link(12, "l3-sigtrace");
     sim::SignalTrace trace;
     trace.signalId = 0x00010203;
@@ -221,7 +240,8 @@ TEST(SignalTraceFrames, AreNeverQueued) {
     EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages));
 }
 
-TEST(SignalTraceFrames, OneBetweenTheFramesOfAMessageGivesTheMessageUp) {
+TEST(SignalTraceFrames, OneBetweenTheFramesOfAMessageGivesTheMessageUp)
+{
     sim::Options options;
     options.faults.interleaveSignalTrace = {0, 1};
     ModuleLink link(13, "l3-interleaved", ModuleLink::Module::Simulator, options);
@@ -232,7 +252,8 @@ TEST(SignalTraceFrames, OneBetweenTheFramesOfAMessageGivesTheMessageUp) {
     EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages));
 }
 
-TEST(DoubledMessages, OnlyARepeatOfTheMessageDeliveredLastIsDropped) {
+TEST(DoubledMessages, OnlyARepeatOfTheMessageDeliveredLastIsDropped)
+{
     ModuleLink link(14, "l3-doubled");
     const Bytes first = freshBytes(20);
     const Bytes second = freshBytes(20);
@@ -241,11 +262,13 @@ TEST(DoubledMessages, OnlyARepeatOfTheMessageDeliveredLastIsDropped) {
     EXPECT_EQ(takeMessage(link.handle()).result, cfc::kRxQueueDelivered);
     EXPECT_EQ(takeMessage(link.handle()).result, cfc::kRxQueueDroppedRepeat);
     EXPECT_EQ(takeMessage(link.handle()).result, cfc::kRxQueueDelivered);
-    EXPECT_EQ(takeMessage(link.handle()).result, cfc::kRxQueueDelivered) << "repeats only the one before";
+    EXPECT_EQ(takeMessage(link.handle()).result, cfc::kRxQueueDelivered)
+        << "repeats only the one before";
     EXPECT_EQ(takeMessage(link.handle(), 0).result, cfc::kRxQueueEmpty);
 }
 
-TEST(DoubledMessages, TheMemoryOfTheLastMessageOutlivesCloseAndOpen) {
+TEST(DoubledMessages, TheMemoryOfTheLastMessageOutlivesCloseAndOpen)
+{
     ModuleLink link(15, "l3-doubled-reopen");
     const Bytes data = freshBytes(30);
     EXPECT_TRUE(link.sim().sendMessage(0x1212, data).get());
@@ -256,7 +279,8 @@ TEST(DoubledMessages, TheMemoryOfTheLastMessageOutlivesCloseAndOpen) {
     EXPECT_EQ(takeMessage(link.handle()).result, cfc::kRxQueueDroppedRepeat);
 }
 
-TEST(DoubledMessages, AnEmptyMessageAfterAnEmptyOneIsDropped) {
+TEST(DoubledMessages, AnEmptyMessageAfterAnEmptyOneIsDropped)
+{
     ModuleLink link(16, "l3-doubled-empty");
     EXPECT_TRUE(link.sim().sendMessage(0x1414, freshBytes(3)).get());
     EXPECT_TRUE(link.sim().sendMessage(0x1414, {}).get());
@@ -266,7 +290,8 @@ TEST(DoubledMessages, AnEmptyMessageAfterAnEmptyOneIsDropped) {
     EXPECT_EQ(takeMessage(link.handle()).result, cfc::kRxQueueDroppedRepeat);
 }
 
-TEST(ReceiveQueue, AWaitEndsAtOnceWithAMessageAndAfterTheClass2TimeOutWithout) {
+TEST(ReceiveQueue, AWaitEndsAtOnceWithAMessageAndAfterTheClass2TimeOutWithout)
+{
     ModuleLink link(17, "l3-wait", ModuleLink::Module::ByHand);
     auto start = std::chrono::steady_clock::now();
     cfc::EmmiL3WaitForRxMessage(cfctest::connectionOf(link.handle()).messages);

@@ -21,7 +21,8 @@ const Bytes kVersionAnswer{0x06, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x04, 0xFF, 0x07,
 
 class ModuleBootTest : public TargetTest {};
 
-TEST_F(ModuleBootTest, ServiceBootDialogueOnTheWire) {
+TEST_F(ModuleBootTest, ServiceBootDialogueOnTheWire)
+{
     attachByHand();
     plat::VirtualLineState dialogue;
     plat::VirtualLineState firmwareWait;
@@ -61,7 +62,8 @@ TEST_F(ModuleBootTest, ServiceBootDialogueOnTheWire) {
                                "(CFC ) ModuleBootServiceMode: O.K."}));
 }
 
-TEST_F(ModuleBootTest, SilentModuleIsBootedIntoServiceMode) {
+TEST_F(ModuleBootTest, SilentModuleIsBootedIntoServiceMode)
+{
     attach(sim::Mode::Off);
     EXPECT_EQ(SwitchSerialToEMMIMode(cfctest::connectionOf(handle()), 1), 1);
     EXPECT_EQ(module().counters().serviceBoots, 1u);
@@ -70,7 +72,8 @@ TEST_F(ModuleBootTest, SilentModuleIsBootedIntoServiceMode) {
     EXPECT_EQ(traced("(CFC ) SwitchSerialToEMMIMode: target serial in EMMI mode, O.K."), 1);
 }
 
-TEST_F(ModuleBootTest, SilentModuleIsBootedNormallyThenSwitched) {
+TEST_F(ModuleBootTest, SilentModuleIsBootedNormallyThenSwitched)
+{
     attach(sim::Mode::Off);
     EXPECT_EQ(SwitchSerialToEMMIMode(cfctest::connectionOf(handle()), 0), 1);
     EXPECT_EQ(module().counters().normalBoots, 1u);
@@ -87,17 +90,20 @@ TEST_F(ModuleBootTest, SilentModuleIsBootedNormallyThenSwitched) {
     }));
 }
 
-TEST_F(ModuleBootTest, BootloaderWithoutValidVersionIsBootedAllTheSame) {
+TEST_F(ModuleBootTest, BootloaderWithoutValidVersionIsBootedAllTheSame)
+{
     sim::Options options;
     options.bootloader.versionAnswer = sim::BootVersionAnswer::Refused;
     attach(sim::Mode::Off, options);
     EXPECT_EQ(ModuleBootServiceMode(cfctest::connectionOf(handle())), 1);
-    EXPECT_EQ(traced("(CFC ) ModuleBootServiceMode: no/unexpected response err 0, response 0x15"), 5);
+    EXPECT_EQ(traced("(CFC ) ModuleBootServiceMode: no/unexpected response err 0, response 0x15"),
+              5);
     EXPECT_EQ(traced("(CFC ) ModuleBootServiceMode: Bootloader version V0.4 or below"), 1);
     EXPECT_EQ(module().counters().serviceBoots, 1u);
 }
 
-TEST_F(ModuleBootTest, DialogueFailuresLeaveTheLineAsOpened) {
+TEST_F(ModuleBootTest, DialogueFailuresLeaveTheLineAsOpened)
+{
     const struct {
         sim::BootloaderOptions bootloader;
         const char* line;
@@ -116,11 +122,13 @@ TEST_F(ModuleBootTest, DialogueFailuresLeaveTheLineAsOpened) {
         EXPECT_FALSE(inRawByteMode());
         // Still at the rate of the open: a module that answers is found.
         module().setMode(sim::Mode::At);
-        EXPECT_EQ(GetTargetSerialMode(cfctest::connectionOf(handle()), 0), kTargetSerialModeAT) << c.line;
+        EXPECT_EQ(GetTargetSerialMode(cfctest::connectionOf(handle()), 0), kTargetSerialModeAT)
+            << c.line;
     }
 }
 
-TEST_F(ModuleBootTest, LineWithoutModemLinesFailsEveryBootCleanly) {
+TEST_F(ModuleBootTest, LineWithoutModemLinesFailsEveryBootCleanly)
+{
     attach(sim::Mode::Off);
     link().device().setNoModemLines(true);
     EXPECT_EQ(ModuleBootServiceMode(cfctest::connectionOf(handle())), 0);
@@ -136,15 +144,17 @@ TEST_F(ModuleBootTest, LineWithoutModemLinesFailsEveryBootCleanly) {
     EXPECT_EQ(module().counters().serviceBoots + module().counters().normalBoots, 0u);
 }
 
-TEST_F(ModuleBootTest, FirstStartHoldsTheIgnitionUntilTheModuleSpeaks) {
+TEST_F(ModuleBootTest, FirstStartHoldsTheIgnitionUntilTheModuleSpeaks)
+{
     attachByHand();
     std::promise<void> ignition;
-    link().device().setLineObserver([&, fired = false](const plat::VirtualLineState& state) mutable {
-        if (state.dtr && !fired) {
-            fired = true;
-            ignition.set_value();
-        }
-    });
+    link().device().setLineObserver(
+        [&, fired = false](const plat::VirtualLineState& state) mutable {
+            if (state.dtr && !fired) {
+                fired = true;
+                ignition.set_value();
+            }
+        });
     std::thread moduleSide([&] {
         ASSERT_EQ(ignition.get_future().wait_for(std::chrono::milliseconds(kPatienceMs)),
                   std::future_status::ready);

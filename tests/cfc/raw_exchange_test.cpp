@@ -5,10 +5,10 @@
 #include "cfc.h"
 #include "cfc_clock.h"
 #include "cfc_connection.h"
-#include "cfc_pacing.h"
-#include "cfc_rawrx.h"
 #include "cfc_emmiswitch.h"
+#include "cfc_pacing.h"
 #include "cfc_rawexchange.h"
+#include "cfc_rawrx.h"
 #include "cfc_serialmode.h"
 #include "raw_test_support.h"
 #include "test_support.h"
@@ -34,18 +34,22 @@ protected:
     RawExchange() : RawTest(7, "raw-exchange", ModuleLink::Module::ByHand) {}
 
     // Bytes as the receive thread hands them over: in pieces of at most 255.
-    void receive(const std::string& text) {
+    void receive(const std::string& text)
+    {
         for (size_t at = 0; at < text.size(); at += 255) {
             const size_t piece = std::min<size_t>(255, text.size() - at);
-            cfc::AddToRawRxBuffer(cfctest::connectionOf(handle_).raw, dataOf(text) + at, static_cast<uint8_t>(piece));
+            cfc::AddToRawRxBuffer(cfctest::connectionOf(handle_).raw, dataOf(text) + at,
+                                  static_cast<uint8_t>(piece));
         }
     }
 };
 
 // ---- raw receive buffer ----------------------------------------------------
 
-TEST_F(RawExchange, ReadTakesBytesInOrderAndWaitsForEachNextArrival) {
-    cfc::EmmiL1SetRawReadTimeout(cfctest::connectionOf(handle_).serial, 2); // 1000 ms between arrivals
+TEST_F(RawExchange, ReadTakesBytesInOrderAndWaitsForEachNextArrival)
+{
+    cfc::EmmiL1SetRawReadTimeout(cfctest::connectionOf(handle_).serial,
+                                 2); // 1000 ms between arrivals
     std::thread late([this] {
         plat::sleepMs(20);
         receive("abc");
@@ -61,12 +65,14 @@ TEST_F(RawExchange, ReadTakesBytesInOrderAndWaitsForEachNextArrival) {
     cfc::EmmiL1SetRawReadTimeout(cfctest::connectionOf(handle_).serial, 0);
     receive("xy");
     got.fill(0);
-    EXPECT_EQ(cfc::ReadRawRxBuffer(cfctest::connectionOf(handle_).raw, got.data(), 5), EMMIERR_TIMEOUT);
+    EXPECT_EQ(cfc::ReadRawRxBuffer(cfctest::connectionOf(handle_).raw, got.data(), 5),
+              EMMIERR_TIMEOUT);
     EXPECT_EQ(std::string(got.begin(), got.begin() + 3), std::string("xy\0", 3));
     EXPECT_EQ(rawBuffer(), "");
 }
 
-TEST_F(RawExchange, MarkersReadOnlyTheBytesThatAreBuffered) {
+TEST_F(RawExchange, MarkersReadOnlyTheBytesThatAreBuffered)
+{
     // Leaves digits in the buffer's storage behind the count of later fills.
     receive("EXIT 11111111222222223333333344444444");
     cfc::GoodData(cfctest::connectionOf(handle_).raw);
@@ -84,7 +90,8 @@ TEST_F(RawExchange, MarkersReadOnlyTheBytesThatAreBuffered) {
     EXPECT_TRUE(contains(lines, "(CFC ) >> EXIT"));
 }
 
-TEST_F(RawExchange, GarbageAndEndlessMarkersKeepTheFirstRecordsAndACountThatStops) {
+TEST_F(RawExchange, GarbageAndEndlessMarkersKeepTheFirstRecordsAndACountThatStops)
+{
     WSetTraceLevel(handle_, 0); // hundreds of banners need not reach the file
     for (const char* marker : {"EXIT 00000001", "EXIT 00000002", "EXIT 00000003"}) {
         receive(marker);
@@ -102,7 +109,8 @@ TEST_F(RawExchange, GarbageAndEndlessMarkersKeepTheFirstRecordsAndACountThatStop
     EXPECT_EQ(exitRecords(), (std::vector<Record>{{1, 0, 0, 0}, {2, 0, 0, 0}, {3, 0, 0, 0}}));
 }
 
-TEST_F(RawExchange, WGetExitDataCopiesNoMoreThanSizeNorThanTheStoredRecords) {
+TEST_F(RawExchange, WGetExitDataCopiesNoMoreThanSizeNorThanTheStoredRecords)
+{
     receive("EXIT 01020304111111112222222233333333 EXIT 0A0B0C0D");
     std::array<uint8_t, 64> out;
     uint8_t count = 0;
@@ -110,9 +118,8 @@ TEST_F(RawExchange, WGetExitDataCopiesNoMoreThanSizeNorThanTheStoredRecords) {
     out.fill(0xEE);
     ASSERT_EQ(WGetExitData(handle_, 20, &count, out.data()), 1);
     EXPECT_EQ(count, 2);
-    const std::vector<uint8_t> first{0x04, 0x03, 0x02, 0x01, 0x11, 0x11, 0x11, 0x11,
-                                     0x22, 0x22, 0x22, 0x22, 0x33, 0x33, 0x33, 0x33,
-                                     0x0D, 0x0C, 0x0B, 0x0A};
+    const std::vector<uint8_t> first{0x04, 0x03, 0x02, 0x01, 0x11, 0x11, 0x11, 0x11, 0x22, 0x22,
+                                     0x22, 0x22, 0x33, 0x33, 0x33, 0x33, 0x0D, 0x0C, 0x0B, 0x0A};
     EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 20), first);
     EXPECT_TRUE(std::all_of(out.begin() + 20, out.end(), [](uint8_t b) { return b == 0xEE; }));
 
@@ -131,9 +138,11 @@ TEST_F(RawExchange, WGetExitDataCopiesNoMoreThanSizeNorThanTheStoredRecords) {
     EXPECT_EQ(WGetExitData(handle_, 0, &count, nullptr), 1);
 }
 
-TEST_F(RawExchange, WGetExitDataParsesMarkersStillWaitingInTheSkipBuffer) {
+TEST_F(RawExchange, WGetExitDataParsesMarkersStillWaitingInTheSkipBuffer)
+{
     const std::string text = "EXIT 00000009";
-    cfc::AddToSkipBuffer(cfctest::connectionOf(handle_).raw, dataOf(text), static_cast<uint8_t>(text.size()));
+    cfc::AddToSkipBuffer(cfctest::connectionOf(handle_).raw, dataOf(text),
+                         static_cast<uint8_t>(text.size()));
     // No frame started, so only the query itself can have flushed it.
     EXPECT_EQ(exitRecords(), (std::vector<Record>{{9, 0, 0, 0}}));
     EXPECT_EQ(skipBuffer(), "");
@@ -142,10 +151,12 @@ TEST_F(RawExchange, WGetExitDataParsesMarkersStillWaitingInTheSkipBuffer) {
 
 // ---- skip buffer and dumps -------------------------------------------------
 
-TEST_F(RawExchange, FrameStartDumpsTheSkipBufferAsHexAndCharacters) {
+TEST_F(RawExchange, FrameStartDumpsTheSkipBufferAsHexAndCharacters)
+{
     std::string rest = "0123456789abcdefghijklmnopqrstuvwxyzABCD";
     rest += std::string("\r\x7f\x20", 3);
-    cfc::AddToSkipBuffer(cfctest::connectionOf(handle_).raw, dataOf(rest), static_cast<uint8_t>(rest.size()));
+    cfc::AddToSkipBuffer(cfctest::connectionOf(handle_).raw, dataOf(rest),
+                         static_cast<uint8_t>(rest.size()));
     cfc::GoodData(cfctest::connectionOf(handle_).raw);
 
     const std::vector<std::string> lines = newTraceLines();
@@ -162,7 +173,8 @@ TEST_F(RawExchange, FrameStartDumpsTheSkipBufferAsHexAndCharacters) {
     EXPECT_EQ(newTraceLines().back(), "(CFC )   040:    ");
 }
 
-TEST_F(RawExchange, FullSkipBufferIsDumpedBeforeNewBytesGoIn) {
+TEST_F(RawExchange, FullSkipBufferIsDumpedBeforeNewBytesGoIn)
+{
     const std::string a(200, 'a');
     const std::string b(100, 'b');
     cfc::AddToSkipBuffer(cfctest::connectionOf(handle_).raw, dataOf(a), 200);
@@ -173,7 +185,8 @@ TEST_F(RawExchange, FullSkipBufferIsDumpedBeforeNewBytesGoIn) {
 
 // ---- responses ---------------------------------------------------------------
 
-TEST_F(RawExchange, ResponseRestEndsAtTheFirstMissingByte) {
+TEST_F(RawExchange, ResponseRestEndsAtTheFirstMissingByte)
+{
     const uint8_t cut[] = {'a', 'b', cfc::kResponseFill, 'c'};
     cfc::ReturnResponseRest(cfctest::connectionOf(handle_), cut, 4);
     EXPECT_EQ(skipBuffer(), "ab");
@@ -184,12 +197,14 @@ TEST_F(RawExchange, ResponseRestEndsAtTheFirstMissingByte) {
     EXPECT_EQ(skipBuffer(), "abxyz");
 
     std::array<uint8_t, 1> one{};
-    EXPECT_FALSE(cfc::GetResponse(cfctest::connectionOf(handle_), one.data(), 0)) << "no room, nothing read";
+    EXPECT_FALSE(cfc::GetResponse(cfctest::connectionOf(handle_), one.data(), 0))
+        << "no room, nothing read";
 }
 
 // ---- send pacing -------------------------------------------------------------
 
-TEST_F(RawExchange, PacingOffSendsAtOnce) {
+TEST_F(RawExchange, PacingOffSendsAtOnce)
+{
     connection().pacer.setDelayWorkaround(false);
     const uint8_t byte = 0x00;
     for (int i = 0; i < 3; ++i)
@@ -197,7 +212,8 @@ TEST_F(RawExchange, PacingOffSendsAtOnce) {
     EXPECT_EQ(countMatching(newTraceLines(), kDelayLine), 0);
 }
 
-TEST_F(RawExchange, PacingKeepsTheGapWhenBothThreadsSend) {
+TEST_F(RawExchange, PacingKeepsTheGapWhenBothThreadsSend)
+{
     cfc::SendPacer& pacer = connection().pacer;
     // The first block finds no recent one; every later block waits for the
     // gap after the one before, whichever thread sent it.

@@ -4,9 +4,9 @@
 // and frames keep the gap of the delay workaround on the wire.
 #include "cfc.h"
 #include "cfc_clock.h"
-#include "cfc_rawrx.h"
 #include "cfc_emmiswitch.h"
 #include "cfc_rawexchange.h"
+#include "cfc_rawrx.h"
 #include "cfc_serialmode.h"
 #include "emmierr.h"
 #include "gwcoml1.h"
@@ -31,14 +31,16 @@ protected:
     RawFromModule() : RawTest(8, "raw-module", ModuleLink::Module::Simulator) {}
 
     // Text outside frames, then a message whose first frame gives the text up.
-    void textThenFrame(const std::string& text) {
+    void textThenFrame(const std::string& text)
+    {
         ASSERT_TRUE(link_.sim().sendText(text).get());
         ASSERT_TRUE(link_.sim().sendMessage(kCommand, freshBytes(4)).get());
         ASSERT_EQ(takeMessage(handle_).result, cfc::kRxQueueDelivered);
     }
 };
 
-TEST_F(RawFromModule, ExitRecordExampleGivesItsValuesAndNineLinesAtLevel1) {
+TEST_F(RawFromModule, ExitRecordExampleGivesItsValuesAndNineLinesAtLevel1)
+{
     WSetTraceLevel(handle_, 1);
     const std::string text = "EXIT 0000000100000002000000030000000A";
     textThenFrame(text);
@@ -47,7 +49,8 @@ TEST_F(RawFromModule, ExitRecordExampleGivesItsValuesAndNineLinesAtLevel1) {
     EXPECT_EQ(rawBuffer(), "") << "the frame start gave the text up";
 }
 
-TEST_F(RawFromModule, FourMarkersAreAllReportedAndTheFirstThreeStored) {
+TEST_F(RawFromModule, FourMarkersAreAllReportedAndTheFirstThreeStored)
+{
     textThenFrame("EXIT 0000000100000001000000010000000f\r\n"
                   "EXIT 00000002000000020000000200000002\r\n"
                   "EXIT 00000003000000030000000300000003\r\n"
@@ -57,7 +60,8 @@ TEST_F(RawFromModule, FourMarkersAreAllReportedAndTheFirstThreeStored) {
     EXPECT_EQ(exitCount(), 4);
 }
 
-TEST_F(RawFromModule, ByteTwoHundredFiftySevenFlushesTheFirst256) {
+TEST_F(RawFromModule, ByteTwoHundredFiftySevenFlushesTheFirst256)
+{
     // The text shown behind each marker tells where the buffer was cut.
     std::string stray;
     for (int i = 0; i < 300; ++i)
@@ -72,7 +76,8 @@ TEST_F(RawFromModule, ByteTwoHundredFiftySevenFlushesTheFirst256) {
     EXPECT_EQ(countOf(lines, "(CFC ) >> " + stray.substr(260)), 1);
 }
 
-TEST_F(RawFromModule, AtAnswersPassTheirChecks) {
+TEST_F(RawFromModule, AtAnswersPassTheirChecks)
+{
     link_.sim().setMode(sim::Mode::At);
     const std::string at = "at\r";
     cfc::EmmiL1Write(cfctest::connectionOf(handle_).serial, dataOf(at), 3);
@@ -85,17 +90,20 @@ TEST_F(RawFromModule, AtAnswersPassTheirChecks) {
     EXPECT_EQ(skipBuffer(), "");
 }
 
-TEST_F(RawFromModule, CheckResponseWithoutAnswerFailsAfterTheFirstByteWait) {
+TEST_F(RawFromModule, CheckResponseWithoutAnswerFailsAfterTheFirstByteWait)
+{
     link_.sim().setMode(sim::Mode::Off);
     std::array<uint8_t, 6> got{};
     const uint64_t start = plat::counter();
     EXPECT_FALSE(cfc::CheckResponse(cfctest::connectionOf(handle_), got.data(), dataOf(kOk), 6));
     EXPECT_GE(elapsedMs(start), 49u);
-    EXPECT_EQ(newTraceLines(), (std::vector<std::string>{"(CFC ) CheckResponse: GetResponse failed"}));
+    EXPECT_EQ(newTraceLines(),
+              (std::vector<std::string>{"(CFC ) CheckResponse: GetResponse failed"}));
     EXPECT_EQ(skipBuffer(), "");
 }
 
-TEST_F(RawFromModule, HalfAnAnswerIsDumpedKeptAndGivenUpAtTheNextFrame) {
+TEST_F(RawFromModule, HalfAnAnswerIsDumpedKeptAndGivenUpAtTheNextFrame)
+{
     ASSERT_TRUE(link_.sim().sendText("\r\nO").get());
     ASSERT_TRUE(awaitRawBytes(3));
     std::array<uint8_t, 6> got{};
@@ -113,7 +121,8 @@ TEST_F(RawFromModule, HalfAnAnswerIsDumpedKeptAndGivenUpAtTheNextFrame) {
     EXPECT_EQ(skipBuffer(), "");
 }
 
-TEST_F(RawFromModule, FlushTargetInputDiscardsRawBytesAndQueuedMessagesAfterParsingThem) {
+TEST_F(RawFromModule, FlushTargetInputDiscardsRawBytesAndQueuedMessagesAfterParsingThem)
+{
     ASSERT_TRUE(link_.sim().sendMessage(kCommand, freshBytes(4)).get());
     const std::string text = "EXIT 00000005";
     ASSERT_TRUE(link_.sim().sendText(text).get());
@@ -134,7 +143,8 @@ protected:
     RawPacing() : RawTest(9, "raw-pacing", ModuleLink::Module::ByHand) {}
 };
 
-TEST_F(RawPacing, DelayWorkaroundKeepsTenMillisecondsBetweenTwoFrames) {
+TEST_F(RawPacing, DelayWorkaroundKeepsTenMillisecondsBetweenTwoFrames)
+{
     connection().pacer.setDelayWorkaround(true);
     plat::sleepMs(20);
     const Bytes data = freshBytes(2);
@@ -143,8 +153,10 @@ TEST_F(RawPacing, DelayWorkaroundKeepsTenMillisecondsBetweenTwoFrames) {
 
     const uint64_t start = plat::counter();
     auto sent = std::async(std::launch::async, [&] {
-        const uint8_t first = cfc::EmmiL3SendMessage(cfctest::connectionOf(handle_).messages, kCommand, 0, 0, 0, data.data(), 2, 0);
-        const uint8_t second = cfc::EmmiL3SendMessage(cfctest::connectionOf(handle_).messages, kCommand, 0, 0, 0, data.data(), 2, 0);
+        const uint8_t first = cfc::EmmiL3SendMessage(cfctest::connectionOf(handle_).messages,
+                                                     kCommand, 0, 0, 0, data.data(), 2, 0);
+        const uint8_t second = cfc::EmmiL3SendMessage(cfctest::connectionOf(handle_).messages,
+                                                      kCommand, 0, 0, 0, data.data(), 2, 0);
         return first == EMMIERR_OK && second == EMMIERR_OK;
     });
     ASSERT_EQ(link_.moduleReads(kFrameBytes).size(), kFrameBytes);

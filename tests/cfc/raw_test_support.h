@@ -30,39 +30,48 @@ inline const std::regex kDelayLine(
 
 using Record = std::array<uint32_t, 4>;
 
-inline const uint8_t* dataOf(const std::string& text) {
+inline const uint8_t* dataOf(const std::string& text)
+{
     return reinterpret_cast<const uint8_t*>(text.data());
 }
 
-inline long countOf(const std::vector<std::string>& lines, const std::string& text) {
+inline long countOf(const std::vector<std::string>& lines, const std::string& text)
+{
     return std::count(lines.begin(), lines.end(), text);
 }
-inline long countMatching(const std::vector<std::string>& lines, const std::regex& pattern) {
+inline long countMatching(const std::vector<std::string>& lines, const std::regex& pattern)
+{
     return std::count_if(lines.begin(), lines.end(),
                          [&](const std::string& line) { return std::regex_match(line, pattern); });
 }
 
-inline uint64_t elapsedMs(uint64_t startCount) {
+inline uint64_t elapsedMs(uint64_t startCount)
+{
     return (plat::counter() - startCount) / (plat::counterFrequency() / 1000);
 }
 
 // The nine lines that report one marker whose buffered text is `text`.
-inline std::vector<std::string> exitBanner(const std::string& text) {
-    return {kSeparator, kSeparator, kSeparator, kExitFound, kSeparator, "(CFC ) >> " + text,
-            kSeparator, kSeparator, kSeparator};
+inline std::vector<std::string> exitBanner(const std::string& text)
+{
+    return {kSeparator,          kSeparator, kSeparator, kExitFound, kSeparator,
+            "(CFC ) >> " + text, kSeparator, kSeparator, kSeparator};
 }
 
 class RawTest : public ::testing::Test {
 protected:
     RawTest(int port, const std::string& name, ModuleLink::Module module)
-        : link_(port, name, module), handle_(link_.handle()) {}
+        : link_(port, name, module), handle_(link_.handle())
+    {
+    }
 
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_NE(handle_, 0u);
         WSetTraceLevel(handle_, 9);
         WEnableTraceFile();
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         connection().pacer.setDelayWorkaround(false);
         WDisableTraceFile();
     }
@@ -70,11 +79,13 @@ protected:
     cfc::Connection& connection() { return link_.connection(); }
     cfc::RawInput& raw() { return connection().raw; }
 
-    std::string rawBuffer() {
+    std::string rawBuffer()
+    {
         const auto held = raw().contents().received;
         return std::string(held.begin(), held.end());
     }
-    std::string skipBuffer() {
+    std::string skipBuffer()
+    {
         const auto held = raw().contents().skipped;
         return std::string(held.begin(), held.end());
     }
@@ -84,15 +95,18 @@ protected:
     bool awaitRawBytes(uint16_t count) { return raw().awaitBytes(count, kPatienceMs); }
 
     // Trace lines written since the last call (or since the test began).
-    std::vector<std::string> newTraceLines() {
+    std::vector<std::string> newTraceLines()
+    {
         std::vector<std::string> all = traceTexts();
-        std::vector<std::string> fresh(all.begin() + static_cast<long>(std::min(seen_, all.size())), all.end());
+        std::vector<std::string> fresh(all.begin() + static_cast<long>(std::min(seen_, all.size())),
+                                       all.end());
         seen_ = all.size();
         return fresh;
     }
 
     // The stored records through the public query, which flushes first.
-    std::vector<Record> exitRecords() {
+    std::vector<Record> exitRecords()
+    {
         std::array<uint8_t, 48> out{};
         uint8_t count = 0;
         EXPECT_EQ(WGetExitData(handle_, static_cast<uint8_t>(out.size()), &count, out.data()), 1);
@@ -103,7 +117,8 @@ protected:
                     records[r][v] |= static_cast<uint32_t>(out[r * 16 + v * 4 + b]) << (8 * b);
         return records;
     }
-    int exitCount() {
+    int exitCount()
+    {
         uint8_t count = 0;
         WGetExitData(handle_, 0, &count, nullptr);
         return count;

@@ -21,26 +21,31 @@ namespace {
 using cfc::rpc::DrawReference;
 
 // Confirms of the operation mode request: reference, status, mode.
-Bytes modeConfirm(uint16_t reference, uint16_t status, uint8_t mode) {
+Bytes modeConfirm(uint16_t reference, uint16_t status, uint8_t mode)
+{
     Bytes confirm = concat(le16(reference), le16(status));
     confirm.push_back(mode);
     return confirm;
 }
 
-Bytes autoStartConfirm(uint16_t reference, uint8_t result) {
+Bytes autoStartConfirm(uint16_t reference, uint8_t result)
+{
     Bytes confirm = le16(reference);
     confirm.push_back(result);
     return confirm;
 }
 
-std::string expectedCmdLine(uint16_t id) {
+std::string expectedCmdLine(uint16_t id)
+{
     char line[96];
-    std::snprintf(line, sizeof line, "(EMMI) CFCReceiveFromTarget: expected cmd 0x%x, dataLength %d", id,
+    std::snprintf(line, sizeof line,
+                  "(EMMI) CFCReceiveFromTarget: expected cmd 0x%x, dataLength %d", id,
                   id == cfc::CFCConfirmSwitchJavaAutoStart ? 3 : 5);
     return line;
 }
 
-TEST(RpcReference, CountsUpAndWrapsFrom65535To0) {
+TEST(RpcReference, CountsUpAndWrapsFrom65535To0)
+{
     uint16_t drawn = DrawReference();
     EXPECT_EQ(DrawReference(), static_cast<uint16_t>(drawn + 1));
     while (drawn != 65535)
@@ -49,7 +54,8 @@ TEST(RpcReference, CountsUpAndWrapsFrom65535To0) {
     EXPECT_EQ(DrawReference(), 1);
 }
 
-TEST(RpcFields, PackAndReadLittleEndianWithinTheirAreas) {
+TEST(RpcFields, PackAndReadLittleEndianWithinTheirAreas)
+{
     std::array<uint8_t, 7> area{};
     cfc::rpc::Payload payload(area);
     payload.le16(0x1234).u8(0xAB).le32(0x89ABCDEF);
@@ -67,7 +73,8 @@ TEST(RpcFields, PackAndReadLittleEndianWithinTheirAreas) {
     EXPECT_EQ(fields.bytes(4, 10).size(), 1u);
 }
 
-TEST(RpcEscape, LineEndsBecomeTagsWithinTheTarget) {
+TEST(RpcEscape, LineEndsBecomeTagsWithinTheTarget)
+{
     char target[cfc::kAtResponseSize];
     EXPECT_EQ(cfc::EscapeLineEnds("\r\nOK\r\n", target, sizeof target), 6u);
     EXPECT_STREQ(target, "<CR><LF>OK<CR><LF>");
@@ -81,7 +88,8 @@ TEST(RpcEscape, LineEndsBecomeTagsWithinTheTarget) {
     EXPECT_STREQ(small, "ab<CR>");
 }
 
-TEST(RpcJudge, VersionTextStaysInsideTheCallersArea) {
+TEST(RpcJudge, VersionTextStaysInsideTheCallersArea)
+{
     // A text without zero byte that fills the whole confirm area.
     Bytes confirm = concat(concat(le16(7), le16(0)), concat(le32(0x11223344), le32(0x00020003)));
     confirm.resize(confirm.size() + 40, 'x');
@@ -104,7 +112,8 @@ TEST(RpcJudge, VersionTextStaysInsideTheCallersArea) {
 
 class RpcConfirm : public TracedTest {};
 
-TEST_F(RpcConfirm, AConfirmOneReferenceLowIsSkippedAndTheMatchingOneTaken) {
+TEST_F(RpcConfirm, AConfirmOneReferenceLowIsSkippedAndTheMatchingOneTaken)
+{
     ScriptedModule module(2, "rpc-lower", [](sim::Simulator& m, const sim::HostMessage& request) {
         const uint16_t reference = referenceOf(request);
         // Left over from an earlier call that gave up waiting.
@@ -113,21 +122,25 @@ TEST_F(RpcConfirm, AConfirmOneReferenceLowIsSkippedAndTheMatchingOneTaken) {
         m.sendMessage(cfc::CFCConfirmGetCurrentOperationMode, modeConfirm(reference, 0, 1));
     });
     uint8_t mode = 0xEE;
-    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(module.handle()), &mode), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(module.handle()), &mode),
+              cfc::kRpcOk);
     EXPECT_EQ(mode, 1);
     EXPECT_EQ(countOf("(RPC ) RECV_RPC_CONFIRM: invalid reference received"), 1u);
 }
 
-TEST_F(RpcConfirm, ThreeForeignReferencesEndThreeReceptionsWith4) {
-    ScriptedModule module(3, "rpc-three-foreign", [](sim::Simulator& m, const sim::HostMessage& request) {
-        const uint16_t reference = referenceOf(request);
-        for (uint16_t back = 3; back >= 1; --back)
-            m.sendMessage(cfc::CFCConfirmGetCurrentOperationMode,
-                          modeConfirm(static_cast<uint16_t>(reference - back), 0, 1));
-        m.sendMessage(cfc::CFCConfirmGetCurrentOperationMode, modeConfirm(reference, 0, 1));
-    });
+TEST_F(RpcConfirm, ThreeForeignReferencesEndThreeReceptionsWith4)
+{
+    ScriptedModule module(
+        3, "rpc-three-foreign", [](sim::Simulator& m, const sim::HostMessage& request) {
+            const uint16_t reference = referenceOf(request);
+            for (uint16_t back = 3; back >= 1; --back)
+                m.sendMessage(cfc::CFCConfirmGetCurrentOperationMode,
+                              modeConfirm(static_cast<uint16_t>(reference - back), 0, 1));
+            m.sendMessage(cfc::CFCConfirmGetCurrentOperationMode, modeConfirm(reference, 0, 1));
+        });
     uint8_t mode = 0xEE;
-    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(module.handle()), &mode), cfc::kRpcBadReference);
+    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(module.handle()), &mode),
+              cfc::kRpcBadReference);
     EXPECT_EQ(mode, 0xEE);
     EXPECT_EQ(countOf("(RPC ) RECV_RPC_CONFIRM: invalid reference received"), 3u);
     // The fourth, matching confirm was never taken.
@@ -136,36 +149,43 @@ TEST_F(RpcConfirm, ThreeForeignReferencesEndThreeReceptionsWith4) {
     EXPECT_EQ(left.command, cfc::CFCConfirmGetCurrentOperationMode);
 }
 
-TEST_F(RpcConfirm, FiveAttemptsLetTheFifthConfirmDecide) {
+TEST_F(RpcConfirm, FiveAttemptsLetTheFifthConfirmDecide)
+{
     // Foreign references before the matching confirm, per request: four, then five.
     auto foreignFirst = std::make_shared<std::atomic<int>>(4);
-    ScriptedModule module(4, "rpc-five", [foreignFirst](sim::Simulator& m, const sim::HostMessage& request) {
-        const uint16_t reference = referenceOf(request);
-        const int foreign = foreignFirst->fetch_add(1);
-        for (int back = foreign; back >= 1; --back)
-            m.sendMessage(cfc::CFCConfirmSwitchJavaAutoStart,
-                          autoStartConfirm(static_cast<uint16_t>(reference - back), 0));
-        m.sendMessage(cfc::CFCConfirmSwitchJavaAutoStart, autoStartConfirm(reference, 0));
-    });
-    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(module.handle()), 0), cfc::kRpcOk);
-    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(module.handle()), 0), cfc::kRpcBadReference);
+    ScriptedModule module(
+        4, "rpc-five", [foreignFirst](sim::Simulator& m, const sim::HostMessage& request) {
+            const uint16_t reference = referenceOf(request);
+            const int foreign = foreignFirst->fetch_add(1);
+            for (int back = foreign; back >= 1; --back)
+                m.sendMessage(cfc::CFCConfirmSwitchJavaAutoStart,
+                              autoStartConfirm(static_cast<uint16_t>(reference - back), 0));
+            m.sendMessage(cfc::CFCConfirmSwitchJavaAutoStart, autoStartConfirm(reference, 0));
+        });
+    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(module.handle()), 0),
+              cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(module.handle()), 0),
+              cfc::kRpcBadReference);
     EXPECT_EQ(countOf("(RPC ) RECV_RPC_CONFIRM: invalid reference received"), 0u)
         << "five attempts pass foreign references silently";
     EXPECT_EQ(module.requestsOf(cfc::CFCRequestSwitchJavaAutoStartAgain), 0u);
 }
 
-TEST_F(RpcConfirm, AMessageWithAnotherIdIsDroppedOnTheWayToTheConfirm) {
-    ScriptedModule module(5, "rpc-foreign-id", [](sim::Simulator& m, const sim::HostMessage& request) {
-        m.sendMessage(0x50, bytesOf("unrelated"));
-        m.sendMessage(cfc::CFCConfirmCalDevGsmFinish, le16(referenceOf(request)));
-    });
+TEST_F(RpcConfirm, AMessageWithAnotherIdIsDroppedOnTheWayToTheConfirm)
+{
+    ScriptedModule module(
+        5, "rpc-foreign-id", [](sim::Simulator& m, const sim::HostMessage& request) {
+            m.sendMessage(0x50, bytesOf("unrelated"));
+            m.sendMessage(cfc::CFCConfirmCalDevGsmFinish, le16(referenceOf(request)));
+        });
     EXPECT_EQ(cfc::CFCRPCCalDevGsmFinish(cfctest::connectionOf(module.handle())), cfc::kRpcOk);
     EXPECT_TRUE(traced("(EMMI) ReceiveFromTarget: expected cmd 0xa - No match!"));
     EXPECT_TRUE(traced("(EMMI) ReceiveFromTarget: expected cmd 0xa - Match!"));
     EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(module.handle()).messages));
 }
 
-TEST_F(RpcConfirm, AShortConfirmIsJudgedAgainstZerosNotAnEarlierConfirm) {
+TEST_F(RpcConfirm, AShortConfirmIsJudgedAgainstZerosNotAnEarlierConfirm)
+{
     ScriptedModule module(6, "rpc-short", [](sim::Simulator& m, const sim::HostMessage& request) {
         const uint16_t reference = referenceOf(request);
         // A foreign confirm with a failure status and test mode, then the
@@ -175,32 +195,41 @@ TEST_F(RpcConfirm, AShortConfirmIsJudgedAgainstZerosNotAnEarlierConfirm) {
         m.sendMessage(cfc::CFCConfirmGetCurrentOperationMode, le16(reference));
     });
     uint8_t mode = 0xEE;
-    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(module.handle()), &mode), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(module.handle()), &mode),
+              cfc::kRpcOk);
     EXPECT_EQ(mode, 0);
 }
 
-TEST_F(RpcConfirm, ASilentModuleEndsThreeReceptionsAtTheFirstAndFiveAttemptsAtTheFifth) {
+TEST_F(RpcConfirm, ASilentModuleEndsThreeReceptionsAtTheFirstAndFiveAttemptsAtTheFifth)
+{
     ScriptedModule module(7, "rpc-silent", [](sim::Simulator&, const sim::HostMessage&) {});
     cfc::GetTargetVersion(cfctest::connectionOf(module.handle()));
     module.quickSilence();
     uint8_t mode = 0xEE;
-    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(module.handle()), &mode), cfc::kRpcNoConfirm);
+    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(module.handle()), &mode),
+              cfc::kRpcNoConfirm);
     EXPECT_EQ(countOf(expectedCmdLine(cfc::CFCConfirmGetCurrentOperationMode)), 1u);
-    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(module.handle()), 0), cfc::kRpcNoConfirm);
+    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(module.handle()), 0),
+              cfc::kRpcNoConfirm);
     EXPECT_EQ(countOf(expectedCmdLine(cfc::CFCConfirmSwitchJavaAutoStart)), 5u);
     EXPECT_EQ(module.requestsOf(cfc::CFCRequestSwitchJavaAutoStartAgain), 0u)
         << "this firmware gets no second series";
 }
 
-TEST_F(RpcConfirm, TheSetModeConfirmIsTakenWhateverItsReferenceAndJudgedByItsStatus) {
+TEST_F(RpcConfirm, TheSetModeConfirmIsTakenWhateverItsReferenceAndJudgedByItsStatus)
+{
     auto status = std::make_shared<std::atomic<uint16_t>>(0);
-    ScriptedModule module(8, "rpc-set-mode", [status](sim::Simulator& m, const sim::HostMessage& request) {
-        m.sendMessage(cfc::CFCConfirmSetCurrentOperationMode,
-                      concat(le16(static_cast<uint16_t>(referenceOf(request) + 100)), le16(status->load())));
-    });
-    EXPECT_EQ(cfc::CFCRPCSetCurrentOperationMode(cfctest::connectionOf(module.handle()), 1), cfc::kRpcOk);
+    ScriptedModule module(
+        8, "rpc-set-mode", [status](sim::Simulator& m, const sim::HostMessage& request) {
+            m.sendMessage(cfc::CFCConfirmSetCurrentOperationMode,
+                          concat(le16(static_cast<uint16_t>(referenceOf(request) + 100)),
+                                 le16(status->load())));
+        });
+    EXPECT_EQ(cfc::CFCRPCSetCurrentOperationMode(cfctest::connectionOf(module.handle()), 1),
+              cfc::kRpcOk);
     status->store(1);
-    EXPECT_EQ(cfc::CFCRPCSetCurrentOperationMode(cfctest::connectionOf(module.handle()), 1), cfc::kRpcBadConfirm);
+    EXPECT_EQ(cfc::CFCRPCSetCurrentOperationMode(cfctest::connectionOf(module.handle()), 1),
+              cfc::kRpcBadConfirm);
     const auto requests = module.sim().hostMessages();
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.back().command, cfc::CFCRequestSetCurrentOperationMode);
@@ -208,34 +237,44 @@ TEST_F(RpcConfirm, TheSetModeConfirmIsTakenWhateverItsReferenceAndJudgedByItsSta
     EXPECT_EQ(requests.back().data[2], 1);
 }
 
-TEST_F(RpcConfirm, AnExpectedLengthAbove1500IsReducedAndAShorterMessageLeavesTheRest) {
+TEST_F(RpcConfirm, AnExpectedLengthAbove1500IsReducedAndAShorterMessageLeavesTheRest)
+{
     ModuleLink link(9, "rpc-long");
     const Bytes message = freshBytes(1500);
     link.sim().sendMessage(0x77, message);
     std::vector<uint8_t> area(2000, 0xEE);
-    ASSERT_TRUE(cfc::CFCReceiveFromTarget(cfctest::connectionOf(link.handle()).messages, cfctest::connectionOf(link.handle()).trace, 0x77, area.data(), 2000));
-    EXPECT_TRUE(traced("(EMMI) CFCReceiveFromTarget: reduce expected dataLength 2000 to max length 1500"));
+    ASSERT_TRUE(cfc::CFCReceiveFromTarget(cfctest::connectionOf(link.handle()).messages,
+                                          cfctest::connectionOf(link.handle()).trace, 0x77,
+                                          area.data(), 2000));
+    EXPECT_TRUE(
+        traced("(EMMI) CFCReceiveFromTarget: reduce expected dataLength 2000 to max length 1500"));
     EXPECT_EQ(Bytes(area.begin(), area.begin() + 1500), message);
     EXPECT_EQ(area[1500], 0xEE);
 
     link.sim().sendMessage(0x77, bytesOf("abc"));
     std::fill(area.begin(), area.end(), 0xEE);
-    ASSERT_TRUE(cfc::CFCReceiveFromTarget(cfctest::connectionOf(link.handle()).messages, cfctest::connectionOf(link.handle()).trace, 0x77, area.data(), 10));
+    ASSERT_TRUE(cfc::CFCReceiveFromTarget(cfctest::connectionOf(link.handle()).messages,
+                                          cfctest::connectionOf(link.handle()).trace, 0x77,
+                                          area.data(), 10));
     EXPECT_EQ(Bytes(area.begin(), area.begin() + 4), (Bytes{'a', 'b', 'c', 0xEE}));
 }
 
 // The simulator's firmware on the main path.
-TEST(RpcFirmware, ModeSwitchAutostartAndSwitchOffAgainstTheSimulator) {
+TEST(RpcFirmware, ModeSwitchAutostartAndSwitchOffAgainstTheSimulator)
+{
     ModuleLink link(10, "rpc-firmware");
     const uint32_t handle = link.handle();
     uint8_t mode = 0xEE;
-    ASSERT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(handle), &mode), cfc::kRpcOk);
+    ASSERT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(handle), &mode),
+              cfc::kRpcOk);
     EXPECT_EQ(mode, 0);
     EXPECT_EQ(cfc::CFCRPCSetCurrentOperationMode(cfctest::connectionOf(handle), 2), cfc::kRpcOk);
-    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(handle), &mode), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(handle), &mode),
+              cfc::kRpcOk);
     EXPECT_EQ(mode, 2);
     EXPECT_EQ(cfc::CFCRPCCalDevGsmFinish(cfctest::connectionOf(handle)), cfc::kRpcOk);
-    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(handle), &mode), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(handle), &mode),
+              cfc::kRpcOk);
     EXPECT_EQ(mode, 0);
 
     ASSERT_TRUE(link.sim().javaAutoStart());
@@ -252,7 +291,9 @@ TEST(RpcFirmware, ModeSwitchAutostartAndSwitchOffAgainstTheSimulator) {
 
 class RpcAutoStart : public TracedTest {
 protected:
-    static sim::Options firmware(const std::string& name, sim::AutoStartConfirm confirm, uint8_t result = 0) {
+    static sim::Options firmware(const std::string& name, sim::AutoStartConfirm confirm,
+                                 uint8_t result = 0)
+    {
         sim::Options options;
         options.firmware.versionText = name + ":firmware&Bln-Bootloader V01.03";
         options.firmware.autoStartConfirm = confirm;
@@ -262,15 +303,18 @@ protected:
 
     // The version is fetched at the normal wait; the empty receptions of the
     // case then take kSilentWaitMs each.
-    static void fetchVersionThenHurry(ModuleLink& link) {
+    static void fetchVersionThenHurry(ModuleLink& link)
+    {
         cfc::GetTargetVersion(cfctest::connectionOf(link.handle()));
         link.connection().serial.setClass2Timeout(kSilentWaitMs);
     }
 
-    static constexpr const char* kNoAnswer = "(RPC ) CFCRPCSwitchJavaAutoStart: no answer (may be bus is closed)";
+    static constexpr const char* kNoAnswer =
+        "(RPC ) CFCRPCSwitchJavaAutoStart: no answer (may be bus is closed)";
 };
 
-TEST_F(RpcAutoStart, Marlo207IsConfirmedAfterTheRequestComesAgainAs103) {
+TEST_F(RpcAutoStart, Marlo207IsConfirmedAfterTheRequestComesAgainAs103)
+{
     ModuleLink link(11, "rpc-marlo-207", ModuleLink::Module::Simulator,
                     firmware("MARLO_X_207", sim::AutoStartConfirm::AfterFallback));
     fetchVersionThenHurry(link);
@@ -287,36 +331,43 @@ TEST_F(RpcAutoStart, Marlo207IsConfirmedAfterTheRequestComesAgainAs103) {
     EXPECT_EQ(again.data, first.data) << "the same reference and setting";
 }
 
-TEST_F(RpcAutoStart, Marlo229GetsNoConfirmFromEitherSeries) {
+TEST_F(RpcAutoStart, Marlo229GetsNoConfirmFromEitherSeries)
+{
     ModuleLink link(12, "rpc-marlo-229", ModuleLink::Module::Simulator,
                     firmware("MARLO_X_229", sim::AutoStartConfirm::Never));
     fetchVersionThenHurry(link);
-    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(link.handle()), 0), cfc::kRpcNoConfirm);
+    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(link.handle()), 0),
+              cfc::kRpcNoConfirm);
     EXPECT_EQ(countOf(kNoAnswer), 1u);
     EXPECT_TRUE(link.sim().waitForCommand(cfc::CFCRequestSwitchJavaAutoStartAgain, kPatienceMs));
 }
 
-TEST_F(RpcAutoStart, Marlo230IsHandledPlainly) {
+TEST_F(RpcAutoStart, Marlo230IsHandledPlainly)
+{
     ModuleLink link(13, "rpc-marlo-230", ModuleLink::Module::Simulator,
                     firmware("MARLO_X_230", sim::AutoStartConfirm::AfterFallback));
     fetchVersionThenHurry(link);
-    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(link.handle()), 0), cfc::kRpcNoConfirm);
+    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(link.handle()), 0),
+              cfc::kRpcNoConfirm);
     EXPECT_FALSE(traced(kNoAnswer));
     for (const sim::HostMessage& request : link.sim().hostMessages())
         EXPECT_NE(request.command, cfc::CFCRequestSwitchJavaAutoStartAgain);
 }
 
-TEST_F(RpcAutoStart, ANonZeroResultIsAFailedConfirm) {
+TEST_F(RpcAutoStart, ANonZeroResultIsAFailedConfirm)
+{
     ModuleLink link(14, "rpc-result-3", ModuleLink::Module::Simulator,
                     firmware("ZEPHIN_B2_240", sim::AutoStartConfirm::AtOnce, 3));
-    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(link.handle()), 0), cfc::kRpcBadConfirm);
+    EXPECT_EQ(cfc::CFCRPCSwitchJavaAutoStart(cfctest::connectionOf(link.handle()), 0),
+              cfc::kRpcBadConfirm);
     EXPECT_TRUE(traced("(RPC ) CFCRPCSwitchJavaAutoStart: gives result 3, should be 0"));
     EXPECT_TRUE(link.sim().javaAutoStart());
 }
 
 class RpcAtCommand : public TracedTest {};
 
-TEST_F(RpcAtCommand, EchoAndResponseShareTheReferenceAndLineEndsComeBackEscaped) {
+TEST_F(RpcAtCommand, EchoAndResponseShareTheReferenceAndLineEndsComeBackEscaped)
+{
     ScriptedModule module(15, "rpc-at", [](sim::Simulator& m, const sim::HostMessage& request) {
         const uint16_t reference = referenceOf(request);
         m.sendMessage(cfc::CFCConfirmSendAtCommand,
@@ -325,7 +376,8 @@ TEST_F(RpcAtCommand, EchoAndResponseShareTheReferenceAndLineEndsComeBackEscaped)
     });
     char response[cfc::kAtResponseSize];
     std::memset(response, '#', sizeof response);
-    EXPECT_EQ(cfc::CFCRPCSendAtCommand(cfctest::connectionOf(module.handle()), "ATH", response), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCSendAtCommand(cfctest::connectionOf(module.handle()), "ATH", response),
+              cfc::kRpcOk);
     EXPECT_STREQ(response, "<CR><LF>OK");
     EXPECT_TRUE(traced("(CRPC) CFCRPCSendAtCommand: rx echo..."));
     EXPECT_TRUE(traced("(CRPC) CFCRPCSendAtCommand: rx response..."));
@@ -338,9 +390,11 @@ TEST_F(RpcAtCommand, EchoAndResponseShareTheReferenceAndLineEndsComeBackEscaped)
     EXPECT_EQ(Bytes(sent.data.begin() + 2, sent.data.begin() + 7), (Bytes{'A', 'T', 'H', '\r', 0}));
 }
 
-TEST_F(RpcAtCommand, WithoutAResponseAreaOnlyTheEchoIsAwaited) {
+TEST_F(RpcAtCommand, WithoutAResponseAreaOnlyTheEchoIsAwaited)
+{
     ModuleLink link(16, "rpc-at-echo");
-    EXPECT_EQ(cfc::CFCRPCSendAtCommand(cfctest::connectionOf(link.handle()), "AT+CGATT=0", nullptr), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCSendAtCommand(cfctest::connectionOf(link.handle()), "AT+CGATT=0", nullptr),
+              cfc::kRpcOk);
     EXPECT_FALSE(traced("(CRPC) CFCRPCSendAtCommand: rx response..."));
 
     // What the firmware says next is taken by the reception of AT text.
@@ -349,15 +403,20 @@ TEST_F(RpcAtCommand, WithoutAResponseAreaOnlyTheEchoIsAwaited) {
     EXPECT_STREQ(text, "<CR><LF>OK<CR><LF>");
 }
 
-TEST_F(RpcAtCommand, ACommandTooLongForTheTextAreaIsNotSent) {
+TEST_F(RpcAtCommand, ACommandTooLongForTheTextAreaIsNotSent)
+{
     ModuleLink link(17, "rpc-at-long");
     const std::string longest(cfc::kMaxAtCommandLength, 'A');
     const std::string tooLong = longest + "T";
-    EXPECT_EQ(cfc::CFCRPCSendAtCommand(cfctest::connectionOf(link.handle()), tooLong.c_str(), nullptr), cfc::kRpcNotSent);
+    EXPECT_EQ(
+        cfc::CFCRPCSendAtCommand(cfctest::connectionOf(link.handle()), tooLong.c_str(), nullptr),
+        cfc::kRpcNotSent);
     EXPECT_FALSE(link.sim().waitForCommand(cfc::CFCRequestSendAtCommand, 200));
 
     char response[cfc::kAtResponseSize];
-    EXPECT_EQ(cfc::CFCRPCSendAtCommand(cfctest::connectionOf(link.handle()), longest.c_str(), response), cfc::kRpcOk);
+    EXPECT_EQ(
+        cfc::CFCRPCSendAtCommand(cfctest::connectionOf(link.handle()), longest.c_str(), response),
+        cfc::kRpcOk);
     const auto requests = link.sim().hostMessages();
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.back().data[2 + 126], '\r');

@@ -20,7 +20,8 @@ namespace {
 // can read without a receive thread taking the bytes first.
 class LinkOnly {
 public:
-    LinkOnly(int port, const std::string& name, int32_t baudRate = 115200) : com_(port, name) {
+    LinkOnly(int port, const std::string& name, int32_t baudRate = 115200) : com_(port, name)
+    {
         result_ = cfc::EmmiL1CommsOpen(link_, port, baudRate);
     }
     ~LinkOnly() { cfc::EmmiL1CommsClose(link_); }
@@ -34,7 +35,8 @@ private:
     cfc::ErrorCode result_;
 };
 
-TEST(SerialOpen, WritesTheModuleLineSettings) {
+TEST(SerialOpen, WritesTheModuleLineSettings)
+{
     LinkOnly slot(20, "l1-settings");
     ASSERT_EQ(slot.openResult(), EMMIERR_OK);
     const plat::VirtualLineState line = slot.device().lineState();
@@ -50,7 +52,8 @@ TEST(SerialOpen, WritesTheModuleLineSettings) {
     EXPECT_EQ(cfc::EmmiL1GetRawReadTimeout(slot.link()), 0u);
 }
 
-TEST(SerialOpen, RefusedRatesAndMissingDevicesFailWithCode4) {
+TEST(SerialOpen, RefusedRatesAndMissingDevicesFailWithCode4)
+{
     {
         auto device = plat::registerVirtualDevice("l1-slow");
         device->setMaxBaudRate(57600);
@@ -67,14 +70,16 @@ TEST(SerialOpen, RefusedRatesAndMissingDevicesFailWithCode4) {
     EXPECT_EQ(cfc::EmmiL1CommsOpen(link, 21, 115200), EMMIERR_PORT_OPEN);
 }
 
-TEST(SerialTimeouts, InterCharacterTimeFollowsTheOpenRate) {
+TEST(SerialTimeouts, InterCharacterTimeFollowsTheOpenRate)
+{
     EXPECT_EQ(cfc::InterCharacterTime(115200), 2u);
     EXPECT_EQ(cfc::InterCharacterTime(57600), 3u);
     EXPECT_EQ(cfc::InterCharacterTime(9600), 18u);
 
     LinkOnly slot(22, "l1-classes", 9600);
     EXPECT_EQ(cfc::EmmiL1GetTimeout(slot.link(), 1), 18u);
-    const std::pair<uint8_t, uint32_t> readColumn[] = {{0, 750}, {1, 18}, {2, 1000}, {3, 1}, {7, 18}};
+    const std::pair<uint8_t, uint32_t> readColumn[] = {
+        {0, 750}, {1, 18}, {2, 1000}, {3, 1}, {7, 18}};
     for (auto [cls, ms] : readColumn) {
         EXPECT_EQ(cfc::EmmiL1SetReadTimeout(slot.link(), cls), 0);
         EXPECT_EQ(slot.link().readTimeout(), ms) << "class " << int(cls);
@@ -88,7 +93,8 @@ TEST(SerialTimeouts, InterCharacterTimeFollowsTheOpenRate) {
     }
 }
 
-TEST(SerialPresets, ChangeOnlyTheirFieldsAndKeepTheTimeouts) {
+TEST(SerialPresets, ChangeOnlyTheirFieldsAndKeepTheTimeouts)
+{
     LinkOnly slot(23, "l1-presets");
     ASSERT_EQ(cfc::EmmiL1SetLineBoot(slot.link()), EMMIERR_OK);
     plat::VirtualLineState line = slot.device().lineState();
@@ -117,7 +123,8 @@ TEST(SerialPresets, ChangeOnlyTheirFieldsAndKeepTheTimeouts) {
     EXPECT_EQ(cfc::EmmiL1SetDtr(slot.link(), false), EMMIERR_OK);
 }
 
-TEST(SerialRead, ReportsWholeShortAndRefusedReads) {
+TEST(SerialRead, ReportsWholeShortAndRefusedReads)
+{
     LinkOnly slot(24, "l1-read");
     cfc::EmmiL1SetReadTimeout(slot.link(), 0);
     const uint8_t sent[] = {0x02, 0x01, 0xD6};
@@ -140,7 +147,8 @@ TEST(SerialRead, ReportsWholeShortAndRefusedReads) {
     EXPECT_EQ(cfc::EmmiL1Read(closed, got, 1), EMMIERR_SYSTEM) << "link not open";
 }
 
-TEST(SerialWrite, CancelsAPendingReadInsteadOfWaitingForIt) {
+TEST(SerialWrite, CancelsAPendingReadInsteadOfWaitingForIt)
+{
     LinkOnly slot(26, "l1-cancel");
     ASSERT_EQ(slot.link().readTimeout(), 10000u);
 
@@ -165,7 +173,8 @@ TEST(SerialWrite, CancelsAPendingReadInsteadOfWaitingForIt) {
     EXPECT_FALSE(link.cancelPending()) << "the reader resets the cancel";
 }
 
-TEST(SerialWrite, ReachesTheLineWhileTheReceiveThreadReads) {
+TEST(SerialWrite, ReachesTheLineWhileTheReceiveThreadReads)
+{
     VirtualComPort com(27, "l1-busy");
     const uint32_t h = WComOpen(27, 115200, 0);
     ASSERT_NE(h, 0u);

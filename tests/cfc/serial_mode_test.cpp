@@ -11,7 +11,8 @@ using namespace cfc;
 
 class SerialModeTest : public TargetTest {};
 
-TEST_F(SerialModeTest, AtModuleIsProbedAndSwitchedWithAtSqwe) {
+TEST_F(SerialModeTest, AtModuleIsProbedAndSwitchedWithAtSqwe)
+{
     attach(sim::Mode::At);
     EXPECT_EQ(GetTargetSerialMode(cfctest::connectionOf(handle()), 0), kTargetSerialModeAT);
 
@@ -33,7 +34,8 @@ TEST_F(SerialModeTest, AtModuleIsProbedAndSwitchedWithAtSqwe) {
         << "the switch leaves no raw input behind";
 }
 
-TEST_F(SerialModeTest, ModuleInEmmiGetsNothingButTheProbe) {
+TEST_F(SerialModeTest, ModuleInEmmiGetsNothingButTheProbe)
+{
     attach(sim::Mode::Emmi);
     EXPECT_EQ(SwitchSerialToEMMIMode(cfctest::connectionOf(handle()), 1), 1);
     sim::Counters seen = module().counters();
@@ -47,10 +49,12 @@ TEST_F(SerialModeTest, ModuleInEmmiGetsNothingButTheProbe) {
     EXPECT_EQ(seen.strayBytesReceived, 3u) << "EMMI first, an answer ends the probe";
     EXPECT_EQ(seen.serviceBoots + seen.normalBoots, 0u);
     EXPECT_EQ(traced("(CFC ) SwitchSerialToEMMIMode: target serial in EMMI mode, O.K."), 2);
-    EXPECT_EQ(traced("(CFC ) SwitchSerialToEMMIMode: target serial in AT mode, sending at^sqwe=1"), 0);
+    EXPECT_EQ(traced("(CFC ) SwitchSerialToEMMIMode: target serial in AT mode, sending at^sqwe=1"),
+              0);
 }
 
-TEST_F(SerialModeTest, EchoInCapitalsIsNoAtMode) {
+TEST_F(SerialModeTest, EchoInCapitalsIsNoAtMode)
+{
     sim::Options options;
     options.firmware.atAnswers = sim::AtAnswers::UpperCaseEcho;
     attach(sim::Mode::At, options);
@@ -66,7 +70,8 @@ TEST_F(SerialModeTest, EchoInCapitalsIsNoAtMode) {
     EXPECT_EQ(header[1].rfind("(CFC )   00:    0x41 0x54 0x0d ", 0), 0u) << header[1];
 }
 
-TEST_F(SerialModeTest, NakOrAckAnswerIsEmmiAndTheRestIsKept) {
+TEST_F(SerialModeTest, NakOrAckAnswerIsEmmiAndTheRestIsKept)
+{
     attachByHand();
     const struct {
         Bytes answer;
@@ -74,7 +79,9 @@ TEST_F(SerialModeTest, NakOrAckAnswerIsEmmiAndTheRestIsKept) {
         std::string rest;
     } cases[] = {
         {{0x06}, "(CFC ) GetTargetSerialMode: ACK or STX received, target serial in EMMI mode", ""},
-        {{0x15, 'o', 'k'}, "(CFC ) GetTargetSerialMode: NAK received, target serial in EMMI mode", "ok"},
+        {{0x15, 'o', 'k'},
+         "(CFC ) GetTargetSerialMode: NAK received, target serial in EMMI mode",
+         "ok"},
     };
     for (const auto& c : cases) {
         std::thread moduleSide([&] {
@@ -88,7 +95,8 @@ TEST_F(SerialModeTest, NakOrAckAnswerIsEmmiAndTheRestIsKept) {
     }
 }
 
-TEST_F(SerialModeTest, SilentLineIsOffProbingAtFirstAndUnknownProbingEmmiFirst) {
+TEST_F(SerialModeTest, SilentLineIsOffProbingAtFirstAndUnknownProbingEmmiFirst)
+{
     attach(sim::Mode::Off);
     EXPECT_EQ(GetTargetSerialMode(cfctest::connectionOf(handle()), 0), kTargetSerialModeOff);
     EXPECT_EQ(traced("(CFC ) GetTargetSerialMode: no response for AT  test string"), 1);
@@ -99,7 +107,8 @@ TEST_F(SerialModeTest, SilentLineIsOffProbingAtFirstAndUnknownProbingEmmiFirst) 
                                dumpLine(0, Bytes(8, 0xA5)), dumpLine(8, Bytes(8, 0xA5))}));
 }
 
-TEST_F(SerialModeTest, RefusedWriteEndsTheProbeWithoutRetry) {
+TEST_F(SerialModeTest, RefusedWriteEndsTheProbeWithoutRetry)
+{
     attach(sim::Mode::Off);
     link().device().hangUp();
     EXPECT_EQ(GetTargetSerialMode(cfctest::connectionOf(handle()), 0), kTargetSerialModeUnknown);
@@ -107,7 +116,8 @@ TEST_F(SerialModeTest, RefusedWriteEndsTheProbeWithoutRetry) {
 
     EXPECT_EQ(SwitchSerialToEMMIMode(cfctest::connectionOf(handle()), 1), 0);
     EXPECT_EQ(traced("(CFC ) SwitchSerialToEMMIMode fails: could not start module"), 1);
-    EXPECT_EQ(traced("(CFC ) SwitchSerialToEMMIMode: target serial in AT mode, sending at^sqwe=1"), 0);
+    EXPECT_EQ(traced("(CFC ) SwitchSerialToEMMIMode: target serial in AT mode, sending at^sqwe=1"),
+              0);
 }
 
 } // namespace

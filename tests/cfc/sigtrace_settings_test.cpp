@@ -21,7 +21,8 @@ protected:
 
     void writeIni(const std::string& text) { std::ofstream(ini_) << text; }
     std::string suffixInFile() { return plat::readProfileString(ini_, "Global", "Suffix", "none"); }
-    uint32_t openAndClose() {
+    uint32_t openAndClose()
+    {
         const uint32_t h = WComOpen(17, 115200, 0);
         EXPECT_EQ(WComClose(h), 1);
         return h;
@@ -33,7 +34,8 @@ protected:
     VirtualComPort com_{17, "sigtrace"};
 };
 
-TEST_F(SignalTraceSettings, SuffixAdvancesAndStartsAgainAfter999) {
+TEST_F(SignalTraceSettings, SuffixAdvancesAndStartsAgainAfter999)
+{
     writeIni("[Global]\nEnable=1\nSuffix=998\n");
     const uint32_t h = openAndClose();
     EXPECT_TRUE(connectionOf(h).signals.signalTraceEnabled());
@@ -46,7 +48,8 @@ TEST_F(SignalTraceSettings, SuffixAdvancesAndStartsAgainAfter999) {
     EXPECT_TRUE(contains(traceTexts(), "(CFC ) WComOpen: Nimbo trace suffix read to 999"));
 }
 
-TEST_F(SignalTraceSettings, DisabledOrMissingLeavesTheFileAlone) {
+TEST_F(SignalTraceSettings, DisabledOrMissingLeavesTheFileAlone)
+{
     writeIni("[Global]\nEnable=0\nSuffix=5\n");
     const uint32_t h = openAndClose();
     EXPECT_FALSE(connectionOf(h).signals.signalTraceEnabled());

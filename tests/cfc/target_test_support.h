@@ -27,7 +27,8 @@ namespace cfctest {
 inline const Bytes kEmmiProbe{0x02, 0x01, 0xD6, 0x0D};
 
 // One line of a TraceBytes dump: its index label, then the bytes.
-inline std::string dumpLine(int index, const Bytes& values) {
+inline std::string dumpLine(int index, const Bytes& values)
+{
     char text[32];
     std::snprintf(text, sizeof text, "(CFC )   %02d:    ", index);
     std::string line = text;
@@ -44,17 +45,21 @@ protected:
 
     // A test may attach more than once; the line and the connection before
     // go first, so the new ones can take their names.
-    void attach(sim::Mode mode, const sim::Options& options = {}) {
+    void attach(sim::Mode mode, const sim::Options& options = {})
+    {
         link_.reset();
-        link_ = std::make_unique<ModuleLink>(kPort, "target", ModuleLink::Module::Simulator, options);
+        link_ =
+            std::make_unique<ModuleLink>(kPort, "target", ModuleLink::Module::Simulator, options);
         link_->sim().setMode(mode);
         ready();
     }
-    void attachByHand() {
+    void attachByHand()
+    {
         link_ = std::make_unique<ModuleLink>(kPort, "target", ModuleLink::Module::ByHand);
         ready();
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         link_.reset();
         WDisableTraceFile();
     }
@@ -64,12 +69,14 @@ protected:
     sim::Simulator& module() { return link_->sim(); }
     plat::VirtualLineState line() { return link_->device().lineState(); }
 
-    long traced(const std::string& text) {
+    long traced(const std::string& text)
+    {
         const std::vector<std::string> lines = traceTexts();
         return std::count(lines.begin(), lines.end(), text);
     }
     // True when the lines appear in this order (others may come between).
-    bool tracedInOrder(const std::vector<std::string>& wanted) {
+    bool tracedInOrder(const std::vector<std::string>& wanted)
+    {
         const std::vector<std::string> lines = traceTexts();
         auto at = lines.begin();
         for (const std::string& text : wanted) {
@@ -80,12 +87,14 @@ protected:
         }
         return true;
     }
-    std::string skipBuffer() {
+    std::string skipBuffer()
+    {
         const auto skipped = link_->connection().raw.contents().skipped;
         return std::string(skipped.begin(), skipped.end());
     }
     // 115200 baud, two stop bits, DTR held low and RTS on, as after the open.
-    bool onNormalSettings() {
+    bool onNormalSettings()
+    {
         const plat::VirtualLineState now = line();
         return now.settings.baudRate == 115200 && now.settings.stopBits == plat::StopBits::Two &&
                !now.settings.dtr && now.settings.rts && !now.dtr;
@@ -93,7 +102,8 @@ protected:
     bool inRawByteMode() { return link_->connection().frames.rawByteMode(); }
 
 private:
-    void ready() {
+    void ready()
+    {
         ASSERT_NE(handle(), 0u);
         WSetTraceLevel(handle(), 9);
         WEnableTraceFile();

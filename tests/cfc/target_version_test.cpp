@@ -17,10 +17,17 @@ using namespace cfctest;
 
 namespace {
 
-std::string textOf(const std::array<char, cfc::kProjectSize>& field) { return field.data(); }
-std::string textOf(const std::array<char, cfc::kPostfixSize>& field) { return field.data(); }
+std::string textOf(const std::array<char, cfc::kProjectSize>& field)
+{
+    return field.data();
+}
+std::string textOf(const std::array<char, cfc::kPostfixSize>& field)
+{
+    return field.data();
+}
 
-cfc::FirmwareName evaluate(const std::string& text) {
+cfc::FirmwareName evaluate(const std::string& text)
+{
     // An exact copy on the heap, with no zero byte behind it, so that a read
     // past the text's end is a read past the allocation.
     auto copy = std::make_unique<char[]>(text.size());
@@ -28,7 +35,9 @@ cfc::FirmwareName evaluate(const std::string& text) {
     return cfc::EvaluateFirmwareName(std::string_view(copy.get(), text.size()));
 }
 
-cfc::TargetVersionInfo versionOf(const std::string& project, int16_t number, const std::string& postfix = "") {
+cfc::TargetVersionInfo versionOf(const std::string& project, int16_t number,
+                                 const std::string& postfix = "")
+{
     cfc::TargetVersionInfo version;
     std::strncpy(version.project.data(), project.c_str(), version.project.size() - 1);
     version.versionNumber = number;
@@ -36,7 +45,8 @@ cfc::TargetVersionInfo versionOf(const std::string& project, int16_t number, con
     return version;
 }
 
-TEST(VersionText, TheFirstItemGivesProjectNumberAndPostfix) {
+TEST(VersionText, TheFirstItemGivesProjectNumberAndPostfix)
+{
     const struct {
         const char* text;
         const char* project;
@@ -63,23 +73,23 @@ TEST(VersionText, TheFirstItemGivesProjectNumberAndPostfix) {
     }
 }
 
-TEST(VersionText, ATextWithoutNameIsNotEvaluated) {
+TEST(VersionText, ATextWithoutNameIsNotEvaluated)
+{
     for (const char* text : {
-             "ZEPHIN_B2_071a:only one item",    // no "&"
-             "ZEPHIN_B2_071a&no colon in it",   // no ":" in the first item
-             "ZEPHIN_B2_071a&second:item",      // the ":" is in a later item
-             "ZEPHIN:no underscore&x",          // no "_" before the ":"
-             "",
-             "&",
-             ":&",
-             "ZEPHIN_B2_071a\0:hidden&x",       // a zero byte ends the text
+             "ZEPHIN_B2_071a:only one item",  // no "&"
+             "ZEPHIN_B2_071a&no colon in it", // no ":" in the first item
+             "ZEPHIN_B2_071a&second:item",    // the ":" is in a later item
+             "ZEPHIN:no underscore&x",        // no "_" before the ":"
+             "", "&", ":&",
+             "ZEPHIN_B2_071a\0:hidden&x", // a zero byte ends the text
          }) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(evaluate(text).evaluated);
     }
 }
 
-TEST(VersionText, LongNamesAreCutToTheirFields) {
+TEST(VersionText, LongNamesAreCutToTheirFields)
+{
     const std::string project(100, 'P');
     const std::string postfix(100, 'x');
     const cfc::FirmwareName name = evaluate(project + "_B2_07" + postfix + ":y&z");
@@ -94,14 +104,16 @@ TEST(VersionText, LongNamesAreCutToTheirFields) {
     EXPECT_EQ(evaluate(longest.substr(0, 1010) + ":&").number, 32767);
 }
 
-TEST(VersionText, TheBootloaderItemRunsToTheNextSeparator) {
+TEST(VersionText, TheBootloaderItemRunsToTheNextSeparator)
+{
     EXPECT_EQ(cfc::FindBootloaderItem("A_1:x&Bln-Bootloader V01.03&RPC"), "Bln-Bootloader V01.03");
     EXPECT_EQ(cfc::FindBootloaderItem("A_1:x&Bln-Bootloader V01.03"), "Bln-Bootloader V01.03");
     EXPECT_EQ(cfc::FindBootloaderItem("A_1:x&Bootloader V01.03"), "");
     EXPECT_EQ(cfc::FindBootloaderItem(std::string_view("Bln-Boot", 8)), "");
 }
 
-TEST(VersionRules, DelayWorkaroundForOldFirmwareOfThreeProjects) {
+TEST(VersionRules, DelayWorkaroundForOldFirmwareOfThreeProjects)
+{
     EXPECT_TRUE(cfc::NeedsDelayWorkaround("ZEPHIN", 71));
     EXPECT_FALSE(cfc::NeedsDelayWorkaround("ZEPHIN", 72));
     EXPECT_TRUE(cfc::NeedsDelayWorkaround("MARLO", 77));
@@ -113,7 +125,8 @@ TEST(VersionRules, DelayWorkaroundForOldFirmwareOfThreeProjects) {
     EXPECT_FALSE(cfc::NeedsDelayWorkaround("zephin", 1)) << "names compare case-sensitively";
 }
 
-TEST(VersionRules, SwitchOffStepsFollowTheVersion) {
+TEST(VersionRules, SwitchOffStepsFollowTheVersion)
+{
     EXPECT_FALSE(cfc::NeedsGprsDetach(versionOf("ZEPHIN", 232, "C")));
     EXPECT_FALSE(cfc::NeedsGprsDetach(versionOf("ZEPHIN", 232, "A")));
     EXPECT_TRUE(cfc::NeedsGprsDetach(versionOf("ZEPHIN", 232, "CA")));
@@ -128,7 +141,8 @@ TEST(VersionRules, SwitchOffStepsFollowTheVersion) {
     EXPECT_TRUE(cfc::NeedsTestModeFinish(versionOf("", 0)));
 }
 
-TEST(VersionRules, AutostartIsAskedAgainOnlyForTwoVersionRanges) {
+TEST(VersionRules, AutostartIsAskedAgainOnlyForTwoVersionRanges)
+{
     for (int16_t number : {207, 229})
         EXPECT_TRUE(cfc::ConfirmsAutoStartWhenAskedAgain(versionOf("MARLO", number))) << number;
     for (int16_t number : {206, 230})
@@ -142,24 +156,32 @@ TEST(VersionRules, AutostartIsAskedAgainOnlyForTwoVersionRanges) {
 
 class TargetVersionFetch : public TracedTest {
 protected:
-    static uint8_t modeOf(uint32_t handle) {
+    static uint8_t modeOf(uint32_t handle)
+    {
         uint8_t mode = 0xEE;
-        EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(handle), &mode), cfc::kRpcOk);
+        EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(handle), &mode),
+                  cfc::kRpcOk);
         return mode;
     }
-    static void answerModeRequests(sim::Simulator& m, const sim::HostMessage& request) {
+    static void answerModeRequests(sim::Simulator& m, const sim::HostMessage& request)
+    {
         if (request.command == cfc::CFCRequestGetCurrentOperationMode)
-            m.sendMessage(cfc::CFCConfirmGetCurrentOperationMode, concat(le16(referenceOf(request)), {0, 0, 1}));
+            m.sendMessage(cfc::CFCConfirmGetCurrentOperationMode,
+                          concat(le16(referenceOf(request)), {0, 0, 1}));
     }
 };
 
-TEST_F(TargetVersionFetch, OncePerConnectionWithItsTraceAndWorkaround) {
-    ScriptedModule module(18, "version-once", answerModeRequests,
-                          "ZEPHIN_B2_071a:old firmware&Bln-Bootloader V01.03 build 2005-10-26&RPC 0001.0000");
+TEST_F(TargetVersionFetch, OncePerConnectionWithItsTraceAndWorkaround)
+{
+    ScriptedModule module(
+        18, "version-once", answerModeRequests,
+        "ZEPHIN_B2_071a:old firmware&Bln-Bootloader V01.03 build 2005-10-26&RPC 0001.0000");
     char bootloader[cfc::kBootloaderTextSize];
     std::memset(bootloader, '#', sizeof bootloader);
-    EXPECT_EQ(WGetBootloaderVersion(module.handle(), bootloader), 0) << "not known before the first call";
-    EXPECT_TRUE(std::all_of(bootloader, bootloader + sizeof bootloader, [](char c) { return c == 0; }));
+    EXPECT_EQ(WGetBootloaderVersion(module.handle(), bootloader), 0)
+        << "not known before the first call";
+    EXPECT_TRUE(
+        std::all_of(bootloader, bootloader + sizeof bootloader, [](char c) { return c == 0; }));
 
     EXPECT_EQ(modeOf(module.handle()), 1);
     EXPECT_EQ(modeOf(module.handle()), 1);
@@ -197,7 +219,8 @@ TEST_F(TargetVersionFetch, OncePerConnectionWithItsTraceAndWorkaround) {
     EXPECT_EQ(module.requestsOf(cfc::CFCRequestGetVersion), 2u);
 }
 
-TEST_F(TargetVersionFetch, AFailedFetchIsStoredAndRepeatedAtTheNextCall) {
+TEST_F(TargetVersionFetch, AFailedFetchIsStoredAndRepeatedAtTheNextCall)
+{
     ScriptedModule module(19, "version-retry", answerModeRequests,
                           "ZEPHIN_B2_072:new firmware&RPC 0001.0000");
     module.ignoreVersionRequests(1);
@@ -213,7 +236,8 @@ TEST_F(TargetVersionFetch, AFailedFetchIsStoredAndRepeatedAtTheNextCall) {
     EXPECT_TRUE(traced("(CFC) Bootloader info not found"));
 }
 
-TEST_F(TargetVersionFetch, ABootloaderItemIsNeverTakenFromTheModuleOfAnEarlierConnection) {
+TEST_F(TargetVersionFetch, ABootloaderItemIsNeverTakenFromTheModuleOfAnEarlierConnection)
+{
     ModuleLink link(21, "version-bootloader");
     cfc::GetTargetVersion(cfctest::connectionOf(link.handle()));
     char bootloader[cfc::kBootloaderTextSize];
@@ -230,7 +254,8 @@ TEST_F(TargetVersionFetch, ABootloaderItemIsNeverTakenFromTheModuleOfAnEarlierCo
     EXPECT_EQ(std::string(bootloader), "");
 }
 
-TEST_F(TargetVersionFetch, AnOverlongTextWithoutZeroByteIsCutToTheVersionArea) {
+TEST_F(TargetVersionFetch, AnOverlongTextWithoutZeroByteIsCutToTheVersionArea)
+{
     // 1400 text bytes and no zero byte: the first 1023 are kept.
     const std::string text = "MARLO_X_077:" + std::string(1400 - 12 - 2, 'x') + "&y";
     ScriptedModule module(

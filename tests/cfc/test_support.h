@@ -18,22 +18,28 @@ namespace cfctest {
 
 // The connection behind a handle that a test opened; the test fails at once
 // on a handle the library would refuse.
-inline cfc::Connection& connectionOf(uint32_t handle) {
+inline cfc::Connection& connectionOf(uint32_t handle)
+{
     cfc::Connection* connection = cfc::ConnectionOf(handle);
     if (connection == nullptr)
         std::abort();
     return *connection;
 }
-inline cfc::Connection& connectionOf(cfc::Connection& connection) { return connection; }
+inline cfc::Connection& connectionOf(cfc::Connection& connection)
+{
+    return connection;
+}
 
 class ScopedEnv {
 public:
-    ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
+    ScopedEnv(std::string name, const std::string& value) : name_(std::move(name))
+    {
         if (const char* old = std::getenv(name_.c_str()))
             old_ = old;
         ::setenv(name_.c_str(), value.c_str(), 1);
     }
-    ~ScopedEnv() {
+    ~ScopedEnv()
+    {
         if (old_)
             ::setenv(name_.c_str(), old_->c_str(), 1);
         else
@@ -50,12 +56,14 @@ private:
 // A fresh temporary directory, made the working directory for the scope.
 class ScopedTempCwd {
 public:
-    ScopedTempCwd() : old_(std::filesystem::current_path()) {
+    ScopedTempCwd() : old_(std::filesystem::current_path())
+    {
         std::string pattern = (std::filesystem::temp_directory_path() / "cfctest.XXXXXX").string();
         dir_ = ::mkdtemp(pattern.data());
         std::filesystem::current_path(dir_);
     }
-    ~ScopedTempCwd() {
+    ~ScopedTempCwd()
+    {
         std::filesystem::current_path(old_);
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);
@@ -71,7 +79,8 @@ private:
 
 // Lines of the trace file in the working directory, without time stamps
 // ("[0012.345] " is cut off).
-inline std::vector<std::string> traceTexts() {
+inline std::vector<std::string> traceTexts()
+{
     std::vector<std::string> texts;
     std::ifstream in("tracefiles/tracefile.txt");
     for (std::string line; std::getline(in, line);) {
@@ -81,7 +90,8 @@ inline std::vector<std::string> traceTexts() {
     return texts;
 }
 
-inline bool contains(const std::vector<std::string>& texts, const std::string& text) {
+inline bool contains(const std::vector<std::string>& texts, const std::string& text)
+{
     for (const std::string& t : texts)
         if (t == text)
             return true;
@@ -93,7 +103,9 @@ class VirtualComPort {
 public:
     VirtualComPort(int port, const std::string& name)
         : name_(name), env_("CFC_COM" + std::to_string(port), "virtual:" + name),
-          device_(plat::registerVirtualDevice(name)) {}
+          device_(plat::registerVirtualDevice(name))
+    {
+    }
     ~VirtualComPort() { plat::unregisterVirtualDevice(name_); }
     plat::VirtualDevice& device() { return *device_; }
     std::string hostName() const { return "virtual:" + name_; }

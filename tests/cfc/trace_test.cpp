@@ -20,7 +20,8 @@ namespace {
 // A slot's level set for the scope and put back afterwards.
 class ScopedLevel {
 public:
-    ScopedLevel(uint32_t handle, uint16_t level) : handle_(handle), old_(WGetTraceLevel(handle)) {
+    ScopedLevel(uint32_t handle, uint16_t level) : handle_(handle), old_(WGetTraceLevel(handle))
+    {
         WSetTraceLevel(handle, level);
     }
     ~ScopedLevel() { WSetTraceLevel(handle_, old_); }
@@ -42,7 +43,8 @@ protected:
     ScopedLevel level_{kSlot13, 9};
 };
 
-TEST_F(TraceFileTest, LinesAboveTheSlotLevelAreDropped) {
+TEST_F(TraceFileTest, LinesAboveTheSlotLevelAreDropped)
+{
     cfc::TraceLine(cfctest::connectionOf(kSlot13).trace, 10, "ten");
     cfc::TraceLine(cfctest::connectionOf(kSlot13).trace, 9, "nine");
     cfc::TraceLine(cfctest::connectionOf(kSlot13).trace, 0, "zero");
@@ -54,16 +56,19 @@ TEST_F(TraceFileTest, LinesAboveTheSlotLevelAreDropped) {
     EXPECT_EQ(traceTexts(), (std::vector<std::string>{"nine", "zero", "zero at level 0"}));
 }
 
-TEST_F(TraceFileTest, EveryLineCarriesSecondsAndMilliseconds) {
+TEST_F(TraceFileTest, EveryLineCarriesSecondsAndMilliseconds)
+{
     cfc::TraceToFile("first");
     cfc::TraceToFile("second");
     std::ifstream in("tracefiles/tracefile.txt", std::ios::binary);
     const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_TRUE(std::regex_match(all, std::regex(R"(\[\d{4,}\.\d{3}\] first\n\[\d{4,}\.\d{3}\] second\n)")))
+    EXPECT_TRUE(
+        std::regex_match(all, std::regex(R"(\[\d{4,}\.\d{3}\] first\n\[\d{4,}\.\d{3}\] second\n)")))
         << all;
 }
 
-TEST_F(TraceFileTest, KeepsTheCallersSystemErrorAlsoWhenTheFileCannotBeWritten) {
+TEST_F(TraceFileTest, KeepsTheCallersSystemErrorAlsoWhenTheFileCannotBeWritten)
+{
     plat::setLastSystemError(1234);
     cfc::TraceToFile("written");
     EXPECT_EQ(plat::lastSystemError(), 1234);
@@ -76,7 +81,8 @@ TEST_F(TraceFileTest, KeepsTheCallersSystemErrorAlsoWhenTheFileCannotBeWritten) 
     EXPECT_EQ(plat::lastSystemError(), 4321);
 }
 
-TEST(TraceFileSwitch, NothingIsCreatedWhileOff) {
+TEST(TraceFileSwitch, NothingIsCreatedWhileOff)
+{
     ScopedTempCwd cwd;
     WDisableTraceFile();
     cfc::TraceToFile("lost");
@@ -84,7 +90,8 @@ TEST(TraceFileSwitch, NothingIsCreatedWhileOff) {
     EXPECT_FALSE(std::filesystem::exists("tracefiles"));
 }
 
-TEST(TraceFileSwitch, EnvironmentSwitchesTheFileOnOnlyWithOne) {
+TEST(TraceFileSwitch, EnvironmentSwitchesTheFileOnOnlyWithOne)
+{
     WDisableTraceFile();
     {
         ScopedEnv env("CFC_TRACE", "0");
@@ -97,7 +104,8 @@ TEST(TraceFileSwitch, EnvironmentSwitchesTheFileOnOnlyWithOne) {
     WDisableTraceFile();
 }
 
-TEST_F(TraceFileTest, ByteDumpsEightToALineWithTheNextIndexAsLabel) {
+TEST_F(TraceFileTest, ByteDumpsEightToALineWithTheNextIndexAsLabel)
+{
     const uint8_t bytes[9] = {0x00, 0x01, 0x7F, 0x80, 0xFF, 0x10, 0x20, 0x30, 0xAB};
     cfc::TraceBytes(cfctest::connectionOf(kSlot13).trace, 8, "(CFC ) eight ->", bytes, 8);
     cfc::TraceBytes(cfctest::connectionOf(kSlot13).trace, 8, "(CFC ) nine ->", bytes, 9);
@@ -111,7 +119,8 @@ TEST_F(TraceFileTest, ByteDumpsEightToALineWithTheNextIndexAsLabel) {
                             }));
 }
 
-TEST_F(TraceFileTest, WordAndDwordDumpsFourToALine) {
+TEST_F(TraceFileTest, WordAndDwordDumpsFourToALine)
+{
     const uint16_t words[5] = {1, 0xBEEF, 3, 4, 5};
     const uint32_t dwords[2] = {0xDEADBEEF, 7};
     cfc::TraceWords(cfctest::connectionOf(kSlot13).trace, 8, "(CFC ) none ->", words, 0);
@@ -128,7 +137,8 @@ TEST_F(TraceFileTest, WordAndDwordDumpsFourToALine) {
                             }));
 }
 
-TEST_F(TraceFileTest, OpenWritesBannerStepsAndEnd) {
+TEST_F(TraceFileTest, OpenWritesBannerStepsAndEnd)
+{
     VirtualComPort com(14, "trace-open");
     const uint32_t h = WComOpen(14, 57600, 0);
     ASSERT_NE(h, 0u);
@@ -136,12 +146,16 @@ TEST_F(TraceFileTest, OpenWritesBannerStepsAndEnd) {
 
     const auto texts = traceTexts();
     ASSERT_GE(texts.size(), 2u);
-    EXPECT_TRUE(std::regex_match(texts[0], std::regex(R"(\(CFCV\) Trace started at \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4})")))
+    EXPECT_TRUE(std::regex_match(
+        texts[0],
+        std::regex(R"(\(CFCV\) Trace started at \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4})")))
         << texts[0];
-    EXPECT_EQ(texts[1], "(CFCV) CFC file information (Version 0001.4000, unique CFC build number 43) ->");
+    EXPECT_EQ(texts[1],
+              "(CFCV) CFC file information (Version 0001.4000, unique CFC build number 43) ->");
     for (size_t i = 2; i < 20; ++i) {
         EXPECT_EQ(texts[i].rfind("(CFCV) Host: ", 0), 0u) << texts[i];
-        EXPECT_EQ(texts[i].find('\\'), std::string::npos) << "our stamps need no escape: " << texts[i];
+        EXPECT_EQ(texts[i].find('\\'), std::string::npos)
+            << "our stamps need no escape: " << texts[i];
     }
     EXPECT_EQ(texts[20].rfind("(CFC ) WComOpen(", 0), 0u) << "18 host lines, then the call";
 
@@ -173,7 +187,8 @@ TEST_F(TraceFileTest, OpenWritesBannerStepsAndEnd) {
     EXPECT_EQ(facts.autoCalIqOffsets[1], cfc::kInvalidIqOffset);
 }
 
-TEST_F(TraceFileTest, OpenAtLevelOneWritesOnlyThePortName) {
+TEST_F(TraceFileTest, OpenAtLevelOneWritesOnlyThePortName)
+{
     VirtualComPort com(15, "trace-level1");
     ScopedLevel level(cfc::HandleForSlot(15), 1);
     const uint32_t h = WComOpen(15, 115200, 0);
@@ -182,7 +197,8 @@ TEST_F(TraceFileTest, OpenAtLevelOneWritesOnlyThePortName) {
     EXPECT_EQ(traceTexts(), (std::vector<std::string>{"(CFC ) WComOpen: portId \\\\.\\COM15"}));
 }
 
-TEST_F(TraceFileTest, FailedOpensSayWhy) {
+TEST_F(TraceFileTest, FailedOpensSayWhy)
+{
     ScopedEnv env("CFC_COM16", "/dev/cfc-no-such-port");
     EXPECT_EQ(WComOpen(16, 115200, 0), 0u);
     EXPECT_TRUE(contains(traceTexts(), "(CFC ) WComOpen: EmmiL1CommsOpen fails with error 4"));
