@@ -15,24 +15,23 @@ int32_t SendAtCommand(Connection& connection, const char* text, char* response)
 {
     if (text == nullptr)
         return 0;
+    const OpTrace trace(connection.trace, "(CFC )", "WSendAtCommand");
     // The request's text area holds the line, its carriage return and a zero.
     const size_t length = std::strlen(text);
     if (length > kMaxAtCommandLength) {
-        TraceLine(connection.trace, 4, "(CFC ) WSendAtCommand: Error, string too long");
+        trace.step(4, "Error, string too long");
         return 0;
     }
-    TraceLineF(connection.trace, 4, "(CFC ) WSendAtCommand [%s] (length=%d)", text,
-               static_cast<int>(length));
+    trace.call(4, " [%s] (length=%d)", text, static_cast<int>(length));
     // A failed call is reported as such, so a caller that looks at the result
     // can tell a command the module never took from one it answered.
     if (const uint16_t error = CFCRPCSendAtCommand(connection, text, response)) {
         connection.storeError(error);
-        TraceLineF(connection.trace, 4,
-                   "(CFC ) WSendAtCommand: CFCRPCSendAtCommand fails with error %d", error);
+        trace.fails(4, "CFCRPCSendAtCommand", error);
         return 0;
     }
     if (response != nullptr)
-        TraceLineF(connection.trace, 7, "(CFC ) WSendAtCommand received: [%s]", response);
+        trace.call(7, " received: [%s]", response);
     return 1;
 }
 

@@ -57,7 +57,7 @@ void traceSeparators(const TraceChannel& trace, int lines)
 void reportMarker(const TraceChannel& trace, const uint8_t* text, uint16_t length)
 {
     traceSeparators(trace, 3);
-    TraceLine(trace, kBannerLevel, "(CFC ) FlushBuffer: EXIT String found!");
+    OpTrace(trace, "(CFC )", "FlushBuffer").step(kBannerLevel, "EXIT String found!");
     traceSeparators(trace, 1);
     char line[16 + kRawBufferSize];
     const size_t prefix = std::strlen(kEchoPrefix);

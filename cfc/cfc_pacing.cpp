@@ -24,9 +24,9 @@ ErrorCode SendBlock(SendPacer& pacer, const uint8_t* data, uint16_t length)
     const uint64_t elapsed = plat::counter() - last;
     if (elapsed < gap) {
         const uint64_t perMs = CountsPerMs();
-        TraceLineF(pacer.trace_, 9,
-                   "(CFC ) SendBlockProlog: delay %d msecs to avoid race condition in module...",
-                   static_cast<int>(perMs != 0 ? (gap - elapsed) / perMs : 0));
+        OpTrace(pacer.trace_, "(CFC )", "SendBlockProlog")
+            .step(9, "delay %d msecs to avoid race condition in module...",
+                  static_cast<int>(perMs != 0 ? (gap - elapsed) / perMs : 0));
         // A busy wait on purpose: a sleep on this system may last far longer
         // than the few milliseconds that are missing.
         while (plat::counter() - last < gap) {

@@ -161,7 +161,7 @@ void DumpBuffer(const TraceChannel& trace, const uint8_t* data, uint16_t count)
 {
     if (data == nullptr)
         count = 0;
-    TraceLineF(trace, kDumpLevel, "(CFC ) DumpBuffer: %d bytes", count);
+    OpTrace(trace, "(CFC )", "DumpBuffer").step(kDumpLevel, "%d bytes", count);
     TraceBytes(trace, kDumpLevel, "(CFC ) DumpBuffer ->", data, count);
 
     char line[32 + kDumpCharsPerLine];

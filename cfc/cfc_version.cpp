@@ -87,8 +87,9 @@ void traceVersions(const TraceChannel& trace, uint32_t hardwareId, uint32_t rpcV
     TraceLineF(trace, 2, "(CFC ) Host  : CFC %04x.%04x", kLibraryVersionMajor,
                kLibraryVersionMinor);
     TraceLineF(trace, 2, "(CFC ) Host  : RPC %04x.%04x", kHostRpcMajor, kHostRpcMinor);
-    TraceLineF(trace, 2, "(CFC ) Target: RPC %04x.%04x", rpcVersion >> 16, rpcVersion & 0xFFFFu);
-    TraceLineF(trace, 2, "(CFC ) Target: HW  %08x", hardwareId);
+    OpTrace(trace, "(CFC )", "Target")
+        .step(2, "RPC %04x.%04x", rpcVersion >> 16, rpcVersion & 0xFFFFu);
+    OpTrace(trace, "(CFC )", "Target").step(2, "HW  %08x", hardwareId);
 }
 
 void evaluate(Connection& connection, std::string_view text)
@@ -106,14 +107,14 @@ void evaluate(Connection& connection, std::string_view text)
     traceItems(trace, text);
 
     if (!textOf(version.project).empty())
-        TraceLineF(trace, 2, "(CFC ) GetTargetVersion: SW project evaluated to '%s'",
-                   version.project.data());
+        OpTrace(trace, "(CFC )", "GetTargetVersion")
+            .step(2, "SW project evaluated to '%s'", version.project.data());
     if (version.versionNumber != 0)
-        TraceLineF(trace, 2, "(CFC ) GetTargetVersion: SW version number evaluated to %d",
-                   version.versionNumber);
+        OpTrace(trace, "(CFC )", "GetTargetVersion")
+            .step(2, "SW version number evaluated to %d", version.versionNumber);
     if (!textOf(version.postfix).empty())
-        TraceLineF(trace, 2, "(CFC ) GetTargetVersion: SW postfix evaluated to '%s'",
-                   version.postfix.data());
+        OpTrace(trace, "(CFC )", "GetTargetVersion")
+            .step(2, "SW postfix evaluated to '%s'", version.postfix.data());
 
     const bool workaround = NeedsDelayWorkaround(textOf(version.project), version.versionNumber);
     if (workaround)

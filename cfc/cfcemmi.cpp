@@ -58,12 +58,12 @@ bool CFCSendByteParamToTarget(MessageLink& messages, uint8_t parameter, const ui
 bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint16_t id,
                           uint8_t* data, uint16_t expectedLength)
 {
-    TraceLineF(trace, 8, "(EMMI) CFCReceiveFromTarget: expected cmd 0x%x, dataLength %d", id,
-               expectedLength);
+    OpTrace(trace, "(EMMI)", "CFCReceiveFromTarget")
+        .step(8, "expected cmd 0x%x, dataLength %d", id, expectedLength);
     if (expectedLength > kMessageSize) {
-        TraceLineF(trace, 8,
-                   "(EMMI) CFCReceiveFromTarget: reduce expected dataLength %d to max length %d",
-                   expectedLength, kMessageSize);
+        OpTrace(trace, "(EMMI)", "CFCReceiveFromTarget")
+            .step(8, "reduce expected dataLength %d to max length %d", expectedLength,
+                  kMessageSize);
         expectedLength = kMessageSize;
     }
     std::array<uint8_t, kMessageSize> received;
@@ -72,14 +72,16 @@ bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint
         uint16_t length = 0;
         if (!takeMessage(messages, &receivedId, received.data(), &length))
             return false;
-        TraceLineF(trace, 8, "(EMMI) ReceiveFromTarget: cmd 0x%x, len %d", receivedId, length);
+        OpTrace(trace, "(EMMI)", "ReceiveFromTarget")
+            .step(8, "cmd 0x%x, len %d", receivedId, length);
         TraceBytes(trace, 8, "(EMMI) ReceiveFromTarget: recBuf ->", received.data(),
                    dumpCount(length));
         if (receivedId != id) {
-            TraceLineF(trace, 8, "(EMMI) ReceiveFromTarget: expected cmd 0x%x - No match!", id);
+            OpTrace(trace, "(EMMI)", "ReceiveFromTarget")
+                .step(8, "expected cmd 0x%x - No match!", id);
             continue;
         }
-        TraceLineF(trace, 8, "(EMMI) ReceiveFromTarget: expected cmd 0x%x - Match!", id);
+        OpTrace(trace, "(EMMI)", "ReceiveFromTarget").step(8, "expected cmd 0x%x - Match!", id);
         length = std::min(length, expectedLength);
         if (data != nullptr)
             std::memcpy(data, received.data(), length);

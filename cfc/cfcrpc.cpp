@@ -87,7 +87,8 @@ uint16_t JudgeAutoStartConfirm(const TraceChannel& trace, std::span<const uint8_
     const uint8_t result = Fields(confirm).u8(kAutoStartResult);
     if (result == 0)
         return kRpcOk;
-    TraceLineF(trace, 6, "(RPC ) CFCRPCSwitchJavaAutoStart: gives result %d, should be 0", result);
+    OpTrace(trace, "(RPC )", "CFCRPCSwitchJavaAutoStart")
+        .step(6, "gives result %d, should be 0", result);
     return kRpcBadConfirm;
 }
 
@@ -169,12 +170,12 @@ uint16_t CFCRPCSendAtCommand(Connection& connection, const char* command, char* 
         return kRpcNotSent;
 
     std::array<uint8_t, kAtMessage> confirm;
-    TraceLine(connection.trace, 6, "(CRPC) CFCRPCSendAtCommand: rx echo...");
+    OpTrace(connection.trace, "(CRPC)", "CFCRPCSendAtCommand").step(6, "rx echo...");
     const Reception echo = call.await(ConfirmWait{CFCConfirmSendAtCommand}, confirm);
     if (echo != Reception::Matched || response == nullptr)
         return rpc::ResultOf(echo);
 
-    TraceLine(connection.trace, 6, "(CRPC) CFCRPCSendAtCommand: rx response...");
+    OpTrace(connection.trace, "(CRPC)", "CFCRPCSendAtCommand").step(6, "rx response...");
     const Reception answer =
         call.await(ConfirmWait{CFCConfirmSendAtCommand, Discipline::FiveAttempts}, confirm);
     if (answer != Reception::Matched)
@@ -210,8 +211,8 @@ uint16_t CFCRPCSwitchJavaAutoStart(Connection& connection, uint8_t onOff)
     const ConfirmWait wait{CFCConfirmSwitchJavaAutoStart, Discipline::FiveAttempts};
     Reception got = call.await(wait, confirm);
     if (got == Reception::Missing && ConfirmsAutoStartWhenAskedAgain(connection.target.version)) {
-        TraceLine(connection.trace, 6,
-                  "(RPC ) CFCRPCSwitchJavaAutoStart: no answer (may be bus is closed)");
+        OpTrace(connection.trace, "(RPC )", "CFCRPCSwitchJavaAutoStart")
+            .step(6, "no answer (may be bus is closed)");
         if (!call.send(CFCRequestSwitchJavaAutoStartAgain, payload))
             return kRpcNotSent;
         got = call.await(wait, confirm);

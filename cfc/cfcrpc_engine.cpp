@@ -28,7 +28,7 @@ void traceForeignReference(const TraceChannel& trace, const ConfirmWait& wait)
     if (wait.callName != nullptr)
         TraceLineF(trace, 8, "(RPC ) %s: invalid reference received", wait.callName);
     else
-        TraceLine(trace, 8, "(RPC ) RECV_RPC_CONFIRM: invalid reference received");
+        OpTrace(trace, "(RPC )", "RECV_RPC_CONFIRM").step(8, "invalid reference received");
 }
 
 } // namespace

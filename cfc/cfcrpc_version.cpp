@@ -86,8 +86,8 @@ void GetTargetVersion(Connection& connection)
         CFCRPCGetVersion(connection, &hardwareId, &rpcVersion, text.data(), kVersionTextSize);
     if (error != kRpcOk) {
         connection.storeError(error);
-        TraceLineF(connection.trace, 2,
-                   "(CFC ) GetTargetVersion: CFCRPCGetVersion fails with error %d", error);
+        OpTrace(connection.trace, "(CFC )", "GetTargetVersion")
+            .step(2, "CFCRPCGetVersion fails with error %d", error);
         version.gotTargetVersion = 0;
         return;
     }

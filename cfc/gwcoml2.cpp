@@ -133,13 +133,14 @@ ErrorCode EmmiL2SendFrame(FrameLink& link, const uint8_t* frameBuffer, int32_t* 
             return EMMIERR_OK;
         }
         if (answer == EMMIERR_TIMEOUT) {
-            TraceLineF(link.trace_, 8, "(GWC2) EmmiL2SendFrame: EmmiL2GetAck rets %d", answer);
+            OpTrace(link.trace_, "(GWC2)", "EmmiL2SendFrame")
+                .step(8, "EmmiL2GetAck rets %d", answer);
             return EMMIERR_TIMEOUT;
         }
     }
-    TraceLineF(link.trace_, 8,
-               "(GWC2) EmmiL2SendFrame: no ACK after %u transmissions, fails with error %d",
-               kMaxFrameTransmissions, EMMIERR_NAK);
+    OpTrace(link.trace_, "(GWC2)", "EmmiL2SendFrame")
+        .step(8, "no ACK after %u transmissions, fails with error %d", kMaxFrameTransmissions,
+              EMMIERR_NAK);
     return EMMIERR_NAK;
 }
 

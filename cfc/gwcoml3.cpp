@@ -120,10 +120,9 @@ ErrorCode EmmiL3SendMessage(MessageLink& link, uint16_t command, int32_t paramet
     // Beyond that a segment number would read as the last frame's and the
     // module would take the message as ended while its rest was still unsent.
     if (framesNeeded(length, header) > kMaxFramesPerMessage) {
-        TraceLineF(
-            link.trace_, 8,
-            "(GWL3) EmmiL3SendMessage: %u bytes take more than %zu frames, fails with error %d",
-            static_cast<unsigned>(length), kMaxFramesPerMessage, EMMIERR_SYSTEM);
+        OpTrace(link.trace_, "(GWL3)", "EmmiL3SendMessage")
+            .step(8, "%u bytes take more than %zu frames, fails with error %d",
+                  static_cast<unsigned>(length), kMaxFramesPerMessage, EMMIERR_SYSTEM);
         return EMMIERR_SYSTEM;
     }
 

@@ -55,7 +55,8 @@ uint8_t EmmiL3RemoveFromRxQueue(MessageLink& link, uint16_t* command, uint8_t* b
             entry->length == link.lastLength_ &&
             std::memcmp(entry->data.data(), link.lastData_.data(), entry->length) == 0;
         if (repeat) {
-            TraceLine(link.trace_, 8, "(GWL3) EmmiL3RemoveFromRxQueue: skipped doubled msg");
+            OpTrace(link.trace_, "(GWL3)", "EmmiL3RemoveFromRxQueue")
+                .step(8, "skipped doubled msg");
             result = kRxQueueDroppedRepeat;
         } else {
             link.lastLength_ = entry->length;
