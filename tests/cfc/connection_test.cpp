@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -176,6 +177,40 @@ TEST(ConnectionOpen, ADeviceTheUserMayNotOpenIsNamedWithPermissionDenied)
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "2: cannot drop root, 3: opened, 4: other reason";
+}
+
+TEST(ConnectionOpen, NoDescriptorForTheCancelEventFailsTheOpenWithTheReason)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string path = ::ptsname(master);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::setenv("CFC_COM10", path.c_str(), 1);
+        // Room for exactly one more descriptor: the port's.
+        const int lowestFree = ::dup(0);
+        ::close(lowestFree);
+        const rlimit limit{static_cast<rlim_t>(lowestFree + 1),
+                           static_cast<rlim_t>(lowestFree + 1)};
+        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+            ::_exit(2);
+        const uint32_t handle = WComOpen(10, 115200, 0);
+        if (handle != 0)
+            ::_exit(3);
+        char reason[64];
+        WGetLastOpenFailure(nullptr, nullptr, nullptr, 0, reason, sizeof reason);
+        const bool named = WGetLastError(cfc::HandleForSlot(10)) == EMMIERR_SYSTEM &&
+                           std::string(reason) == "Too many open files";
+        ::_exit(named ? 0 : 4);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ::close(master);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: no limit, 3: opened, 4: other reason";
 }
 
 TEST(ConnectionOpen, PortMappedToNothingAndASlotInUseAreNamedAsSuch)

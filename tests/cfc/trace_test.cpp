@@ -13,6 +13,8 @@
 #include <fstream>
 #include <regex>
 
+#include <sys/stat.h>
+
 using namespace cfctest;
 
 namespace {
@@ -79,6 +81,46 @@ TEST_F(TraceFileTest, KeepsTheCallersSystemErrorAlsoWhenTheFileCannotBeWritten)
     plat::setLastSystemError(4321);
     cfc::TraceToFile("dropped");
     EXPECT_EQ(plat::lastSystemError(), 4321);
+}
+
+TEST_F(TraceFileTest, APlantedLinkOrFifoIsNeverWrittenThrough)
+{
+    const std::filesystem::path elsewhere = cwd_.path() / "elsewhere.txt";
+    std::ofstream(elsewhere) << "kept\n";
+    struct Plant {
+        const char* what;
+        void (*make)(const std::filesystem::path& target);
+    };
+    const Plant plants[] = {
+        {"file linked elsewhere",
+         [](const std::filesystem::path& target) {
+             std::filesystem::create_directory("tracefiles");
+             std::filesystem::create_symlink(target, "tracefiles/tracefile.txt");
+         }},
+        {"directory linked elsewhere",
+         [](const std::filesystem::path& target) {
+             std::filesystem::create_directory_symlink(target.parent_path() / "other",
+                                                       "tracefiles");
+             std::filesystem::create_directory(target.parent_path() / "other");
+         }},
+        // Without a reader an open for writing would block for good.
+        {"FIFO",
+         [](const std::filesystem::path&) {
+             std::filesystem::create_directory("tracefiles");
+             ASSERT_EQ(::mkfifo("tracefiles/tracefile.txt", 0600), 0);
+         }},
+    };
+    for (const Plant& plant : plants) {
+        std::filesystem::remove_all("tracefiles");
+        std::filesystem::remove_all(cwd_.path() / "other");
+        plant.make(elsewhere);
+        cfc::TraceToFile("must not arrive");
+        std::ifstream in(elsewhere);
+        std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(content, "kept\n") << plant.what;
+        EXPECT_FALSE(std::filesystem::exists(cwd_.path() / "other" / "tracefile.txt"))
+            << plant.what;
+    }
 }
 
 TEST(TraceFileSwitch, NothingIsCreatedWhileOff)
