@@ -5,7 +5,7 @@
 # tests, benchmarks and the GUI wait for scripts/test.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-echo "Building vornax and cfcsim (a first run on two cores takes about three minutes)..." >&2
+echo "Building vornax and cfcsim (under a minute on an idle two-core machine)..." >&2
 # The build's progress and errors go to standard error, so standard output
 # holds only what vornax prints.
 scripts/build.sh default vornax cfcsim_program >&2
