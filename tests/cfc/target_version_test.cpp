@@ -71,11 +71,16 @@ TEST(VersionText, ATextWithoutNameIsNotEvaluated) {
              "",
              "&",
              ":&",
-             "ZEPHIN_B2_071a\0:hidden&x",       // a zero byte ends the text
          }) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(evaluate(text).evaluated);
     }
+    // A zero byte ends the text: the ":" and "&" behind it do not count. The
+    // length is given, so the zero byte really reaches the evaluation.
+    const std::string hidden("ZEPHIN_B2_071a\0:hidden&x", 24);
+    ASSERT_EQ(hidden.size(), 24u);
+    EXPECT_FALSE(evaluate(hidden).evaluated);
+    EXPECT_TRUE(evaluate(std::string("ZEPHIN_B2_071a:x&\0y", 19)).evaluated);
 }
 
 TEST(VersionText, LongNamesAreCutToTheirFields) {
