@@ -121,6 +121,11 @@ TEST_F(SwitchOffSequence, RefusedOpenSaysWhyAndWhatToDo)
         {{CFC_OPEN_OTHER, EIO, "/dev/ttyUSB1", "Input/output error"},
          "vornax: cannot open COM7 (/dev/ttyUSB1): Input/output error; ",
          "CFC_TRACE=1 writes the library's view to tracefiles/tracefile.txt"},
+        // The port opened but the connection around it did not: the library
+        // recorded no refusal, and the device comes from the port map.
+        {{CFC_OPEN_OK, 0, "", ""},
+         "vornax: cannot open COM7 (/dev/ttyTEST7): the connection could not be set up; ",
+         "CFC_TRACE=1 writes the library's view to tracefiles/tracefile.txt"},
     };
     for (const auto& c : cases) {
         const SequenceRun result = run(FailAt::Open, c.refusal);
