@@ -23,7 +23,7 @@ seconds=$((150 / ${#harnesses[@]}))
 [ "$seconds" -le 60 ] || seconds=60
 seconds="${FUZZ_SECONDS:-$seconds}"
 
-scripts/deps.sh
+scripts/deps.sh fuzz
 cmake --preset fuzz -B "$build" >/dev/null
 cmake --build "$build" -j "$jobs" --target "${harnesses[@]/#/fuzz_}"
 

@@ -1,6 +1,10 @@
 #include "actions.h"
 
+#include "reasons.h"
+
 #include "cfc.h"
+#include "plat/port_probe.h"
+#include "plat/portmap.h"
 
 namespace vornax {
 namespace {
@@ -11,9 +15,10 @@ constexpr std::int32_t baudRate = 115200;
 constexpr std::uint32_t noTraceSink = 0;
 constexpr std::uint8_t autoStartOff = 0;
 
-struct Step {
+struct StepRow {
     std::int32_t (*run)(std::uint32_t handle);
     const char* failureText;
+    Step step;
 };
 
 std::int32_t switchJavaAutoStartOff(std::uint32_t handle)
@@ -21,13 +26,45 @@ std::int32_t switchJavaAutoStartOff(std::uint32_t handle)
     return WSwitchJavaAutoStart(handle, autoStartOff);
 }
 
-constexpr Step steps[] = {
-    {WInitServiceMode, "Error: Cannot connect to Module\n"},
-    {switchJavaAutoStartOff, "Error: Cannot switchoff AutoExec\n"},
-    {WSwitchOff, "Error: Cannot close Module connection\n"},
+constexpr StepRow steps[] = {
+    {WInitServiceMode, "Error: Cannot connect to Module\n", Step::ServiceMode},
+    {switchJavaAutoStartOff, "Error: Cannot switchoff AutoExec\n", Step::AutoStart},
+    {WSwitchOff, "Error: Cannot close Module connection\n", Step::SwitchOff},
 };
 
+constexpr std::uint32_t pathSize = 4096;
+constexpr std::uint32_t reasonSize = 256;
+
+OpenRefusal lastOpenRefusal(std::int32_t port)
+{
+    OpenRefusal refusal;
+    char path[pathSize] = {};
+    char reason[reasonSize] = {};
+    refusal.kind = WGetLastOpenFailure(&refusal.port, &refusal.systemError, path, sizeof path, reason,
+                                       sizeof reason);
+    refusal.devicePath = path;
+    refusal.reason = reason;
+    if (refusal.kind == CFC_OPEN_OK) {
+        // The port opened, but the connection around it could not be set up
+        // (no thread); the library keeps no system reason for that.
+        refusal = OpenRefusal{CFC_OPEN_OTHER, port, 0, plat::comPortPath(port).value_or(""),
+                              "the connection could not be set up"};
+    }
+    return refusal;
+}
+
+void printLine(std::FILE* err, const std::string& line)
+{
+    std::fprintf(err, "%s\n", line.c_str());
+    std::fflush(err);
+}
+
 } // namespace
+
+bool isKernelConsole(const std::string& devicePath)
+{
+    return plat::isKernelConsole(devicePath);
+}
 
 void printVersion(std::FILE* out)
 {
@@ -42,17 +79,28 @@ void printUsage(std::FILE* out)
     std::fprintf(out, "       <com-port>: com1 up to com99 for com port selection\n");
 }
 
-int switchAutoExecOff(std::FILE* out, std::int32_t port)
+int switchAutoExecOff(std::FILE* out, std::FILE* err, std::int32_t port, ConsoleCheck isConsole)
 {
+    const std::string devicePath = plat::comPortPath(port).value_or("");
+    // Only a warning: a user who mapped the port there on purpose keeps the
+    // choice, but nobody does it unawares.
+    if (!devicePath.empty() && isConsole(devicePath))
+        printLine(err, kernelConsoleWarning(port, devicePath));
+
     // A failed open yields a handle every later call refuses, so it is
-    // reported by the service-mode step like a module that does not answer.
+    // reported by the service-mode step like a module that does not answer;
+    // the library's record of the refusal says why.
     const std::uint32_t handle = WComOpen(port, baudRate, noTraceSink);
-    for (const Step& step : steps) {
-        if (!step.run(handle)) {
+    for (const StepRow& row : steps) {
+        if (!row.run(handle)) {
             // Printed before closing, so the reason reaches the user even if
             // closing the port hangs.
-            std::fprintf(out, "%s", step.failureText);
+            std::fprintf(out, "%s", row.failureText);
             std::fflush(out);
+            if (handle == 0)
+                printLine(err, openRefusalLine(lastOpenRefusal(port), plat::userConfigDir()));
+            else
+                printLine(err, stepFailureLine(row.step, port, devicePath, WGetLastError(handle)));
             WComClose(handle);
             return exitFailure;
         }

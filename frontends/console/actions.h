@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace vornax {
 
@@ -14,9 +15,15 @@ inline constexpr int exitFailure = -1;
 void printVersion(std::FILE* out);
 void printUsage(std::FILE* out);
 
+// Whether a device is the kernel's console; replaceable for tests.
+using ConsoleCheck = bool (*)(const std::string& devicePath);
+bool isKernelConsole(const std::string& devicePath);
+
 // Opens COM<port>, brings the module into service mode, switches its Java
 // autostart off and the module off, and closes the connection again. Prints
-// the one result line and gives the exit code.
-int switchAutoExecOff(std::FILE* out, std::int32_t port);
+// the one result line to `out` and gives the exit code; why a step failed,
+// and a warning before a port that is the kernel's console, go to `err`.
+int switchAutoExecOff(std::FILE* out, std::FILE* err, std::int32_t port,
+                      ConsoleCheck isConsole = isKernelConsole);
 
 } // namespace vornax

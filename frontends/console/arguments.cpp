@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <string>
 #include <string_view>
 
 namespace vornax {
@@ -62,12 +63,46 @@ std::int32_t atoiNumber(const char* text)
     return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
+// Whether atoiNumber finds any digit at all, which tells "com" and "comx"
+// apart from "com0".
+bool hasNumber(const char* text)
+{
+    while (isCSpace(*text))
+        ++text;
+    if (*text == '+' || *text == '-')
+        ++text;
+    return *text >= '0' && *text <= '9';
+}
+
+std::string refusalOf(const char* argument)
+{
+    const std::string quoted = std::string("\"") + argument + "\"";
+    if (startsWithIgnoringCase(argument, "com")) {
+        const char* number = argument + std::strlen("com");
+        if (!hasNumber(number))
+            return quoted + ": no port number after \"com\" (com1 up to com99)";
+        return quoted + ": port " + std::to_string(atoiNumber(number)) + " is outside com1 up to com99";
+    }
+    for (const ExactRow& row : exactRows) {
+        std::string lower;
+        for (const char* c = argument; *c != '\0'; ++c)
+            lower += asciiLower(*c);
+        if (lower == row.text)
+            return quoted + " is not an option; options are written in small letters: -h, -? and -ver";
+    }
+    return quoted + " is neither an option (-h, -?, -ver) nor a port (com1 up to com99)";
+}
+
 } // namespace
 
-std::optional<CommandLine> scanArguments(int argc, const char* const argv[])
+std::optional<CommandLine> scanArguments(int argc, const char* const argv[], std::string* problem)
 {
-    if (argc < 2 || argc > 4)
+    if (argc < 2 || argc > 4) {
+        if (problem != nullptr)
+            *problem = argc < 2 ? "no port given (com1 up to com99)"
+                                : std::to_string(argc - 1) + " arguments given; at most 3 are taken";
         return std::nullopt;
+    }
 
     CommandLine line;
     // From the last argument back to the first, so that of several port
@@ -89,8 +124,11 @@ std::optional<CommandLine> scanArguments(int argc, const char* const argv[])
                 accepted = true;
             }
         }
-        if (!accepted)
+        if (!accepted) {
+            if (problem != nullptr)
+                *problem = refusalOf(argument);
             return std::nullopt;
+        }
     }
     return line;
 }

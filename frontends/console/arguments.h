@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace vornax {
 
@@ -22,7 +23,9 @@ struct CommandLine {
 
 // Checks the arguments main receives. Nothing when there are not one to three
 // arguments after the program name or when one of them is not recognised;
-// the caller then prints the usage text.
-std::optional<CommandLine> scanArguments(int argc, const char* const argv[]);
+// the caller then prints the usage text. `problem`, when given, receives what
+// was wrong in a few words for the user ("\"com0\": port 0 is outside com1 up
+// to com99").
+std::optional<CommandLine> scanArguments(int argc, const char* const argv[], std::string* problem = nullptr);
 
 } // namespace vornax

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 int main(int argc, char* argv[])
 {
@@ -11,8 +12,10 @@ int main(int argc, char* argv[])
     // lost when the library below hangs or the process is killed.
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
 
-    const auto commandLine = vornax::scanArguments(argc, argv);
+    std::string problem;
+    const auto commandLine = vornax::scanArguments(argc, argv, &problem);
     if (!commandLine) {
+        std::fprintf(stderr, "vornax: %s\n", problem.c_str());
         vornax::printUsage(stdout);
         std::exit(vornax::exitFailure);
     }
@@ -25,6 +28,6 @@ int main(int argc, char* argv[])
     if (commandLine->has(vornax::Option::Help))
         vornax::printUsage(stdout);
     if (commandLine->has(vornax::Option::Port))
-        std::exit(vornax::switchAutoExecOff(stdout, commandLine->port));
+        std::exit(vornax::switchAutoExecOff(stdout, stderr, commandLine->port));
     std::exit(vornax::exitSuccess);
 }

@@ -17,7 +17,7 @@ std::vector<std::string> buildPortList(const PortProbe& present)
 bool comPortPresent(std::int32_t portNumber)
 {
     const auto path = plat::comPortPath(portNumber);
-    return path && plat::serialPortPresent(*path);
+    return path && plat::serialPortPresent(*path) && !plat::isKernelConsole(*path);
 }
 
 } // namespace kestrix

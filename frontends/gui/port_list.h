@@ -19,7 +19,9 @@ using PortProbe = std::function<bool(std::int32_t portNumber)>;
 std::vector<std::string> buildPortList(const PortProbe& present);
 
 // The machine's own answer: COM<n>'s device through the port map, checked
-// without opening it (opening would move DTR, the module's ignition).
+// without opening it (opening would move DTR, the module's ignition). The
+// kernel's console is never offered: pressing the button on it would raise
+// DTR and write AT commands to the console.
 bool comPortPresent(std::int32_t portNumber);
 
 } // namespace kestrix

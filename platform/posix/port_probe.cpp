@@ -8,7 +8,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <sstream>
 #include <system_error>
+#include <vector>
 
 namespace plat {
 
@@ -43,11 +46,70 @@ bool isTtyWithHardware(const fs::path& node)
     return static_cast<bool>(type) && value != kUnknownUart;
 }
 
+std::string firstLineOf(const fs::path& file)
+{
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// The device number a tty class entry gives as "major:minor".
+std::optional<dev_t> ttyDeviceNumber(const fs::path& classDir, const std::string& name)
+{
+    // The names come from a file; a path in one must not lead outside the class.
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+        return std::nullopt;
+    std::istringstream text(firstLineOf(classDir / name / "dev"));
+    unsigned majorNumber = 0;
+    unsigned minorNumber = 0;
+    char colon = 0;
+    if (!(text >> majorNumber >> colon >> minorNumber) || colon != ':')
+        return std::nullopt;
+    return makedev(majorNumber, minorNumber);
+}
+
+// The console's devices: each name of console/active, where "tty0" (the
+// virtual console in front, whichever it is) also stands for the one its own
+// "active" names, and /dev/console itself.
+std::vector<dev_t> consoleDevices(const std::string& sysfsRoot)
+{
+    const fs::path classDir = fs::path(sysfsRoot) / "class" / "tty";
+    std::vector<std::string> names = {"console"};
+    std::istringstream active(firstLineOf(classDir / "console" / "active"));
+    for (std::string name; active >> name;) {
+        names.push_back(name);
+        if (name == "tty0")
+            names.push_back(firstLineOf(classDir / "tty0" / "active"));
+    }
+    std::vector<dev_t> devices;
+    for (const std::string& name : names)
+        if (const auto device = ttyDeviceNumber(classDir, name))
+            devices.push_back(*device);
+    return devices;
+}
+
 } // namespace
 
 bool serialPortPresent(const std::string& path)
 {
     return detail::serialPortPresent(path, "/sys");
+}
+
+bool isKernelConsole(const std::string& path)
+{
+    return detail::isKernelConsole(path, "/sys");
+}
+
+bool detail::isKernelConsole(const std::string& path, const std::string& sysfsRoot)
+{
+    struct stat status {};
+    if (path.empty() || ::stat(path.c_str(), &status) != 0 || !S_ISCHR(status.st_mode))
+        return false;
+    for (const dev_t device : consoleDevices(sysfsRoot))
+        if (device == status.st_rdev)
+            return true;
+    return false;
 }
 
 bool detail::serialPortPresent(const std::string& path, const std::string& sysfsRoot)

@@ -80,12 +80,19 @@ TEST(VersionText, ATextWithoutNameIsNotEvaluated)
              "ZEPHIN_B2_071a&no colon in it", // no ":" in the first item
              "ZEPHIN_B2_071a&second:item",    // the ":" is in a later item
              "ZEPHIN:no underscore&x",        // no "_" before the ":"
-             "", "&", ":&",
-             "ZEPHIN_B2_071a\0:hidden&x", // a zero byte ends the text
+             "",
+             "&",
+             ":&",
          }) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(evaluate(text).evaluated);
     }
+    // A zero byte ends the text: the ":" and "&" behind it do not count. The
+    // length is given, so the zero byte really reaches the evaluation.
+    const std::string hidden("ZEPHIN_B2_071a\0:hidden&x", 24);
+    ASSERT_EQ(hidden.size(), 24u);
+    EXPECT_FALSE(evaluate(hidden).evaluated);
+    EXPECT_TRUE(evaluate(std::string("ZEPHIN_B2_071a:x&\0y", 19)).evaluated);
 }
 
 TEST(VersionText, LongNamesAreCutToTheirFields)

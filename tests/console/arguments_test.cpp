@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <optional>
+#include <string>
 #include <vector>
 
 using vornax::CommandLine;
@@ -104,4 +105,34 @@ TEST(ArgumentScan, RepeatedOptionCountsOnce)
         return expected;
     }();
     EXPECT_EQ(line->seen, onlyHelp.seen);
+}
+
+// What the user reads on standard error beside the usage text: the argument
+// that was refused (the last one on the line, as the scan goes backwards)
+// and why.
+TEST(ArgumentScan, RefusalSaysWhatWasWrong)
+{
+    const struct {
+        std::vector<const char*> arguments;
+        std::string problem;
+    } cases[] = {
+        {{}, "no port given (com1 up to com99)"},
+        {{"-ver", "-h", "-?", "com1"}, "4 arguments given; at most 3 are taken"},
+        {{"com0"}, "\"com0\": port 0 is outside com1 up to com99"},
+        {{"COM100"}, "\"COM100\": port 100 is outside com1 up to com99"},
+        {{"com-3"}, "\"com-3\": port -3 is outside com1 up to com99"},
+        {{"com"}, "\"com\": no port number after \"com\" (com1 up to com99)"},
+        {{"comx"}, "\"comx\": no port number after \"com\" (com1 up to com99)"},
+        {{"foo"}, "\"foo\" is neither an option (-h, -?, -ver) nor a port (com1 up to com99)"},
+        {{"com3", "extra"}, "\"extra\" is neither an option (-h, -?, -ver) nor a port (com1 up to com99)"},
+        {{"-H", "com3"}, "\"-H\" is not an option; options are written in small letters: -h, -? and -ver"},
+        {{"-VER"}, "\"-VER\" is not an option; options are written in small letters: -h, -? and -ver"},
+    };
+    for (const auto& c : cases) {
+        std::vector<const char*> argv{"vornax"};
+        argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+        std::string problem;
+        EXPECT_FALSE(scanArguments(static_cast<int>(argv.size()), argv.data(), &problem));
+        EXPECT_EQ(problem, c.problem);
+    }
 }

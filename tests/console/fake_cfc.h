@@ -4,13 +4,25 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace fakecfc {
 
-enum class FailAt { Nothing, ServiceMode, AutoStart, SwitchOff };
+// Open: WComOpen returns 0 with the refusal below on record, and every later
+// step refuses the handle as the library does.
+enum class FailAt { Nothing, Open, ServiceMode, AutoStart, SwitchOff };
 
-void reset(std::FILE* log, FailAt failAt);
+struct Refusal {
+    std::int32_t kind = 0;
+    std::int32_t systemError = 0;
+    std::string devicePath;
+    std::string reason;
+};
+
+void reset(std::FILE* log, FailAt failAt, Refusal refusal = {});
 
 inline constexpr std::uint32_t handle = 0xCFC01CFC;
+// What WGetLastError answers for an open handle.
+inline constexpr std::uint16_t lastError = 8;
 
 } // namespace fakecfc

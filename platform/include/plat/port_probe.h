@@ -14,9 +14,16 @@ namespace plat {
 // other end is open.
 bool serialPortPresent(const std::string& path);
 
+// True when the device at `path` (any name for it, links followed) is one the
+// kernel writes its console to, as it lists them in class/tty/console/active.
+// A serial console looks like any UART, but raising DTR and writing AT
+// commands there disturbs the console, and no module answers.
+bool isKernelConsole(const std::string& path);
+
 namespace detail {
-// The same decision, reading the device model from another sysfs tree.
+// The same decisions, reading the device model from another sysfs tree.
 bool serialPortPresent(const std::string& path, const std::string& sysfsRoot);
+bool isKernelConsole(const std::string& path, const std::string& sysfsRoot);
 } // namespace detail
 
 } // namespace plat

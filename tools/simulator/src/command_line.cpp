@@ -9,9 +9,24 @@ namespace sim {
 
 const std::string_view kUsage =
     "usage: cfcsim [options]\n"
-    "Plays a radio module's side of a serial line on a new pseudo-terminal and\n"
-    "prints the terminal's path as its first line. Runs until SIGINT or SIGTERM,\n"
-    "or until standard input ends when that is a pipe or a terminal.\n"
+    "Plays a radio module's side of a serial line, so vornax and kestrix can be\n"
+    "tried without one: its AT mode (at, at^sqwe=1), the EMMI frames with their\n"
+    "acknowledgements, the firmware's remote procedure calls (version, operation\n"
+    "mode, Java autostart, switch-off) and the faults chosen below. It opens a new\n"
+    "pseudo-terminal and prints the terminal's path as its first line. Runs until\n"
+    "SIGINT or SIGTERM, or until standard input ends when that is a pipe or a\n"
+    "terminal.\n"
+    "\n"
+    "Point vornax at it through the port map:\n"
+    "  cfcsim --mode=at </dev/null &    prints e.g. /dev/pts/4, runs until killed\n"
+    "  CFC_COM3=/dev/pts/4 vornax com3\n"
+    "  kill %1\n"
+    "\n"
+    "A pseudo-terminal has no modem lines: DTR, the module's ignition, cannot be\n"
+    "set on it, so a module that must be booted (--mode=off, and the bootloader\n"
+    "options --no-firmware, --service-boot, --pattern-answer, --boot-version)\n"
+    "cannot be booted through it. Those scenarios run on the in-memory line of\n"
+    "the tests; here, start the module in at or emmi mode.\n"
     "\n"
     "The module:\n"
     "  --mode=at|emmi|off        state of its serial side at the start (default at)\n"
@@ -48,6 +63,8 @@ const std::string_view kUsage =
     "  --help                    show this text\n";
 
 namespace {
+
+constexpr const char* kHelpPointer = " (cfcsim --help lists the options)";
 
 template <class T>
 struct Choice {
@@ -214,12 +231,12 @@ std::string parseArguments(int argc, char** argv, Config& config)
 
         if (const auto fault = takeFault(name, value, config.options.faults)) {
             if (!*fault)
-                return "cfcsim: not a count: " + std::string(argument);
+                return "cfcsim: not a count: " + std::string(argument) + kHelpPointer;
             continue;
         }
         const bool taken = value ? takeValue(name, *value, config) : takeSwitch(name, config);
         if (!taken)
-            return "cfcsim: unknown option or value: " + std::string(argument);
+            return "cfcsim: unknown option or value: " + std::string(argument) + kHelpPointer;
     }
     return {};
 }

@@ -17,7 +17,8 @@ struct Config {
 
 extern const std::string_view kUsage;
 
-// Empty when the arguments are fine, else what is wrong.
+// Empty when the arguments are fine, else one line saying what is wrong and
+// where the options are listed.
 std::string parseArguments(int argc, char** argv, Config& config);
 
 } // namespace sim

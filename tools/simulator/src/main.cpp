@@ -12,7 +12,8 @@ int main(int argc, char** argv)
 {
     sim::Config config;
     if (const std::string error = sim::parseArguments(argc, argv, config); !error.empty()) {
-        std::cerr << error << '\n' << sim::kUsage;
+        // One line: forty lines of usage would push the mistake off the screen.
+        std::cerr << error << '\n';
         return 2;
     }
     if (config.help) {
@@ -40,6 +41,9 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    if (config.mode == sim::Mode::Off)
+        std::cerr << "cfcsim: note: the module is off; a host boots it through DTR, which a "
+                     "pseudo-terminal does not carry, so it stays silent\n";
     std::cout << slavePath << '\n' << std::flush;
     sim::waitForStopRequest();
     simulator.stop();

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Builds the Debian package of the default build, unpacks it into a
+# temporary root (nothing is installed on the machine) and tries what a user
+# of the package gets: the files in their places, libZANTAL's name and its
+# private directory, and the unpacked vornax against the unpacked cfcsim.
+#   PACKAGE_BUILD_DIR  build directory (default build/default)
+#   PACKAGE_OUT_DIR    where the .deb is kept (default <build>/package)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build="${PACKAGE_BUILD_DIR:-build/default}"
+out="${PACKAGE_OUT_DIR:-$build/package}"
+
+scripts/deps.sh
+cmake --preset default -B "$build" >/dev/null
+# cpack installs what is built; it builds nothing itself.
+cmake --build "$build" -j "${BUILD_JOBS:-$(nproc)}"
+mkdir -p "$out"
+build=$(cd "$build" && pwd)
+out=$(cd "$out" && pwd)
+(cd "$out" && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null)
+deb=$(ls -t "$out"/cfckit_*.deb | head -n 1)
+echo "== $(basename "$deb") =="
+dpkg-deb --info "$deb" | sed -n 's/^ \(Package\|Version\|Architecture\|Depends\|Installed-Size\):/  \1:/p'
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg-deb -x "$deb" "$root"
+
+failed=0
+fail() { echo "package-test: $*" >&2; failed=1; }
+
+usr="$root/usr"
+for f in bin/vornax bin/kestrix bin/cfcsim \
+         share/man/man1/vornax.1.gz share/man/man1/kestrix.1.gz share/man/man1/cfcsim.1.gz \
+         share/applications/kestrix.desktop \
+         share/icons/hicolor/32x32/apps/kestrix.png share/icons/hicolor/64x64/apps/kestrix.png \
+         share/doc/cfckit/examples/99-cfc.rules include/zantal.h; do
+  [ -e "$usr/$f" ] || fail "missing /usr/$f"
+done
+
+# ZANTAL: a versioned file, the soname link the loader uses, and its helpers
+# only in the private directory its RUNPATH names.
+lib=$(dirname "$(find "$usr" -name 'libZANTAL.so.*.*' | head -n 1)")
+zantal=$(find "$lib" -maxdepth 1 -name 'libZANTAL.so.*.*' | head -n 1)
+if [ -z "$zantal" ]; then
+  fail "no versioned libZANTAL"
+else
+  soname=$(readelf -d "$zantal" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+  runpath=$(readelf -d "$zantal" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
+  [ "$soname" = libZANTAL.so.1 ] || fail "libZANTAL's soname is '$soname'"
+  [ -L "$lib/libZANTAL.so.1" ] || fail "no link libZANTAL.so.1"
+  [ "$runpath" = '$ORIGIN/cfckit' ] || fail "libZANTAL's RUNPATH is '$runpath'"
+  for f in libsetupapi.so libzantalwin.so; do
+    [ -e "$lib/cfckit/$f" ] || fail "missing $lib/cfckit/$f"
+    [ ! -e "$lib/$f" ] || fail "$f lies in the public library directory"
+  done
+  ldd "$zantal" | grep -q "libzantalwin.so => $lib/cfckit/" ||
+    fail "libZANTAL does not find its helper in cfckit/: $(ldd "$zantal" | grep zantalwin)"
+fi
+
+version=$("$usr/bin/vornax" -ver) || fail "vornax -ver failed"
+[ "$version" = "vornax Version 1.0.2" ] || fail "vornax -ver printed '$version'"
+echo "$version"
+
+if result=$(scripts/run-demo.sh "$usr/bin/cfcsim" "$usr/bin/vornax"); then
+  echo "$result"
+else
+  fail "unpacked vornax com3 against unpacked cfcsim: exit $?, '$result'"
+fi
+
+[ "$failed" -eq 0 ] && echo "package test passed"
+exit "$failed"
