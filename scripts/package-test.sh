@@ -35,8 +35,14 @@ for f in bin/vornax bin/kestrix bin/cfcsim \
          share/man/man1/vornax.1.gz share/man/man1/kestrix.1.gz share/man/man1/cfcsim.1.gz \
          share/applications/kestrix.desktop \
          share/icons/hicolor/32x32/apps/kestrix.png share/icons/hicolor/64x64/apps/kestrix.png \
-         share/doc/cfckit/examples/99-cfc.rules include/zantal.h; do
+         share/doc/cfckit/examples/99-cfc.rules include/zantal.h include/cfc/cfc.h include/cfc/emmierr.h; do
   [ -e "$usr/$f" ] || fail "missing /usr/$f"
+done
+
+# The CFC library for other programs: the shared library under its soname,
+# with its pkg-config and CMake package files.
+for f in libcfc.so.1 pkgconfig/cfc.pc cmake/cfc/cfcConfig.cmake; do
+  [ -n "$(find "$usr" -path "*/lib*/$f" | head -n 1)" ] || fail "missing $f below /usr/lib"
 done
 
 # ZANTAL: a versioned file, the soname link the loader uses, and its helpers
