@@ -69,7 +69,8 @@ protected:
     // user settings come from the (empty) directory, and the trace file is
     // switched on when asked. A shell puts vornax's standard error into
     // errors() and then makes way for it.
-    Outcome run(std::initializer_list<const char*> arguments, bool trace = false, const std::string& com7 = {})
+    Outcome run(std::initializer_list<const char*> arguments, bool trace = false,
+                const std::string& com7 = {})
     {
         std::vector<std::string> env = {
             "HOME=" + dir_.string(),
@@ -81,7 +82,8 @@ protected:
                           (port == 7 && !com7.empty() ? com7 : missingPort().string()));
         if (trace)
             env.emplace_back("CFC_TRACE=1");
-        std::vector<std::string> shellArguments = {"-c", R"(exec "$0" "$@" 2>stderr.txt)", VORNAX_PATH};
+        std::vector<std::string> shellArguments = {"-c", R"(exec "$0" "$@" 2>stderr.txt)",
+                                                   VORNAX_PATH};
         shellArguments.insert(shellArguments.end(), arguments.begin(), arguments.end());
         return runProgram("/bin/sh", shellArguments, env, dir_, hangBound);
     }
@@ -99,8 +101,15 @@ private:
 TEST_F(Vornax, RefusedCommandLinesPrintOnlyTheUsage)
 {
     const std::initializer_list<const char*> refused[] = {
-        {},       {"-ver", "-h", "-?", "com1"}, {"com0"}, {"com100"}, {"com"},
-        {"comx"}, {"-H"},                       {"-VER"}, {"-ver", "-x"},
+        {},
+        {"-ver", "-h", "-?", "com1"},
+        {"com0"},
+        {"com100"},
+        {"com"},
+        {"comx"},
+        {"-H"},
+        {"-VER"},
+        {"-ver", "-x"},
     };
     for (const auto& arguments : refused) {
         const Outcome outcome = run(arguments);
@@ -115,7 +124,9 @@ TEST_F(Vornax, RefusedCommandLinesPrintOnlyTheUsage)
         EXPECT_EQ(errors.find('\n'), errors.size() - 1) << "vornax" << line << ": " << errors;
     }
     run({"com3", "extra"});
-    EXPECT_EQ(errors(), "vornax: \"extra\" is neither an option (-h, -?, -ver) nor a port (com1 up to com99)\n");
+    EXPECT_EQ(
+        errors(),
+        "vornax: \"extra\" is neither an option (-h, -?, -ver) nor a port (com1 up to com99)\n");
 }
 
 TEST_F(Vornax, VersionAndUsageWithoutPort)
@@ -148,10 +159,12 @@ TEST_F(Vornax, MissingPortFailsPromptlyWithOneLine)
     EXPECT_EQ(outcome.output, cannotConnect);
     EXPECT_EQ(outcome.status, failureStatus);
     EXPECT_LT(outcome.elapsed, promptBound);
-    EXPECT_EQ(errors(), "vornax: cannot open COM7 (" + missingPort().string() +
-                            "): No such file or directory; plug the adapter in, or map COM7 to the module's "
-                            "device with CFC_COM7=/dev/serial/by-id/... or a line COM7=<device> in section "
-                            "[Ports] of " + (dir() / "config").string() + "/cfc/ports.ini\n");
+    EXPECT_EQ(errors(),
+              "vornax: cannot open COM7 (" + missingPort().string() +
+                  "): No such file or directory; plug the adapter in, or map COM7 to the module's "
+                  "device with CFC_COM7=/dev/serial/by-id/... or a line COM7=<device> in section "
+                  "[Ports] of " +
+                  (dir() / "config").string() + "/cfc/ports.ini\n");
 }
 
 // What is not a serial port, and a port another program holds, each get
@@ -169,7 +182,8 @@ TEST_F(Vornax, RefusedPortsSayWhy)
         const Outcome outcome = run({"com7"}, false, c.device);
         EXPECT_EQ(outcome.output, cannotConnect);
         EXPECT_EQ(outcome.status, failureStatus);
-        EXPECT_EQ(errors().rfind("vornax: cannot open COM7 (" + c.device + "): " + c.reason, 0), 0u) << errors();
+        EXPECT_EQ(errors().rfind("vornax: cannot open COM7 (" + c.device + "): " + c.reason, 0), 0u)
+            << errors();
     }
 
     // A pseudo-terminal held by "another program": the test's own lock.
@@ -210,7 +224,22 @@ TEST_F(Vornax, TraceFileKeepsTheReasonOfAFailure)
     const Outcome outcome = run({"com7"}, true);
     EXPECT_EQ(outcome.output, cannotConnect);
     ASSERT_TRUE(fs::exists(traceFile())) << "CFC_TRACE=1 left no trace file";
-    EXPECT_NE(traceText().find(R"((CFC ) WComOpen: portId \\.\COM7)"), std::string::npos) << traceText();
+    EXPECT_NE(traceText().find(R"((CFC ) WComOpen: portId \\.\COM7)"), std::string::npos)
+        << traceText();
+}
+
+TEST_F(Vornax, ATraceFileThatCannotBeWrittenIsReportedOnce)
+{
+    // A plain file where the trace directory belongs.
+    std::ofstream(dir() / "tracefiles") << "not a directory\n";
+    const Outcome outcome = run({"com7"}, true);
+    EXPECT_EQ(outcome.output, cannotConnect) << "standard output stays as it was";
+    const std::string said =
+        "cfc: CFC_TRACE=1, but tracefiles/tracefile.txt cannot be written: Not a directory\n";
+    const std::string errors = this->errors();
+    const size_t at = errors.find(said);
+    ASSERT_NE(at, std::string::npos) << errors;
+    EXPECT_EQ(errors.find(said, at + 1), std::string::npos) << "said once: " << errors;
 }
 
 TEST_F(Vornax, FirstPortOnTheLineIsTheOneOpened)
