@@ -133,4 +133,12 @@ public:
 // that maps to nothing.
 std::unique_ptr<SerialPort> openSerialPort(const std::string& name, int* sysError);
 
+// For a program that is being stopped (by a signal): every device port this
+// process has open gets DTR low and leaves exclusive mode at once, and from
+// now on its reads, writes and line changes fail with ECANCELED (a waiting
+// read or write wakes), so that the job running on it ends as a failure and
+// closes it; later opens of a device are refused with ECANCELED. Any thread
+// may call it, a signal handler may not.
+void abandonDevicePorts();
+
 } // namespace plat
