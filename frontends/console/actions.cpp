@@ -1,6 +1,7 @@
 #include "actions.h"
 
 #include "cfc.h"
+#include "stop_request.h"
 
 namespace vornax {
 namespace {
@@ -48,11 +49,11 @@ int switchAutoExecOff(std::FILE* out, std::int32_t port)
     // reported by the service-mode step like a module that does not answer.
     const std::uint32_t handle = WComOpen(port, baudRate, noTraceSink);
     for (const Step& step : steps) {
-        if (!step.run(handle)) {
+        enterStep(step.failureText);
+        if (!step.run(handle) || stopRequested()) {
             // Printed before closing, so the reason reaches the user even if
             // closing the port hangs.
-            std::fprintf(out, "%s", step.failureText);
-            std::fflush(out);
+            reportFailure(out, step.failureText);
             WComClose(handle);
             return exitFailure;
         }
