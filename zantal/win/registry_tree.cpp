@@ -12,6 +12,9 @@ namespace {
 
 constexpr std::string_view kHeaderFullPaths = "ZANTAL-REGISTRY 1";
 constexpr std::string_view kHeader = "ZANTAL-REGISTRY 2";
+// The last line of the file: a store cut short by a full disk or a copy is
+// told from one that holds less.
+constexpr std::string_view kEnd = "end";
 // Values in a key before their names are indexed.
 constexpr size_t kIndexFrom = 16;
 // The old form repeats each key's full path, so a store it can hold within
@@ -228,6 +231,8 @@ std::string serializeTree(const RegNode& root)
         for (auto it = node->children.rbegin(); it != node->children.rend(); ++it)
             pending.emplace_back(it->get(), depth + 1);
     }
+    out += kEnd;
+    out += '\n';
     return out;
 }
 
@@ -237,7 +242,10 @@ std::unique_ptr<RegNode> parseTree(std::string_view text)
     auto root = std::make_unique<RegNode>();
     RegNode* current = nullptr;
     std::vector<RegNode*> stack; // the keys above the current one
+    bool ended = false;
     const auto onLine = [&](std::string_view line) {
+        if (ended) return false;
+        if (!fullPaths && line == kEnd) return ended = true;
         auto parts = splitBlanks(line);
         if (parts.empty()) return false;
         if (fullPaths && parts.size() == 2 && parts[0] == "key") {
@@ -264,7 +272,7 @@ std::unique_ptr<RegNode> parseTree(std::string_view text)
         return parseValueLine(parts, current);
     };
     const bool parsed = forEachStoreLine(text, fullPaths ? kHeaderFullPaths : kHeader, onLine);
-    return parsed ? std::move(root) : nullptr;
+    return parsed && (fullPaths || ended) ? std::move(root) : nullptr;
 }
 
 } // namespace win

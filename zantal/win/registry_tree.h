@@ -59,8 +59,9 @@ private:
 std::optional<std::vector<std::string>> splitKeyPath(std::string_view path);
 
 // The text form: a version line, then per key one "key" line with its depth
-// and its own name, followed by one "val" line per value; the size grows
-// with what the store holds, whatever the depth of its keys. The form of
+// and its own name, followed by one "val" line per value, and an "end"
+// line; the size grows with what the store holds, whatever the depth of its
+// keys. The form of
 // earlier versions (each key with its full path) is still read.
 std::string serializeTree(const RegNode& root);
 // Nothing when the text is not a store file of ours.
