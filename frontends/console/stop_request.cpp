@@ -39,7 +39,9 @@ const char* currentStepFailure()
 void reportFailure(std::FILE* out, const char* failureText)
 {
     std::lock_guard lock(g_reportMutex);
-    if (g_reported)
+    // Only a stop brings a second reporter; until then every failure of a
+    // job is its own.
+    if (g_reported && stopRequested())
         return;
     g_reported = true;
     std::fprintf(out, "%s", failureText);

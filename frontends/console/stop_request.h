@@ -14,8 +14,9 @@ void enterStep(const char* failureText);
 // The failure line of the step running now; null before the first.
 const char* currentStepFailure();
 
-// Prints the failure line and flushes it, unless a failure line was printed
-// already: the job and the signal watcher may both come to it.
+// Prints the failure line and flushes it, unless a stop was asked for and a
+// failure line was printed already: the job and the signal watcher may then
+// both come to it.
 void reportFailure(std::FILE* out, const char* failureText);
 
 } // namespace vornax
