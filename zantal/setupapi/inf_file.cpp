@@ -110,6 +110,7 @@ class LineBuilder {
 public:
     void feed(std::string_view text)
     {
+        fed_ += text.size();
         for (size_t i = 0; i < text.size() && !inComment_; ++i) {
             const char c = text[i];
             if (inQuotes_) {
@@ -138,11 +139,17 @@ public:
     }
 
     // At the end of a physical line: true when a backslash joins the next.
-    bool continues() { return !inComment_ && current_.dropContinuation(); }
+    bool continues()
+    {
+        if (inComment_ || !current_.dropContinuation()) return false;
+        --fed_;
+        return true;
+    }
 
     bool empty() const { return !hasKey_ && fields_.empty() && current_.blankOnly(); }
-    bool started() const { return started_; }
-    void start() { started_ = true; }
+    // Whether text of this logical line was read; a line that held only a
+    // continuation backslash leaves none, and the next may name a section.
+    bool started() const { return fed_ > 0; }
 
     Line take()
     {
@@ -158,7 +165,7 @@ public:
     void reset() { *this = LineBuilder{}; }
 
 private:
-    bool started_ = false;
+    size_t fed_ = 0;
     bool inQuotes_ = false;
     bool inComment_ = false;
     bool hasKey_ = false;
@@ -240,7 +247,6 @@ std::optional<InfFile> InfFile::parse(std::string_view bytes, ParseError* error)
             current = &inf.sections_[at->second];
             continue;
         }
-        logical.start();
         logical.feed(physical);
         // A backslash ending the line (not in quotes, not in a comment)
         // joins the next line to it.
