@@ -108,7 +108,8 @@ bool installDevice(Device& device)
     if (!device.selected) return fail(ERROR_NO_DRIVER_SELECTED);
     const DriverNode& driver = *device.selected;
     DWORD error = 0;
-    // Read before the store is locked: a large INF must not hold up others.
+    // Read before this step locks the store, so that a large INF holds up no
+    // other installer (unless the caller's own transaction holds the lock).
     auto file = inf::loadInf(driver.infPath.c_str(), INF_STYLE_WIN4, nullptr, &error, nullptr);
     if (!file) return fail(error);
     const inf::Section* section = installSection(*file, driver.installSection);
