@@ -84,13 +84,38 @@ TEST_F(KestrixStopped, SignalDuringTheSwitchOffEndsItLikeAFailureWithoutAMessage
     ::close(held);
 }
 
+// Whether a child of ours named kestrix has its main thread blocking
+// SIGTERM, which it does from the first line of main on: a signal sent
+// before would end it the default way.
+bool kestrixTakesSignals()
+{
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::ifstream status(entry.path() / "status");
+        std::string line, name;
+        long parent = -1;
+        unsigned long long blocked = 0;
+        while (std::getline(status, line)) {
+            if (line.rfind("Name:", 0) == 0)
+                name = line.substr(line.find_first_not_of(" \t", 5));
+            else if (line.rfind("PPid:", 0) == 0)
+                parent = std::stol(line.substr(5));
+            else if (line.rfind("SigBlk:", 0) == 0)
+                blocked = std::stoull(line.substr(7), nullptr, 16);
+        }
+        if (name == "kestrix" && parent == ::getpid() && (blocked & (1ull << (SIGTERM - 1))))
+            return true;
+    }
+    return false;
+}
+
 TEST_F(KestrixStopped, SignalWithNothingRunningQuits)
 {
     ChildProcess kestrix(KESTRIX_PATH, {}, environment("", ""), dir_);
     ASSERT_TRUE(kestrix.started());
-    // Qt makes its window within a moment; a signal before that is taken
-    // the same way.
-    std::this_thread::sleep_for(500ms);
+    const auto deadline = Clock::now() + kBound;
+    while (!kestrixTakesSignals() && Clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    ASSERT_LT(Clock::now(), deadline) << "kestrix never came to its main";
     kestrix.signal(SIGTERM);
     EXPECT_EQ(kestrix.wait(30s), 0);
 }
