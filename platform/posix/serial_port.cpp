@@ -58,8 +58,10 @@ struct OpenPorts {
 
 OpenPorts& openPorts()
 {
-    static OpenPorts instance;
-    return instance;
+    // Never destroyed: a signal watcher may abandon the ports while the
+    // process runs its exit handlers.
+    static OpenPorts* instance = new OpenPorts;
+    return *instance;
 }
 
 std::atomic<bool> g_abandoned{false};
