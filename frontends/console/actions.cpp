@@ -3,6 +3,8 @@
 #include "reasons.h"
 
 #include "cfc.h"
+#include "stop_request.h"
+
 #include "plat/port_probe.h"
 #include "plat/portmap.h"
 
@@ -92,11 +94,11 @@ int switchAutoExecOff(std::FILE* out, std::FILE* err, std::int32_t port, Console
     // the library's record of the refusal says why.
     const std::uint32_t handle = WComOpen(port, baudRate, noTraceSink);
     for (const StepRow& row : steps) {
-        if (!row.run(handle)) {
+        enterStep(row.failureText);
+        if (!row.run(handle) || stopRequested()) {
             // Printed before closing, so the reason reaches the user even if
             // closing the port hangs.
-            std::fprintf(out, "%s", row.failureText);
-            std::fflush(out);
+            reportFailure(out, row.failureText);
             if (handle == 0)
                 printLine(err, openRefusalLine(lastOpenRefusal(port), plat::userConfigDir()));
             else

@@ -1,6 +1,7 @@
 // vornax: switches the Java autostart of a module on a COM port off.
 #include "actions.h"
 #include "arguments.h"
+#include "stop_signals.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@ int main(int argc, char* argv[])
     // Whole lines go out at once even into a pipe, so what was printed is not
     // lost when the library below hangs or the process is killed.
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+    vornax::watchStopSignals(stdout);
 
     std::string problem;
     const auto commandLine = vornax::scanArguments(argc, argv, &problem);

@@ -1,23 +1,28 @@
-// Private-profile files through SimpleIni. Section and key names compare
-// without regard to case, as on the original host.
+// Private-profile (INI) files. Section and key names compare without regard
+// to case, as on the original host; the first section and the first key of a
+// name are the ones read and written. A write changes the bytes of that one
+// value (or adds the one line) and keeps every other byte of the file: its
+// comments, lines we do not understand, NUL bytes and line ends.
 #include "plat/profile.h"
 
 #include "common/backend.h"
+#include "plat/regular_file.h"
 
-// Debian's copy of the header keeps the template bodies behind this switch
-// (its static library is built for wide-character converters we do not use);
-// upstream ignores it. This is the only file that includes the header.
-#define SI_IMPLEMENTATION
-#include <SimpleIni.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <filesystem>
+#include <cerrno>
+#include <cstdio>
 #include <mutex>
+#include <set>
+#include <string_view>
 
 namespace plat {
 
 namespace {
 
-using Ini = CSimpleIniA;
+// Settings files are a few hundred bytes; anything near this is not one.
+constexpr std::size_t kMaxProfileBytes = 1u << 20;
 
 // Read-modify-write of one file must not interleave between threads, or one
 // thread's key is lost.
@@ -39,16 +44,130 @@ bool writable(const std::string& section, const std::string& key, const std::str
            key.find('=') == std::string::npos;
 }
 
+bool blank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool sameNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// Where a key's value lies in the file's bytes, or where a new line for it
+// would go.
+struct Place {
+    bool sectionFound = false;
+    bool keyFound = false;
+    std::size_t valueBegin = 0;
+    std::size_t valueEnd = 0;
+    std::size_t sectionEnd = 0; // just after the last non-blank line of the section
+};
+
+Place locate(std::string_view text, std::string_view section, std::string_view key)
+{
+    Place place;
+    bool inSection = false;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view line = text.substr(pos, end - pos);
+        const std::string_view content = trimmed(line);
+        if (!content.empty() && content.front() == '[') {
+            if (inSection)
+                return place; // the first section of the name ends here
+            const std::size_t close = content.find(']');
+            const std::string_view name =
+                trimmed(content.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+            if (close != std::string_view::npos && sameNoCase(name, section)) {
+                inSection = true;
+                place.sectionFound = true;
+                place.sectionEnd = next;
+            }
+        } else if (inSection && !content.empty()) {
+            place.sectionEnd = next;
+            const std::size_t equals = line.find('=');
+            const bool comment = content.front() == ';' || content.front() == '#';
+            if (!comment && equals != std::string_view::npos && sameNoCase(trimmed(line.substr(0, equals)), key)) {
+                const std::string_view value = trimmed(line.substr(equals + 1));
+                place.keyFound = true;
+                place.valueBegin = value.empty() ? equals + 1 + pos : static_cast<std::size_t>(value.data() - text.data());
+                place.valueEnd = place.valueBegin + value.size();
+                return place;
+            }
+        }
+        pos = next;
+    }
+    return place;
+}
+
+// Says once per file and reason why a settings file is passed over, so that
+// a user who made it a FIFO or filled it with a log learns why nothing of it
+// counts.
+void reportRefusal(const std::string& file, FileCheck check)
+{
+    static std::mutex mutex;
+    static std::set<std::pair<std::string, FileCheck>> told;
+    std::lock_guard lock(mutex);
+    if (told.size() < 64 && told.emplace(file, check).second)
+        std::fprintf(stderr, "cfc: %s: %s, ignored\n", file.c_str(),
+                     describeFileCheck(check, kMaxProfileBytes).c_str());
+}
+
+// The file's bytes; false (and said on stderr) when it exists but is not a
+// settings file we may use.
+bool loadProfile(const std::string& file, std::string& text, bool& exists)
+{
+    const FileCheck check = readRegularFile(file, kMaxProfileBytes, text);
+    exists = check != FileCheck::Missing;
+    if (check == FileCheck::Ok || check == FileCheck::Missing)
+        return true;
+    reportRefusal(file, check);
+    return false;
+}
+
+// A file nobody may write was made so on purpose, also when we could
+// override that as root.
+bool userMayWrite(const std::string& file)
+{
+    struct stat st{};
+    if (::stat(file.c_str(), &st) != 0)
+        return errno == ENOENT;
+    return (st.st_mode & 0222) != 0 && ::access(file.c_str(), W_OK) == 0;
+}
+
 } // namespace
 
 std::string readProfileString(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& fallback)
 {
-    Ini ini;
-    if (ini.LoadFile(file.c_str()) < 0)
+    std::string text;
+    bool exists = false;
+    if (!loadProfile(file, text, exists) || !exists)
         return fallback;
-    const char* value = ini.GetValue(section.c_str(), key.c_str(), nullptr);
-    return value ? std::string(value) : fallback;
+    const Place place = locate(text, section, key);
+    if (!place.keyFound)
+        return fallback;
+    return text.substr(place.valueBegin, place.valueEnd - place.valueBegin);
 }
 
 bool writeProfileString(const std::string& file, const std::string& section,
@@ -57,21 +176,32 @@ bool writeProfileString(const std::string& file, const std::string& section,
     if (!writable(section, key, value))
         return false;
     std::lock_guard lock(writeMutex());
-    Ini ini;
-    if (ini.LoadFile(file.c_str()) < 0) {
-        // Only a missing file starts empty; one that exists but cannot be
-        // read would otherwise be replaced by this single key.
-        std::error_code ec;
-        if (std::filesystem::exists(file, ec) || ec)
-            return false;
+    std::string text;
+    bool exists = false;
+    // A file that exists but cannot be read would otherwise be replaced by
+    // this single key.
+    if (!loadProfile(file, text, exists) || !userMayWrite(file))
+        return false;
+    const std::string_view newline = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    const Place place = locate(text, section, key);
+    if (place.keyFound) {
+        if (text.compare(place.valueBegin, place.valueEnd - place.valueBegin, value) == 0)
+            return true;
+        text.replace(place.valueBegin, place.valueEnd - place.valueBegin, value);
+    } else {
+        std::string line = key + "=" + value + std::string(newline);
+        std::size_t at = place.sectionEnd;
+        if (!place.sectionFound) {
+            line = "[" + section + "]" + std::string(newline) + line;
+            at = text.size();
+        }
+        // The line before may be the file's last one, without its end.
+        if (at > 0 && text[at - 1] != '\n')
+            line = std::string(newline) + line;
+        text.insert(at, line);
     }
-    if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0)
-        return false;
-    std::string contents;
-    if (ini.Save(contents) < 0)
-        return false;
     int error = 0;
-    return detail::replaceFile(file, contents, &error);
+    return detail::replaceFile(file, text, &error);
 }
 
 } // namespace plat

@@ -97,10 +97,15 @@ bool replaceFile(const std::string& path, const std::string& contents, int* sysE
         *sysError = errno;
         return false;
     }
-    // A rewritten file keeps the permissions it had.
+    // A rewritten file keeps the permissions it had, and its owner where we
+    // may give it (a file of the user's edited by root stays the user's).
     struct stat st{};
-    bool ok = (::stat(target.c_str(), &st) != 0 || ::fchmod(fd, st.st_mode & 07777) == 0) &&
-              writeAll(fd, contents) && ::fsync(fd) == 0;
+    const bool existed = ::stat(target.c_str(), &st) == 0;
+    if (existed && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
+        [[maybe_unused]] const int kept = ::fchown(fd, st.st_uid, st.st_gid);
+    }
+    bool ok = (!existed || ::fchmod(fd, st.st_mode & 07777) == 0) && writeAll(fd, contents) &&
+              ::fsync(fd) == 0;
     int error = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;

@@ -9,13 +9,16 @@
 
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <mutex>
+#include <vector>
 
 namespace plat::detail {
 
@@ -44,14 +47,53 @@ void requestLowLatency(int fd)
     ::ioctl(fd, TIOCSSERIAL, &serial);
 }
 
+// The device ports this process has open, for abandonDevicePorts.
+struct OpenPorts {
+    std::mutex mutex;
+    std::vector<int> fds;
+    bool abandoned = false;
+    // Readable once the ports are abandoned: wakes every wait on a port.
+    int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+};
+
+OpenPorts& openPorts()
+{
+    // Never destroyed: a signal watcher may abandon the ports while the
+    // process runs its exit handlers.
+    static OpenPorts* instance = new OpenPorts;
+    return *instance;
+}
+
+std::atomic<bool> g_abandoned{false};
+
+// What the close of a port must leave behind even while another process
+// still holds the tty (which keeps both alive past our close): the ignition
+// low, and other users free to open the port.
+void releaseLines(int fd)
+{
+    int dtr = TIOCM_DTR;
+    ::ioctl(fd, TIOCMBIC, &dtr);
+    ::ioctl(fd, TIOCNXCL);
+}
+
 class PosixSerialPort final : public PortBase {
 public:
-    PosixSerialPort(int fd, const LineSettings& initial) : fd_(fd), settings_(initial) {}
+    PosixSerialPort(int fd, const LineSettings& initial) : fd_(fd), settings_(initial)
+    {
+        OpenPorts& ports = openPorts();
+        std::lock_guard lock(ports.mutex);
+        ports.fds.push_back(fd_);
+        if (ports.abandoned)
+            releaseLines(fd_);
+    }
     ~PosixSerialPort() override
     {
-        // Exclusive mode outlives this fd while anyone else holds the tty;
-        // it must not lock other users out after we are gone.
-        ::ioctl(fd_, TIOCNXCL);
+        {
+            OpenPorts& ports = openPorts();
+            std::lock_guard lock(ports.mutex);
+            std::erase(ports.fds, fd_);
+        }
+        releaseLines(fd_);
         ::close(fd_);
     }
 
@@ -97,6 +139,8 @@ bool PosixSerialPort::getLineSettings(LineSettings& settings)
 
 bool PosixSerialPort::setLineSettings(const LineSettings& settings)
 {
+    if (g_abandoned.load())
+        return refuse(ECANCELED);
     if (const int error = checkLineSettings(settings))
         return refuse(error);
     termios asked{};
@@ -136,8 +180,11 @@ IoResult PosixSerialPort::read(uint8_t* buffer, size_t count, uint32_t timeoutMs
 {
     const Deadline deadline = deadlineAfter(timeoutMs);
     const int cancelFd = cancel ? cancel->nativeHandle() : -1;
+    const int abandonFd = openPorts().wakeFd;
     size_t got = 0;
     for (;;) {
+        if (g_abandoned.load())
+            return failed(ECANCELED, got);
         while (got < count) {
             const ssize_t n = ::read(fd_, buffer + got, count - got);
             if (n > 0) {
@@ -160,8 +207,8 @@ IoResult PosixSerialPort::read(uint8_t* buffer, size_t count, uint32_t timeoutMs
         if (std::chrono::steady_clock::now() >= deadline)
             return {IoStatus::TimedOut, got, 0};
 
-        pollfd fds[2] = {{fd_, POLLIN, 0}, {cancelFd, POLLIN, 0}};
-        if (pollUntil(fds, 2, sliceFor(deadline, cancel && cancelFd < 0)) < 0)
+        pollfd fds[3] = {{fd_, POLLIN, 0}, {cancelFd, POLLIN, 0}, {abandonFd, POLLIN, 0}};
+        if (pollUntil(fds, 3, sliceFor(deadline, cancel && cancelFd < 0)) < 0)
             return failed(errno, got);
         // Readable data is taken first; the read after it reports the hang-up.
         if ((fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) && !(fds[0].revents & POLLIN))
@@ -173,6 +220,8 @@ IoResult PosixSerialPort::write(const uint8_t* data, size_t count)
 {
     size_t done = 0;
     while (done < count) {
+        if (g_abandoned.load())
+            return failed(ECANCELED, done);
         const ssize_t n = ::write(fd_, data + done, count - done);
         if (n > 0) {
             done += static_cast<size_t>(n);
@@ -185,13 +234,13 @@ IoResult PosixSerialPort::write(const uint8_t* data, size_t count)
         // The driver's buffer is full; it empties at line speed unless flow
         // control holds it, so a generous multiple of the wire time bounds it.
         const auto bound = wireTime(remembered(), kDriverBuffer + (count - done)) * 2 + kWriteSlack;
-        pollfd fd{fd_, POLLOUT, 0};
-        const int rc = pollUntil(&fd, 1, std::chrono::steady_clock::now() + bound);
+        pollfd fds[2] = {{fd_, POLLOUT, 0}, {openPorts().wakeFd, POLLIN, 0}};
+        const int rc = pollUntil(fds, 2, std::chrono::steady_clock::now() + bound);
         if (rc == 0)
             return failed(ETIMEDOUT, done);
         if (rc < 0)
             return failed(errno, done);
-        if (fd.revents & (POLLERR | POLLHUP | POLLNVAL))
+        if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
             return failed(EIO, done);
     }
     // The caller treats a write as done when the bytes are on the wire.
@@ -212,6 +261,8 @@ bool PosixSerialPort::purge(bool rx, bool tx)
 
 int PosixSerialPort::driveLine(int line, bool high)
 {
+    if (g_abandoned.load())
+        return ECANCELED;
     if (::ioctl(fd_, high ? TIOCMBIS : TIOCMBIC, &line) == 0)
         return 0;
     const int error = errno;
@@ -256,6 +307,10 @@ LineSettings initialSettings(int fd, const termios& t)
 
 std::unique_ptr<SerialPort> openDevicePort(const std::string& path, int* sysError)
 {
+    if (g_abandoned.load()) {
+        *sysError = ECANCELED;
+        return nullptr;
+    }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         *sysError = errno;
@@ -283,3 +338,26 @@ std::unique_ptr<SerialPort> openDevicePort(const std::string& path, int* sysErro
 }
 
 } // namespace plat::detail
+
+namespace plat {
+
+void abandonDevicePorts()
+{
+    detail::OpenPorts& ports = detail::openPorts();
+    std::lock_guard lock(ports.mutex);
+    if (ports.abandoned)
+        return;
+    ports.abandoned = true;
+    detail::g_abandoned.store(true);
+    for (const int fd : ports.fds) {
+        detail::releaseLines(fd);
+        // Bytes held back by flow control would keep a drain waiting.
+        ::tcflush(fd, TCIOFLUSH);
+    }
+    if (ports.wakeFd >= 0) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = ::write(ports.wakeFd, &one, sizeof one);
+    }
+}
+
+} // namespace plat

@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -65,6 +69,27 @@ void spit(const std::string& path, const std::string& text)
     std::ofstream(path) << text;
 }
 
+std::string bytesOf(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Runs `read` with a bound: past it, each wait on the FIFO at `fifo` is
+// ended by a writer coming and going, and the wait counts as a failure.
+template <class Result>
+Result withinBound(const std::string& fifo, std::function<Result()> read)
+{
+    auto result = std::async(std::launch::async, std::move(read));
+    bool waited = false;
+    while (result.wait_for(std::chrono::seconds(waited ? 1 : 10)) != std::future_status::ready) {
+        waited = true;
+        ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+    }
+    EXPECT_FALSE(waited) << "blocked on " << fifo;
+    return result.get();
+}
+
 class PortMap : public ::testing::Test {
 protected:
     TempDir config_;
@@ -96,6 +121,17 @@ TEST_F(PortMap, VariableWinsOverFileWhichWinsOverDefault)
     EXPECT_EQ(plat::comPortPath(97), std::nullopt);
     ScopedEnv com97("CFC_COM97", "virtual:sim");
     EXPECT_EQ(plat::comPortPath(97), "virtual:sim") << "any number can be mapped by hand";
+}
+
+TEST_F(PortMap, PortsFileThatIsNoRegularFileIsPassedOver)
+{
+    fs::create_directories(config_.path() / "cfc");
+    const std::string file = config_.file("cfc/ports.ini");
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    EXPECT_EQ(withinBound<std::optional<std::string>>(file, [] { return plat::comPortPath(5); }), "/dev/ttyS4");
+    fs::remove(file);
+    fs::create_symlink("/dev/zero", file);
+    EXPECT_EQ(plat::comPortPath(5), "/dev/ttyS4");
 }
 
 TEST(UserConfigDir, FollowsTheBaseDirectoryRules)
@@ -160,6 +196,69 @@ TEST(Profile, RewriteReplacesTheFileWhole)
     EXPECT_EQ(plat::readProfileString(file, "Global", "Suffix", "0"), "2");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2)
         << "no temporary file may be left behind";
+}
+
+TEST(Profile, WriteBackChangesOnlyTheValue)
+{
+    TempDir dir;
+    const std::string file = dir.file("cfctrace.ini");
+    const std::string before = std::string("; kept\r\n[Global]\r\nEnable = 1\r\nno equals sign here\r\n") +
+                               "Suffix =  41  \r\nSuffix=7\r\n# another\r\n[ServiceModeAddBase]\r\nNumEntries=2\r\n" +
+                               std::string("tail\0with a NUL\r\n", 17) + "[Global]\r\nSuffix=9";
+    spit(file, before);
+    EXPECT_EQ(plat::readProfileString(file, "GLOBAL", "suffix", "0"), "41") << "the first of a name counts";
+    ASSERT_TRUE(plat::writeProfileString(file, "Global", "Suffix", "42"));
+    std::string expected = before;
+    expected.replace(expected.find("41"), 2, "42");
+    EXPECT_EQ(bytesOf(file), expected);
+
+    ASSERT_TRUE(plat::writeProfileString(file, "ServiceModeAddBase", "Base0", "10200"));
+    expected.insert(expected.rfind("[Global]"), "Base0=10200\r\n");
+    EXPECT_EQ(bytesOf(file), expected) << "a new key goes after the last line of its section";
+    ASSERT_TRUE(plat::writeProfileString(file, "NormalModeAddBase", "NumEntries", "1"));
+    expected += "\r\n[NormalModeAddBase]\r\nNumEntries=1\r\n";
+    EXPECT_EQ(bytesOf(file), expected);
+}
+
+TEST(Profile, FileNobodyMayWriteIsLeftAlone)
+{
+    TempDir dir;
+    const std::string file = dir.file("cfctrace.ini");
+    spit(file, "[Global]\nSuffix=3\n");
+    ::chmod(file.c_str(), 0444);
+    struct stat before{};
+    ASSERT_EQ(::stat(file.c_str(), &before), 0);
+    EXPECT_FALSE(plat::writeProfileString(file, "Global", "Suffix", "4"));
+    struct stat after{};
+    ASSERT_EQ(::stat(file.c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(after.st_mode & 0777, 0444u);
+    EXPECT_EQ(slurp(file), "[Global]\nSuffix=3\n");
+}
+
+TEST(Profile, SettingsThatAreNoRegularFileReadAsMissing)
+{
+    TempDir dir;
+    const std::string fifo = dir.file("fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(withinBound<std::string>(fifo, [&] { return plat::readProfileString(fifo, "Global", "Enable", "0"); }),
+              "0");
+    EXPECT_FALSE(withinBound<bool>(fifo, [&] { return plat::writeProfileString(fifo, "Global", "Suffix", "1"); }));
+    struct stat st{};
+    ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "not replaced by a file";
+
+    const std::string zero = dir.file("zero.ini");
+    fs::create_symlink("/dev/zero", zero);
+    EXPECT_EQ(plat::readProfileString(zero, "Global", "Enable", "0"), "0");
+    EXPECT_FALSE(plat::writeProfileString(zero, "Global", "Suffix", "1"));
+    EXPECT_EQ(plat::readProfileString(dir.path().string(), "Global", "Enable", "0"), "0");
+
+    // A settings file a hundred times the size of any real one.
+    const std::string large = dir.file("large.ini");
+    spit(large, "[Global]\nEnable=1\n" + std::string(2u << 20, ';'));
+    EXPECT_EQ(plat::readProfileString(large, "Global", "Enable", "0"), "0");
+    EXPECT_FALSE(plat::writeProfileString(large, "Global", "Suffix", "1"));
 }
 
 TEST(Profile, RefusedWrites)

@@ -61,16 +61,15 @@ void addResponsesReference(const RegKey& driverKey)
     shared.setDword("RefCount", shared.dword("RefCount").value_or(0) + 1);
 }
 
-bool installDevice(Device& device)
+// Everything an installation writes (the driver key and its number, the
+// values, the INF's AddReg entries, the shared key's count, the numbered
+// name) is one step of the store: written together or not at all, and never
+// interleaved with another installer's.
+bool installInStore(Device& device, const DriverNode& driver, const inf::InfFile& file,
+                    const inf::Section& section)
 {
-    if (!device.registered) return fail(ERROR_DEVINFO_NOT_REGISTERED);
-    if (!device.selected) return fail(ERROR_NO_DRIVER_SELECTED);
-    const DriverNode& driver = *device.selected;
-    DWORD error = 0;
-    auto file = inf::loadInf(driver.infPath.c_str(), INF_STYLE_WIN4, nullptr, &error, nullptr);
-    if (!file) return fail(error);
-    const inf::Section* section = installSection(*file, driver.installSection);
-    if (!section) return fail(ERROR_SECTION_NOT_FOUND);
+    RegTransaction writing(true);
+    if (writing.status() != ERROR_SUCCESS) return fail(static_cast<DWORD>(writing.status()));
 
     RegKey deviceKey = openDeviceKey(device.instanceId, KEY_ALL_ACCESS);
     if (!deviceKey.valid()) return fail(ERROR_NO_SUCH_DEVINST);
@@ -91,18 +90,38 @@ bool installDevice(Device& device)
         ids.insert(ids.end(), driver.compatibleIds.begin(), driver.compatibleIds.end());
         deviceKey.setMultiString("HardwareID", ids);
     }
-    if (!inf::applyAddReg(*file, *section, driverKey.get())) return fail(ERROR_INVALID_DATA);
+    if (!inf::applyAddReg(file, section, driverKey.get())) return fail(ERROR_INVALID_DATA);
     addResponsesReference(driverKey);
     if (!deviceKey.setString("FriendlyName",
                              uniqueFriendlyName(driver.description, device.classGuid, device.instanceId)) ||
         !deviceKey.setDword("ConfigFlags", 0))
         return fail(ERROR_REGISTRY_IO_FAILED);
-    return true;
+    deviceKey = RegKey();
+    driverKey = RegKey();
+    const LONG rc = writing.commit();
+    return rc == ERROR_SUCCESS || fail(static_cast<DWORD>(rc));
+}
+
+bool installDevice(Device& device)
+{
+    if (!device.registered) return fail(ERROR_DEVINFO_NOT_REGISTERED);
+    if (!device.selected) return fail(ERROR_NO_DRIVER_SELECTED);
+    const DriverNode& driver = *device.selected;
+    DWORD error = 0;
+    // Read before this step locks the store, so that a large INF holds up no
+    // other installer (unless the caller's own transaction holds the lock).
+    auto file = inf::loadInf(driver.infPath.c_str(), INF_STYLE_WIN4, nullptr, &error, nullptr);
+    if (!file) return fail(error);
+    const inf::Section* section = installSection(*file, driver.installSection);
+    if (!section) return fail(ERROR_SECTION_NOT_FOUND);
+    return installInStore(device, driver, *file, *section);
 }
 
 bool removeDevice(Device& device)
 {
     if (!device.registered) return fail(ERROR_DEVINFO_NOT_REGISTERED);
+    RegTransaction writing(true);
+    if (writing.status() != ERROR_SUCCESS) return fail(static_cast<DWORD>(writing.status()));
     RegKey deviceKey = openDeviceKey(device.instanceId);
     if (!deviceKey.valid()) return fail(ERROR_NO_SUCH_DEVINST);
     if (deviceKey.dword("RefuseRemove").value_or(0) != 0) return fail(ERROR_ACCESS_DENIED);
@@ -110,12 +129,15 @@ bool removeDevice(Device& device)
     deviceKey = RegKey();
     if (driver && !driver->empty()) deleteTree(std::string(kClassPath) + "\\" + *driver);
     if (!deleteTree(std::string(kEnumPath) + "\\" + device.instanceId)) return fail(ERROR_REGISTRY_IO_FAILED);
+    if (const LONG rc = writing.commit(); rc != ERROR_SUCCESS) return fail(static_cast<DWORD>(rc));
     device.registered = false;
     return true;
 }
 
 bool changeProperties(Device& device, const SP_PROPCHANGE_PARAMS& change)
 {
+    RegTransaction writing(true);
+    if (writing.status() != ERROR_SUCCESS) return fail(static_cast<DWORD>(writing.status()));
     RegKey key = openDeviceKey(device.instanceId, KEY_ALL_ACCESS);
     if (!device.registered || !key.valid()) return fail(ERROR_NO_SUCH_DEVINST);
     const bool global = change.Scope == DICS_FLAG_GLOBAL;
@@ -129,7 +151,10 @@ bool changeProperties(Device& device, const SP_PROPCHANGE_PARAMS& change)
     case DICS_PROPCHANGE: return true; // a restart: nothing stored changes
     default: return fail(ERROR_INVALID_PARAMETER);
     }
-    return key.setDword(value, flags) || fail(ERROR_REGISTRY_IO_FAILED);
+    if (!key.setDword(value, flags)) return fail(ERROR_REGISTRY_IO_FAILED);
+    key = RegKey();
+    const LONG rc = writing.commit();
+    return rc == ERROR_SUCCESS || fail(static_cast<DWORD>(rc));
 }
 
 } // namespace

@@ -104,6 +104,13 @@ HDEVINFO SetupDiGetClassDevsA(const GUID* classGuid, const char* enumerator, HWN
             SetLastError(ERROR_INVALID_PARAMETER);
             return INVALID_HANDLE_VALUE;
         }
+        // One reading of the store for the whole list; a store that cannot
+        // be read is a failure, not a machine without devices.
+        RegTransaction reading(false);
+        if (reading.status() != ERROR_SUCCESS) {
+            SetLastError(static_cast<DWORD>(reading.status()));
+            return INVALID_HANDLE_VALUE;
+        }
         auto set = std::make_shared<DeviceSet>();
         if (!allClasses) {
             set->hasClass = true;
@@ -167,6 +174,7 @@ BOOL SetupDiCreateDeviceInfoA(HDEVINFO setHandle, const char* deviceName, const 
 
         Device device;
         device.instanceId = id;
+        if (flags & DICD_GENERATE_ID) device.generatedFrom = deviceName;
         device.classGuid = *classGuid;
         device.devInst = g_nextDevInst++;
         device.description = description ? description : "";
@@ -188,11 +196,27 @@ BOOL SetupDiRegisterDeviceInfo(HDEVINFO setHandle, SP_DEVINFO_DATA* data, DWORD,
         Device* device = findDevice(*set, data);
         if (!device) return 0;
         if (device->registered) return 1;
-        RegKey key = createDeviceKey(device->instanceId);
+        // The number is checked and the key made in one step, so two
+        // installers never register one instance.
+        RegTransaction writing(true);
+        if (writing.status() != ERROR_SUCCESS) return fail(static_cast<DWORD>(writing.status()));
+        std::string id = device->instanceId;
+        if (openDeviceKey(id).valid()) {
+            if (device->generatedFrom.empty()) return fail(ERROR_DEVINST_ALREADY_EXISTS);
+            std::vector<std::string> taken;
+            for (const Device& d : set->devices)
+                if (&d != device) taken.push_back(d.instanceId);
+            id = newInstanceId(device->generatedFrom, taken);
+            if (id.empty()) return fail(ERROR_DEVINST_ALREADY_EXISTS);
+        }
+        RegKey key = createDeviceKey(id);
         if (!key.valid() || !key.setString("ClassGUID", guidText(device->classGuid)) ||
             !key.setString("Class", classNameFor(device->classGuid)) ||
             !key.setString("DeviceDesc", device->description))
             return fail(ERROR_REGISTRY_IO_FAILED);
+        key = RegKey();
+        if (const LONG rc = writing.commit(); rc != ERROR_SUCCESS) return fail(static_cast<DWORD>(rc));
+        device->instanceId = id;
         device->registered = true;
         return 1;
     }, BOOL{0});

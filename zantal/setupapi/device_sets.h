@@ -23,6 +23,9 @@ struct DriverNode {
 
 struct Device {
     std::string instanceId;
+    // The name a generated instance id was made from: registration picks
+    // the number again should another installer have taken it meanwhile.
+    std::string generatedFrom;
     win::GUID classGuid{};
     win::DWORD devInst = 0;
     bool registered = false;

@@ -3,6 +3,8 @@
 #include "setupapi.h"
 #include "win/escape.h"
 
+#include <unordered_map>
+
 namespace zantal::inf {
 
 namespace {
@@ -33,103 +35,144 @@ uint16_t le16(std::string_view bytes, size_t at)
     return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
 }
 
-// Many driver INF files are stored as UTF-16LE; we read all as UTF-8.
-std::string decode(std::string_view bytes)
+// Many driver INF files are stored as UTF-16LE; we read all as UTF-8. Text
+// that is UTF-8 already is used where it lies.
+std::string_view decode(std::string_view bytes, std::string& storage)
 {
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") return std::string(bytes.substr(3));
-    if (bytes.size() < 2 || bytes.substr(0, 2) != "\xFF\xFE") return std::string(bytes);
-    std::string out;
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") return bytes.substr(3);
+    if (bytes.size() < 2 || bytes.substr(0, 2) != "\xFF\xFE") return bytes;
+    storage.reserve(bytes.size());
     for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
         uint32_t unit = le16(bytes, i);
         if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
             uint32_t low = le16(bytes, i + 2);
             if (low >= 0xDC00 && low < 0xE000) {
-                appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                appendUtf8(storage, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
                 i += 2;
                 continue;
             }
         }
-        appendUtf8(out, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
+        appendUtf8(storage, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
     }
-    return out;
+    return storage;
 }
 
-// One field as written: its characters and which of them stood in quotes,
-// so that blanks around a field go but quoted blanks stay.
-struct RawField {
+bool blankChar(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// One field as it is read: blanks around it go, quoted blanks stay. Leading
+// unquoted blanks are never taken in; `kept` is the length up to the last
+// character that is quoted or not blank.
+struct FieldBuilder {
     std::string text;
-    std::vector<bool> quoted;
+    size_t kept = 0;
+    size_t keptBefore = 0; // `kept` before the last kept character
+    bool lastKeptQuoted = false;
     bool sawQuotes = false; // "" is an empty field, not a missing one
 
     void add(char c, bool inQuotes)
     {
+        const bool isBlank = !inQuotes && blankChar(c);
+        if (isBlank && kept == 0) return;
         text += c;
-        quoted.push_back(inQuotes);
+        if (!isBlank) {
+            keptBefore = kept;
+            kept = text.size();
+            lastKeptQuoted = inQuotes;
+        }
     }
 
-    std::string trimmed() const
+    std::string take()
     {
-        auto blank = [&](size_t i) { return !quoted[i] && (text[i] == ' ' || text[i] == '\t'); };
-        size_t begin = 0, end = text.size();
-        while (begin < end && blank(begin)) ++begin;
-        while (end > begin && blank(end - 1)) --end;
-        return text.substr(begin, end - begin);
+        text.resize(kept);
+        std::string out = std::move(text);
+        *this = FieldBuilder{};
+        return out;
     }
 
-    bool blankOnly() const { return !sawQuotes && trimmed().empty(); }
+    bool blankOnly() const { return !sawQuotes && kept == 0; }
 
     // Drops a backslash that is the last unquoted, non-blank character.
     bool dropContinuation()
     {
-        size_t end = text.size();
-        while (end > 0 && !quoted[end - 1] && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
-        if (end == 0 || quoted[end - 1] || text[end - 1] != '\\') return false;
-        text.resize(end - 1);
-        quoted.resize(end - 1);
+        if (kept == 0 || lastKeptQuoted || text[kept - 1] != '\\') return false;
+        text.resize(kept - 1);
+        kept = keptBefore;
         return true;
     }
 };
 
-struct RawLine {
-    bool hasKey = false;
-    RawField key;
-    std::vector<RawField> fields;
-};
-
-RawLine tokenize(std::string_view text)
-{
-    RawLine line;
-    line.fields.emplace_back();
-    bool inQuotes = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        RawField& field = line.fields.back();
-        if (inQuotes) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field.add('"', true);
-                ++i;
+// A logical line read character by character, across the physical lines
+// that continuation backslashes join, each character looked at once.
+class LineBuilder {
+public:
+    void feed(std::string_view text)
+    {
+        fed_ += text.size();
+        for (size_t i = 0; i < text.size() && !inComment_; ++i) {
+            const char c = text[i];
+            if (inQuotes_) {
+                if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                    current_.add('"', true);
+                    ++i;
+                } else if (c == '"') {
+                    inQuotes_ = false;
+                } else {
+                    current_.add(c, true);
+                }
+            } else if (c == ';') {
+                inComment_ = true;
             } else if (c == '"') {
-                inQuotes = false;
+                inQuotes_ = true;
+                current_.sawQuotes = true;
+            } else if (c == '=' && !hasKey_ && fields_.empty()) {
+                hasKey_ = true;
+                key_ = current_.take();
+            } else if (c == ',') {
+                fields_.push_back(current_.take());
             } else {
-                field.add(c, true);
+                current_.add(c, false);
             }
-        } else if (c == ';') {
-            break;
-        } else if (c == '"') {
-            inQuotes = true;
-            field.sawQuotes = true;
-        } else if (c == '=' && !line.hasKey && line.fields.size() == 1) {
-            line.hasKey = true;
-            line.key = std::move(field);
-            line.fields.back() = RawField{};
-        } else if (c == ',') {
-            line.fields.emplace_back();
-        } else {
-            field.add(c, false);
         }
     }
-    return line;
-}
+
+    // At the end of a physical line: true when a backslash joins the next.
+    bool continues()
+    {
+        if (inComment_ || !current_.dropContinuation()) return false;
+        --fed_;
+        return true;
+    }
+
+    bool empty() const { return !hasKey_ && fields_.empty() && current_.blankOnly(); }
+    // Whether text of this logical line was read; a line that held only a
+    // continuation backslash leaves none, and the next may name a section.
+    bool started() const { return fed_ > 0; }
+
+    Line take()
+    {
+        Line line;
+        if (hasKey_) line.key = std::move(key_);
+        fields_.push_back(current_.take());
+        line.fields.reserve(fields_.size());
+        for (std::string& f : fields_) line.fields.push_back(std::move(f));
+        *this = LineBuilder{};
+        return line;
+    }
+
+    void reset() { *this = LineBuilder{}; }
+
+private:
+    size_t fed_ = 0;
+    bool inQuotes_ = false;
+    bool inComment_ = false;
+    bool hasKey_ = false;
+    std::string key_;
+    std::vector<std::string> fields_;
+    FieldBuilder current_;
+};
 
 std::string_view trimBlanks(std::string_view s)
 {
@@ -138,29 +181,13 @@ std::string_view trimBlanks(std::string_view s)
     return s;
 }
 
-struct PendingLine {
-    std::optional<std::string> key;
-    std::vector<std::string> fields;
-};
+using StringTable = std::unordered_map<std::string, std::string>;
 
-struct PendingSection {
-    std::string name;
-    std::vector<PendingLine> lines;
-};
-
-const std::string* lookUpString(const std::vector<PendingSection>& sections, std::string_view key)
+void substitute(std::string& text, const StringTable& strings)
 {
-    for (const PendingSection& s : sections) {
-        if (!win::equalsIgnoreCase(s.name, "Strings")) continue;
-        for (const PendingLine& l : s.lines)
-            if (l.key && win::equalsIgnoreCase(*l.key, key) && !l.fields.empty()) return &l.fields[0];
-    }
-    return nullptr;
-}
-
-std::string substitute(const std::string& text, const std::vector<PendingSection>& sections)
-{
+    if (text.find('%') == std::string::npos) return;
     std::string out;
+    out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '%') {
             out += text[i];
@@ -168,91 +195,93 @@ std::string substitute(const std::string& text, const std::vector<PendingSection
         }
         size_t close = text.find('%', i + 1);
         if (close == std::string::npos) {
-            out += text.substr(i);
+            out.append(text, i, std::string::npos);
             break;
         }
         if (close == i + 1) {
             out += '%';
-        } else if (const std::string* value = lookUpString(sections, std::string_view(text).substr(i + 1, close - i - 1))) {
-            out += *value;
+        } else if (auto it = strings.find(win::toLower(std::string_view(text).substr(i + 1, close - i - 1)));
+                   it != strings.end()) {
+            out += it->second;
         } else {
-            out += text.substr(i, close - i + 1); // unknown keys stay as written
+            out.append(text, i, close - i + 1); // unknown keys stay as written
         }
         i = close;
     }
-    return out;
+    text = std::move(out);
 }
 
 } // namespace
 
 std::optional<InfFile> InfFile::parse(std::string_view bytes, ParseError* error)
 {
-    const std::string text = decode(bytes);
+    std::string storage;
+    const std::string_view text = decode(bytes, storage);
     auto fail = [&](unsigned lineNumber, uint32_t code) -> std::optional<InfFile> {
         if (error) *error = ParseError{lineNumber, code};
         return std::nullopt;
     };
 
-    std::vector<PendingSection> sections;
-    std::string logical;
+    // Sections of one name are joined as they are read: each line goes
+    // straight to its section, found by name in constant time.
+    InfFile inf;
+    Section* current = nullptr;
+    LineBuilder logical;
     unsigned lineNumber = 0, logicalStart = 0;
     size_t pos = 0;
     while (pos <= text.size()) {
         size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        std::string_view physical = trimBlanks(std::string_view(text).substr(pos, end - pos));
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view physical = trimBlanks(text.substr(pos, end - pos));
         pos = end + 1;
         ++lineNumber;
-        if (logical.empty()) logicalStart = lineNumber;
+        if (!logical.started()) logicalStart = lineNumber;
 
-        if (logical.empty() && !physical.empty() && physical.front() == '[') {
+        if (!logical.started() && !physical.empty() && physical.front() == '[') {
             size_t close = physical.find(']');
             if (close == std::string_view::npos) return fail(lineNumber, win::ERROR_BAD_SECTION_NAME_LINE);
             std::string_view name = trimBlanks(physical.substr(1, close - 1));
             if (name.size() > kMaxSectionName) return fail(lineNumber, win::ERROR_SECTION_NAME_TOO_LONG);
-            sections.push_back(PendingSection{std::string(name), {}});
+            auto [at, added] = inf.index_.emplace(win::toLower(name), inf.sections_.size());
+            if (added) inf.sections_.push_back(Section{std::string(name), {}});
+            current = &inf.sections_[at->second];
             continue;
         }
-        logical += physical;
-        RawLine raw = tokenize(logical);
+        logical.feed(physical);
         // A backslash ending the line (not in quotes, not in a comment)
         // joins the next line to it.
-        if (!physical.empty() && physical.back() == '\\' && raw.fields.back().dropContinuation() &&
-            pos <= text.size()) {
-            logical.pop_back();
+        // At the end of the file the backslash is dropped all the same.
+        if (!physical.empty() && physical.back() == '\\' && logical.continues() && pos <= text.size()) continue;
+        if (logical.empty()) { // blank or comment
+            logical.reset();
             continue;
         }
-        logical.clear();
-        if (!raw.hasKey && raw.fields.size() == 1 && raw.fields[0].blankOnly()) continue; // blank or comment
-        if (sections.empty()) return fail(logicalStart, win::ERROR_EXPECTED_SECTION_NAME);
-        PendingLine line;
-        if (raw.hasKey) line.key = raw.key.trimmed();
-        for (const RawField& f : raw.fields) line.fields.push_back(f.trimmed());
-        sections.back().lines.push_back(std::move(line));
+        if (!current) return fail(logicalStart, win::ERROR_EXPECTED_SECTION_NAME);
+        current->lines.push_back(logical.take());
     }
 
-    InfFile inf;
-    for (const PendingSection& pending : sections) {
-        Section* target = nullptr;
-        for (Section& s : inf.sections_)
-            if (win::equalsIgnoreCase(s.name, pending.name)) target = &s;
-        if (!target) target = &inf.sections_.emplace_back(Section{pending.name, {}});
-        const bool strings = win::equalsIgnoreCase(pending.name, "Strings");
-        for (const PendingLine& p : pending.lines) {
-            Line line;
-            if (p.key) line.key = strings ? *p.key : substitute(*p.key, sections);
-            for (const std::string& f : p.fields) line.fields.push_back(strings ? f : substitute(f, sections));
-            target->lines.push_back(std::move(line));
+    // %key% is replaced from the first [Strings] line of that key, in every
+    // section but [Strings] itself.
+    StringTable strings;
+    const auto stringsAt = inf.index_.find("strings");
+    if (stringsAt != inf.index_.end())
+        for (const Line& l : inf.sections_[stringsAt->second].lines)
+            if (l.key && !l.fields.empty()) strings.emplace(win::toLower(*l.key), l.fields[0]);
+    for (size_t i = 0; i < inf.sections_.size(); ++i) {
+        if (stringsAt != inf.index_.end() && i == stringsAt->second) continue;
+        for (Line& line : inf.sections_[i].lines) {
+            if (line.key) substitute(*line.key, strings);
+            for (std::string& f : line.fields) substitute(f, strings);
         }
     }
+    for (Section& s : inf.sections_) s.lines.shrink_to_fit();
     return inf;
 }
 
 const Section* InfFile::section(std::string_view name) const
 {
-    for (const Section& s : sections_)
-        if (win::equalsIgnoreCase(s.name, name)) return &s;
-    return nullptr;
+    auto at = index_.find(win::toLower(name));
+    return at == index_.end() ? nullptr : &sections_[at->second];
 }
 
 std::string InfFile::value(std::string_view sectionName, std::string_view key) const

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace zantal::inf {
@@ -44,6 +45,8 @@ public:
 
 private:
     std::vector<Section> sections_;
+    std::unordered_map<std::string, size_t> index_; // lower-case name to section
+
 };
 
 } // namespace zantal::inf

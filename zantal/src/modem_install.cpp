@@ -109,14 +109,23 @@ int32_t installModem(const char* infPath, const char* hardwareIdText, const char
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
     const std::string id(*hardwareId);
-    const bool installed =
-        api->CreateDeviceInfo(set, id.c_str(), &modems.classGuid(), driver.Description, nullptr,
-                              DICD_GENERATE_ID | DICD_INHERIT_CLASSDRVS, &device) &&
-        api->SetSelectedDriver(set, &device, &driver) &&
-        api->RegisterDeviceInfo(set, &device, SPRDI_FIND_DUPS, nullptr, nullptr, nullptr) &&
-        api->CallClassInstaller(DIF_INSTALLDEVICE, set, &device) && attachTo(*api, set, device, *port) &&
-        setMaximumSpeed(*api, set, device, *maxPortSpeed) && restart(*api, set, device);
-    if (!installed) return 0;
+    bool installed = false;
+    {
+        // Number, keys, name, shared count, port and speed are one step of
+        // the store: concurrent installers each get a device of their own
+        // and the file is written once. What a failed step left stays, as
+        // on the original host; the restart's waits stay outside the step.
+        RegTransaction writing(true);
+        if (writing.status() != ERROR_SUCCESS) return 0;
+        installed = api->CreateDeviceInfo(set, id.c_str(), &modems.classGuid(), driver.Description, nullptr,
+                                          DICD_GENERATE_ID | DICD_INHERIT_CLASSDRVS, &device) &&
+                    api->SetSelectedDriver(set, &device, &driver) &&
+                    api->RegisterDeviceInfo(set, &device, SPRDI_FIND_DUPS, nullptr, nullptr, nullptr) &&
+                    api->CallClassInstaller(DIF_INSTALLDEVICE, set, &device) && attachTo(*api, set, device, *port) &&
+                    setMaximumSpeed(*api, set, device, *maxPortSpeed);
+        if (writing.commit() != ERROR_SUCCESS) return 0;
+    }
+    if (!installed || !restart(*api, set, device)) return 0;
 
     auto name = modems.stringProperty(device, SPDRP_FRIENDLYNAME, zantal::kNameBuffer);
     if (!name || !zantal::copyFitting(friendlyName, zantal::kNameBuffer, *name)) {

@@ -70,6 +70,11 @@ void releaseResponseKey(const std::string& name)
 
 bool removeDevice(const zantal::SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device)
 {
+    // The count of the shared key and the device go in one step of the
+    // store, so that an installation beside us never sees one without the
+    // other nor loses its own count.
+    RegTransaction writing(true);
+    if (writing.status() != ERROR_SUCCESS) return false;
     HKEY driverKey = api.OpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
     if (driverKey != reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE)) {
         char name[zantal::kNameBuffer];
@@ -81,7 +86,8 @@ bool removeDevice(const zantal::SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& de
         if (responses) releaseResponseKey(std::string(*responses));
         RegCloseKey(driverKey);
     }
-    return api.CallClassInstaller(DIF_REMOVE, set, &device);
+    const bool removed = api.CallClassInstaller(DIF_REMOVE, set, &device);
+    return writing.commit() == ERROR_SUCCESS && removed;
 }
 
 bool removeById(const zantal::SetupApi& api, const zantal::PresentModems& modems, std::string_view id)

@@ -6,14 +6,16 @@
 #include "win/serial_map.h"
 #include "win/store.h"
 
+#include "plat/regular_file.h"
+
 #include <cstring>
+#include <sys/stat.h>
 
 namespace win {
 
 namespace {
 
-constexpr size_t kMaxStoreBytes = 64u << 20;
-constexpr size_t kMaxValueBytes = 1u << 20;
+constexpr const char* kStoreFile = "registry.txt";
 
 struct OpenKey {
     std::vector<std::string> path;
@@ -23,6 +25,68 @@ struct OpenKey {
 };
 
 HandleTable<OpenKey> g_handles(0x1000);
+
+// The store as a transaction holds it: loaded once under the lock, changed
+// in memory, written once.
+struct LoadedStore {
+    bool write = false;
+    std::unique_ptr<StoreLock> lock;
+    std::unique_ptr<RegNode> tree;
+    bool changed = false;
+    LONG status = ERROR_SUCCESS;
+};
+
+thread_local LoadedStore* t_store = nullptr;
+
+std::string storePath()
+{
+    return storeRoot() + "/" + kStoreFile;
+}
+
+void loadStore(LoadedStore& store)
+{
+    if (store.write && !ensureStoreRoot()) {
+        store.status = ERROR_REGISTRY_IO_FAILED;
+        return;
+    }
+    const std::string path = storePath();
+    struct stat st {};
+    if (store.write || stat(storeRoot().c_str(), &st) == 0) {
+        store.lock = std::make_unique<StoreLock>(path + ".lock", store.write);
+        if (!store.lock->held()) {
+            store.status = ERROR_REGISTRY_IO_FAILED;
+            return;
+        }
+    }
+    std::string text;
+    switch (plat::readRegularFile(path, kMaxStoreBytes, text)) {
+    case plat::FileCheck::Missing: store.tree = std::make_unique<RegNode>(); break;
+    case plat::FileCheck::Ok:
+        store.tree = parseTree(text);
+        if (!store.tree) store.status = ERROR_REGISTRY_CORRUPT;
+        break;
+    // More than we ever write, or no file at all (a directory, a FIFO, a
+    // device): not a store we can trust, and never "nothing stored".
+    case plat::FileCheck::TooLarge:
+    case plat::FileCheck::NotRegular: store.status = ERROR_REGISTRY_CORRUPT; break;
+    case plat::FileCheck::Unreadable: store.status = ERROR_REGISTRY_IO_FAILED; break;
+    }
+    if (store.status != ERROR_SUCCESS) {
+        store.tree.reset();
+        return;
+    }
+    // The two roots always exist, stored or not.
+    store.tree->addChild("HKLM");
+    store.tree->addChild("HKCU");
+}
+
+LONG saveStore(const LoadedStore& store)
+{
+    const std::string text = serializeTree(*store.tree);
+    // Refused here, so that the file never grows past what its reader takes.
+    if (text.size() > kMaxStoreBytes) return ERROR_NOT_ENOUGH_QUOTA;
+    return replaceFileAtomically(storePath(), text) ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
+}
 
 std::optional<OpenKey> lookUp(HKEY key)
 {
@@ -57,28 +121,19 @@ RegNode* find(RegNode& root, const std::vector<std::string>& path)
     return node;
 }
 
-// Loads the store, runs the operation and, for a writer that changed
-// something, replaces the file. A missing store reads as an empty one.
+// Runs the operation on the store: the one of this thread's transaction, or
+// one loaded for this call alone. A writer that changed something has the
+// file replaced (at once, or when the transaction commits).
 template <class Operation>
 LONG withStore(bool write, Operation&& operation)
 {
-    LONG rc = ERROR_SUCCESS;
-    auto access = accessStoreFile(
-        "registry.txt", write, kMaxStoreBytes,
-        [&](const std::string* text, std::optional<std::string>* replacement) {
-            auto tree = text ? parseTree(*text) : std::make_unique<RegNode>();
-            if (!tree) {
-                rc = ERROR_REGISTRY_CORRUPT;
-                return;
-            }
-            // The two roots always exist, stored or not.
-            tree->addChild("HKLM");
-            tree->addChild("HKCU");
-            bool changed = false;
-            rc = operation(*tree, changed);
-            if (rc == ERROR_SUCCESS && changed && replacement) *replacement = serializeTree(*tree);
-        });
-    return access == StoreAccess::Done ? rc : ERROR_REGISTRY_IO_FAILED;
+    RegTransaction transaction(write);
+    if (transaction.status() != ERROR_SUCCESS) return transaction.status();
+    bool changed = false;
+    LONG rc = operation(*t_store->tree, changed);
+    if (changed) t_store->changed = true;
+    if (rc != ERROR_SUCCESS) return rc;
+    return transaction.commit();
 }
 
 // The common frame of the value and enumeration calls: a known handle with
@@ -156,6 +211,7 @@ LONG openKey(HKEY key, const char* subKey, REGSAM access, bool create, HKEY* res
             return ERROR_SUCCESS;
         }
         if (!create) return isSerialMapPath(*path) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        if (path->size() > kMaxKeyDepth) return ERROR_BADKEY;
         RegNode* node = &root;
         for (const std::string& name : *path) node = &node->addChild(name);
         changed = true;
@@ -171,6 +227,37 @@ LONG openKey(HKEY key, const char* subKey, REGSAM access, bool create, HKEY* res
 }
 
 } // namespace
+
+RegTransaction::RegTransaction(bool write)
+{
+    if (t_store) {
+        status_ = write && !t_store->write ? ERROR_ACCESS_DENIED : t_store->status;
+        return;
+    }
+    auto store = std::make_unique<LoadedStore>();
+    store->write = write;
+    loadStore(*store);
+    status_ = store->status;
+    outermost_ = true;
+    t_store = store.release();
+}
+
+RegTransaction::~RegTransaction()
+{
+    if (!outermost_) return;
+    delete t_store; // drops what was not committed, and the lock
+    t_store = nullptr;
+}
+
+LONG RegTransaction::commit()
+{
+    if (status_ != ERROR_SUCCESS) return status_;
+    if (!outermost_ || !t_store->changed) return ERROR_SUCCESS;
+    const LONG rc = saveStore(*t_store);
+    // What a later call changes is written by a later commit.
+    if (rc == ERROR_SUCCESS) t_store->changed = false;
+    return rc;
+}
 
 LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD, REGSAM access, HKEY* result)
 {
@@ -202,6 +289,7 @@ LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE
 LONG RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize)
 {
     if ((!data && dataSize) || dataSize > kMaxValueBytes) return ERROR_INVALID_PARAMETER;
+    if (valueName && std::strlen(valueName) > kMaxValueName) return ERROR_INVALID_PARAMETER;
     std::string bytes(reinterpret_cast<const char*>(data), data ? dataSize : 0);
     return withKey(key, KEY_SET_VALUE, true, [&](OpenKey& open, RegNode& root, RegNode* node, bool& changed) -> LONG {
         if (!node && open.serialMap) {
@@ -282,7 +370,7 @@ LONG RegDeleteTreeA(HKEY key, const char* subKey)
         if (path->size() == open->path.size() || path->size() <= 1) {
             // Naming no subkey empties the key itself but keeps it.
             node->children.clear();
-            node->values.clear();
+            node->clearValues();
             return ERROR_SUCCESS;
         }
         std::vector<std::string> parentPath(path->begin(), path->end() - 1);

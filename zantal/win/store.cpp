@@ -1,5 +1,7 @@
 #include "win/store.h"
 
+#include "plat/regular_file.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -111,27 +113,7 @@ bool replaceFileAtomically(const std::string& path, const std::string& content)
 
 bool readWholeFile(const std::string& path, std::string& content, size_t maxBytes)
 {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    content.clear();
-    char chunk[8192];
-    bool ok = true;
-    for (;;) {
-        ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        if (n == 0) break;
-        if (content.size() + static_cast<size_t>(n) > maxBytes) {
-            ok = false;
-            break;
-        }
-        content.append(chunk, static_cast<size_t>(n));
-    }
-    close(fd);
-    return ok;
+    return plat::readRegularFile(path, maxBytes, content) == plat::FileCheck::Ok;
 }
 
 bool forEachStoreLine(std::string_view text, std::string_view header,
@@ -179,8 +161,16 @@ StoreAccess accessStoreFile(
 
 StoreLock::StoreLock(const std::string& lockPath, bool exclusive)
 {
-    fd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // A lock file that is no regular file (a FIFO put in its place) is
+    // refused rather than waited on.
+    fd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
     if (fd_ < 0) return;
+    struct stat st {};
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd_);
+        fd_ = -1;
+        return;
+    }
     // flock offers no time-out, so the wait is a bounded series of tries: a
     // store operation holds the lock for milliseconds, and a process that
     // hangs while holding it must not hang every installer after it.

@@ -2,14 +2,19 @@
 #include "application.h"
 #include "module_library.h"
 #include "port_list.h"
+#include "stop_signals.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    kestrix::blockStopSignals();
     QApplication application(argc, argv);
     kestrix::setUpApplication(application);
-    kestrix::ApplicationForms forms(kestrix::cfcLibrary(), kestrix::comPortPresent);
+    kestrix::ModuleLibrary& library = kestrix::stopOnSignal(kestrix::cfcLibrary(), [] {
+        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    });
+    kestrix::ApplicationForms forms(library, kestrix::comPortPresent);
     forms.DisableTool.show();
     return application.exec();
 }

@@ -111,4 +111,12 @@ std::unique_ptr<SerialPort> openSerialPort(const PortLocation& where, OpenError*
 // The same for a device path; kept for callers that have nothing else.
 std::unique_ptr<SerialPort> openSerialPort(const std::string& path, int* sysError);
 
+// For a program that is being stopped (by a signal): every device port this
+// process has open gets DTR low and leaves exclusive mode at once, and from
+// now on its reads, writes and line changes fail with ECANCELED (a waiting
+// read or write wakes), so that the job running on it ends as a failure and
+// closes it; later opens of a device are refused with ECANCELED. Any thread
+// may call it, a signal handler may not.
+void abandonDevicePorts();
+
 } // namespace plat

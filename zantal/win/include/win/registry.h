@@ -1,7 +1,16 @@
 // Registry calls over our file-backed store (registry.txt under the store
 // root, see store.h). Every call that changes the store rewrites the file
 // atomically under an exclusive lock; readers take a shared lock, so a
-// handle sees the store as it is at each call.
+// handle sees the store as it is at each call, unless the call is made
+// inside a transaction (RegTransaction below).
+//
+// The store keeps the system's limits: key names of at most 255 characters,
+// 512 levels of keys, value names of at most 16,383 characters, values of at
+// most 1 MiB, and 64 MiB for the whole store file. A call that would exceed
+// one fails (ERROR_INVALID_NAME, ERROR_BADKEY, ERROR_INVALID_PARAMETER,
+// ERROR_NOT_ENOUGH_QUOTA) and changes nothing. A store file that cannot be
+// read fails every call with ERROR_REGISTRY_CORRUPT or
+// ERROR_REGISTRY_IO_FAILED; only a missing one reads as empty.
 //
 // Volatile content: HKEY_LOCAL_MACHINE\Hardware\DeviceMap\SerialComm lists,
 // besides any values written to it, the serial ports the kernel offers
@@ -62,5 +71,32 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameLength, DWORD* 
 LONG RegDeleteKeyA(HKEY key, const char* subKey);
 // Deletes a key with everything below it.
 LONG RegDeleteTreeA(HKEY key, const char* subKey);
+
+// Not a call of the original host, whose device installer serialises its
+// own work: a transaction over our store. While one is open on a thread,
+// the registry calls of that thread work on one copy of the store, loaded
+// under the store's lock (shared for reading, exclusive for writing) and
+// held until the transaction ends, so a sequence of calls (pick a free
+// number, create the key, count a user) is one step for every other thread
+// and process. commit() replaces the file once with what changed; a
+// transaction ended without commit leaves the store as it was. One opened
+// while another is open on the same thread joins it: its commit does
+// nothing, the outermost one writes. A writing transaction cannot join a
+// reading one (ERROR_ACCESS_DENIED).
+class RegTransaction {
+public:
+    explicit RegTransaction(bool write);
+    ~RegTransaction();
+    RegTransaction(const RegTransaction&) = delete;
+    RegTransaction& operator=(const RegTransaction&) = delete;
+
+    // ERROR_SUCCESS when the store could be loaded (a missing one is empty).
+    LONG status() const { return status_; }
+    LONG commit();
+
+private:
+    LONG status_ = ERROR_SUCCESS;
+    bool outermost_ = false;
+};
 
 } // namespace win

@@ -39,8 +39,9 @@ StoreAccess accessStoreFile(
 // file and never a half-written one.
 bool replaceFileAtomically(const std::string& path, const std::string& content);
 
-// Reads a whole file; false when it does not exist or cannot be read.
-// Files longer than maxBytes are refused rather than read in part.
+// Reads a whole regular file; false when it does not exist, is no regular
+// file (a FIFO would hold the read for ever) or cannot be read. Files longer
+// than maxBytes are refused rather than read in part.
 bool readWholeFile(const std::string& path, std::string& content, size_t maxBytes);
 
 // The lines of a store file after its header line, which must read

@@ -50,9 +50,11 @@ inline constexpr DWORD ERROR_INVALID_NAME = 123;
 inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
 inline constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
+inline constexpr DWORD ERROR_BADKEY = 1010;
 inline constexpr DWORD ERROR_REGISTRY_CORRUPT = 1015;
 inline constexpr DWORD ERROR_REGISTRY_IO_FAILED = 1016;
 inline constexpr DWORD ERROR_KEY_DELETED = 1018;
+inline constexpr DWORD ERROR_NOT_ENOUGH_QUOTA = 1816;
 
 // The calling thread's last error, as the Win32 calls of this layer and the
 // SetupAPI stand-in leave it.

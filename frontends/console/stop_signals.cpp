@@ -1,0 +1,63 @@
+#include "stop_signals.h"
+
+#include "actions.h"
+#include "stop_request.h"
+
+#include "plat/serial.h"
+
+#include <csignal>
+#include <cerrno>
+#include <ctime>
+#include <thread>
+
+#include <pthread.h>
+#include <unistd.h>
+
+namespace vornax {
+
+namespace {
+
+// Time for the job to fail and close the port on its own path. Some of the
+// library's loops go on probing a failed port with fixed waits for many
+// seconds; the port is already released by then, so the rest is cut short.
+constexpr std::time_t kGraceSeconds = 3;
+
+sigset_t stopSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+
+[[noreturn]] void watch(sigset_t set, std::FILE* out)
+{
+    int number = 0;
+    while (sigwait(&set, &number) != 0) {
+    }
+    requestStop();
+    // Not WComClose from here: the job's thread is inside the library with
+    // the port in use. Failing the port makes the job end on its own path.
+    plat::abandonDevicePorts();
+
+    timespec grace{kGraceSeconds, 0};
+    siginfo_t info{};
+    while (sigtimedwait(&set, &info, &grace) < 0 && errno == EINTR) {
+    }
+    if (const char* step = currentStepFailure())
+        reportFailure(out, step);
+    std::fflush(out);
+    ::_exit(exitFailure & 0xFF);
+}
+
+} // namespace
+
+void watchStopSignals(std::FILE* out)
+{
+    const sigset_t set = stopSignals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread(watch, set, out).detach();
+}
+
+} // namespace vornax

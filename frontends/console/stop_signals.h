@@ -1,0 +1,17 @@
+// vornax stopped by SIGINT or SIGTERM ends its job the way a failed step
+// does: the port is left with DTR low and out of exclusive mode at once, the
+// running step fails, its failure line is printed, the port is closed and
+// the exit code is that of a failure. A job that does not come to its end
+// within a grace time (a fixed wait of the library), or a second signal,
+// ends the process from the watcher with the same line and code.
+#pragma once
+
+#include <cstdio>
+
+namespace vornax {
+
+// Call first in main, before any thread exists: the signals are blocked in
+// every thread and taken by a watcher thread of their own.
+void watchStopSignals(std::FILE* out);
+
+} // namespace vornax

@@ -1,0 +1,151 @@
+#include "stop_signals.h"
+
+#include "messages.h"
+
+#include "plat/serial.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include <pthread.h>
+#include <unistd.h>
+
+namespace kestrix {
+
+namespace {
+
+// Time for the switch-off to fail and close the port on its own path. Some
+// of the library's loops go on probing a failed port with fixed waits for
+// many seconds; the port is already released by then, so the rest is cut
+// short.
+constexpr auto kGrace = std::chrono::seconds(3);
+
+sigset_t stopSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+
+// The calls the window makes, watched: which step runs, and whether a stop
+// was asked for, which fails the step that was running.
+class StoppableLibrary final : public ModuleLibrary {
+public:
+    StoppableLibrary(ModuleLibrary& library, std::function<void()> quitWhenIdle)
+        : library_(library), quitWhenIdle_(std::move(quitWhenIdle))
+    {
+    }
+
+    std::uint32_t comOpen(std::int32_t portNum, std::int32_t baudRate, std::uint32_t traceHandle) override
+    {
+        enter(messages::cannotConnect, true);
+        return library_.comOpen(portNum, baudRate, traceHandle);
+    }
+    std::int32_t initServiceMode(std::uint32_t handle) override
+    {
+        enter(messages::cannotConnect, true);
+        return unlessStopped(library_.initServiceMode(handle));
+    }
+    std::int32_t switchJavaAutoStart(std::uint32_t handle, std::uint8_t on) override
+    {
+        enter(messages::cannotSwitchOff, true);
+        return unlessStopped(library_.switchJavaAutoStart(handle, on));
+    }
+    std::int32_t switchOff(std::uint32_t handle) override
+    {
+        enter(messages::cannotClose, true);
+        return unlessStopped(library_.switchOff(handle));
+    }
+    std::int32_t comClose(std::uint32_t handle) override
+    {
+        const std::int32_t closed = library_.comClose(handle);
+        std::unique_lock lock(mutex_);
+        if (stopped_)
+            endStopped(lock);
+        running_ = false;
+        return closed;
+    }
+
+    [[noreturn]] void watch(sigset_t set)
+    {
+        int number = 0;
+        while (sigwait(&set, &number) != 0) {
+        }
+        std::unique_lock lock(mutex_);
+        stopped_ = true;
+        // Not the library's close from here: the switch-off's thread is
+        // inside the library with the port in use. Failing the port makes
+        // the switch-off end on its own path.
+        plat::abandonDevicePorts();
+        if (!running_) {
+            lock.unlock();
+            quitWhenIdle_();
+            while (sigwait(&set, &number) != 0) {
+            }
+            lock.lock();
+            if (!running_)
+                ::_exit(0);
+        }
+        lock.unlock();
+        timespec grace{static_cast<time_t>(kGrace.count()), 0};
+        siginfo_t info{};
+        sigtimedwait(&set, &info, &grace);
+        lock.lock();
+        endStopped(lock);
+    }
+
+private:
+    void enter(const Message& failure, bool running)
+    {
+        std::lock_guard lock(mutex_);
+        step_ = failure;
+        running_ = running;
+    }
+
+    std::int32_t unlessStopped(std::int32_t result)
+    {
+        std::lock_guard lock(mutex_);
+        return stopped_ ? 0 : result;
+    }
+
+    // Whichever of the switch-off and the watcher comes here first ends the
+    // process; the lock keeps the other out until it has.
+    [[noreturn]] void endStopped(std::unique_lock<std::mutex>&)
+    {
+        std::fprintf(stderr, "Error: %s\n", step_.text);
+        std::fflush(stderr);
+        ::_exit(exitStopped);
+    }
+
+    ModuleLibrary& library_;
+    std::function<void()> quitWhenIdle_;
+    std::mutex mutex_;
+    Message step_ = messages::cannotConnect;
+    bool running_ = false;
+    bool stopped_ = false;
+};
+
+} // namespace
+
+void blockStopSignals()
+{
+    const sigset_t set = stopSignals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+ModuleLibrary& stopOnSignal(ModuleLibrary& library, std::function<void()> quitWhenIdle)
+{
+    // Never destroyed: the watcher may still wait on it while the program
+    // ends.
+    static auto* watched = new StoppableLibrary(library, std::move(quitWhenIdle));
+    std::thread([] { watched->watch(stopSignals()); }).detach();
+    return *watched;
+}
+
+} // namespace kestrix

@@ -1,0 +1,124 @@
+// The real kestrix, offscreen, stopped by a signal: in the middle of a
+// switch-off (driven through its window by the preloaded driver) and with
+// nothing running.
+#include "child_process.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace kestrixtest {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testsupport::ChildProcess;
+using testsupport::Clock;
+
+constexpr auto kBound = 60s;
+
+class KestrixStopped : public ::testing::Test {
+protected:
+    std::vector<std::string> environment(const std::string& com3, const std::string& drive) const
+    {
+        std::vector<std::string> env = {
+            "HOME=" + dir_.string(),
+            "XDG_CONFIG_HOME=" + (dir_ / "config").string(),
+            "XDG_RUNTIME_DIR=" + dir_.string(),
+            "CFC_TRACE_INI=" + (dir_ / "cfctrace.ini").string(),
+            "CFC_TRACE=1",
+            "QT_QPA_PLATFORM=offscreen",
+        };
+        for (int port = 1; port <= 99; ++port)
+            env.push_back("CFC_COM" + std::to_string(port) + "=" +
+                          (port == 3 && !com3.empty() ? com3 : (dir_ / "no-such-port").string()));
+        if (!drive.empty()) {
+            env.push_back("LD_PRELOAD=" + std::string(DRIVER_PATH));
+            env.push_back("KESTRIX_DRIVE=" + drive);
+        }
+        return env;
+    }
+
+    bool traceHas(const std::string& text) const
+    {
+        std::ifstream in(dir_ / "tracefiles" / "tracefile.txt");
+        std::ostringstream all;
+        all << in.rdbuf();
+        return all.str().find(text) != std::string::npos;
+    }
+
+    TempDir temp_{"kestrix-stop"};
+    const fs::path& dir_ = temp_.path();
+};
+
+TEST_F(KestrixStopped, SignalDuringTheSwitchOffEndsItLikeAFailureWithoutAMessageBox)
+{
+    ChildProcess module(CFCSIM_PATH, {"--mode=emmi", "--never-silent"});
+    const std::string terminal = module.started() ? module.readLine(10s) : std::string();
+    ASSERT_FALSE(terminal.empty());
+    const int held = ::open(terminal.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+
+    ChildProcess kestrix(KESTRIX_PATH, {}, environment(terminal, "switch-off:COM3"), dir_);
+    ASSERT_TRUE(kestrix.started());
+    const auto deadline = Clock::now() + kBound;
+    while (!traceHas("(CFC ) WSwitchOff: call CFCRPCSwitchOff...") && Clock::now() < deadline)
+        std::this_thread::sleep_for(50ms);
+    ASSERT_LT(Clock::now(), deadline) << "the switch-off never reached its last step";
+
+    kestrix.signal(SIGINT);
+    const std::string output = kestrix.readAll(30s);
+    EXPECT_EQ(kestrix.wait(30s), 1) << output;
+    EXPECT_EQ(output.find("message box"), std::string::npos) << output;
+    int exclusive = -1;
+    ASSERT_EQ(::ioctl(held, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0) << "the tty is left in exclusive mode";
+    ::close(held);
+}
+
+// Whether a child of ours named kestrix has its main thread blocking
+// SIGTERM, which it does from the first line of main on: a signal sent
+// before would end it the default way.
+bool kestrixTakesSignals()
+{
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::ifstream status(entry.path() / "status");
+        std::string line, name;
+        long parent = -1;
+        unsigned long long blocked = 0;
+        while (std::getline(status, line)) {
+            if (line.rfind("Name:", 0) == 0)
+                name = line.substr(line.find_first_not_of(" \t", 5));
+            else if (line.rfind("PPid:", 0) == 0)
+                parent = std::stol(line.substr(5));
+            else if (line.rfind("SigBlk:", 0) == 0)
+                blocked = std::stoull(line.substr(7), nullptr, 16);
+        }
+        if (name == "kestrix" && parent == ::getpid() && (blocked & (1ull << (SIGTERM - 1))))
+            return true;
+    }
+    return false;
+}
+
+TEST_F(KestrixStopped, SignalWithNothingRunningQuits)
+{
+    ChildProcess kestrix(KESTRIX_PATH, {}, environment("", ""), dir_);
+    ASSERT_TRUE(kestrix.started());
+    const auto deadline = Clock::now() + kBound;
+    while (!kestrixTakesSignals() && Clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    ASSERT_LT(Clock::now(), deadline) << "kestrix never came to its main";
+    kestrix.signal(SIGTERM);
+    EXPECT_EQ(kestrix.wait(30s), 0);
+}
+
+} // namespace
+} // namespace kestrixtest
