@@ -49,14 +49,17 @@ void measure(const char* name, std::size_t inputBytes, const std::function<std::
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("  %-44s input %7.1f MB  %7.2f s  peak RSS %7.1f MB%s\n", "", inputBytes / 1e6, seconds,
-                usage.ru_maxrss / 1024.0, WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "  (failed)");
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("  %-44s input %7.1f MB  %7.2f s  peak RSS %7.1f MB%s\n", "", inputBytes / 1e6,
+                seconds, usage.ru_maxrss / 1024.0,
+                WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "  (failed)");
 }
 
-const char* kInfHead = "[Version]\nSignature=\"$Windows NT$\"\nClass=Modem\nProvider=%P%\n"
-                       "[Manufacturer]\n%P%=Models\n[Models]\nBig Modem=Big,ZNT_BIG\n"
-                       "[Big]\nAddReg=Big.AddReg\n[Big.AddReg]\nHKR,,DCB,1,1C,00,00,00,00,E1,00,00\n";
+const char* kInfHead =
+    "[Version]\nSignature=\"$Windows NT$\"\nClass=Modem\nProvider=%P%\n"
+    "[Manufacturer]\n%P%=Models\n[Models]\nBig Modem=Big,ZNT_BIG\n"
+    "[Big]\nAddReg=Big.AddReg\n[Big.AddReg]\nHKR,,DCB,1,1C,00,00,00,00,E1,00,00\n";
 
 std::string bigAddRegInf(int values)
 {
@@ -72,7 +75,8 @@ std::string manySectionsInf(int sections)
     std::string text = kInfHead;
     for (int round = 0; round < 2; ++round)
         for (int i = 0; i < sections; ++i)
-            text += "[Section" + std::to_string(i) + "]\nKey" + std::to_string(round) + "=a,b,\"c d\",%P%\n";
+            text += "[Section" + std::to_string(i) + "]\nKey" + std::to_string(round) +
+                    "=a,b,\"c d\",%P%\n";
     text += "[Strings]\nP=\"Bench\"\n";
     return text;
 }
@@ -89,7 +93,8 @@ std::string parseOnly(const std::string& text)
 int main()
 {
     char pattern[] = "/tmp/zantal-bench-XXXXXX";
-    if (!mkdtemp(pattern)) return 1;
+    if (!mkdtemp(pattern))
+        return 1;
     g_dir = pattern;
     setenv("ZANTAL_ROOT", (g_dir / "store").c_str(), 1);
     setenv("ZANTAL_SYSFS_ROOT", (g_dir / "sys").c_str(), 1);
@@ -119,11 +124,14 @@ int main()
         fs::create_directories(path.parent_path());
         std::ofstream out(path, std::ios::binary);
         out << head;
-        for (int i = 0; i < 100; ++i) out << filler;
+        for (int i = 0; i < 100; ++i)
+            out << filler;
         return fs::file_size(path);
     };
-    const auto portsSize = writeLarge(g_dir / "config" / "cfc" / "ports.ini", "[Ports]\nCOM5=/dev/x\n");
-    measure("ports.ini: COM5 looked up", portsSize, [] { return plat::comPortPath(5).value_or("none"); });
+    const auto portsSize =
+        writeLarge(g_dir / "config" / "cfc" / "ports.ini", "[Ports]\nCOM5=/dev/x\n");
+    measure("ports.ini: COM5 looked up", portsSize,
+            [] { return plat::comPortPath(5).value_or("none"); });
     const fs::path trace = g_dir / "cfctrace.ini";
     const auto traceSize = writeLarge(trace, "[Global]\nEnable=1\nSuffix=5\n");
     measure("cfctrace.ini: Enable read, Suffix written", traceSize, [&] {
@@ -138,15 +146,18 @@ int main()
         {
             win::RegTransaction writing(true);
             win::RegKey big = win::RegKey::create(win::HKEY_LOCAL_MACHINE, "Big");
-            for (int i = 0; i < 21; ++i) big.setRaw(("v" + std::to_string(i)).c_str(), win::REG_BINARY, megabyte);
-            if (writing.commit() != win::ERROR_SUCCESS) return std::string("write FAILED");
+            for (int i = 0; i < 21; ++i)
+                big.setRaw(("v" + std::to_string(i)).c_str(), win::REG_BINARY, megabyte);
+            if (writing.commit() != win::ERROR_SUCCESS)
+                return std::string("write FAILED");
         }
         const auto size = fs::file_size(g_dir / "store" / "registry.txt");
         const bool refused = !win::RegKey::open(win::HKEY_LOCAL_MACHINE, "Big", win::KEY_ALL_ACCESS)
                                   .setRaw("one more", win::REG_BINARY, megabyte);
         auto back = win::RegKey::open(win::HKEY_LOCAL_MACHINE, "Big").raw("v20");
-        return "store " + std::to_string(size) + " bytes, next MB " + (refused ? "refused" : "WRITTEN") +
-               ", read back " + (back && back->size() == megabyte.size() ? "ok" : "FAILED");
+        return "store " + std::to_string(size) + " bytes, next MB " +
+               (refused ? "refused" : "WRITTEN") + ", read back " +
+               (back && back->size() == megabyte.size() ? "ok" : "FAILED");
     });
 
     fs::remove_all(g_dir);

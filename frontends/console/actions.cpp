@@ -42,8 +42,8 @@ OpenRefusal lastOpenRefusal(std::int32_t port)
     OpenRefusal refusal;
     char path[pathSize] = {};
     char reason[reasonSize] = {};
-    refusal.kind = WGetLastOpenFailure(&refusal.port, &refusal.systemError, path, sizeof path, reason,
-                                       sizeof reason);
+    refusal.kind = WGetLastOpenFailure(&refusal.port, &refusal.systemError, path, sizeof path,
+                                       reason, sizeof reason);
     refusal.devicePath = path;
     refusal.reason = reason;
     if (refusal.kind == CFC_OPEN_OK) {

@@ -81,14 +81,16 @@ std::string refusalOf(const char* argument)
         const char* number = argument + std::strlen("com");
         if (!hasNumber(number))
             return quoted + ": no port number after \"com\" (com1 up to com99)";
-        return quoted + ": port " + std::to_string(atoiNumber(number)) + " is outside com1 up to com99";
+        return quoted + ": port " + std::to_string(atoiNumber(number)) +
+               " is outside com1 up to com99";
     }
     for (const ExactRow& row : exactRows) {
         std::string lower;
         for (const char* c = argument; *c != '\0'; ++c)
             lower += asciiLower(*c);
         if (lower == row.text)
-            return quoted + " is not an option; options are written in small letters: -h, -? and -ver";
+            return quoted +
+                   " is not an option; options are written in small letters: -h, -? and -ver";
     }
     return quoted + " is neither an option (-h, -?, -ver) nor a port (com1 up to com99)";
 }
@@ -99,8 +101,9 @@ std::optional<CommandLine> scanArguments(int argc, const char* const argv[], std
 {
     if (argc < 2 || argc > 4) {
         if (problem != nullptr)
-            *problem = argc < 2 ? "no port given (com1 up to com99)"
-                                : std::to_string(argc - 1) + " arguments given; at most 3 are taken";
+            *problem = argc < 2
+                           ? "no port given (com1 up to com99)"
+                           : std::to_string(argc - 1) + " arguments given; at most 3 are taken";
         return std::nullopt;
     }
 

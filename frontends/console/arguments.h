@@ -26,6 +26,7 @@ struct CommandLine {
 // the caller then prints the usage text. `problem`, when given, receives what
 // was wrong in a few words for the user ("\"com0\": port 0 is outside com1 up
 // to com99").
-std::optional<CommandLine> scanArguments(int argc, const char* const argv[], std::string* problem = nullptr);
+std::optional<CommandLine> scanArguments(int argc, const char* const argv[],
+                                         std::string* problem = nullptr);
 
 } // namespace vornax

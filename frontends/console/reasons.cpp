@@ -19,8 +19,9 @@ std::string mappingHint(std::int32_t port, const std::string& configDir)
 {
     const std::string com = "COM" + std::to_string(port);
     const std::string ini = configDir.empty() ? std::string("~/.config") : configDir;
-    return "map " + com + " to the module's device with CFC_" + com + "=/dev/serial/by-id/... or a line " +
-           com + "=<device> in section [Ports] of " + ini + "/cfc/ports.ini";
+    return "map " + com + " to the module's device with CFC_" + com +
+           "=/dev/serial/by-id/... or a line " + com + "=<device> in section [Ports] of " + ini +
+           "/cfc/ports.ini";
 }
 
 const char* stepText(Step step)
@@ -38,12 +39,14 @@ const char* stepText(Step step)
 std::string openRefusalLine(const OpenRefusal& refusal, const std::string& configDir)
 {
     const std::string com = "COM" + std::to_string(refusal.port);
-    const std::string head = "vornax: cannot open " + portWithDevice(refusal.port, refusal.devicePath) + ": ";
+    const std::string head =
+        "vornax: cannot open " + portWithDevice(refusal.port, refusal.devicePath) + ": ";
     switch (refusal.kind) {
     case CFC_OPEN_NO_DEVICE:
         if (refusal.devicePath.empty())
             return head + "no device is mapped to it; " + mappingHint(refusal.port, configDir);
-        return head + refusal.reason + "; plug the adapter in, or " + mappingHint(refusal.port, configDir);
+        return head + refusal.reason + "; plug the adapter in, or " +
+               mappingHint(refusal.port, configDir);
     case CFC_OPEN_DENIED:
         return head + refusal.reason +
                "; join the dialout group (sudo usermod -aG dialout $USER) and log in again";
@@ -51,24 +54,26 @@ std::string openRefusalLine(const OpenRefusal& refusal, const std::string& confi
         return head + refusal.reason +
                "; another program holds the port, often a modem manager probing a new adapter: "
                "end it, or keep it off the adapter with a udev rule (ID_MM_DEVICE_IGNORE)";
-    case CFC_OPEN_SLOT_IN_USE:
-        return head + "this program has " + com + " open already";
-    default:
-        break;
+    case CFC_OPEN_SLOT_IN_USE: return head + "this program has " + com + " open already";
+    default: break;
     }
     if (refusal.systemError == ENOTTY || refusal.systemError == EISDIR)
-        return head + refusal.reason + "; this is not a serial port: " + mappingHint(refusal.port, configDir);
-    return head + refusal.reason + "; CFC_TRACE=1 writes the library's view to tracefiles/tracefile.txt";
+        return head + refusal.reason +
+               "; this is not a serial port: " + mappingHint(refusal.port, configDir);
+    return head + refusal.reason +
+           "; CFC_TRACE=1 writes the library's view to tracefiles/tracefile.txt";
 }
 
 std::string stepFailureLine(Step step, std::int32_t port, const std::string& devicePath,
                             std::uint16_t libraryError)
 {
     // Not every failing step leaves a code behind; a 0 would only puzzle.
-    const std::string code =
-        libraryError == EMMIERR_OK ? std::string() : " (library error " + std::to_string(libraryError) + ")";
-    return "vornax: " + portWithDevice(port, devicePath) + ": " + stepText(step) + code + "; run CFC_TRACE=1 vornax com" +
-           std::to_string(port) + " and read tracefiles/tracefile.txt for the reason";
+    const std::string code = libraryError == EMMIERR_OK
+                                 ? std::string()
+                                 : " (library error " + std::to_string(libraryError) + ")";
+    return "vornax: " + portWithDevice(port, devicePath) + ": " + stepText(step) + code +
+           "; run CFC_TRACE=1 vornax com" + std::to_string(port) +
+           " and read tracefiles/tracefile.txt for the reason";
 }
 
 std::string kernelConsoleWarning(std::int32_t port, const std::string& devicePath)

@@ -5,8 +5,8 @@
 
 #include "plat/serial.h"
 
-#include <csignal>
 #include <cerrno>
+#include <csignal>
 #include <ctime>
 #include <thread>
 

@@ -15,7 +15,8 @@ namespace kestrix {
 class DisableToolPresenter {
 public:
     // The window is being created: fills its port list.
-    DisableToolPresenter(DisableToolView& view, ModuleLibrary& library, const PortProbe& portPresent);
+    DisableToolPresenter(DisableToolView& view, ModuleLibrary& library,
+                         const PortProbe& portPresent);
     // Waits for a switch-off that is still running: leaving a module half
     // way (DTR held during a boot) is worse than a late exit.
     ~DisableToolPresenter();

@@ -42,7 +42,8 @@ public:
     {
     }
 
-    std::uint32_t comOpen(std::int32_t portNum, std::int32_t baudRate, std::uint32_t traceHandle) override
+    std::uint32_t comOpen(std::int32_t portNum, std::int32_t baudRate,
+                          std::uint32_t traceHandle) override
     {
         enter(messages::cannotConnect, true);
         return library_.comOpen(portNum, baudRate, traceHandle);

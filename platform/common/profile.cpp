@@ -63,7 +63,9 @@ bool sameNoCase(std::string_view a, std::string_view b)
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        const auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+        };
         if (lower(a[i]) != lower(b[i]))
             return false;
     }
@@ -96,8 +98,8 @@ Place locate(std::string_view text, std::string_view section, std::string_view k
             if (inSection)
                 return place; // the first section of the name ends here
             const std::size_t close = content.find(']');
-            const std::string_view name =
-                trimmed(content.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+            const std::string_view name = trimmed(content.substr(
+                1, close == std::string_view::npos ? std::string_view::npos : close - 1));
             if (close != std::string_view::npos && sameNoCase(name, section)) {
                 inSection = true;
                 place.sectionFound = true;
@@ -107,10 +109,13 @@ Place locate(std::string_view text, std::string_view section, std::string_view k
             place.sectionEnd = next;
             const std::size_t equals = line.find('=');
             const bool comment = content.front() == ';' || content.front() == '#';
-            if (!comment && equals != std::string_view::npos && sameNoCase(trimmed(line.substr(0, equals)), key)) {
+            if (!comment && equals != std::string_view::npos &&
+                sameNoCase(trimmed(line.substr(0, equals)), key)) {
                 const std::string_view value = trimmed(line.substr(equals + 1));
                 place.keyFound = true;
-                place.valueBegin = value.empty() ? equals + 1 + pos : static_cast<std::size_t>(value.data() - text.data());
+                place.valueBegin = value.empty()
+                                       ? equals + 1 + pos
+                                       : static_cast<std::size_t>(value.data() - text.data());
                 place.valueEnd = place.valueBegin + value.size();
                 return place;
             }
@@ -149,7 +154,7 @@ bool loadProfile(const std::string& file, std::string& text, bool& exists)
 // override that as root.
 bool userMayWrite(const std::string& file)
 {
-    struct stat st{};
+    struct stat st {};
     if (::stat(file.c_str(), &st) != 0)
         return errno == ENOENT;
     return (st.st_mode & 0222) != 0 && ::access(file.c_str(), W_OK) == 0;
@@ -170,8 +175,8 @@ std::string readProfileString(const std::string& file, const std::string& sectio
     return text.substr(place.valueBegin, place.valueEnd - place.valueBegin);
 }
 
-bool writeProfileString(const std::string& file, const std::string& section,
-                        const std::string& key, const std::string& value)
+bool writeProfileString(const std::string& file, const std::string& section, const std::string& key,
+                        const std::string& value)
 {
     if (!writable(section, key, value))
         return false;

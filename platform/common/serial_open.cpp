@@ -9,14 +9,14 @@ namespace plat {
 
 namespace {
 constexpr std::string_view kVirtualPrefix = "virtual:";
-}
+} // namespace
 
 std::unique_ptr<SerialPort> openSerialPort(const PortLocation& where, OpenError* error)
 {
     // The map may point a COM number at an in-memory line as well as at a
     // device, so resolve first and look for the prefix afterwards.
-    const std::string path = where.path.empty() ? comPortPath(where.comNumber).value_or(std::string())
-                                                : where.path;
+    const std::string path =
+        where.path.empty() ? comPortPath(where.comNumber).value_or(std::string()) : where.path;
     int sysError = 0;
     std::unique_ptr<SerialPort> port;
     if (path.empty())

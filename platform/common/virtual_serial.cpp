@@ -351,13 +351,22 @@ public:
     explicit VirtualHostPort(std::shared_ptr<VirtualLine> line) : line_(std::move(line)) {}
     ~VirtualHostPort() override { line_->detachHost(); }
 
-    bool getLineSettings(LineSettings& settings) override { return check(line_->hostSettings(settings)); }
-    bool setLineSettings(const LineSettings& settings) override { return check(line_->applySettings(settings)); }
+    bool getLineSettings(LineSettings& settings) override
+    {
+        return check(line_->hostSettings(settings));
+    }
+    bool setLineSettings(const LineSettings& settings) override
+    {
+        return check(line_->applySettings(settings));
+    }
     IoResult read(uint8_t* buffer, size_t count, uint32_t timeoutMs, const Event* cancel) override
     {
         return record(line_->hostRead(buffer, count, timeoutMs, cancel));
     }
-    IoResult write(const uint8_t* data, size_t count) override { return record(line_->hostWrite(data, count)); }
+    IoResult write(const uint8_t* data, size_t count) override
+    {
+        return record(line_->hostWrite(data, count));
+    }
     bool purge(bool rx, bool /*tx*/) override { return check(line_->purgeHost(rx)); }
     bool setDtr(bool on) override { return check(line_->driveDtr(on)); }
     bool setRts(bool on) override { return check(line_->driveRts(on)); }
@@ -366,7 +375,8 @@ private:
     bool check(int error) { return error == 0 || refuse(error); }
     IoResult record(const IoResult& result)
     {
-        return result.status == IoStatus::Failed ? failed(result.sysError, result.transferred) : result;
+        return result.status == IoStatus::Failed ? failed(result.sysError, result.transferred)
+                                                 : result;
     }
 
     std::shared_ptr<VirtualLine> line_;

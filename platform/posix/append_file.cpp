@@ -13,7 +13,8 @@ namespace {
 // Closes a descriptor at the end of its scope.
 struct Fd {
     int fd = -1;
-    ~Fd() {
+    ~Fd()
+    {
         if (fd >= 0)
             ::close(fd);
     }
@@ -29,10 +30,11 @@ int appendToFileInDir(const std::string& dir, const std::string& file, const std
     if (directory.fd < 0)
         return errno;
     const Fd out{::openat(directory.fd, file.c_str(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666)};
+                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                          0666)};
     if (out.fd < 0)
         return errno;
-    struct stat status{};
+    struct stat status {};
     if (::fstat(out.fd, &status) != 0)
         return errno;
     if (!S_ISREG(status.st_mode))

@@ -10,7 +10,7 @@ namespace plat {
 
 namespace {
 constexpr uint64_t kNanosPerSecond = 1000000000u;
-}
+} // namespace
 
 uint64_t counter()
 {

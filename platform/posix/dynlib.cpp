@@ -12,8 +12,9 @@ namespace {
 bool endsWithNoCase(const std::string& text, const std::string& suffix)
 {
     return text.size() >= suffix.size() &&
-           std::equal(suffix.rbegin(), suffix.rend(), text.rbegin(),
-                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+           std::equal(suffix.rbegin(), suffix.rend(), text.rbegin(), [](char a, char b) {
+               return a == std::tolower(static_cast<unsigned char>(b));
+           });
 }
 
 } // namespace

@@ -40,7 +40,7 @@ namespace {
 // the link.
 std::string targetOf(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         char resolved[PATH_MAX];
         if (::realpath(path.c_str(), resolved))
@@ -99,7 +99,7 @@ bool replaceFile(const std::string& path, const std::string& contents, int* sysE
     }
     // A rewritten file keeps the permissions it had, and its owner where we
     // may give it (a file of the user's edited by root stays the user's).
-    struct stat st{};
+    struct stat st {};
     const bool existed = ::stat(target.c_str(), &st) == 0;
     if (existed && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
         [[maybe_unused]] const int kept = ::fchown(fd, st.st_uid, st.st_gid);
@@ -122,7 +122,8 @@ bool replaceFile(const std::string& path, const std::string& contents, int* sysE
     }
     // Make the rename itself durable; a failure here loses nothing already
     // visible, so it is not reported.
-    if (const int dir = ::open(directoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+    if (const int dir = ::open(directoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }

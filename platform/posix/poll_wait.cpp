@@ -8,7 +8,7 @@ namespace plat::detail {
 
 namespace {
 constexpr auto kSlice = std::chrono::milliseconds(2);
-}
+} // namespace
 
 int pollUntil(pollfd* fds, nfds_t count, Deadline deadline)
 {
@@ -17,10 +17,11 @@ int pollUntil(pollfd* fds, nfds_t count, Deadline deadline)
         if (deadline == Deadline::max()) {
             rc = ::ppoll(fds, count, nullptr, nullptr);
         } else {
-            const auto left = std::max(deadline - std::chrono::steady_clock::now(),
-                                       Deadline::duration::zero());
+            const auto left =
+                std::max(deadline - std::chrono::steady_clock::now(), Deadline::duration::zero());
             const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-            const timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+            const timespec ts{static_cast<time_t>(ns / 1000000000),
+                              static_cast<long>(ns % 1000000000)};
             rc = ::ppoll(fds, count, &ts, nullptr);
         }
         if (rc >= 0 || errno != EINTR)

@@ -13,7 +13,7 @@ namespace {
 
 FileCheck checkOpened(int fd)
 {
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0)
         return FileCheck::Unreadable;
     return S_ISREG(st.st_mode) ? FileCheck::Ok : FileCheck::NotRegular;
@@ -25,7 +25,7 @@ int openRegularFile(const std::string& path, bool write, FileCheck* check)
 {
     // Looked at before the open as well: opening a tty would move its modem
     // lines, and opening some devices has effects of its own.
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         *check = errno == ENOENT || errno == ENOTDIR ? FileCheck::Missing : FileCheck::Unreadable;
         return -1;
@@ -35,7 +35,8 @@ int openRegularFile(const std::string& path, bool write, FileCheck* check)
         return -1;
     }
     // O_NONBLOCK in case the name was swapped for a FIFO since the look.
-    const int fd = ::open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd =
+        ::open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         *check = errno == ENOENT ? FileCheck::Missing : FileCheck::Unreadable;
         return -1;
@@ -60,7 +61,7 @@ FileCheck readRegularFile(const std::string& path, std::size_t maxBytes, std::st
         return check;
     // The size is a hint only (files of the kernel's trees report a page);
     // the reads themselves are held to the bound.
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) == 0)
         content.reserve(std::min(static_cast<std::size_t>(st.st_size), maxBytes));
     char chunk[65536];

@@ -176,7 +176,8 @@ bool PosixSerialPort::setLineSettings(const LineSettings& settings)
     return error == 0 || refuse(error);
 }
 
-IoResult PosixSerialPort::read(uint8_t* buffer, size_t count, uint32_t timeoutMs, const Event* cancel)
+IoResult PosixSerialPort::read(uint8_t* buffer, size_t count, uint32_t timeoutMs,
+                               const Event* cancel)
 {
     const Deadline deadline = deadlineAfter(timeoutMs);
     const int cancelFd = cancel ? cancel->nativeHandle() : -1;

@@ -10,15 +10,11 @@ OpenProblem classifyOpenError(int sysError)
     switch (sysError) {
     case ENOENT:
     case ENODEV:
-    case ENXIO:
-        return OpenProblem::NoDevice;
+    case ENXIO: return OpenProblem::NoDevice;
     case EACCES:
-    case EPERM:
-        return OpenProblem::Denied;
-    case EBUSY:
-        return OpenProblem::Busy;
-    default:
-        return OpenProblem::Other;
+    case EPERM: return OpenProblem::Denied;
+    case EBUSY: return OpenProblem::Busy;
+    default: return OpenProblem::Other;
     }
 }
 

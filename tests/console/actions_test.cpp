@@ -75,15 +75,17 @@ TEST_F(SwitchOffSequence, FailedStepIsReportedWithItsReasonBeforeClosing)
         FailAt failAt;
         std::string expected;
     } cases[] = {
-        {FailAt::ServiceMode, untilServiceMode + "Error: Cannot connect to Module\n" +
-                                  "vornax: COM7 (/dev/ttyTEST7): the module did not come into service mode" +
-                                  tracePointer + close},
-        {FailAt::AutoStart, untilAutoStart + "Error: Cannot switchoff AutoExec\n" +
-                                "vornax: COM7 (/dev/ttyTEST7): the module did not switch its Java autostart off" +
-                                tracePointer + close},
+        {FailAt::ServiceMode,
+         untilServiceMode + "Error: Cannot connect to Module\n" +
+             "vornax: COM7 (/dev/ttyTEST7): the module did not come into service mode" +
+             tracePointer + close},
+        {FailAt::AutoStart,
+         untilAutoStart + "Error: Cannot switchoff AutoExec\n" +
+             "vornax: COM7 (/dev/ttyTEST7): the module did not switch its Java autostart off" +
+             tracePointer + close},
         {FailAt::SwitchOff, untilSwitchOff + "Error: Cannot close Module connection\n" +
-                                "vornax: COM7 (/dev/ttyTEST7): the module did not switch off" + tracePointer +
-                                close},
+                                "vornax: COM7 (/dev/ttyTEST7): the module did not switch off" +
+                                tracePointer + close},
     };
     for (const auto& c : cases) {
         const SequenceRun result = run(c.failAt);
@@ -112,9 +114,11 @@ TEST_F(SwitchOffSequence, RefusedOpenSaysWhyAndWhatToDo)
          "vornax: cannot open COM7 (/dev/ttyACM0): Device or resource busy; ",
          "another program holds the port, often a modem manager"},
         {{CFC_OPEN_NO_DEVICE, ENOENT, "/dev/ttyS6", "No such file or directory"},
-         "vornax: cannot open COM7 (/dev/ttyS6): No such file or directory; ", "plug the adapter in, or " + mapping},
+         "vornax: cannot open COM7 (/dev/ttyS6): No such file or directory; ",
+         "plug the adapter in, or " + mapping},
         {{CFC_OPEN_NO_DEVICE, 0, "", "no device is mapped to this port"},
-         "vornax: cannot open COM7: no device is mapped to it; ", mapping},
+         "vornax: cannot open COM7: no device is mapped to it; ",
+         mapping},
         {{CFC_OPEN_OTHER, ENOTTY, "/dev/null", "Inappropriate ioctl for device"},
          "vornax: cannot open COM7 (/dev/null): Inappropriate ioctl for device; ",
          "this is not a serial port: " + mapping},
@@ -133,7 +137,8 @@ TEST_F(SwitchOffSequence, RefusedOpenSaysWhyAndWhatToDo)
         ASSERT_EQ(result.output.rfind(resultLine + c.reasonStart, 0), 0u) << result.output;
         const std::string reason = result.output.substr(resultLine.size());
         // One line, then the close the sequence always makes.
-        EXPECT_EQ(reason.find('\n'), reason.size() - std::string("<WComClose 0>\n").size() - 1) << reason;
+        EXPECT_EQ(reason.find('\n'), reason.size() - std::string("<WComClose 0>\n").size() - 1)
+            << reason;
         EXPECT_NE(reason.find(c.fix), std::string::npos) << reason;
         EXPECT_EQ(reason.substr(reason.find('\n') + 1), "<WComClose 0>\n");
     }
@@ -142,9 +147,10 @@ TEST_F(SwitchOffSequence, RefusedOpenSaysWhyAndWhatToDo)
 TEST_F(SwitchOffSequence, KernelConsoleIsWarnedAboutBeforeTheOpen)
 {
     const SequenceRun warned = run(FailAt::Nothing, {}, everyDeviceIsTheConsole);
-    EXPECT_EQ(warned.output, "vornax: warning: COM7 (/dev/ttyTEST7) is the kernel's console; opening it raises "
-                             "DTR and sends AT commands to the console\n" +
-                                 untilSwitchOff + close + "AutoExec successfully switched off\n");
+    EXPECT_EQ(warned.output,
+              "vornax: warning: COM7 (/dev/ttyTEST7) is the kernel's console; opening it raises "
+              "DTR and sends AT commands to the console\n" +
+                  untilSwitchOff + close + "AutoExec successfully switched off\n");
     EXPECT_EQ(warned.exitCode, vornax::exitSuccess);
 }
 

@@ -70,9 +70,9 @@ TEST(ArgumentScan, PortNumberIsReadAsAtoiReadsIt)
 
 TEST(ArgumentScan, RefusesPortsWithoutDigitsOrOutOfRange)
 {
-    for (const char* refused : {"com0", "com100", "com", "comx", "co", "c", "xcom3", "com-3", "com+",
-                                "com- 3", "com 0x10", "com-0", "com99999999999", "com4294967303",
-                                "com18446744073709551623"})
+    for (const char* refused :
+         {"com0", "com100", "com", "comx", "co", "c", "xcom3", "com-3", "com+", "com- 3",
+          "com 0x10", "com-0", "com99999999999", "com4294967303", "com18446744073709551623"})
         EXPECT_FALSE(scan({refused})) << '"' << refused << '"';
 }
 
@@ -124,9 +124,12 @@ TEST(ArgumentScan, RefusalSaysWhatWasWrong)
         {{"com"}, "\"com\": no port number after \"com\" (com1 up to com99)"},
         {{"comx"}, "\"comx\": no port number after \"com\" (com1 up to com99)"},
         {{"foo"}, "\"foo\" is neither an option (-h, -?, -ver) nor a port (com1 up to com99)"},
-        {{"com3", "extra"}, "\"extra\" is neither an option (-h, -?, -ver) nor a port (com1 up to com99)"},
-        {{"-H", "com3"}, "\"-H\" is not an option; options are written in small letters: -h, -? and -ver"},
-        {{"-VER"}, "\"-VER\" is not an option; options are written in small letters: -h, -? and -ver"},
+        {{"com3", "extra"},
+         "\"extra\" is neither an option (-h, -?, -ver) nor a port (com1 up to com99)"},
+        {{"-H", "com3"},
+         "\"-H\" is not an option; options are written in small letters: -h, -? and -ver"},
+        {{"-VER"},
+         "\"-VER\" is not an option; options are written in small letters: -h, -? and -ver"},
     };
     for (const auto& c : cases) {
         std::vector<const char*> argv{"vornax"};

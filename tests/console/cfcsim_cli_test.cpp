@@ -36,8 +36,9 @@ protected:
     // Standard output as the outcome, standard error into errors().
     Outcome run(const std::string& argument)
     {
-        return runProgram("/bin/sh", {"-c", R"(exec "$0" "$@" 2>stderr.txt </dev/null)", CFCSIM_PATH, argument}, {},
-                          dir_, kBound);
+        return runProgram(
+            "/bin/sh", {"-c", R"(exec "$0" "$@" 2>stderr.txt </dev/null)", CFCSIM_PATH, argument},
+            {}, dir_, kBound);
     }
 
     std::string errors() const
@@ -69,8 +70,10 @@ TEST_F(CfcsimCommandLine, HelpSaysHowToUseItWithVornaxAndWhatAPtyLacks)
 {
     const Outcome outcome = run("--help");
     EXPECT_EQ(outcome.status, 0);
-    EXPECT_NE(outcome.output.find("CFC_COM3=/dev/pts/4 vornax com3"), std::string::npos) << outcome.output;
-    EXPECT_NE(outcome.output.find("A pseudo-terminal has no modem lines"), std::string::npos) << outcome.output;
+    EXPECT_NE(outcome.output.find("CFC_COM3=/dev/pts/4 vornax com3"), std::string::npos)
+        << outcome.output;
+    EXPECT_NE(outcome.output.find("A pseudo-terminal has no modem lines"), std::string::npos)
+        << outcome.output;
     EXPECT_EQ(errors(), "");
 }
 

@@ -40,8 +40,8 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle)
     return failing == FailAt::Open ? 0 : fakecfc::handle;
 }
 
-int32_t WGetLastOpenFailure(int32_t* portNum, int32_t* systemError, char* devicePath, uint32_t devicePathSize,
-                            char* reason, uint32_t reasonSize)
+int32_t WGetLastOpenFailure(int32_t* portNum, int32_t* systemError, char* devicePath,
+                            uint32_t devicePathSize, char* reason, uint32_t reasonSize)
 {
     *portNum = openedPort;
     *systemError = refused.systemError;

@@ -27,13 +27,16 @@ inline constexpr int kFailureStatus = 255; // exit(-1) as a POSIX parent sees it
 
 class VornaxWithModule : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vornax-module-XXXXXX").string();
+    void SetUp() override
+    {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "vornax-module-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir_ = pattern;
     }
 
-    void TearDown() override {
+    void TearDown() override
+    {
         if (HasFailure())
             std::cout << "trace of the run:\n" << rawTrace();
         std::error_code ignored;
@@ -42,8 +45,10 @@ protected:
 
     // Runs `vornax arguments...` against a module simulated with
     // `moduleOptions`; `bound` is where a run counts as hung.
-    Outcome run(const std::vector<std::string>& moduleOptions, const std::vector<std::string>& arguments,
-                Clock::duration bound = std::chrono::seconds(60)) {
+    Outcome run(const std::vector<std::string>& moduleOptions,
+                const std::vector<std::string>& arguments,
+                Clock::duration bound = std::chrono::seconds(60))
+    {
         ChildProcess module(CFCSIM_PATH, moduleOptions);
         if (!module.started()) {
             ADD_FAILURE() << "cannot start " << CFCSIM_PATH;
@@ -67,7 +72,8 @@ protected:
     }
 
     // The trace file's texts without their time stamps.
-    std::vector<std::string> trace() const {
+    std::vector<std::string> trace() const
+    {
         std::vector<std::string> texts;
         std::ifstream in(dir_ / "tracefiles" / "tracefile.txt");
         for (std::string line; std::getline(in, line);) {
@@ -80,7 +86,8 @@ protected:
     }
 
 private:
-    std::string rawTrace() const {
+    std::string rawTrace() const
+    {
         std::ifstream in(dir_ / "tracefiles" / "tracefile.txt");
         return std::string(std::istreambuf_iterator<char>(in), {});
     }

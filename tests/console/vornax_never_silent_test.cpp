@@ -23,16 +23,20 @@ using namespace consoletest;
 
 namespace {
 
-size_t countStarting(const std::vector<std::string>& lines, const std::string& prefix) {
-    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&prefix](const std::string& line) {
-        return line.rfind(prefix, 0) == 0;
-    }));
+size_t countStarting(const std::vector<std::string>& lines, const std::string& prefix)
+{
+    return static_cast<size_t>(
+        std::count_if(lines.begin(), lines.end(),
+                      [&prefix](const std::string& line) { return line.rfind(prefix, 0) == 0; }));
 }
 
-TEST_F(VornaxWithModule, ModuleThatNeverFallsSilent) {
-    const Outcome outcome = run({"--mode=emmi", "--never-silent"}, {"com3"}, std::chrono::minutes(5));
+TEST_F(VornaxWithModule, ModuleThatNeverFallsSilent)
+{
+    const Outcome outcome =
+        run({"--mode=emmi", "--never-silent"}, {"com3"}, std::chrono::minutes(5));
     std::cout << "run took "
-              << std::chrono::duration_cast<std::chrono::milliseconds>(outcome.elapsed).count() << " ms\n";
+              << std::chrono::duration_cast<std::chrono::milliseconds>(outcome.elapsed).count()
+              << " ms\n";
     const std::vector<std::string> lines = trace();
     const size_t rounds = countStarting(lines, "(CFC ) WSwitchOff: call CFCRPCSwitchOff...");
     // One line per round in which all 100 probes were answered.
@@ -44,13 +48,14 @@ TEST_F(VornaxWithModule, ModuleThatNeverFallsSilent) {
         EXPECT_EQ(answeredRounds + 1, rounds);
         EXPECT_EQ(outcome.output, kSuccess);
         EXPECT_EQ(outcome.status, 0);
-        GTEST_SKIP() << "a probe answer came after its 50 ms on this loaded machine (round " << rounds
-                     << "); the library took the module for off, and vornax said so";
+        GTEST_SKIP() << "a probe answer came after its 50 ms on this loaded machine (round "
+                     << rounds << "); the library took the module for off, and vornax said so";
     }
     EXPECT_EQ(rounds, 5u);
     EXPECT_EQ(outcome.output, "Error: Cannot close Module connection\n");
     EXPECT_EQ(outcome.status, kFailureStatus);
-    EXPECT_TRUE(inOrder(lines, {"(CFC ) WSwitchOff: target not switched off!?", "(CFC ) WComClose()"}));
+    EXPECT_TRUE(
+        inOrder(lines, {"(CFC ) WSwitchOff: target not switched off!?", "(CFC ) WComClose()"}));
 }
 
 } // namespace

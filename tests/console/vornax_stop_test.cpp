@@ -53,7 +53,8 @@ protected:
         return module_->started() ? module_->readLine(10s) : std::string();
     }
 
-    std::vector<std::string> environment(const std::string& com3, bool traceIniVariable = true) const
+    std::vector<std::string> environment(const std::string& com3,
+                                         bool traceIniVariable = true) const
     {
         std::vector<std::string> env = {
             "HOME=" + dir_.string(),
@@ -127,7 +128,8 @@ TEST_F(VornaxInTheWay, FifosInPlaceOfSettingsFilesAreNotWaitedOn)
         // A module of its own each time: the first run switches it off.
         const std::string terminal = startModule({"--mode=at"});
         ASSERT_FALSE(terminal.empty());
-        const Outcome outcome = runProgram(VORNAX_PATH, {"com3"}, environment(terminal, variable), dir_, kRunBound);
+        const Outcome outcome =
+            runProgram(VORNAX_PATH, {"com3"}, environment(terminal, variable), dir_, kRunBound);
         EXPECT_EQ(outcome.output, "AutoExec successfully switched off\n");
         EXPECT_EQ(outcome.status, 0);
     }

@@ -38,7 +38,8 @@ void FakeLibrary::record(std::string call)
     calls_.push_back(std::move(call));
 }
 
-std::uint32_t FakeLibrary::comOpen(std::int32_t portNum, std::int32_t baudRate, std::uint32_t traceHandle)
+std::uint32_t FakeLibrary::comOpen(std::int32_t portNum, std::int32_t baudRate,
+                                   std::uint32_t traceHandle)
 {
     record("open " + std::to_string(portNum) + " " + std::to_string(baudRate) + " " +
            std::to_string(traceHandle));

@@ -36,7 +36,8 @@ public:
     // The calls so far, e.g. "open 3 115200 0", "init", "java 0", "off", "close".
     std::vector<std::string> calls() const;
 
-    std::uint32_t comOpen(std::int32_t portNum, std::int32_t baudRate, std::uint32_t traceHandle) override;
+    std::uint32_t comOpen(std::int32_t portNum, std::int32_t baudRate,
+                          std::uint32_t traceHandle) override;
     std::int32_t initServiceMode(std::uint32_t handle) override;
     std::int32_t switchJavaAutoStart(std::uint32_t handle, std::uint8_t on) override;
     std::int32_t switchOff(std::uint32_t handle) override;

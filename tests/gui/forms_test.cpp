@@ -123,7 +123,10 @@ protected:
     }
 
     QComboBox* portBox() { return control<QComboBox>("PortSelBox"); }
-    void press(const char* button) { QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton); }
+    void press(const char* button)
+    {
+        QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
+    }
 
     // Through the keyboard, as a user picks a list item.
     void selectWithArrowKeys(int steps)
@@ -201,9 +204,9 @@ TEST_F(Forms, TabOrderAsDesigned)
 {
     QApplication::setActiveWindow(&window());
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
-    const QWidget* expected[] = {control<QPushButton>("StartButton"), control<QPushButton>("CloseButton"),
-                                 portBox(), control<QPushButton>("About"),
-                                 control<QPushButton>("StartButton")};
+    const QWidget* expected[] = {
+        control<QPushButton>("StartButton"), control<QPushButton>("CloseButton"), portBox(),
+        control<QPushButton>("About"), control<QPushButton>("StartButton")};
     EXPECT_EQ(QApplication::focusWidget(), expected[0]);
     for (size_t i = 1; i < std::size(expected); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

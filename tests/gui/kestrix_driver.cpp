@@ -146,7 +146,8 @@ std::vector<Step> switchOffSteps(const QString& port)
             // the click that opened it; a user takes longer than that.
             if (*popupSeen == Clock::time_point())
                 *popupSeen = Clock::now();
-            if (Clock::now() - *popupSeen < std::chrono::milliseconds(QApplication::doubleClickInterval() + 100))
+            if (Clock::now() - *popupSeen <
+                std::chrono::milliseconds(QApplication::doubleClickInterval() + 100))
                 return false;
             const int row = list->findText(port);
             if (row < 0) {
@@ -166,7 +167,8 @@ std::vector<Step> switchOffSteps(const QString& port)
             click(start);
             const bool busyCursor = topLevel("DisableTool")->cursor().shape() == Qt::BusyCursor;
             report(QString("running: AutoExec Off %1, %2 cursor")
-                       .arg(start->isEnabled() ? "enabled" : "disabled", busyCursor ? "busy" : "normal"));
+                       .arg(start->isEnabled() ? "enabled" : "disabled",
+                            busyCursor ? "busy" : "normal"));
             return true;
         },
         [ticksWhileRunning] {
@@ -246,7 +248,8 @@ void startDriver()
     // once its event loop runs.
     auto* driver = new Driver(std::move(steps));
     driver->setParent(QCoreApplication::instance());
-    QMetaObject::invokeMethod(driver, [driver] { driver->start(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        driver, [driver] { driver->start(); }, Qt::QueuedConnection);
 }
 
 } // namespace

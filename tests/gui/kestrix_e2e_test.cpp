@@ -36,7 +36,8 @@ protected:
     // The simulator's terminal path, empty when it did not start.
     std::string startSimulator(const std::vector<std::string>& arguments)
     {
-        simulator_ = std::make_unique<ChildProcess>(CFCSIM_PATH, arguments, baseEnvironment(), dir_);
+        simulator_ =
+            std::make_unique<ChildProcess>(CFCSIM_PATH, arguments, baseEnvironment(), dir_);
         return simulator_->started() ? simulator_->readLine(startBound) : std::string();
     }
 
@@ -45,7 +46,8 @@ protected:
     {
         std::vector<std::string> env = baseEnvironment();
         for (int port = 1; port <= 99; ++port) {
-            const std::string path = port == simulatorPort ? port3 : (dir_ / "no-such-port").string();
+            const std::string path =
+                port == simulatorPort ? port3 : (dir_ / "no-such-port").string();
             env.push_back("CFC_COM" + std::to_string(port) + "=" + path);
         }
         env.push_back("QT_QPA_PLATFORM=offscreen");
@@ -92,9 +94,10 @@ TEST_F(Kestrix, SwitchesAutoExecOffFromTheWindow)
     const std::string output = runKestrix("switch-off:COM3", terminal, &status);
     EXPECT_TRUE(contains(output, "driver: ports COM3\n")) << output;
     EXPECT_TRUE(contains(output, "driver: selected COM3\n")) << output;
-    EXPECT_TRUE(contains(output, "driver: running: AutoExec Off disabled, busy cursor\n")) << output;
-    EXPECT_TRUE(contains(output,
-                         "driver: message box \"Disable AutoExec\": AutoExec successfully switched off\n"))
+    EXPECT_TRUE(contains(output, "driver: running: AutoExec Off disabled, busy cursor\n"))
+        << output;
+    EXPECT_TRUE(contains(
+        output, "driver: message box \"Disable AutoExec\": AutoExec successfully switched off\n"))
         << output;
     EXPECT_TRUE(contains(output, "driver: closing\n")) << output;
     EXPECT_EQ(status, 0) << output;
@@ -107,7 +110,8 @@ TEST_F(Kestrix, SilentModuleShowsCannotConnectWhileTheWindowGoesOn)
 
     int status = -1;
     const std::string output = runKestrix("switch-off:COM3", terminal, &status);
-    EXPECT_TRUE(contains(output, "driver: message box \"Error\": Cannot connect to Module\n")) << output;
+    EXPECT_TRUE(contains(output, "driver: message box \"Error\": Cannot connect to Module\n"))
+        << output;
     // The driver's timer ran on the window's thread while the library waited.
     EXPECT_FALSE(contains(output, "window handled 0 timer ticks")) << output;
     EXPECT_EQ(status, 0) << output;
@@ -121,11 +125,14 @@ TEST_F(Kestrix, ScreenshotsShowBothWindowsAtTheirDesignedSizes)
     const std::string output = runKestrix("screenshots:" + shots.string(), "", &status);
     EXPECT_EQ(status, 0) << output;
     // Grabs are of the client areas.
-    EXPECT_EQ(QImage(QString::fromStdString((shots / "DisableTool.png").string())).size(), QSize(242, 185))
+    EXPECT_EQ(QImage(QString::fromStdString((shots / "DisableTool.png").string())).size(),
+              QSize(242, 185))
         << output;
-    EXPECT_EQ(QImage(QString::fromStdString((shots / "AboutBox.png").string())).size(), QSize(256, 158))
+    EXPECT_EQ(QImage(QString::fromStdString((shots / "AboutBox.png").string())).size(),
+              QSize(256, 158))
         << output;
-    EXPECT_FALSE(QImage(QString::fromStdString((shots / "MessageBox.png").string())).isNull()) << output;
+    EXPECT_FALSE(QImage(QString::fromStdString((shots / "MessageBox.png").string())).isNull())
+        << output;
 }
 
 } // namespace

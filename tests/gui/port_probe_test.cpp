@@ -87,7 +87,8 @@ TEST_F(PortProbe, SysfsDecidesForOtherCharacterDevices)
 // for the console's device, as no test may touch a real one.
 class KernelConsole : public PortProbe {
 protected:
-    std::string consoleTree(const std::string& active, const std::vector<std::pair<std::string, std::string>>& ttys)
+    std::string consoleTree(const std::string& active,
+                            const std::vector<std::pair<std::string, std::string>>& ttys)
     {
         const fs::path root = dir_ / ("sys-" + std::to_string(++trees_));
         const fs::path classDir = root / "class" / "tty";

@@ -26,7 +26,10 @@ const std::string openCom3 = "open 3 115200 0";
 class Presenter : public ::testing::Test {
 protected:
     // A machine with COM1 and COM3 (and a COM120 no list may show).
-    void SetUp() override { create([](std::int32_t n) { return n == 1 || n == 3 || n == 120; }); }
+    void SetUp() override
+    {
+        create([](std::int32_t n) { return n == 1 || n == 3 || n == 120; });
+    }
 
     void create(const kestrix::PortProbe& probe)
     {
@@ -98,7 +101,9 @@ TEST_F(Presenter, EachFailureClosesAndShowsItsMessage)
     };
     const Case cases[] = {
         {FailAt::ServiceMode, {openCom3, "init", "close"}, cannotConnect},
-        {FailAt::AutoStart, {openCom3, "init", "java 0", "close"}, "Error: Cannot switchoff AutoExec"},
+        {FailAt::AutoStart,
+         {openCom3, "init", "java 0", "close"},
+         "Error: Cannot switchoff AutoExec"},
         {FailAt::SwitchOff,
          {openCom3, "init", "java 0", "off", "close"},
          "Error: Cannot close Module connection"},

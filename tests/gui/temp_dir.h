@@ -13,7 +13,8 @@ class TempDir {
 public:
     explicit TempDir(const char* prefix)
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
         if (mkdtemp(pattern.data()) == nullptr)
             ADD_FAILURE() << "cannot create " << pattern;
         else

@@ -10,9 +10,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
-#include <fstream>
 #include <iterator>
 #include <string>
 
@@ -112,7 +112,8 @@ TEST_F(PortMap, DefaultRangesAndTheirEdges)
 TEST_F(PortMap, VariableWinsOverFileWhichWinsOverDefault)
 {
     fs::create_directories(config_.path() / "cfc");
-    spit(config_.file("cfc/ports.ini"), "; adapters\n[ports]\ncom3 = /dev/serial/by-id/a\nCOM4=/dev/b\n");
+    spit(config_.file("cfc/ports.ini"),
+         "; adapters\n[ports]\ncom3 = /dev/serial/by-id/a\nCOM4=/dev/b\n");
     EXPECT_EQ(plat::comPortPath(4), "/dev/b");
     EXPECT_EQ(plat::comPortPath(3), "/dev/serial/by-id/a") << "names compare without case";
 
@@ -128,7 +129,8 @@ TEST_F(PortMap, PortsFileThatIsNoRegularFileIsPassedOver)
     fs::create_directories(config_.path() / "cfc");
     const std::string file = config_.file("cfc/ports.ini");
     ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
-    EXPECT_EQ(withinBound<std::optional<std::string>>(file, [] { return plat::comPortPath(5); }), "/dev/ttyS4");
+    EXPECT_EQ(withinBound<std::optional<std::string>>(file, [] { return plat::comPortPath(5); }),
+              "/dev/ttyS4");
     fs::remove(file);
     fs::create_symlink("/dev/zero", file);
     EXPECT_EQ(plat::comPortPath(5), "/dev/ttyS4");
@@ -163,7 +165,8 @@ TEST(Profile, WriteBackKeepsTheRestOfTheFile)
     EXPECT_TRUE(plat::writeProfileString(file, "Global", "Suffix", "1"));
     EXPECT_EQ(plat::readProfileString(file, "Global", "Suffix", "0"), "1");
 
-    spit(file, "; signal trace\n[Global]\nEnable=1\nSuffix=7\n\n[ServiceModeAddBase]\nNumEntries=2\n");
+    spit(file,
+         "; signal trace\n[Global]\nEnable=1\nSuffix=7\n\n[ServiceModeAddBase]\nNumEntries=2\n");
     ::chmod(file.c_str(), 0640);
     ASSERT_TRUE(plat::writeProfileString(file, "Global", "Suffix", "8"));
     EXPECT_EQ(plat::readProfileString(file, "Global", "Suffix", "0"), "8");
@@ -171,7 +174,7 @@ TEST(Profile, WriteBackKeepsTheRestOfTheFile)
     EXPECT_EQ(plat::readProfileString(file, "ServiceModeAddBase", "NumEntries", "0"), "2");
     EXPECT_NE(slurp(file).find("; signal trace"), std::string::npos);
 
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
@@ -183,13 +186,13 @@ TEST(Profile, RewriteReplacesTheFileWhole)
     spit(file, "[Global]\nSuffix=1\n");
     const std::string link = dir.file("link.ini");
     fs::create_symlink(file, link);
-    struct stat before{};
+    struct stat before {};
     ASSERT_EQ(::stat(file.c_str(), &before), 0);
 
     ASSERT_TRUE(plat::writeProfileString(link, "Global", "Suffix", "2"));
 
     // A new inode: a reader holding the old file never sees a half-written one.
-    struct stat after{};
+    struct stat after {};
     ASSERT_EQ(::stat(file.c_str(), &after), 0);
     EXPECT_NE(before.st_ino, after.st_ino);
     EXPECT_TRUE(fs::is_symlink(link)) << "the link must survive the rewrite";
@@ -202,11 +205,13 @@ TEST(Profile, WriteBackChangesOnlyTheValue)
 {
     TempDir dir;
     const std::string file = dir.file("cfctrace.ini");
-    const std::string before = std::string("; kept\r\n[Global]\r\nEnable = 1\r\nno equals sign here\r\n") +
-                               "Suffix =  41  \r\nSuffix=7\r\n# another\r\n[ServiceModeAddBase]\r\nNumEntries=2\r\n" +
-                               std::string("tail\0with a NUL\r\n", 17) + "[Global]\r\nSuffix=9";
+    const std::string before =
+        std::string("; kept\r\n[Global]\r\nEnable = 1\r\nno equals sign here\r\n") +
+        "Suffix =  41  \r\nSuffix=7\r\n# another\r\n[ServiceModeAddBase]\r\nNumEntries=2\r\n" +
+        std::string("tail\0with a NUL\r\n", 17) + "[Global]\r\nSuffix=9";
     spit(file, before);
-    EXPECT_EQ(plat::readProfileString(file, "GLOBAL", "suffix", "0"), "41") << "the first of a name counts";
+    EXPECT_EQ(plat::readProfileString(file, "GLOBAL", "suffix", "0"), "41")
+        << "the first of a name counts";
     ASSERT_TRUE(plat::writeProfileString(file, "Global", "Suffix", "42"));
     std::string expected = before;
     expected.replace(expected.find("41"), 2, "42");
@@ -226,10 +231,10 @@ TEST(Profile, FileNobodyMayWriteIsLeftAlone)
     const std::string file = dir.file("cfctrace.ini");
     spit(file, "[Global]\nSuffix=3\n");
     ::chmod(file.c_str(), 0444);
-    struct stat before{};
+    struct stat before {};
     ASSERT_EQ(::stat(file.c_str(), &before), 0);
     EXPECT_FALSE(plat::writeProfileString(file, "Global", "Suffix", "4"));
-    struct stat after{};
+    struct stat after {};
     ASSERT_EQ(::stat(file.c_str(), &after), 0);
     EXPECT_EQ(before.st_ino, after.st_ino);
     EXPECT_EQ(after.st_mode & 0777, 0444u);
@@ -241,10 +246,12 @@ TEST(Profile, SettingsThatAreNoRegularFileReadAsMissing)
     TempDir dir;
     const std::string fifo = dir.file("fifo.ini");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(withinBound<std::string>(fifo, [&] { return plat::readProfileString(fifo, "Global", "Enable", "0"); }),
+    EXPECT_EQ(withinBound<std::string>(
+                  fifo, [&] { return plat::readProfileString(fifo, "Global", "Enable", "0"); }),
               "0");
-    EXPECT_FALSE(withinBound<bool>(fifo, [&] { return plat::writeProfileString(fifo, "Global", "Suffix", "1"); }));
-    struct stat st{};
+    EXPECT_FALSE(withinBound<bool>(
+        fifo, [&] { return plat::writeProfileString(fifo, "Global", "Suffix", "1"); }));
+    struct stat st {};
     ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "not replaced by a file";
 

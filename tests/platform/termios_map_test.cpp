@@ -12,7 +12,8 @@ TEST(TermiosMap, EveryFormatSurvivesTheRoundTrip)
 {
     using plat::Parity;
     for (const uint8_t dataBits : {5, 6, 7, 8}) {
-        for (const Parity parity : {Parity::None, Parity::Odd, Parity::Even, Parity::Mark, Parity::Space}) {
+        for (const Parity parity :
+             {Parity::None, Parity::Odd, Parity::Even, Parity::Mark, Parity::Space}) {
             plat::LineSettings asked;
             asked.baudRate = 460800;
             asked.dataBits = dataBits;

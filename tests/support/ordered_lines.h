@@ -11,7 +11,8 @@ namespace testsupport {
 
 // `wanted` appear in `lines` in this order, other lines in between.
 inline ::testing::AssertionResult inOrder(const std::vector<std::string>& lines,
-                                          const std::vector<std::string>& wanted) {
+                                          const std::vector<std::string>& wanted)
+{
     auto at = lines.begin();
     for (const std::string& text : wanted) {
         at = std::find(at, lines.end(), text);

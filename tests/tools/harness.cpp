@@ -37,8 +37,12 @@ Bytes bytesOf(std::string_view text)
 Bytes requestFrame(uint16_t command, const Bytes& payload)
 {
     const size_t length = payload.size() + 2;
-    Bytes data{0xD6, 0xFF, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length & 0xFF),
-               static_cast<uint8_t>(command & 0xFF), static_cast<uint8_t>(command >> 8)};
+    Bytes data{0xD6,
+               0xFF,
+               static_cast<uint8_t>(length >> 8),
+               static_cast<uint8_t>(length & 0xFF),
+               static_cast<uint8_t>(command & 0xFF),
+               static_cast<uint8_t>(command >> 8)};
     return frameOf(concat(data, payload));
 }
 
@@ -49,7 +53,8 @@ std::optional<ModuleMessage> moduleMessageOf(const Bytes& frame)
     const Bytes data(frame.begin() + 2, frame.end() - 2);
     if (data[0] != 0xD6 || data[1] != 0xFF)
         return std::nullopt;
-    return ModuleMessage{static_cast<uint16_t>(data[2] | data[3] << 8), Bytes(data.begin() + 6, data.end())};
+    return ModuleMessage{static_cast<uint16_t>(data[2] | data[3] << 8),
+                         Bytes(data.begin() + 6, data.end())};
 }
 
 HostEnd::HostEnd(const std::string& name)

@@ -8,7 +8,6 @@
 namespace simtest {
 namespace {
 
-
 void sendByteByByte(HostEnd& host, std::string_view text)
 {
     for (char c : text)
@@ -89,7 +88,8 @@ TEST_F(ModuleAtTest, UnderstandsNothingAtAnotherBaudRate)
     // Waited for before the rate changes back, which would let the module
     // understand bytes it has not yet read.
     ASSERT_TRUE(sim_->waitForCounters(
-        [](const sim::Counters& counters) { return counters.bytesNotUnderstood == 3; }, kPatienceMs));
+        [](const sim::Counters& counters) { return counters.bytesNotUnderstood == 3; },
+        kPatienceMs));
     EXPECT_EQ(host_->receiveByte(100), std::nullopt);
 
     ASSERT_TRUE(host_->setBaudRate(kFirmwareBaud));

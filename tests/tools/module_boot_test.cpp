@@ -79,7 +79,8 @@ TEST_F(ModuleBootTest, AnswersOnlyTheConfiguredPatternAndOnlyAt57600)
 
     host_->send({kPattern});
     ASSERT_TRUE(sim_->waitForCounters(
-        [](const sim::Counters& counters) { return counters.bytesNotUnderstood == 1; }, kPatienceMs));
+        [](const sim::Counters& counters) { return counters.bytesNotUnderstood == 1; },
+        kPatienceMs));
     ASSERT_TRUE(host_->setBaudRate(kBootloaderBaud));
     host_->send({kPattern, kPattern});
     EXPECT_EQ(host_->receiveByte(300), std::nullopt);

@@ -19,11 +19,11 @@ constexpr uint16_t kSetOperationMode = 101;
 constexpr uint16_t kJavaAutoStartAgain = 103;
 constexpr uint16_t kJavaAutoStart = 107;
 
-
 // A reference, low byte first, then further payload.
 Bytes withReference(uint16_t reference, const Bytes& rest = {})
 {
-    return concat({static_cast<uint8_t>(reference & 0xFF), static_cast<uint8_t>(reference >> 8)}, rest);
+    return concat({static_cast<uint8_t>(reference & 0xFF), static_cast<uint8_t>(reference >> 8)},
+                  rest);
 }
 
 // The 128-byte text area of the AT command messages.
@@ -96,8 +96,10 @@ TEST_F(ModuleRpcTest, LeavesRequestsOfTheWrongSizeUnconfirmed)
     startFirmware();
 
     for (const auto& [command, payload] :
-         {std::pair{kGetOperationMode, withReference(1, {0})}, std::pair{kSetOperationMode, withReference(2)},
-          std::pair{kSwitchOff, withReference(3, {0})}, std::pair{kSendAtCommand, withReference(4, bytesOf("AT\r"))}}) {
+         {std::pair{kGetOperationMode, withReference(1, {0})},
+          std::pair{kSetOperationMode, withReference(2)},
+          std::pair{kSwitchOff, withReference(3, {0})},
+          std::pair{kSendAtCommand, withReference(4, bytesOf("AT\r"))}}) {
         host_->send(requestFrame(command, payload));
         EXPECT_EQ(host_->receiveByte(), kAck);
     }

@@ -103,7 +103,8 @@ TEST_F(SimulatorTest, SendsAFrameAgainAfterNakAndGivesUpOnSilence)
     const Bytes once = host_->receiveFrame();
     EXPECT_EQ(host_->receiveFrame(), once);
     EXPECT_EQ(host_->receiveFrame(), once);
-    ASSERT_EQ(unanswered.wait_for(std::chrono::milliseconds(kPatienceMs)), std::future_status::ready);
+    ASSERT_EQ(unanswered.wait_for(std::chrono::milliseconds(kPatienceMs)),
+              std::future_status::ready);
     EXPECT_FALSE(unanswered.get());
     EXPECT_EQ(host_->receiveByte(300), std::nullopt);
 
@@ -199,10 +200,11 @@ TEST_F(SimulatorTest, StrayTextComesBeforeAndAfterAMessage)
 
 TEST_F(SimulatorTest, HandlerRepliesAfterTheRequestsAck)
 {
-    startSimulator({}, sim::Mode::Emmi, [](sim::Simulator& simulator, const sim::HostMessage& request) {
-        if (request.command == 1)
-            simulator.sendMessage(2, request.data);
-    });
+    startSimulator({}, sim::Mode::Emmi,
+                   [](sim::Simulator& simulator, const sim::HostMessage& request) {
+                       if (request.command == 1)
+                           simulator.sendMessage(2, request.data);
+                   });
 
     host_->send(frameOf({0xD6, 0xFF, 0x00, 0x04, 0x01, 0x00, 0x12, 0x34}));
     EXPECT_EQ(host_->receiveByte(), kAck);

@@ -13,7 +13,8 @@ namespace {
 namespace fs = std::filesystem;
 
 using DeinstallById = int32_t (*)(const char*);
-using InstallModem = int32_t (*)(const char*, uint32_t, const char*, const char*, const uint32_t*, char*);
+using InstallModem = int32_t (*)(const char*, uint32_t, const char*, const char*, const uint32_t*,
+                                 char*);
 using ListPorts = void (*)(char*, uint32_t, int32_t*);
 
 class Binding : public ::testing::Test {
@@ -39,7 +40,8 @@ protected:
     void* zantal()
     {
         void* library = dlopen((dir_ / "libZANTAL.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!library) _exit(90);
+        if (!library)
+            _exit(90);
         return library;
     }
 
@@ -53,11 +55,15 @@ TEST_F(Binding, IncompleteLibraryFailsAndIsTriedAgainLater)
         {
             void* library = zantal();
             auto install = reinterpret_cast<InstallModem>(dlsym(library, "ZANTAL_InstallModem"));
-            auto deinstall = reinterpret_cast<DeinstallById>(dlsym(library, "ZANTAL_DeinstallModemByID"));
+            auto deinstall =
+                reinterpret_cast<DeinstallById>(dlsym(library, "ZANTAL_DeinstallModemByID"));
             uint32_t speed = 115200;
             char name[260] = "untouched";
-            if (install("x.inf", 0, "ID", "COM1", &speed, name) != 0 || std::string(name) != "untouched") _exit(1);
-            if (deinstall("") != 0) _exit(2);
+            if (install("x.inf", 0, "ID", "COM1", &speed, name) != 0 ||
+                std::string(name) != "untouched")
+                _exit(1);
+            if (deinstall("") != 0)
+                _exit(2);
             offer(SETUPAPI_COMPLETE);
             _exit(deinstall("") == 1 ? 0 : 3);
         },
@@ -69,7 +75,8 @@ TEST_F(Binding, OptionalNameMayBeMissing)
     offer(SETUPAPI_LACKING_OPTIONAL);
     EXPECT_EXIT(
         {
-            auto deinstall = reinterpret_cast<DeinstallById>(dlsym(zantal(), "ZANTAL_DeinstallModemByID"));
+            auto deinstall =
+                reinterpret_cast<DeinstallById>(dlsym(zantal(), "ZANTAL_DeinstallModemByID"));
             _exit(deinstall("") == 1 ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
@@ -80,7 +87,8 @@ TEST_F(Binding, WithoutTheLibraryOnlyItsUsersFail)
     EXPECT_EXIT(
         {
             void* library = zantal();
-            auto deinstall = reinterpret_cast<DeinstallById>(dlsym(library, "ZANTAL_DeinstallModemByID"));
+            auto deinstall =
+                reinterpret_cast<DeinstallById>(dlsym(library, "ZANTAL_DeinstallModemByID"));
             auto ports = reinterpret_cast<ListPorts>(dlsym(library, "ZANTAL_FindAllHardwarePorts"));
             char list[16] = "x";
             int32_t count = -1;

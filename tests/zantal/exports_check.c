@@ -34,10 +34,10 @@ static void* need(void* library, const char* name)
 
 /* dlsym gives an object pointer; copying its bytes is the portable way to a
    function pointer. */
-#define BIND(function, name)                                                   \
-    do {                                                                       \
-        void* address = need(library, name);                                   \
-        memcpy(&(function), &address, sizeof address);                         \
+#define BIND(function, name)                                                                       \
+    do {                                                                                           \
+        void* address = need(library, name);                                                       \
+        memcpy(&(function), &address, sizeof address);                                             \
     } while (0)
 
 int main(int argc, char** argv)
@@ -47,7 +47,8 @@ int main(int argc, char** argv)
         return 2;
     }
     char root[] = "/tmp/zantal-c-XXXXXX";
-    if (!mkdtemp(root)) return 2;
+    if (!mkdtemp(root))
+        return 2;
     char store[64], sysfs[64];
     snprintf(store, sizeof store, "%s/store", root);
     snprintf(sysfs, sizeof sysfs, "%s/sys", root);
@@ -84,7 +85,8 @@ int main(int argc, char** argv)
     BIND(addRas, "ZANTAL_AddRasEntry");
     BIND(rasDevice, "ZANTAL_GetRasDevice");
     BIND(deleteRas, "ZANTAL_DeleteRasEntry");
-    check(dlsym(library, "bindSetupApi") == NULL && dlsym(library, "_ZN6zantal12bindSetupApiEv") == NULL,
+    check(dlsym(library, "bindSetupApi") == NULL &&
+              dlsym(library, "_ZN6zantal12bindSetupApiEv") == NULL,
           "internals stay hidden");
 
     char list[32] = "x";
@@ -96,13 +98,15 @@ int main(int argc, char** argv)
     check(count == 0 && list[0] == '\0', "no USB ports in an empty tree");
 
     char speed[12] = "untouched";
-    check(maxSpeed("COM250", speed) == 2 && strcmp(speed, "untouched") == 0, "missing port cannot be opened");
+    check(maxSpeed("COM250", speed) == 2 && strcmp(speed, "untouched") == 0,
+          "missing port cannot be opened");
     check(attachedTo("Nothing", speed) == 0, "no modem to ask about");
     check(portSpeed("Nothing", speed) == 0, "no modem to ask the speed of");
 
     uint32_t rate = 115200;
     char friendly[260] = "untouched";
-    check(install("/nonexistent.inf", 0, "ID", "COM1", &rate, friendly) == 0 && strcmp(friendly, "untouched") == 0,
+    check(install("/nonexistent.inf", 0, "ID", "COM1", &rate, friendly) == 0 &&
+              strcmp(friendly, "untouched") == 0,
           "install from a missing file fails");
     check(byId("") == 1, "removing no modem succeeds");
     check(byName("Nothing") == 0, "removing an absent modem by name fails");
@@ -118,7 +122,8 @@ int main(int argc, char** argv)
     dlclose(library);
     char command[96];
     snprintf(command, sizeof command, "rm -rf '%s'", root);
-    if (system(command) != 0) fprintf(stderr, "could not remove %s\n", root);
+    if (system(command) != 0)
+        fprintf(stderr, "could not remove %s\n", root);
     printf("%d passed, %d failed\n", checks - failures, failures);
     return failures == 0 ? 0 : 1;
 }

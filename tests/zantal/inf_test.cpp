@@ -12,7 +12,8 @@ using zantal::inf::InfFile;
 std::string field(const InfFile& inf, const char* section, size_t line, size_t index)
 {
     const auto* s = inf.section(section);
-    if (!s || line >= s->lines.size()) return "<no line>";
+    if (!s || line >= s->lines.size())
+        return "<no line>";
     return InfFile::field(s->lines[line], index).value_or("<no field>");
 }
 

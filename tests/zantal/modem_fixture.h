@@ -50,7 +50,8 @@ ModemB   = "Sample GSM Modem B"
 NoDcb    = "Sample Modem Without DCB"
 )INF";
 
-inline constexpr const char* kResponses = "Software\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\DeviceSpecific";
+inline constexpr const char* kResponses =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\DeviceSpecific";
 inline constexpr const char* kSampleResponses = "Sample GSM Modem::Sample Modems::Sample";
 
 class ModemStoreTest : public StoreTest {
@@ -86,11 +87,14 @@ protected:
         SP_DRVINFO_DATA_V1_A driver{};
         driver.cbSize = sizeof driver;
         driver.DriverType = SPDIT_CLASSDRIVER;
-        std::strcpy(driver.Description, std::string(hardwareId) == "ZNT_GSM_B" ? "Sample GSM Modem B" : "Sample GSM Modem");
+        std::strcpy(driver.Description, std::string(hardwareId) == "ZNT_GSM_B"
+                                            ? "Sample GSM Modem B"
+                                            : "Sample GSM Modem");
         std::strcpy(driver.MfgName, "Sample Modems");
         std::strcpy(driver.ProviderName, "Zantal Tests");
         EXPECT_TRUE(SetupDiSetSelectedDriverA(set, &device, &driver));
-        EXPECT_TRUE(SetupDiRegisterDeviceInfo(set, &device, SPRDI_FIND_DUPS, nullptr, nullptr, nullptr));
+        EXPECT_TRUE(
+            SetupDiRegisterDeviceInfo(set, &device, SPRDI_FIND_DUPS, nullptr, nullptr, nullptr));
         EXPECT_TRUE(SetupDiCallClassInstaller(DIF_INSTALLDEVICE, set, &device));
         SetupDiDestroyDeviceInfoList(set);
         auto ids = presentModems();
@@ -100,7 +104,8 @@ protected:
     static std::vector<std::string> presentModems()
     {
         std::vector<std::string> ids;
-        win::RegKey root = win::RegKey::open(win::HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Enum\\ROOT");
+        win::RegKey root =
+            win::RegKey::open(win::HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Enum\\ROOT");
         for (const std::string& device : root.subkeys())
             for (const std::string& instance : win::RegKey::open(root.get(), device).subkeys())
                 ids.push_back("ROOT\\" + device + "\\" + instance);
@@ -109,14 +114,16 @@ protected:
 
     static win::RegKey deviceKey(const std::string& instance)
     {
-        return win::RegKey::open(win::HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Enum\\" + instance,
+        return win::RegKey::open(win::HKEY_LOCAL_MACHINE,
+                                 "System\\CurrentControlSet\\Enum\\" + instance,
                                  win::KEY_ALL_ACCESS);
     }
 
     static win::RegKey driverKey(const std::string& instance)
     {
         auto driver = deviceKey(instance).string("Driver").value_or("missing");
-        return win::RegKey::open(win::HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Class\\" + driver,
+        return win::RegKey::open(win::HKEY_LOCAL_MACHINE,
+                                 "System\\CurrentControlSet\\Control\\Class\\" + driver,
                                  win::KEY_ALL_ACCESS);
     }
 };

@@ -67,13 +67,17 @@ TEST_F(InstallTest, HardwareIdMustMatchTheInfExactly)
 TEST_F(InstallTest, BrokenInfFilesFailBeforeAnythingIsCreated)
 {
     const std::string broken = root() + "/broken.inf";
-    writeFile(broken, "[Version]\nSignature=\"$Windows NT$\"\n[Manufacturer]\nM=Models\n[Models]\nD=S,ZNT_GSM_A\n");
+    writeFile(
+        broken,
+        "[Version]\nSignature=\"$Windows NT$\"\n[Manufacturer]\nM=Models\n[Models]\nD=S,ZNT_GSM_A\n");
     inf_ = broken; // no Provider
     EXPECT_EQ(install("ZNT_GSM_A"), 0);
     writeFile(broken, "[Version]\nSignature=\"$Windows NT$\"\nProvider=P\n");
     EXPECT_EQ(install("ZNT_GSM_A"), 0); // no Manufacturer section
-    writeFile(broken, "[Version]\nSignature=\"$Windows NT$\"\nProvider=P\n[Manufacturer]\nM=Models\n[Models.NTarm]\n"
-                      "D=S,ZNT_GSM_A\n");
+    writeFile(
+        broken,
+        "[Version]\nSignature=\"$Windows NT$\"\nProvider=P\n[Manufacturer]\nM=Models\n[Models.NTarm]\n"
+        "D=S,ZNT_GSM_A\n");
     EXPECT_EQ(install("ZNT_GSM_A"), 0); // no models section this reader knows
     writeFile(broken, "[Version]\nProvider=P\n[Manufacturer]\nM=Models\n[Models]\nD=S,ZNT_GSM_A\n");
     EXPECT_EQ(install("ZNT_GSM_A"), 0); // not a setup file of the right style
@@ -154,7 +158,9 @@ TEST_F(RemoveTest, ResponseKeyCountsItsModems)
     EXPECT_EQ(shared.dword("RefCount"), 2u);
     shared.setDword("RefCount", 1);
     EXPECT_EQ(ZANTAL_DeinstallModemByFriendlyName("SAMPLE GSM MODEM B"), 1);
-    EXPECT_FALSE(win::RegKey::open(win::HKEY_LOCAL_MACHINE, std::string(kResponses) + "\\" + kSampleResponses).valid());
+    EXPECT_FALSE(win::RegKey::open(win::HKEY_LOCAL_MACHINE,
+                                   std::string(kResponses) + "\\" + kSampleResponses)
+                     .valid());
     EXPECT_TRUE(win::RegKey::open(win::HKEY_LOCAL_MACHINE, kResponses).valid());
     EXPECT_TRUE(presentModems().empty());
     EXPECT_FALSE(driverKey(first).valid());
@@ -167,7 +173,8 @@ TEST_F(RemoveTest, UnsafeResponseKeyNamesAreLeftAlone)
     key(std::string(kResponses) + "\\Other").setDword("RefCount", 1);
     driverKey(id).setString("ResponsesKeyName", "");
     EXPECT_EQ(ZANTAL_DeinstallModemByID("ZNT_GSM_A"), 1);
-    EXPECT_TRUE(win::RegKey::open(win::HKEY_LOCAL_MACHINE, std::string(kResponses) + "\\Other").valid());
+    EXPECT_TRUE(
+        win::RegKey::open(win::HKEY_LOCAL_MACHINE, std::string(kResponses) + "\\Other").valid());
 }
 
 TEST_F(RemoveTest, RefusedRemovalFailsByIdButCountsAsFoundByName)

@@ -123,7 +123,8 @@ protected:
         while (dirent* e = readdir(fds)) {
             char target[256] = {};
             std::string link = std::string("/proc/self/fd/") + e->d_name;
-            if (readlink(link.c_str(), target, sizeof target - 1) > 0 && slave_ == target) ++found;
+            if (readlink(link.c_str(), target, sizeof target - 1) > 0 && slave_ == target)
+                ++found;
         }
         closedir(fds);
         return found;

@@ -8,12 +8,14 @@
 namespace zantal_test {
 namespace {
 
-std::unique_ptr<win::RASENTRYA> readEntry(const char* name, win::DWORD declared = sizeof(win::RASENTRYA))
+std::unique_ptr<win::RASENTRYA> readEntry(const char* name,
+                                          win::DWORD declared = sizeof(win::RASENTRYA))
 {
     auto entry = std::make_unique<win::RASENTRYA>();
     entry->dwSize = declared;
     win::DWORD size = declared;
-    if (win::RasGetEntryPropertiesA(nullptr, name, entry.get(), &size, nullptr, nullptr) != 0) return nullptr;
+    if (win::RasGetEntryPropertiesA(nullptr, name, entry.get(), &size, nullptr, nullptr) != 0)
+        return nullptr;
     return entry;
 }
 

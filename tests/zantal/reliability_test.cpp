@@ -4,9 +4,9 @@
 #include "win/registry.h"
 #include "zantal.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -25,7 +25,8 @@ namespace fs = std::filesystem;
 std::string deepPath(size_t levels)
 {
     std::string path = "k";
-    for (size_t i = 1; i < levels; ++i) path += "\\k";
+    for (size_t i = 1; i < levels; ++i)
+        path += "\\k";
     return path;
 }
 
@@ -51,7 +52,8 @@ protected:
     {
         uint32_t speed = 115200;
         char friendly[260];
-        return ZANTAL_InstallModem((inf.empty() ? infPath() : inf).c_str(), 0, id, "COM3", &speed, friendly);
+        return ZANTAL_InstallModem((inf.empty() ? infPath() : inf).c_str(), 0, id, "COM3", &speed,
+                                   friendly);
     }
 };
 
@@ -69,7 +71,8 @@ TEST_F(ReliabilityTest, ConcurrentInstallsGiveOneDevicePerSuccess)
             std::vector<std::thread> threads;
             for (int t = 0; t < kThreads; ++t)
                 threads.emplace_back([&] { successes += install("ZNT_GSM_A"); });
-            for (auto& t : threads) t.join();
+            for (auto& t : threads)
+                t.join();
             _exit(successes.load());
         }
         children.push_back(pid);
@@ -82,7 +85,8 @@ TEST_F(ReliabilityTest, ConcurrentInstallsGiveOneDevicePerSuccess)
         successes += WEXITSTATUS(status);
     }
 
-    EXPECT_EQ(successes, kProcesses * kThreads) << "the lock is bounded far above what an install holds it";
+    EXPECT_EQ(successes, kProcesses * kThreads)
+        << "the lock is bounded far above what an install holds it";
     const auto ids = presentModems();
     EXPECT_EQ(ids.size(), static_cast<size_t>(successes));
     std::set<std::string> names, drivers;
@@ -92,17 +96,21 @@ TEST_F(ReliabilityTest, ConcurrentInstallsGiveOneDevicePerSuccess)
     }
     EXPECT_EQ(names.size(), ids.size()) << "every friendly name is unique";
     EXPECT_EQ(drivers.size(), ids.size()) << "every device has a driver key of its own";
-    RegKey shared = RegKey::open(HKEY_LOCAL_MACHINE, std::string(kResponses) + "\\" + kSampleResponses);
+    RegKey shared =
+        RegKey::open(HKEY_LOCAL_MACHINE, std::string(kResponses) + "\\" + kSampleResponses);
     EXPECT_EQ(shared.dword("RefCount"), static_cast<DWORD>(ids.size()));
 
     // Removing them all at once, each by its own name, leaves neither
     // devices nor the shared key their count kept.
     std::vector<std::thread> removers;
     for (const std::string& name : names)
-        removers.emplace_back([name] { EXPECT_EQ(ZANTAL_DeinstallModemByFriendlyName(name.c_str()), 1); });
-    for (auto& t : removers) t.join();
+        removers.emplace_back(
+            [name] { EXPECT_EQ(ZANTAL_DeinstallModemByFriendlyName(name.c_str()), 1); });
+    for (auto& t : removers)
+        t.join();
     EXPECT_TRUE(presentModems().empty());
-    EXPECT_FALSE(RegKey::open(HKEY_LOCAL_MACHINE, std::string(kResponses) + "\\" + kSampleResponses).valid());
+    EXPECT_FALSE(RegKey::open(HKEY_LOCAL_MACHINE, std::string(kResponses) + "\\" + kSampleResponses)
+                     .valid());
 }
 
 TEST_F(ReliabilityTest, KeyDeeperThanTheSystemAllowsFailsTheInstallAndNothingElse)
@@ -121,16 +129,17 @@ AddReg = Deep.AddReg
 HKR,,DCB,1, 1C,00,00,00, 00,E1,00,00
 HKR,")INF") + deepPath(600) + "\",Leaf,,\"x\"\n");
     EXPECT_EQ(install("ZNT_DEEP", root() + "/inf/deep.inf"), 0);
-    EXPECT_EQ(presentModems().size(), 1u) << "registered before the class installer ran, as on the host";
+    EXPECT_EQ(presentModems().size(), 1u)
+        << "registered before the class installer ran, as on the host";
     EXPECT_LT(fs::file_size(storeFile()), 64u << 10) << "the refused AddReg left nothing behind";
 
     HKEY k = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, deepPath(511).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
-                              nullptr),
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, deepPath(511).c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &k, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(k);
-    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, deepPath(512).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
-                              nullptr),
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, deepPath(512).c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &k, nullptr),
               ERROR_BADKEY);
     // Each key holds its own name and depth, not the path above it.
     EXPECT_LT(fs::file_size(storeFile()), 64u << 10);
@@ -145,7 +154,8 @@ TEST_F(ReliabilityTest, StoreIsNeverWrittenLargerThanItsReaderTakes)
         RegTransaction writing(true);
         ASSERT_EQ(writing.status(), ERROR_SUCCESS);
         RegKey big = key("Big");
-        for (int i = 0; i < 21; ++i) ASSERT_TRUE(big.setRaw(("v" + std::to_string(i)).c_str(), REG_BINARY, megabyte));
+        for (int i = 0; i < 21; ++i)
+            ASSERT_TRUE(big.setRaw(("v" + std::to_string(i)).c_str(), REG_BINARY, megabyte));
         ASSERT_EQ(writing.commit(), ERROR_SUCCESS);
     }
     const auto written = fs::file_size(storeFile());
@@ -153,10 +163,12 @@ TEST_F(ReliabilityTest, StoreIsNeverWrittenLargerThanItsReaderTakes)
 
     HKEY k = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Big", 0, KEY_ALL_ACCESS, &k), ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExA(k, "one more", 0, REG_BINARY, reinterpret_cast<const BYTE*>(megabyte.data()),
+    EXPECT_EQ(RegSetValueExA(k, "one more", 0, REG_BINARY,
+                             reinterpret_cast<const BYTE*>(megabyte.data()),
                              static_cast<DWORD>(megabyte.size())),
               ERROR_NOT_ENOUGH_QUOTA);
-    EXPECT_EQ(RegSetValueExA(k, "too big", 0, REG_BINARY, reinterpret_cast<const BYTE*>(megabyte.data()),
+    EXPECT_EQ(RegSetValueExA(k, "too big", 0, REG_BINARY,
+                             reinterpret_cast<const BYTE*>(megabyte.data()),
                              static_cast<DWORD>(megabyte.size() + 1)),
               ERROR_INVALID_PARAMETER);
     EXPECT_EQ(fs::file_size(storeFile()), written);
@@ -168,11 +180,14 @@ TEST_F(ReliabilityTest, StoreIsNeverWrittenLargerThanItsReaderTakes)
 
 TEST_F(ReliabilityTest, StoreOfTheFirstFormIsStillRead)
 {
-    writeFile(storeFile(), "ZANTAL-REGISTRY 1\nkey :HKLM\\Software\\Old\nval 1 :Name :v%00\nkey :HKLM\\Software\n");
+    writeFile(
+        storeFile(),
+        "ZANTAL-REGISTRY 1\nkey :HKLM\\Software\\Old\nval 1 :Name :v%00\nkey :HKLM\\Software\n");
     EXPECT_EQ(RegKey::open(HKEY_LOCAL_MACHINE, "Software\\Old").string("Name"), "v");
     key("Software\\New").setDword("n", 1);
     EXPECT_EQ(RegKey::open(HKEY_LOCAL_MACHINE, "software\\old").string("Name"), "v");
-    EXPECT_EQ(RegKey::open(HKEY_LOCAL_MACHINE, "Software").subkeys(), (std::vector<std::string>{"New", "Old"}));
+    EXPECT_EQ(RegKey::open(HKEY_LOCAL_MACHINE, "Software").subkeys(),
+              (std::vector<std::string>{"New", "Old"}));
 }
 
 TEST_F(ReliabilityTest, FifoAmongTheInfFilesIsPassedOver)
@@ -200,14 +215,26 @@ TEST_F(ReliabilityTest, UnreadableStoreFailsEveryExportThatNeedsIt)
         {"random bytes",
          [](const std::string& f) {
              std::string bytes;
-             for (unsigned i = 0, x = 7; i < 4096; ++i) bytes += static_cast<char>((x = x * 1103515245 + 12345) >> 16);
+             for (unsigned i = 0, x = 7; i < 4096; ++i)
+                 bytes += static_cast<char>((x = x * 1103515245 + 12345) >> 16);
              writeFile(f, bytes);
          }},
-        {"truncated", [&](const std::string& f) { fs::copy_file(healthy, f); fs::resize_file(f, healthySize / 2 + 3); }},
-        {"bad escape", [](const std::string& f) { writeFile(f, "ZANTAL-REGISTRY 2\nkey 1 :HKLM\nval 1 :a :%ZZ\n"); }},
+        {"truncated",
+         [&](const std::string& f) {
+             fs::copy_file(healthy, f);
+             fs::resize_file(f, healthySize / 2 + 3);
+         }},
+        {"bad escape",
+         [](const std::string& f) {
+             writeFile(f, "ZANTAL-REGISTRY 2\nkey 1 :HKLM\nval 1 :a :%ZZ\n");
+         }},
         {"directory", [](const std::string& f) { fs::create_directory(f); }},
         {"/dev/zero", [](const std::string& f) { fs::create_symlink("/dev/zero", f); }},
-        {"oversized", [](const std::string& f) { writeFile(f, "ZANTAL-REGISTRY 2\n"); fs::resize_file(f, (64u << 20) + 1); }},
+        {"oversized",
+         [](const std::string& f) {
+             writeFile(f, "ZANTAL-REGISTRY 2\n");
+             fs::resize_file(f, (64u << 20) + 1);
+         }},
         {"FIFO", [](const std::string& f) { ASSERT_EQ(mkfifo(f.c_str(), 0600), 0); }},
     };
     for (const auto& [form, make] : forms) {
@@ -223,8 +250,9 @@ TEST_F(ReliabilityTest, UnreadableStoreFailsEveryExportThatNeedsIt)
             results.push_back(ZANTAL_GetAttachedToByFriendlyName("Sample GSM Modem", buffer));
             results.push_back(ZANTAL_GetMaximumPortSpeedByFriendlyName("Sample GSM Modem", buffer));
             uint32_t speed = 115200;
-            results.push_back(ZANTAL_InstallModem((std::string(getenv("ZANTAL_ROOT")) + "/inf/sample.inf").c_str(), 0,
-                                                  "ZNT_GSM_A", "COM3", &speed, buffer));
+            results.push_back(ZANTAL_InstallModem(
+                (std::string(getenv("ZANTAL_ROOT")) + "/inf/sample.inf").c_str(), 0, "ZNT_GSM_A",
+                "COM3", &speed, buffer));
             results.push_back(ZANTAL_DeinstallModemByID("ZNT_GSM_A"));
             results.push_back(ZANTAL_DeinstallModemByFriendlyName("Sample GSM Modem"));
             return results;
@@ -241,7 +269,8 @@ TEST_F(ReliabilityTest, UnreadableStoreFailsEveryExportThatNeedsIt)
     int32_t count = 0;
     ZANTAL_FindAllHardwarePorts(buffer, sizeof buffer, &count);
     EXPECT_EQ(count, 1);
-    EXPECT_EQ(ZANTAL_GetAttachedToByFriendlyName("Sample GSM Modem", buffer), 0) << "no AttachedTo written";
+    EXPECT_EQ(ZANTAL_GetAttachedToByFriendlyName("Sample GSM Modem", buffer), 0)
+        << "no AttachedTo written";
     EXPECT_EQ(ZANTAL_DeinstallModemByID("ZNT_GSM_A"), 1);
     EXPECT_TRUE(presentModems().empty());
 }

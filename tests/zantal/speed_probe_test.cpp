@@ -18,7 +18,10 @@ struct Line {
 
 class FakePort : public plat::SerialPort {
 public:
-    explicit FakePort(Line& line) : line_(line) { line_.mostOpenAtOnce = std::max(line_.mostOpenAtOnce, ++line_.openNow); }
+    explicit FakePort(Line& line) : line_(line)
+    {
+        line_.mostOpenAtOnce = std::max(line_.mostOpenAtOnce, ++line_.openNow);
+    }
     ~FakePort() override { --line_.openNow; }
     bool getLineSettings(plat::LineSettings& s) override
     {
@@ -49,7 +52,8 @@ PortOpener opener(Line& line)
 {
     return [&line](const std::string& name) -> std::unique_ptr<plat::SerialPort> {
         line.namesOpened.push_back(name);
-        if (line.opensLeft-- <= 0) return nullptr;
+        if (line.opensLeft-- <= 0)
+            return nullptr;
         return std::make_unique<FakePort>(line);
     };
 }

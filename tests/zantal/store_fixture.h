@@ -46,12 +46,15 @@ protected:
     {
         namespace fs = std::filesystem;
         const std::string device =
-            sysfs() + (usb ? "/devices/pci0000:00/usb1/1-1/1-1:1.0/" : "/devices/platform/serial8250/") + name;
+            sysfs() +
+            (usb ? "/devices/pci0000:00/usb1/1-1/1-1:1.0/" : "/devices/platform/serial8250/") +
+            name;
         fs::create_directories(device);
         const std::string tty = sysfs() + "/class/tty/" + name;
         fs::create_directories(tty);
         fs::create_directory_symlink(device, tty + "/device");
-        if (!uartType.empty()) std::ofstream(tty + "/type") << uartType << "\n";
+        if (!uartType.empty())
+            std::ofstream(tty + "/type") << uartType << "\n";
     }
 
     static win::RegKey key(const std::string& path)

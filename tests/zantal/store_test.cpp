@@ -29,7 +29,8 @@ TEST_F(RegistryStoreTest, ValuesSurviveTheFileWhateverTheirBytes)
 
     // Only the store file and its lock are left in the root: no temporaries.
     for (const auto& entry : std::filesystem::directory_iterator(root()))
-        EXPECT_TRUE(entry.path().filename() == "registry.txt" || entry.path().filename() == "registry.txt.lock")
+        EXPECT_TRUE(entry.path().filename() == "registry.txt" ||
+                    entry.path().filename() == "registry.txt.lock")
             << entry.path();
 }
 
@@ -41,14 +42,16 @@ TEST_F(RegistryStoreTest, BuffersAreNeverOverrun)
     char name[5] = "####";
     char data[20] = {};
     DWORD nameLength = 4, dataSize = sizeof data;
-    EXPECT_EQ(RegEnumValueA(k, 0, name, &nameLength, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &dataSize),
+    EXPECT_EQ(RegEnumValueA(k, 0, name, &nameLength, nullptr, nullptr,
+                            reinterpret_cast<BYTE*>(data), &dataSize),
               ERROR_MORE_DATA);
     EXPECT_STREQ(name, "####");
     BYTE small[4] = {};
     DWORD size = sizeof small;
     EXPECT_EQ(RegQueryValueExA(k, "LongName", nullptr, nullptr, small, &size), ERROR_MORE_DATA);
     EXPECT_EQ(size, 11u);
-    EXPECT_EQ(RegSetValueExA(k, "x", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegSetValueExA(k, "x", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2),
+              ERROR_ACCESS_DENIED);
     RegCloseKey(k);
 }
 
@@ -60,8 +63,10 @@ TEST_F(RegistryStoreTest, KeysWithSubkeysGoOnlyAsATree)
     EXPECT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Parent"), ERROR_SUCCESS);
     EXPECT_FALSE(child.string("anything"));
     DWORD size = 0;
-    EXPECT_EQ(RegQueryValueExA(child.get(), "anything", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
-    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Parent", 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegQueryValueExA(child.get(), "anything", nullptr, nullptr, nullptr, &size),
+              ERROR_KEY_DELETED);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Parent", 0, KEY_READ, nullptr),
+              ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegCloseKey(reinterpret_cast<HKEY>(uintptr_t{0x77})), ERROR_INVALID_HANDLE);
 }
 
@@ -72,7 +77,8 @@ TEST_F(RegistryStoreTest, CorruptStoreIsReportedAndLeftAsItIs)
     writeFile(file, "not a store\n");
     HKEY k = nullptr;
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", 0, KEY_READ, &k), ERROR_REGISTRY_CORRUPT);
-    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                              nullptr),
               ERROR_REGISTRY_CORRUPT);
     std::string text;
     ASSERT_TRUE(readWholeFile(file, text, 1000));

@@ -42,8 +42,9 @@ ZANTAL_API int32_t ZANTAL_GetMaximumPortSpeedByFriendlyName(const char* friendly
 /* Installs a modem of the given hardware ID (at most 519 characters) from the
  * INF file, attached to port (such as "COM3") at *maxPortSpeed; friendlyName
  * (260 bytes) receives the name the system gave it. `reserved` is ignored. */
-ZANTAL_API int32_t ZANTAL_InstallModem(const char* infPath, uint32_t reserved, const char* hardwareId, const char* port,
-                            const uint32_t* maxPortSpeed, char* friendlyName);
+ZANTAL_API int32_t ZANTAL_InstallModem(const char* infPath, uint32_t reserved,
+                                       const char* hardwareId, const char* port,
+                                       const uint32_t* maxPortSpeed, char* friendlyName);
 /* Removes the present modems of the comma-separated hardware IDs (at most
  * 519 characters in all); 1 when every ID was handled without failure. */
 ZANTAL_API int32_t ZANTAL_DeinstallModemByID(const char* hardwareIds);
@@ -54,7 +55,8 @@ ZANTAL_API int32_t ZANTAL_DeinstallModemByFriendlyName(const char* friendlyName)
 ZANTAL_API int32_t ZANTAL_HasAdminRights(void);
 
 /* Dial-up entries of the default phone book. */
-ZANTAL_API int32_t ZANTAL_AddRasEntry(const char* entryName, const char* deviceName, const char* phoneNumber);
+ZANTAL_API int32_t ZANTAL_AddRasEntry(const char* entryName, const char* deviceName,
+                                      const char* phoneNumber);
 /* deviceName: at least 129 bytes. */
 ZANTAL_API int32_t ZANTAL_GetRasDevice(const char* entryName, char* deviceName);
 ZANTAL_API int32_t ZANTAL_DeleteRasEntry(const char* entryName);

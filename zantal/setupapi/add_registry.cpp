@@ -23,10 +23,12 @@ constexpr DWORD FLG_ADDREG_TYPE_NONE = 0x20001;
 
 std::optional<DWORD> number(const std::string& text)
 {
-    if (text.empty()) return DWORD{0};
+    if (text.empty())
+        return DWORD{0};
     char* end = nullptr;
     unsigned long value = std::strtoul(text.c_str(), &end, 0);
-    if (*end != '\0' || value > 0xFFFFFFFFul) return std::nullopt;
+    if (*end != '\0' || value > 0xFFFFFFFFul)
+        return std::nullopt;
     return static_cast<DWORD>(value);
 }
 
@@ -38,7 +40,8 @@ std::optional<std::string> bytesFrom(const Line& line, size_t first)
         const std::string text = *InfFile::field(line, i);
         char* end = nullptr;
         unsigned long b = std::strtoul(text.c_str(), &end, 16);
-        if (text.empty() || *end != '\0' || b > 0xFF) return std::nullopt;
+        if (text.empty() || *end != '\0' || b > 0xFF)
+            return std::nullopt;
         bytes += static_cast<char>(b);
     }
     return bytes;
@@ -49,26 +52,35 @@ bool applyLine(const Line& line, HKEY driverKey)
     auto field = [&](size_t i) { return InfFile::field(line, i).value_or(""); };
     const std::string root = field(1);
     HKEY base = nullptr;
-    if (equalsIgnoreCase(root, "HKR")) base = driverKey;
-    else if (equalsIgnoreCase(root, "HKLM")) base = HKEY_LOCAL_MACHINE;
-    else if (equalsIgnoreCase(root, "HKCU")) base = HKEY_CURRENT_USER;
-    else return false;
+    if (equalsIgnoreCase(root, "HKR"))
+        base = driverKey;
+    else if (equalsIgnoreCase(root, "HKLM"))
+        base = HKEY_LOCAL_MACHINE;
+    else if (equalsIgnoreCase(root, "HKCU"))
+        base = HKEY_CURRENT_USER;
+    else
+        return false;
 
     auto flags = number(field(4));
-    if (!flags) return false;
+    if (!flags)
+        return false;
     RegKey key = RegKey::create(base, field(2));
-    if (!key.valid()) return false;
+    if (!key.valid())
+        return false;
     const bool hasValue = line.fields.size() >= 3;
-    if ((*flags & FLG_ADDREG_KEYONLY) || !hasValue) return true;
+    if ((*flags & FLG_ADDREG_KEYONLY) || !hasValue)
+        return true;
     const std::string name = field(3);
-    if ((*flags & FLG_ADDREG_NOCLOBBER) && key.raw(name.c_str())) return true;
+    if ((*flags & FLG_ADDREG_NOCLOBBER) && key.raw(name.c_str()))
+        return true;
 
     switch (*flags & FLG_ADDREG_TYPE_MASK) {
     case FLG_ADDREG_TYPE_SZ: return key.setString(name.c_str(), field(5));
     case FLG_ADDREG_TYPE_EXPAND_SZ: return key.setRaw(name.c_str(), REG_EXPAND_SZ, field(5) + '\0');
     case FLG_ADDREG_TYPE_MULTI_SZ: {
         std::vector<std::string> strings;
-        for (size_t i = 5; i <= line.fields.size(); ++i) strings.push_back(field(i));
+        for (size_t i = 5; i <= line.fields.size(); ++i)
+            strings.push_back(field(i));
         return key.setMultiString(name.c_str(), strings);
     }
     case FLG_ADDREG_TYPE_DWORD: {
@@ -82,7 +94,8 @@ bool applyLine(const Line& line, HKEY driverKey)
     case FLG_ADDREG_TYPE_NONE:
     case FLG_ADDREG_BINVALUETYPE: {
         auto bytes = bytesFrom(line, 5);
-        DWORD type = (*flags & FLG_ADDREG_TYPE_MASK) == FLG_ADDREG_TYPE_NONE ? REG_NONE : REG_BINARY;
+        DWORD type =
+            (*flags & FLG_ADDREG_TYPE_MASK) == FLG_ADDREG_TYPE_NONE ? REG_NONE : REG_BINARY;
         return bytes && key.setRaw(name.c_str(), type, *bytes);
     }
     default: {
@@ -98,13 +111,17 @@ bool applyLine(const Line& line, HKEY driverKey)
 bool applyAddReg(const InfFile& file, const Section& installSection, HKEY driverKey)
 {
     for (const Line& directive : installSection.lines) {
-        if (!directive.key || !equalsIgnoreCase(*directive.key, "AddReg")) continue;
+        if (!directive.key || !equalsIgnoreCase(*directive.key, "AddReg"))
+            continue;
         for (const std::string& name : directive.fields) {
-            if (name.empty()) continue;
+            if (name.empty())
+                continue;
             const Section* section = file.section(name);
-            if (!section) return false;
+            if (!section)
+                return false;
             for (const Line& line : section->lines)
-                if (!applyLine(line, driverKey)) return false;
+                if (!applyLine(line, driverKey))
+                    return false;
         }
     }
     return true;

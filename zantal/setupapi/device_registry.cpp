@@ -35,37 +35,41 @@ std::string fourDigits(unsigned n)
 std::string guidText(const GUID& g)
 {
     char text[40];
-    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2,
-                  g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6],
-                  g.Data4[7]);
+    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1,
+                  g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4],
+                  g.Data4[5], g.Data4[6], g.Data4[7]);
     return text;
 }
 
 std::optional<GUID> parseGuid(std::string_view text)
 {
-    if (text.size() != 38) return std::nullopt;
+    if (text.size() != 38)
+        return std::nullopt;
     std::string s(text);
     unsigned d1, d2, d3, b[8];
     int used = 0;
-    if (std::sscanf(s.c_str(), "{%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x}%n", &d1, &d2, &d3, &b[0], &b[1], &b[2],
-                    &b[3], &b[4], &b[5], &b[6], &b[7], &used) != 11 ||
+    if (std::sscanf(s.c_str(), "{%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x}%n", &d1, &d2, &d3, &b[0],
+                    &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7], &used) != 11 ||
         used != 38)
         return std::nullopt;
     GUID g{d1, static_cast<uint16_t>(d2), static_cast<uint16_t>(d3), {}};
-    for (int i = 0; i < 8; ++i) g.Data4[i] = static_cast<uint8_t>(b[i]);
+    for (int i = 0; i < 8; ++i)
+        g.Data4[i] = static_cast<uint8_t>(b[i]);
     return g;
 }
 
 std::optional<GUID> classGuidForName(std::string_view name)
 {
     for (const KnownClass& c : kKnownClasses)
-        if (equalsIgnoreCase(c.name, name)) return c.guid;
+        if (equalsIgnoreCase(c.name, name))
+            return c.guid;
     RegKey classes = RegKey::open(HKEY_LOCAL_MACHINE, kClassPath, KEY_READ);
     for (const std::string& sub : classes.subkeys()) {
         RegKey key = RegKey::open(classes.get(), sub, KEY_READ);
         auto className = key.string("Class");
         if (className && equalsIgnoreCase(*className, name))
-            if (auto guid = parseGuid(sub)) return guid;
+            if (auto guid = parseGuid(sub))
+                return guid;
     }
     return std::nullopt;
 }
@@ -73,8 +77,10 @@ std::optional<GUID> classGuidForName(std::string_view name)
 std::string classNameFor(const GUID& guid)
 {
     for (const KnownClass& c : kKnownClasses)
-        if (c.guid == guid) return c.name;
-    RegKey key = RegKey::open(HKEY_LOCAL_MACHINE, std::string(kClassPath) + "\\" + guidText(guid), KEY_READ);
+        if (c.guid == guid)
+            return c.name;
+    RegKey key =
+        RegKey::open(HKEY_LOCAL_MACHINE, std::string(kClassPath) + "\\" + guidText(guid), KEY_READ);
     return key.string("Class").value_or("");
 }
 
@@ -83,14 +89,16 @@ std::vector<std::string> registeredInstances(const GUID* classGuid, const char* 
     std::vector<std::string> ids;
     RegKey root = RegKey::open(HKEY_LOCAL_MACHINE, kEnumPath, KEY_READ);
     for (const std::string& bus : root.subkeys()) {
-        if (enumerator && *enumerator && !equalsIgnoreCase(bus, enumerator)) continue;
+        if (enumerator && *enumerator && !equalsIgnoreCase(bus, enumerator))
+            continue;
         RegKey busKey = RegKey::open(root.get(), bus, KEY_READ);
         for (const std::string& device : busKey.subkeys()) {
             RegKey deviceKey = RegKey::open(busKey.get(), device, KEY_READ);
             for (const std::string& instance : deviceKey.subkeys()) {
                 RegKey key = RegKey::open(deviceKey.get(), instance, KEY_READ);
                 auto guid = parseGuid(key.string("ClassGUID").value_or(""));
-                if (classGuid && (!guid || !(*guid == *classGuid))) continue;
+                if (classGuid && (!guid || !(*guid == *classGuid)))
+                    continue;
                 ids.push_back(bus + "\\" + device + "\\" + instance);
             }
         }
@@ -100,10 +108,12 @@ std::vector<std::string> registeredInstances(const GUID* classGuid, const char* 
 
 bool validDeviceName(std::string_view name)
 {
-    if (name.empty() || name.size() > kMaxDeviceId) return false;
+    if (name.empty() || name.size() > kMaxDeviceId)
+        return false;
     for (char c : name) {
         auto b = static_cast<unsigned char>(c);
-        if (b <= 0x20 || b >= 0x7F || c == '\\' || c == ',') return false;
+        if (b <= 0x20 || b >= 0x7F || c == '\\' || c == ',')
+            return false;
     }
     return true;
 }
@@ -115,12 +125,14 @@ std::string newInstanceId(std::string_view deviceName, const std::vector<std::st
     auto used = [&](const std::string& id) {
         for (const auto* list : {&taken, &registered})
             for (const std::string& t : *list)
-                if (equalsIgnoreCase(t, id)) return true;
+                if (equalsIgnoreCase(t, id))
+                    return true;
         return false;
     };
     for (unsigned n = 0; n < kMaxInstances; ++n) {
         std::string id = prefix + fourDigits(n);
-        if (!used(id)) return id;
+        if (!used(id))
+            return id;
     }
     return {};
 }
@@ -138,7 +150,8 @@ RegKey createDeviceKey(const std::string& instanceId)
 RegKey openDriverKey(const std::string& instanceId, REGSAM access)
 {
     auto driver = openDeviceKey(instanceId).string("Driver");
-    if (!driver || driver->empty()) return RegKey();
+    if (!driver || driver->empty())
+        return RegKey();
     return RegKey::open(HKEY_LOCAL_MACHINE, std::string(kClassPath) + "\\" + *driver, access);
 }
 
@@ -149,8 +162,10 @@ RegKey createDriverKey(const GUID& classGuid, std::string* driverName)
     for (unsigned n = 0; n < kMaxInstances; ++n) {
         const std::string name = fourDigits(n);
         bool taken = false;
-        for (const std::string& e : existing) taken = taken || equalsIgnoreCase(e, name);
-        if (taken) continue;
+        for (const std::string& e : existing)
+            taken = taken || equalsIgnoreCase(e, name);
+        if (taken)
+            continue;
         *driverName = guidText(classGuid) + "\\" + name;
         return RegKey::create(HKEY_LOCAL_MACHINE, classKey + "\\" + name);
     }

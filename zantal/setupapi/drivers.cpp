@@ -21,13 +21,16 @@ namespace {
 std::vector<std::string> searchDirectories()
 {
     auto path = RegKey::open(HKEY_LOCAL_MACHINE, kWindowsPath, KEY_READ).string("DevicePath");
-    if (!path || path->empty()) return {storeRoot() + "/inf"};
+    if (!path || path->empty())
+        return {storeRoot() + "/inf"};
     std::vector<std::string> dirs;
     size_t pos = 0;
     while (pos <= path->size()) {
         size_t end = path->find(';', pos);
-        if (end == std::string::npos) end = path->size();
-        if (end > pos) dirs.push_back(path->substr(pos, end - pos));
+        if (end == std::string::npos)
+            end = path->size();
+        if (end > pos)
+            dirs.push_back(path->substr(pos, end - pos));
         pos = end + 1;
     }
     return dirs;
@@ -37,10 +40,12 @@ std::vector<std::string> infFilesIn(const std::string& dir)
 {
     std::vector<std::string> files;
     DIR* d = opendir(dir.c_str());
-    if (!d) return files;
+    if (!d)
+        return files;
     while (dirent* e = readdir(d)) {
         std::string name = e->d_name;
-        if (name.size() > 4 && equalsIgnoreCase(name.substr(name.size() - 4), ".inf")) files.push_back(dir + "/" + name);
+        if (name.size() > 4 && equalsIgnoreCase(name.substr(name.size() - 4), ".inf"))
+            files.push_back(dir + "/" + name);
     }
     closedir(d);
     std::sort(files.begin(), files.end());
@@ -55,14 +60,17 @@ const inf::Section* modelsSection(const InfFile& file, const inf::Line& manufact
     for (size_t i = 2; i <= manufacturer.fields.size(); ++i) {
         std::string decoration = InfFile::field(manufacturer, i).value_or("");
         if (startsWithIgnoreCase(decoration, "NTamd64") || equalsIgnoreCase(decoration, "NT"))
-            if (const inf::Section* s = file.section(models + "." + decoration)) return s;
+            if (const inf::Section* s = file.section(models + "." + decoration))
+                return s;
     }
     return file.section(models);
 }
 
 bool sameDriver(const DriverNode& node, const SP_DRVINFO_DATA_V1_A& info)
 {
-    auto field = [](const char (&text)[LINE_LEN]) { return std::string_view(text, strnlen(text, LINE_LEN)); };
+    auto field = [](const char(&text)[LINE_LEN]) {
+        return std::string_view(text, strnlen(text, LINE_LEN));
+    };
     return equalsIgnoreCase(node.description, field(info.Description)) &&
            equalsIgnoreCase(node.manufacturer, field(info.MfgName)) &&
            equalsIgnoreCase(node.provider, field(info.ProviderName));
@@ -79,15 +87,19 @@ std::vector<DriverNode> findClassDrivers(const GUID& classGuid)
         for (const std::string& path : infFilesIn(dir)) {
             DWORD error = 0;
             auto file = inf::loadInf(path.c_str(), INF_STYLE_WIN4, nullptr, &error, nullptr);
-            if (!file) continue;
+            if (!file)
+                continue;
             const bool ofClass = equalsIgnoreCase(file->value("Version", "ClassGUID"), guid) ||
-                                 (!className.empty() && equalsIgnoreCase(file->value("Version", "Class"), className));
+                                 (!className.empty() &&
+                                  equalsIgnoreCase(file->value("Version", "Class"), className));
             const inf::Section* manufacturers = file->section("Manufacturer");
-            if (!ofClass || !manufacturers) continue;
+            if (!ofClass || !manufacturers)
+                continue;
             const std::string provider = file->value("Version", "Provider");
             for (const inf::Line& manufacturer : manufacturers->lines) {
                 const inf::Section* models = modelsSection(*file, manufacturer);
-                if (!models) continue;
+                if (!models)
+                    continue;
                 for (const inf::Line& model : models->lines) {
                     DriverNode node;
                     node.description = InfFile::field(model, 0).value_or("");
@@ -116,75 +128,86 @@ extern "C" {
 
 BOOL SetupDiBuildDriverInfoList(HDEVINFO setHandle, SP_DEVINFO_DATA* data, DWORD driverType)
 {
-    return guarded([&]() -> BOOL {
-        auto set = findSet(setHandle);
-        if (!set) return 0;
-        if (driverType != SPDIT_CLASSDRIVER && driverType != SPDIT_COMPATDRIVER) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return 0;
-        }
-        if (!data) {
-            if (driverType != SPDIT_CLASSDRIVER || !set->hasClass) {
+    return guarded(
+        [&]() -> BOOL {
+            auto set = findSet(setHandle);
+            if (!set)
+                return 0;
+            if (driverType != SPDIT_CLASSDRIVER && driverType != SPDIT_COMPATDRIVER) {
                 SetLastError(ERROR_INVALID_PARAMETER);
                 return 0;
             }
-            set->classDrivers = findClassDrivers(set->classGuid);
-            set->classDriversBuilt = true;
-            return 1;
-        }
-        Device* device = findDevice(*set, data);
-        if (!device) return 0;
-        auto drivers = findClassDrivers(device->classGuid);
-        if (driverType == SPDIT_COMPATDRIVER) {
-            // Only the drivers that name one of the device's own ids.
-            auto ids = openDeviceKey(device->instanceId).multiString("HardwareID");
-            std::erase_if(drivers, [&](const DriverNode& d) {
-                for (const std::string& id : ids)
-                    if (equalsIgnoreCase(id, d.hardwareId)) return false;
-                return true;
-            });
-        }
-        device->drivers = std::move(drivers);
-        return 1;
-    }, BOOL{0});
-}
-
-BOOL SetupDiSetSelectedDriverA(HDEVINFO setHandle, SP_DEVINFO_DATA* data, SP_DRVINFO_DATA_V1_A* info)
-{
-    return guarded([&]() -> BOOL {
-        auto set = findSet(setHandle);
-        if (!set) return 0;
-        Device* device = nullptr;
-        if (data && !(device = findDevice(*set, data))) return 0;
-        auto& selected = device ? device->selected : set->selected;
-        if (!info) {
-            selected.reset();
-            return 1;
-        }
-        if (info->cbSize != sizeof(SP_DRVINFO_DATA_V1_A) || info->DriverType != SPDIT_CLASSDRIVER) {
-            SetLastError(ERROR_INVALID_USER_BUFFER);
-            return 0;
-        }
-        const auto& list = device ? device->drivers : set->classDrivers;
-        // Reserved 0 asks for a search by description, maker and provider.
-        if (info->Reserved != 0) {
-            if (info->Reserved > list.size()) {
-                SetLastError(ERROR_INVALID_PARAMETER);
-                return 0;
-            }
-            selected = list[info->Reserved - 1];
-            return 1;
-        }
-        for (size_t i = 0; i < list.size(); ++i) {
-            if (sameDriver(list[i], *info)) {
-                selected = list[i];
-                info->Reserved = i + 1;
+            if (!data) {
+                if (driverType != SPDIT_CLASSDRIVER || !set->hasClass) {
+                    SetLastError(ERROR_INVALID_PARAMETER);
+                    return 0;
+                }
+                set->classDrivers = findClassDrivers(set->classGuid);
+                set->classDriversBuilt = true;
                 return 1;
             }
-        }
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }, BOOL{0});
+            Device* device = findDevice(*set, data);
+            if (!device)
+                return 0;
+            auto drivers = findClassDrivers(device->classGuid);
+            if (driverType == SPDIT_COMPATDRIVER) {
+                // Only the drivers that name one of the device's own ids.
+                auto ids = openDeviceKey(device->instanceId).multiString("HardwareID");
+                std::erase_if(drivers, [&](const DriverNode& d) {
+                    for (const std::string& id : ids)
+                        if (equalsIgnoreCase(id, d.hardwareId))
+                            return false;
+                    return true;
+                });
+            }
+            device->drivers = std::move(drivers);
+            return 1;
+        },
+        BOOL{0});
+}
+
+BOOL SetupDiSetSelectedDriverA(HDEVINFO setHandle, SP_DEVINFO_DATA* data,
+                               SP_DRVINFO_DATA_V1_A* info)
+{
+    return guarded(
+        [&]() -> BOOL {
+            auto set = findSet(setHandle);
+            if (!set)
+                return 0;
+            Device* device = nullptr;
+            if (data && !(device = findDevice(*set, data)))
+                return 0;
+            auto& selected = device ? device->selected : set->selected;
+            if (!info) {
+                selected.reset();
+                return 1;
+            }
+            if (info->cbSize != sizeof(SP_DRVINFO_DATA_V1_A) ||
+                info->DriverType != SPDIT_CLASSDRIVER) {
+                SetLastError(ERROR_INVALID_USER_BUFFER);
+                return 0;
+            }
+            const auto& list = device ? device->drivers : set->classDrivers;
+            // Reserved 0 asks for a search by description, maker and provider.
+            if (info->Reserved != 0) {
+                if (info->Reserved > list.size()) {
+                    SetLastError(ERROR_INVALID_PARAMETER);
+                    return 0;
+                }
+                selected = list[info->Reserved - 1];
+                return 1;
+            }
+            for (size_t i = 0; i < list.size(); ++i) {
+                if (sameDriver(list[i], *info)) {
+                    selected = list[i];
+                    info->Reserved = i + 1;
+                    return 1;
+                }
+            }
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        },
+        BOOL{0});
 }
 
 } // extern "C"

@@ -20,9 +20,11 @@ HandleTable<const InfFile> g_infs(0x3000);
 
 const Line* lineAt(const INFCONTEXT* context, std::shared_ptr<const InfFile>& keep)
 {
-    if (!context) return nullptr;
+    if (!context)
+        return nullptr;
     keep = g_infs.find(context->Inf);
-    if (!keep || context->Section >= keep->sections().size()) return nullptr;
+    if (!keep || context->Section >= keep->sections().size())
+        return nullptr;
     const Section& section = keep->sections()[context->Section];
     return context->Line < section.lines.size() ? &section.lines[context->Line] : nullptr;
 }
@@ -38,7 +40,8 @@ const Section* sectionFor(HINF inf, const char* name, INFCONTEXT* context,
     }
     const auto& sections = keep->sections();
     for (size_t i = 0; i < sections.size(); ++i) {
-        if (!equalsIgnoreCase(sections[i].name, name)) continue;
+        if (!equalsIgnoreCase(sections[i].name, name))
+            continue;
         if (context) {
             context->Inf = inf;
             context->CurrentInf = inf;
@@ -54,22 +57,25 @@ const Section* sectionFor(HINF inf, const char* name, INFCONTEXT* context,
 template <class Pick>
 BOOL placeContext(HINF inf, const char* section, INFCONTEXT* context, Pick&& pick)
 {
-    return guarded([&]() -> BOOL {
-        std::shared_ptr<const InfFile> keep;
-        if (!context) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return 0;
-        }
-        const Section* found = sectionFor(inf, section, context, keep);
-        if (!found) return 0;
-        std::optional<size_t> line = pick(*found);
-        if (!line) {
-            SetLastError(ERROR_LINE_NOT_FOUND);
-            return 0;
-        }
-        context->Line = static_cast<UINT>(*line);
-        return 1;
-    }, BOOL{0});
+    return guarded(
+        [&]() -> BOOL {
+            std::shared_ptr<const InfFile> keep;
+            if (!context) {
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return 0;
+            }
+            const Section* found = sectionFor(inf, section, context, keep);
+            if (!found)
+                return 0;
+            std::optional<size_t> line = pick(*found);
+            if (!line) {
+                SetLastError(ERROR_LINE_NOT_FOUND);
+                return 0;
+            }
+            context->Line = static_cast<UINT>(*line);
+            return 1;
+        },
+        BOOL{0});
 }
 
 } // namespace
@@ -78,15 +84,17 @@ extern "C" {
 
 HINF SetupOpenInfFileA(const char* fileName, const char* infClass, DWORD infStyle, UINT* errorLine)
 {
-    return guarded([&]() -> HINF {
-        DWORD error = ERROR_SUCCESS;
-        auto inf = zantal::inf::loadInf(fileName, infStyle, infClass, &error, errorLine);
-        if (!inf) {
-            SetLastError(error);
-            return INVALID_HANDLE_VALUE;
-        }
-        return g_infs.add<HINF>(std::move(inf));
-    }, HINF{INVALID_HANDLE_VALUE});
+    return guarded(
+        [&]() -> HINF {
+            DWORD error = ERROR_SUCCESS;
+            auto inf = zantal::inf::loadInf(fileName, infStyle, infClass, &error, errorLine);
+            if (!inf) {
+                SetLastError(error);
+                return INVALID_HANDLE_VALUE;
+            }
+            return g_infs.add<HINF>(std::move(inf));
+        },
+        HINF{INVALID_HANDLE_VALUE});
 }
 
 void SetupCloseInfFile(HINF inf)
@@ -98,24 +106,28 @@ BOOL SetupFindFirstLineA(HINF inf, const char* section, const char* key, INFCONT
 {
     return placeContext(inf, section, context, [&](const Section& found) -> std::optional<size_t> {
         for (size_t i = 0; i < found.lines.size(); ++i)
-            if (!key || (found.lines[i].key && equalsIgnoreCase(*found.lines[i].key, key))) return i;
+            if (!key || (found.lines[i].key && equalsIgnoreCase(*found.lines[i].key, key)))
+                return i;
         return std::nullopt;
     });
 }
 
 LONG SetupGetLineCountA(HINF inf, const char* section)
 {
-    return guarded([&]() -> LONG {
-        std::shared_ptr<const InfFile> keep;
-        const Section* found = sectionFor(inf, section, nullptr, keep);
-        return found ? static_cast<LONG>(found->lines.size()) : -1;
-    }, LONG{-1});
+    return guarded(
+        [&]() -> LONG {
+            std::shared_ptr<const InfFile> keep;
+            const Section* found = sectionFor(inf, section, nullptr, keep);
+            return found ? static_cast<LONG>(found->lines.size()) : -1;
+        },
+        LONG{-1});
 }
 
 BOOL SetupGetLineByIndexA(HINF inf, const char* section, DWORD index, INFCONTEXT* context)
 {
     return placeContext(inf, section, context, [&](const Section& found) -> std::optional<size_t> {
-        if (index < found.lines.size()) return index;
+        if (index < found.lines.size())
+            return index;
         return std::nullopt;
     });
 }
@@ -123,28 +135,32 @@ BOOL SetupGetLineByIndexA(HINF inf, const char* section, DWORD index, INFCONTEXT
 BOOL SetupGetStringFieldA(INFCONTEXT* context, DWORD fieldIndex, char* buffer, DWORD bufferSize,
                           DWORD* required)
 {
-    return guarded([&]() -> BOOL {
-        std::shared_ptr<const InfFile> keep;
-        const Line* line = lineAt(context, keep);
-        if (!line) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return 0;
-        }
-        auto text = InfFile::field(*line, fieldIndex);
-        if (!text) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return 0;
-        }
-        const auto needed = static_cast<DWORD>(text->size() + 1);
-        if (required) *required = needed;
-        if (!buffer) return 1;
-        if (bufferSize < needed) {
-            SetLastError(ERROR_INSUFFICIENT_BUFFER);
-            return 0;
-        }
-        std::memcpy(buffer, text->c_str(), needed);
-        return 1;
-    }, BOOL{0});
+    return guarded(
+        [&]() -> BOOL {
+            std::shared_ptr<const InfFile> keep;
+            const Line* line = lineAt(context, keep);
+            if (!line) {
+                SetLastError(ERROR_INVALID_HANDLE);
+                return 0;
+            }
+            auto text = InfFile::field(*line, fieldIndex);
+            if (!text) {
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return 0;
+            }
+            const auto needed = static_cast<DWORD>(text->size() + 1);
+            if (required)
+                *required = needed;
+            if (!buffer)
+                return 1;
+            if (bufferSize < needed) {
+                SetLastError(ERROR_INSUFFICIENT_BUFFER);
+                return 0;
+            }
+            std::memcpy(buffer, text->c_str(), needed);
+            return 1;
+        },
+        BOOL{0});
 }
 
 } // extern "C"

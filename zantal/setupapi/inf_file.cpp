@@ -32,15 +32,18 @@ void appendUtf8(std::string& out, uint32_t cp)
 
 uint16_t le16(std::string_view bytes, size_t at)
 {
-    return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
+    return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) |
+                                 static_cast<uint8_t>(bytes[at + 1]) << 8);
 }
 
 // Many driver INF files are stored as UTF-16LE; we read all as UTF-8. Text
 // that is UTF-8 already is used where it lies.
 std::string_view decode(std::string_view bytes, std::string& storage)
 {
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") return bytes.substr(3);
-    if (bytes.size() < 2 || bytes.substr(0, 2) != "\xFF\xFE") return bytes;
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        return bytes.substr(3);
+    if (bytes.size() < 2 || bytes.substr(0, 2) != "\xFF\xFE")
+        return bytes;
     storage.reserve(bytes.size());
     for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
         uint32_t unit = le16(bytes, i);
@@ -75,7 +78,8 @@ struct FieldBuilder {
     void add(char c, bool inQuotes)
     {
         const bool isBlank = !inQuotes && blankChar(c);
-        if (isBlank && kept == 0) return;
+        if (isBlank && kept == 0)
+            return;
         text += c;
         if (!isBlank) {
             keptBefore = kept;
@@ -97,7 +101,8 @@ struct FieldBuilder {
     // Drops a backslash that is the last unquoted, non-blank character.
     bool dropContinuation()
     {
-        if (kept == 0 || lastKeptQuoted || text[kept - 1] != '\\') return false;
+        if (kept == 0 || lastKeptQuoted || text[kept - 1] != '\\')
+            return false;
         text.resize(kept - 1);
         kept = keptBefore;
         return true;
@@ -141,7 +146,8 @@ public:
     // At the end of a physical line: true when a backslash joins the next.
     bool continues()
     {
-        if (inComment_ || !current_.dropContinuation()) return false;
+        if (inComment_ || !current_.dropContinuation())
+            return false;
         --fed_;
         return true;
     }
@@ -154,10 +160,12 @@ public:
     Line take()
     {
         Line line;
-        if (hasKey_) line.key = std::move(key_);
+        if (hasKey_)
+            line.key = std::move(key_);
         fields_.push_back(current_.take());
         line.fields.reserve(fields_.size());
-        for (std::string& f : fields_) line.fields.push_back(std::move(f));
+        for (std::string& f : fields_)
+            line.fields.push_back(std::move(f));
         *this = LineBuilder{};
         return line;
     }
@@ -176,8 +184,10 @@ private:
 
 std::string_view trimBlanks(std::string_view s)
 {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -185,7 +195,8 @@ using StringTable = std::unordered_map<std::string, std::string>;
 
 void substitute(std::string& text, const StringTable& strings)
 {
-    if (text.find('%') == std::string::npos) return;
+    if (text.find('%') == std::string::npos)
+        return;
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -200,7 +211,8 @@ void substitute(std::string& text, const StringTable& strings)
         }
         if (close == i + 1) {
             out += '%';
-        } else if (auto it = strings.find(win::toLower(std::string_view(text).substr(i + 1, close - i - 1)));
+        } else if (auto it = strings.find(
+                       win::toLower(std::string_view(text).substr(i + 1, close - i - 1)));
                    it != strings.end()) {
             out += it->second;
         } else {
@@ -218,7 +230,8 @@ std::optional<InfFile> InfFile::parse(std::string_view bytes, ParseError* error)
     std::string storage;
     const std::string_view text = decode(bytes, storage);
     auto fail = [&](unsigned lineNumber, uint32_t code) -> std::optional<InfFile> {
-        if (error) *error = ParseError{lineNumber, code};
+        if (error)
+            *error = ParseError{lineNumber, code};
         return std::nullopt;
     };
 
@@ -231,19 +244,24 @@ std::optional<InfFile> InfFile::parse(std::string_view bytes, ParseError* error)
     size_t pos = 0;
     while (pos <= text.size()) {
         size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
+        if (end == std::string_view::npos)
+            end = text.size();
         std::string_view physical = trimBlanks(text.substr(pos, end - pos));
         pos = end + 1;
         ++lineNumber;
-        if (!logical.started()) logicalStart = lineNumber;
+        if (!logical.started())
+            logicalStart = lineNumber;
 
         if (!logical.started() && !physical.empty() && physical.front() == '[') {
             size_t close = physical.find(']');
-            if (close == std::string_view::npos) return fail(lineNumber, win::ERROR_BAD_SECTION_NAME_LINE);
+            if (close == std::string_view::npos)
+                return fail(lineNumber, win::ERROR_BAD_SECTION_NAME_LINE);
             std::string_view name = trimBlanks(physical.substr(1, close - 1));
-            if (name.size() > kMaxSectionName) return fail(lineNumber, win::ERROR_SECTION_NAME_TOO_LONG);
+            if (name.size() > kMaxSectionName)
+                return fail(lineNumber, win::ERROR_SECTION_NAME_TOO_LONG);
             auto [at, added] = inf.index_.emplace(win::toLower(name), inf.sections_.size());
-            if (added) inf.sections_.push_back(Section{std::string(name), {}});
+            if (added)
+                inf.sections_.push_back(Section{std::string(name), {}});
             current = &inf.sections_[at->second];
             continue;
         }
@@ -251,12 +269,15 @@ std::optional<InfFile> InfFile::parse(std::string_view bytes, ParseError* error)
         // A backslash ending the line (not in quotes, not in a comment)
         // joins the next line to it.
         // At the end of the file the backslash is dropped all the same.
-        if (!physical.empty() && physical.back() == '\\' && logical.continues() && pos <= text.size()) continue;
+        if (!physical.empty() && physical.back() == '\\' && logical.continues() &&
+            pos <= text.size())
+            continue;
         if (logical.empty()) { // blank or comment
             logical.reset();
             continue;
         }
-        if (!current) return fail(logicalStart, win::ERROR_EXPECTED_SECTION_NAME);
+        if (!current)
+            return fail(logicalStart, win::ERROR_EXPECTED_SECTION_NAME);
         current->lines.push_back(logical.take());
     }
 
@@ -266,15 +287,20 @@ std::optional<InfFile> InfFile::parse(std::string_view bytes, ParseError* error)
     const auto stringsAt = inf.index_.find("strings");
     if (stringsAt != inf.index_.end())
         for (const Line& l : inf.sections_[stringsAt->second].lines)
-            if (l.key && !l.fields.empty()) strings.emplace(win::toLower(*l.key), l.fields[0]);
+            if (l.key && !l.fields.empty())
+                strings.emplace(win::toLower(*l.key), l.fields[0]);
     for (size_t i = 0; i < inf.sections_.size(); ++i) {
-        if (stringsAt != inf.index_.end() && i == stringsAt->second) continue;
+        if (stringsAt != inf.index_.end() && i == stringsAt->second)
+            continue;
         for (Line& line : inf.sections_[i].lines) {
-            if (line.key) substitute(*line.key, strings);
-            for (std::string& f : line.fields) substitute(f, strings);
+            if (line.key)
+                substitute(*line.key, strings);
+            for (std::string& f : line.fields)
+                substitute(f, strings);
         }
     }
-    for (Section& s : inf.sections_) s.lines.shrink_to_fit();
+    for (Section& s : inf.sections_)
+        s.lines.shrink_to_fit();
     return inf;
 }
 
@@ -288,14 +314,17 @@ std::string InfFile::value(std::string_view sectionName, std::string_view key) c
 {
     if (const Section* s = section(sectionName))
         for (const Line& line : s->lines)
-            if (line.key && win::equalsIgnoreCase(*line.key, key)) return field(line, 1).value_or("");
+            if (line.key && win::equalsIgnoreCase(*line.key, key))
+                return field(line, 1).value_or("");
     return {};
 }
 
 std::optional<std::string> InfFile::field(const Line& line, size_t index)
 {
-    if (index == 0) return line.key.value_or(std::string());
-    if (index > line.fields.size()) return std::nullopt;
+    if (index == 0)
+        return line.key.value_or(std::string());
+    if (index > line.fields.size())
+        return std::nullopt;
     return line.fields[index - 1];
 }
 

@@ -46,7 +46,6 @@ public:
 private:
     std::vector<Section> sections_;
     std::unordered_map<std::string, size_t> index_; // lower-case name to section
-
 };
 
 } // namespace zantal::inf

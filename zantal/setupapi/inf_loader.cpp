@@ -24,12 +24,14 @@ std::shared_ptr<const InfFile> loadInf(const char* path, win::DWORD style, const
     auto inf = InfFile::parse(bytes, &parseError);
     if (!inf) {
         *error = parseError.code;
-        if (errorLine) *errorLine = parseError.line;
+        if (errorLine)
+            *errorLine = parseError.line;
         return nullptr;
     }
     if (style & win::INF_STYLE_WIN4) {
         const std::string signature = inf->value("Version", "Signature");
-        if (!win::equalsIgnoreCase(signature, "$Windows NT$") && !win::equalsIgnoreCase(signature, "$Chicago$") &&
+        if (!win::equalsIgnoreCase(signature, "$Windows NT$") &&
+            !win::equalsIgnoreCase(signature, "$Chicago$") &&
             !win::equalsIgnoreCase(signature, "$Windows 95$")) {
             *error = win::ERROR_WRONG_INF_STYLE;
             return nullptr;

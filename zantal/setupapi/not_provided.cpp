@@ -6,11 +6,11 @@ namespace win {
 
 extern "C" {
 
-#define ZANTAL_NOT_PROVIDED(name)                                                                      \
-    BOOL name()                                                                                        \
-    {                                                                                                  \
-        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);                                                      \
-        return 0;                                                                                      \
+#define ZANTAL_NOT_PROVIDED(name)                                                                  \
+    BOOL name()                                                                                    \
+    {                                                                                              \
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);                                                  \
+        return 0;                                                                                  \
     }
 
 ZANTAL_NOT_PROVIDED(SetupOpenMasterInf)

@@ -22,7 +22,8 @@ public:
     }
     ~InfHandle()
     {
-        if (valid()) api_.CloseInfFile(inf_);
+        if (valid())
+            api_.CloseInfFile(inf_);
     }
     InfHandle(const InfHandle&) = delete;
     InfHandle& operator=(const InfHandle&) = delete;
@@ -45,7 +46,8 @@ bool findModelsSection(const SetupApi& api, HINF inf, const char* name, std::str
 {
     for (const char* suffix : {"", ".NTx86", ".NTamd64"}) {
         section = std::string(name) + suffix;
-        if (api.GetLineCount(inf, section.c_str()) > 0) return true;
+        if (api.GetLineCount(inf, section.c_str()) > 0)
+            return true;
     }
     return false;
 }
@@ -60,7 +62,8 @@ bool readDriverDescription(const SetupApi& api, const char* infPath, std::string
     driver.DriverType = SPDIT_CLASSDRIVER;
 
     InfHandle inf(api, infPath);
-    if (!inf.valid()) return false;
+    if (!inf.valid())
+        return false;
     INFCONTEXT line{};
     if (!api.FindFirstLine(inf.get(), "Version", "Provider", &line) ||
         !field(api, line, 1, driver.ProviderName, sizeof driver.ProviderName))
@@ -71,7 +74,8 @@ bool readDriverDescription(const SetupApi& api, const char* infPath, std::string
         !field(api, line, 1, models, sizeof models))
         return false;
     std::string section;
-    if (!findModelsSection(api, inf.get(), models, section)) return false;
+    if (!findModelsSection(api, inf.get(), models, section))
+        return false;
 
     const LONG count = api.GetLineCount(inf.get(), section.c_str());
     for (LONG i = 0; i < count; ++i) {

@@ -31,7 +31,8 @@ public:
     }
     ~DriverKey()
     {
-        if (valid()) RegCloseKey(key_);
+        if (valid())
+            RegCloseKey(key_);
     }
     DriverKey(const DriverKey&) = delete;
     DriverKey& operator=(const DriverKey&) = delete;
@@ -42,33 +43,41 @@ private:
     HKEY key_;
 };
 
-bool attachTo(const zantal::SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device, std::string_view port)
+bool attachTo(const zantal::SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device,
+              std::string_view port)
 {
     DriverKey key(api, set, device);
     const std::string value(port);
-    return key.valid() && RegSetValueExA(key.get(), "AttachedTo", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+    return key.valid() && RegSetValueExA(key.get(), "AttachedTo", 0, REG_SZ,
+                                         reinterpret_cast<const BYTE*>(value.c_str()),
                                          static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
 }
 
-bool setMaximumSpeed(const zantal::SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device, uint32_t speed)
+bool setMaximumSpeed(const zantal::SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device,
+                     uint32_t speed)
 {
     DriverKey key(api, set, device);
-    if (!key.valid()) return false;
+    if (!key.valid())
+        return false;
     BYTE number[4];
     zantal::writeLe32(number, speed);
-    if (RegSetValueExA(key.get(), "MaximumPortSpeed", 0, REG_DWORD, number, sizeof number) != ERROR_SUCCESS)
+    if (RegSetValueExA(key.get(), "MaximumPortSpeed", 0, REG_DWORD, number, sizeof number) !=
+        ERROR_SUCCESS)
         return false;
     BYTE dcb[kDcbBuffer];
     DWORD size = sizeof dcb;
     DWORD type = REG_BINARY;
-    if (RegQueryValueExA(key.get(), "DCB", nullptr, &type, dcb, &size) != ERROR_SUCCESS) return false;
+    if (RegQueryValueExA(key.get(), "DCB", nullptr, &type, dcb, &size) != ERROR_SUCCESS)
+        return false;
     // A record too short to hold the baud rate is not one to patch.
-    if (size < kDcbBaudRate + 4) return false;
+    if (size < kDcbBaudRate + 4)
+        return false;
     zantal::writeLe32(dcb + kDcbBaudRate, speed);
     return RegSetValueExA(key.get(), "DCB", 0, type, dcb, size) == ERROR_SUCCESS;
 }
 
-bool changeState(const zantal::SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device, DWORD stateChange)
+bool changeState(const zantal::SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device,
+                 DWORD stateChange)
 {
     SP_PROPCHANGE_PARAMS change{};
     change.ClassInstallHeader.cbSize = sizeof(SP_CLASSINSTALL_HEADER);
@@ -84,9 +93,11 @@ bool changeState(const zantal::SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& dev
 // disabled and enabled again, each change given time to settle.
 bool restart(const zantal::SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device)
 {
-    if (!changeState(api, set, device, DICS_DISABLE)) return false;
+    if (!changeState(api, set, device, DICS_DISABLE))
+        return false;
     plat::sleepMs(kRestartPauseMs);
-    if (!changeState(api, set, device, DICS_ENABLE)) return false;
+    if (!changeState(api, set, device, DICS_ENABLE))
+        return false;
     plat::sleepMs(kRestartPauseMs);
     return true;
 }
@@ -96,16 +107,21 @@ int32_t installModem(const char* infPath, const char* hardwareIdText, const char
 {
     auto hardwareId = zantal::boundedString(hardwareIdText, kMaxHardwareId);
     auto port = zantal::boundedString(portText, kMaxPortName);
-    if (!infPath || !hardwareId || !port || !maxPortSpeed || !friendlyName) return 0;
+    if (!infPath || !hardwareId || !port || !maxPortSpeed || !friendlyName)
+        return 0;
     const zantal::SetupApi* api = zantal::bindSetupApi();
-    if (!api) return 0;
+    if (!api)
+        return 0;
     zantal::PresentModems modems(*api);
-    if (!modems.valid()) return 0;
+    if (!modems.valid())
+        return 0;
     HDEVINFO set = modems.set();
-    if (!api->BuildDriverInfoList(set, nullptr, SPDIT_CLASSDRIVER)) return 0;
+    if (!api->BuildDriverInfoList(set, nullptr, SPDIT_CLASSDRIVER))
+        return 0;
 
     SP_DRVINFO_DATA_V1_A driver;
-    if (!zantal::readDriverDescription(*api, infPath, *hardwareId, driver)) return 0;
+    if (!zantal::readDriverDescription(*api, infPath, *hardwareId, driver))
+        return 0;
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
     const std::string id(*hardwareId);
@@ -116,16 +132,20 @@ int32_t installModem(const char* infPath, const char* hardwareIdText, const char
         // and the file is written once. What a failed step left stays, as
         // on the original host; the restart's waits stay outside the step.
         RegTransaction writing(true);
-        if (writing.status() != ERROR_SUCCESS) return 0;
-        installed = api->CreateDeviceInfo(set, id.c_str(), &modems.classGuid(), driver.Description, nullptr,
-                                          DICD_GENERATE_ID | DICD_INHERIT_CLASSDRVS, &device) &&
-                    api->SetSelectedDriver(set, &device, &driver) &&
-                    api->RegisterDeviceInfo(set, &device, SPRDI_FIND_DUPS, nullptr, nullptr, nullptr) &&
-                    api->CallClassInstaller(DIF_INSTALLDEVICE, set, &device) && attachTo(*api, set, device, *port) &&
-                    setMaximumSpeed(*api, set, device, *maxPortSpeed);
-        if (writing.commit() != ERROR_SUCCESS) return 0;
+        if (writing.status() != ERROR_SUCCESS)
+            return 0;
+        installed =
+            api->CreateDeviceInfo(set, id.c_str(), &modems.classGuid(), driver.Description, nullptr,
+                                  DICD_GENERATE_ID | DICD_INHERIT_CLASSDRVS, &device) &&
+            api->SetSelectedDriver(set, &device, &driver) &&
+            api->RegisterDeviceInfo(set, &device, SPRDI_FIND_DUPS, nullptr, nullptr, nullptr) &&
+            api->CallClassInstaller(DIF_INSTALLDEVICE, set, &device) &&
+            attachTo(*api, set, device, *port) && setMaximumSpeed(*api, set, device, *maxPortSpeed);
+        if (writing.commit() != ERROR_SUCCESS)
+            return 0;
     }
-    if (!installed || !restart(*api, set, device)) return 0;
+    if (!installed || !restart(*api, set, device))
+        return 0;
 
     auto name = modems.stringProperty(device, SPDRP_FRIENDLYNAME, zantal::kNameBuffer);
     if (!name || !zantal::copyFitting(friendlyName, zantal::kNameBuffer, *name)) {
@@ -137,8 +157,11 @@ int32_t installModem(const char* infPath, const char* hardwareIdText, const char
 
 } // namespace
 
-extern "C" int32_t ZANTAL_InstallModem(const char* infPath, uint32_t, const char* hardwareId, const char* port,
-                                       const uint32_t* maxPortSpeed, char* friendlyName)
+extern "C" int32_t ZANTAL_InstallModem(const char* infPath, uint32_t, const char* hardwareId,
+                                       const char* port, const uint32_t* maxPortSpeed,
+                                       char* friendlyName)
 {
-    return guarded([&] { return installModem(infPath, hardwareId, port, maxPortSpeed, friendlyName); }, int32_t{0});
+    return guarded(
+        [&] { return installModem(infPath, hardwareId, port, maxPortSpeed, friendlyName); },
+        int32_t{0});
 }

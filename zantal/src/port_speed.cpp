@@ -21,7 +21,8 @@ constexpr size_t kSpeedBuffer = 7;
 plat::PortLocation locationOf(const std::string& deviceName)
 {
     std::string_view name = deviceName;
-    if (name.starts_with("\\\\.\\")) name.remove_prefix(4);
+    if (name.starts_with("\\\\.\\"))
+        name.remove_prefix(4);
     if (win::startsWithIgnoreCase(name, "COM")) {
         name.remove_prefix(3);
         int number = 0;
@@ -43,13 +44,19 @@ std::unique_ptr<plat::SerialPort> openExclusive(const std::string& deviceName)
 extern "C" int32_t ZANTAL_GetMaxComPortSpeed(const char* port, char* speed)
 {
     constexpr auto kCannotOpen = static_cast<int32_t>(zantal::ProbeResult::CannotOpen);
-    return win::guarded([&]() -> int32_t {
-        auto name = zantal::boundedString(port, kMaxPortName);
-        if (!name || !speed) return kCannotOpen;
-        std::string best;
-        auto result = zantal::probeMaxSpeed("\\\\.\\" + std::string(*name), openExclusive, &best);
-        if (result == zantal::ProbeResult::Found) zantal::copyFitting(speed, kSpeedBuffer, best);
-        if (result == zantal::ProbeResult::NoneAccepted) speed[0] = '\0';
-        return static_cast<int32_t>(result);
-    }, kCannotOpen);
+    return win::guarded(
+        [&]() -> int32_t {
+            auto name = zantal::boundedString(port, kMaxPortName);
+            if (!name || !speed)
+                return kCannotOpen;
+            std::string best;
+            auto result =
+                zantal::probeMaxSpeed("\\\\.\\" + std::string(*name), openExclusive, &best);
+            if (result == zantal::ProbeResult::Found)
+                zantal::copyFitting(speed, kSpeedBuffer, best);
+            if (result == zantal::ProbeResult::NoneAccepted)
+                speed[0] = '\0';
+            return static_cast<int32_t>(result);
+        },
+        kCannotOpen);
 }

@@ -20,12 +20,16 @@ constexpr const char* kMakerDriverPorts = "System\\CurrentControlSet\\Services\\
 bool providedByMakerDriver(std::string_view port)
 {
     HKEY settings = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerDriverPorts, 0, KEY_READ, &settings) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerDriverPorts, 0, KEY_READ, &settings) !=
+        ERROR_SUCCESS)
+        return false;
     bool found = false;
     char name[kWorkBuffer];
     for (DWORD i = 0; !found; ++i) {
         DWORD length = sizeof name;
-        if (RegEnumKeyExA(settings, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumKeyExA(settings, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
         found = equalsIgnoreCase(std::string_view(name, length), port);
     }
     RegCloseKey(settings);
@@ -35,35 +39,47 @@ bool providedByMakerDriver(std::string_view port)
 bool listed(std::string_view deviceName, std::string_view port, bool usb)
 {
     // A comma in the data would split one entry into two names.
-    if (!startsWithIgnoreCase(port, "COM") || port.find(',') != std::string_view::npos) return false;
-    if (startsWithIgnoreCase(deviceName, "VMDMD")) return false;
-    if ((toUpper(deviceName).find("USB") != std::string::npos) != usb) return false;
+    if (!startsWithIgnoreCase(port, "COM") || port.find(',') != std::string_view::npos)
+        return false;
+    if (startsWithIgnoreCase(deviceName, "VMDMD"))
+        return false;
+    if ((toUpper(deviceName).find("USB") != std::string::npos) != usb)
+        return false;
     return !providedByMakerDriver(port);
 }
 
 void findPorts(char* buffer, uint32_t bufferSize, int32_t* count, bool usb)
 {
-    if (!count) return;
+    if (!count)
+        return;
     *count = 0;
-    if (!buffer || bufferSize == 0) return;
+    if (!buffer || bufferSize == 0)
+        return;
     buffer[0] = '\0';
 
     HKEY map = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialMap, 0, KEY_READ, &map) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialMap, 0, KEY_READ, &map) != ERROR_SUCCESS)
+        return;
     size_t length = 0;
     char name[kWorkBuffer];
     char data[kWorkBuffer];
     for (DWORD i = 0;; ++i) {
         DWORD nameLength = sizeof name;
         DWORD dataSize = sizeof data;
-        LONG rc = RegEnumValueA(map, i, name, &nameLength, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &dataSize);
-        if (rc == ERROR_MORE_DATA) continue; // one oversized entry hides no others
-        if (rc != ERROR_SUCCESS) break;
+        LONG rc = RegEnumValueA(map, i, name, &nameLength, nullptr, nullptr,
+                                reinterpret_cast<BYTE*>(data), &dataSize);
+        if (rc == ERROR_MORE_DATA)
+            continue; // one oversized entry hides no others
+        if (rc != ERROR_SUCCESS)
+            break;
         // The value's type is not tested: read its data up to a zero or its end.
         const std::string_view port(data, strnlen(data, dataSize));
-        if (!listed(std::string_view(name, nameLength), port, usb)) continue;
-        if (bufferSize < port.size() + length + 2) continue; // does not fit: skipped
-        if (*count != 0) buffer[length++] = ',';
+        if (!listed(std::string_view(name, nameLength), port, usb))
+            continue;
+        if (bufferSize < port.size() + length + 2)
+            continue; // does not fit: skipped
+        if (*count != 0)
+            buffer[length++] = ',';
         std::memcpy(buffer + length, port.data(), port.size());
         length += port.size();
         buffer[length] = '\0';

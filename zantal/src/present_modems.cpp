@@ -13,13 +13,15 @@ using namespace win;
 PresentModems::PresentModems(const SetupApi& api) : api_(api)
 {
     DWORD required = 0;
-    if (!api_.ClassGuidsFromName("Modem", &classGuid_, 1, &required) || required == 0) return;
+    if (!api_.ClassGuidsFromName("Modem", &classGuid_, 1, &required) || required == 0)
+        return;
     set_ = api_.GetClassDevs(&classGuid_, nullptr, nullptr, DIGCF_PRESENT);
 }
 
 PresentModems::~PresentModems()
 {
-    if (valid()) api_.DestroyDeviceInfoList(set_);
+    if (valid())
+        api_.DestroyDeviceInfoList(set_);
 }
 
 bool PresentModems::device(DWORD index, SP_DEVINFO_DATA& data) const
@@ -34,11 +36,13 @@ std::optional<std::string> PresentModems::stringProperty(SP_DEVINFO_DATA& data, 
 {
     std::vector<char> buffer(bufferSize);
     DWORD required = 0;
-    if (!api_.GetDeviceRegistryProperty(set_, &data, property, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
-                                        bufferSize, &required))
+    if (!api_.GetDeviceRegistryProperty(set_, &data, property, nullptr,
+                                        reinterpret_cast<BYTE*>(buffer.data()), bufferSize,
+                                        &required))
         return std::nullopt;
     auto text = filledString(buffer.data(), std::min(required, bufferSize));
-    if (!text) return std::nullopt;
+    if (!text)
+        return std::nullopt;
     return std::string(*text);
 }
 
@@ -47,7 +51,8 @@ std::optional<SP_DEVINFO_DATA> PresentModems::findByFriendlyName(std::string_vie
     SP_DEVINFO_DATA data;
     for (DWORD i = 0; device(i, data); ++i) {
         auto friendly = stringProperty(data, SPDRP_FRIENDLYNAME, kNameBuffer);
-        if (friendly && equalsIgnoreCase(*friendly, name)) return data;
+        if (friendly && equalsIgnoreCase(*friendly, name))
+            return data;
     }
     return std::nullopt;
 }

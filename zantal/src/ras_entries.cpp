@@ -26,18 +26,24 @@ System systemClass()
     auto* basic = reinterpret_cast<OSVERSIONINFOA*>(&info);
     if (!GetVersionExA(basic)) {
         info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
-        if (!GetVersionExA(basic)) return System::Other;
+        if (!GetVersionExA(basic))
+            return System::Other;
     }
-    if (info.dwPlatformId != VER_PLATFORM_WIN32_NT) return System::Other;
-    if (info.dwMajorVersion <= 4) return System::Nt4;
-    if (info.dwMajorVersion == 5 && info.dwMinorVersion == 0) return System::Windows2000;
-    if (info.dwMajorVersion == 5 && info.dwMinorVersion == 1) return System::Version51;
+    if (info.dwPlatformId != VER_PLATFORM_WIN32_NT)
+        return System::Other;
+    if (info.dwMajorVersion <= 4)
+        return System::Nt4;
+    if (info.dwMajorVersion == 5 && info.dwMinorVersion == 0)
+        return System::Windows2000;
+    if (info.dwMajorVersion == 5 && info.dwMinorVersion == 1)
+        return System::Version51;
     return System::Other;
 }
 
 DWORD declaredEntrySize()
 {
-    return systemClass() == System::Windows2000 ? kWindows2000EntrySize : static_cast<DWORD>(sizeof(RASENTRYA));
+    return systemClass() == System::Windows2000 ? kWindows2000EntrySize
+                                                : static_cast<DWORD>(sizeof(RASENTRYA));
 }
 
 // The record is large; it lives on the heap, zeroed in full.
@@ -59,9 +65,11 @@ void setText(char (&field)[N], const char* text)
 
 int32_t addRasEntry(const char* entryName, const char* deviceName, const char* phoneNumber)
 {
-    if (!entryName || !deviceName || !phoneNumber) return 0;
+    if (!entryName || !deviceName || !phoneNumber)
+        return 0;
     auto entry = newEntry();
-    entry->dwfOptions = RASEO_IpHeaderCompression | RASEO_ModemLights | RASEO_SwCompression | RASEO_ShowDialingProgress;
+    entry->dwfOptions = RASEO_IpHeaderCompression | RASEO_ModemLights | RASEO_SwCompression |
+                        RASEO_ShowDialingProgress;
     setText(entry->szLocalPhoneNumber, phoneNumber);
     entry->dwfNetProtocols = RASNP_Ip;
     entry->dwFramingProtocol = RASFP_Ppp;
@@ -72,22 +80,28 @@ int32_t addRasEntry(const char* entryName, const char* deviceName, const char* p
     entry->dwEncryptionType = ET_Optional;
     entry->dwfOptions2 = RASEO2_SecureFileAndPrint;
     entry->dwRedialPause = 1;
-    return RasSetEntryPropertiesA(nullptr, entryName, entry.get(), entry->dwSize, nullptr, 0) == 0 ? 1 : 0;
+    return RasSetEntryPropertiesA(nullptr, entryName, entry.get(), entry->dwSize, nullptr, 0) == 0
+               ? 1
+               : 0;
 }
 
 int32_t getRasDevice(const char* entryName, char* deviceName)
 {
-    if (!entryName || !deviceName) return 0;
+    if (!entryName || !deviceName)
+        return 0;
     auto entry = newEntry();
     DWORD size = entry->dwSize;
-    if (RasGetEntryPropertiesA(nullptr, entryName, entry.get(), &size, nullptr, nullptr) != 0) return 0;
-    const std::string_view device(entry->szDeviceName, strnlen(entry->szDeviceName, RAS_MaxDeviceName));
+    if (RasGetEntryPropertiesA(nullptr, entryName, entry.get(), &size, nullptr, nullptr) != 0)
+        return 0;
+    const std::string_view device(entry->szDeviceName,
+                                  strnlen(entry->szDeviceName, RAS_MaxDeviceName));
     return zantal::copyFitting(deviceName, kDeviceNameBuffer, device) ? 1 : 0;
 }
 
 } // namespace
 
-extern "C" int32_t ZANTAL_AddRasEntry(const char* entryName, const char* deviceName, const char* phoneNumber)
+extern "C" int32_t ZANTAL_AddRasEntry(const char* entryName, const char* deviceName,
+                                      const char* phoneNumber)
 {
     return guarded([&] { return addRasEntry(entryName, deviceName, phoneNumber); }, int32_t{0});
 }
@@ -99,5 +113,6 @@ extern "C" int32_t ZANTAL_GetRasDevice(const char* entryName, char* deviceName)
 
 extern "C" int32_t ZANTAL_DeleteRasEntry(const char* entryName)
 {
-    return guarded([&] { return entryName && RasDeleteEntryA(nullptr, entryName) == 0 ? 1 : 0; }, int32_t{0});
+    return guarded([&] { return entryName && RasDeleteEntryA(nullptr, entryName) == 0 ? 1 : 0; },
+                   int32_t{0});
 }

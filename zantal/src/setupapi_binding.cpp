@@ -20,8 +20,14 @@ struct Name {
 };
 
 constexpr size_t kUnused = SIZE_MAX;
-#define CALLED(name, member) {name, offsetof(SetupApi, member), true}
-#define LISTED(name) {name, kUnused, true}
+#define CALLED(name, member)                                                                       \
+    {                                                                                              \
+        name, offsetof(SetupApi, member), true                                                     \
+    }
+#define LISTED(name)                                                                               \
+    {                                                                                              \
+        name, kUnused, true                                                                        \
+    }
 constexpr Name kNames[] = {
     CALLED("SetupDiEnumDeviceInfo", EnumDeviceInfo),
     LISTED("SetupOpenMasterInf"),
@@ -86,7 +92,8 @@ const SetupApi* bindSetupApi()
 {
     std::lock_guard lock(g_mutex);
     if (g_bindings > 0) {
-        if (g_bindings < INT32_MAX) ++g_bindings;
+        if (g_bindings < INT32_MAX)
+            ++g_bindings;
         return &g_api;
     }
     ++g_bindings;
@@ -97,7 +104,8 @@ const SetupApi* bindSetupApi()
     bool complete = true;
     for (size_t i = 0; i < std::size(kNames); ++i) {
         g_addresses[i] = g_library.symbol(kNames[i].name);
-        if (!g_addresses[i] && kNames[i].required) complete = false;
+        if (!g_addresses[i] && kNames[i].required)
+            complete = false;
     }
     if (!complete) {
         --g_bindings;
@@ -106,7 +114,8 @@ const SetupApi* bindSetupApi()
     }
     for (size_t i = 0; i < std::size(kNames); ++i)
         if (kNames[i].slot != kUnused)
-            std::memcpy(reinterpret_cast<char*>(&g_api) + kNames[i].slot, &g_addresses[i], sizeof(void*));
+            std::memcpy(reinterpret_cast<char*>(&g_api) + kNames[i].slot, &g_addresses[i],
+                        sizeof(void*));
     return &g_api;
 }
 

@@ -14,7 +14,8 @@ namespace zantal {
 // when they do not fit in `size` bytes.
 inline bool copyFitting(char* buffer, size_t size, std::string_view text)
 {
-    if (!buffer || text.size() + 1 > size) return false;
+    if (!buffer || text.size() + 1 > size)
+        return false;
     std::memcpy(buffer, text.data(), text.size());
     buffer[text.size()] = '\0';
     return true;
@@ -24,9 +25,11 @@ inline bool copyFitting(char* buffer, size_t size, std::string_view text)
 // null or longer.
 inline std::optional<std::string_view> boundedString(const char* text, size_t maxLength)
 {
-    if (!text) return std::nullopt;
+    if (!text)
+        return std::nullopt;
     const size_t length = strnlen(text, maxLength + 1);
-    if (length > maxLength) return std::nullopt;
+    if (length > maxLength)
+        return std::nullopt;
     return std::string_view(text, length);
 }
 
@@ -35,7 +38,8 @@ inline std::optional<std::string_view> boundedString(const char* text, size_t ma
 inline std::optional<std::string_view> filledString(const char* buffer, size_t filled)
 {
     const void* zero = std::memchr(buffer, '\0', filled);
-    if (!zero) return std::nullopt;
+    if (!zero)
+        return std::nullopt;
     return std::string_view(buffer, static_cast<const char*>(zero) - buffer);
 }
 
@@ -48,7 +52,8 @@ inline uint32_t readLe32(const unsigned char* bytes)
 
 inline void writeLe32(unsigned char* bytes, uint32_t value)
 {
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
 } // namespace zantal

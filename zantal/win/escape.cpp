@@ -10,9 +10,12 @@ constexpr char kHex[] = "0123456789ABCDEF";
 
 int hexValue(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
     return -1;
 }
 
@@ -49,10 +52,12 @@ std::optional<std::string> unescapeBytes(std::string_view text)
             out += text[i];
             continue;
         }
-        if (i + 2 >= text.size()) return std::nullopt;
+        if (i + 2 >= text.size())
+            return std::nullopt;
         int hi = hexValue(text[i + 1]);
         int lo = hexValue(text[i + 2]);
-        if (hi < 0 || lo < 0) return std::nullopt;
+        if (hi < 0 || lo < 0)
+            return std::nullopt;
         out += static_cast<char>(hi << 4 | lo);
         i += 2;
     }
@@ -61,9 +66,11 @@ std::optional<std::string> unescapeBytes(std::string_view text)
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+        if (lowerAscii(a[i]) != lowerAscii(b[i]))
+            return false;
     return true;
 }
 
@@ -75,14 +82,16 @@ bool startsWithIgnoreCase(std::string_view text, std::string_view prefix)
 std::string toLower(std::string_view text)
 {
     std::string out(text);
-    for (char& c : out) c = lowerAscii(c);
+    for (char& c : out)
+        c = lowerAscii(c);
     return out;
 }
 
 std::string toUpper(std::string_view text)
 {
     std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : out)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return out;
 }
 

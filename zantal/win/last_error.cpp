@@ -6,10 +6,16 @@ namespace win {
 
 namespace {
 thread_local DWORD t_lastError = ERROR_SUCCESS;
-}
+} // namespace
 
-DWORD GetLastError() { return t_lastError; }
-void SetLastError(DWORD error) { t_lastError = error; }
+DWORD GetLastError()
+{
+    return t_lastError;
+}
+void SetLastError(DWORD error)
+{
+    t_lastError = error;
+}
 
 bool operator==(const GUID& a, const GUID& b)
 {

@@ -24,8 +24,14 @@ struct Field {
     bool text;
 };
 
-#define ZANTAL_TEXT(key, member) {key, offsetof(RASENTRYA, member), sizeof(RASENTRYA::member), true}
-#define ZANTAL_NUMBER(key, member) {key, offsetof(RASENTRYA, member), sizeof(DWORD), false}
+#define ZANTAL_TEXT(key, member)                                                                   \
+    {                                                                                              \
+        key, offsetof(RASENTRYA, member), sizeof(RASENTRYA::member), true                          \
+    }
+#define ZANTAL_NUMBER(key, member)                                                                 \
+    {                                                                                              \
+        key, offsetof(RASENTRYA, member), sizeof(DWORD), false                                     \
+    }
 constexpr Field kFields[] = {
     ZANTAL_NUMBER("Options", dwfOptions),
     ZANTAL_NUMBER("CountryID", dwCountryID),
@@ -61,11 +67,14 @@ struct Entry {
 
 bool validEntryName(const char* name)
 {
-    if (!name) return false;
+    if (!name)
+        return false;
     size_t length = strnlen(name, RAS_MaxEntryName + 1);
-    if (length == 0 || length > RAS_MaxEntryName) return false;
+    if (length == 0 || length > RAS_MaxEntryName)
+        return false;
     for (size_t i = 0; i < length; ++i)
-        if (static_cast<unsigned char>(name[i]) < 0x20) return false;
+        if (static_cast<unsigned char>(name[i]) < 0x20)
+            return false;
     return true;
 }
 
@@ -79,14 +88,17 @@ bool parse(std::string_view text, std::vector<Entry>& entries)
     return forEachStoreLine(text, kHeader, [&](std::string_view line) {
         if (line.front() == '[' && line.back() == ']') {
             auto name = unescapeBytes(line.substr(1, line.size() - 2));
-            if (!name) return false;
+            if (!name)
+                return false;
             entries.push_back(Entry{*name, {}});
             return true;
         }
         size_t eq = line.find('=');
-        if (eq == std::string_view::npos || entries.empty()) return false;
+        if (eq == std::string_view::npos || entries.empty())
+            return false;
         auto value = unescapeBytes(line.substr(eq + 1));
-        if (!value) return false;
+        if (!value)
+            return false;
         entries.back().fields.emplace_back(std::string(line.substr(0, eq)), *value);
         return true;
     });
@@ -98,7 +110,8 @@ std::string serialize(const std::vector<Entry>& entries)
     out += '\n';
     for (const Entry& e : entries) {
         out += "[" + escapeBytes(e.name) + "]\n";
-        for (const auto& [key, value] : e.fields) out += key + "=" + escapeBytes(value) + "\n";
+        for (const auto& [key, value] : e.fields)
+            out += key + "=" + escapeBytes(value) + "\n";
     }
     return out;
 }
@@ -106,7 +119,8 @@ std::string serialize(const std::vector<Entry>& entries)
 Entry* findEntry(std::vector<Entry>& entries, std::string_view name)
 {
     for (Entry& e : entries)
-        if (equalsIgnoreCase(e.name, name)) return &e;
+        if (equalsIgnoreCase(e.name, name))
+            return &e;
     return nullptr;
 }
 
@@ -116,19 +130,21 @@ template <class Operation>
 DWORD withPhoneBook(bool write, Operation&& operation)
 {
     DWORD rc = ERROR_SUCCESS;
-    auto access = accessStoreFile(
-        "rasphone.pbk", write, kMaxPhoneBookBytes,
-        [&](const std::string* text, std::optional<std::string>* replacement) {
-            std::vector<Entry> entries;
-            if (text && !parse(*text, entries)) {
-                rc = ERROR_CORRUPT_PHONEBOOK;
-                return;
-            }
-            bool changed = false;
-            rc = operation(entries, changed);
-            if (rc == ERROR_SUCCESS && changed && replacement) *replacement = serialize(entries);
-        });
-    if (access == StoreAccess::Done) return rc;
+    auto access =
+        accessStoreFile("rasphone.pbk", write, kMaxPhoneBookBytes,
+                        [&](const std::string* text, std::optional<std::string>* replacement) {
+                            std::vector<Entry> entries;
+                            if (text && !parse(*text, entries)) {
+                                rc = ERROR_CORRUPT_PHONEBOOK;
+                                return;
+                            }
+                            bool changed = false;
+                            rc = operation(entries, changed);
+                            if (rc == ERROR_SUCCESS && changed && replacement)
+                                *replacement = serialize(entries);
+                        });
+    if (access == StoreAccess::Done)
+        return rc;
     return write ? ERROR_CANNOT_WRITE_PHONEBOOK : ERROR_CANNOT_OPEN_PHONEBOOK;
 }
 
@@ -149,14 +165,18 @@ void writeNumber(BYTE* record, size_t offset, DWORD value)
 DWORD RasSetEntryPropertiesA(const char* phoneBook, const char* entryName, const RASENTRYA* entry,
                              DWORD entrySize, const BYTE*, DWORD)
 {
-    if (phoneBook) return ERROR_CANNOT_OPEN_PHONEBOOK;
-    if (!validEntryName(entryName)) return ERROR_INVALID_NAME;
-    if (!entry || !validDeclaredSize(entry->dwSize) || entrySize < entry->dwSize) return ERROR_INVALID_SIZE;
+    if (phoneBook)
+        return ERROR_CANNOT_OPEN_PHONEBOOK;
+    if (!validEntryName(entryName))
+        return ERROR_INVALID_NAME;
+    if (!entry || !validDeclaredSize(entry->dwSize) || entrySize < entry->dwSize)
+        return ERROR_INVALID_SIZE;
 
     Entry stored{entryName, {}};
     const auto* record = reinterpret_cast<const BYTE*>(entry);
     for (const Field& f : kFields) {
-        if (f.offset + f.size > entry->dwSize) continue;
+        if (f.offset + f.size > entry->dwSize)
+            continue;
         if (f.text) {
             const char* text = reinterpret_cast<const char*>(record + f.offset);
             stored.fields.emplace_back(f.key, std::string(text, strnlen(text, f.size - 1)));
@@ -177,9 +197,12 @@ DWORD RasSetEntryPropertiesA(const char* phoneBook, const char* entryName, const
 DWORD RasGetEntryPropertiesA(const char* phoneBook, const char* entryName, RASENTRYA* entry,
                              DWORD* entrySize, BYTE*, DWORD* deviceInfoSize)
 {
-    if (phoneBook) return ERROR_CANNOT_OPEN_PHONEBOOK;
-    if (!validEntryName(entryName)) return ERROR_INVALID_NAME;
-    if (!entry || !entrySize || !validDeclaredSize(entry->dwSize)) return ERROR_INVALID_SIZE;
+    if (phoneBook)
+        return ERROR_CANNOT_OPEN_PHONEBOOK;
+    if (!validEntryName(entryName))
+        return ERROR_INVALID_NAME;
+    if (!entry || !entrySize || !validDeclaredSize(entry->dwSize))
+        return ERROR_INVALID_SIZE;
     const DWORD declared = entry->dwSize;
     if (*entrySize < declared) {
         *entrySize = declared;
@@ -187,14 +210,17 @@ DWORD RasGetEntryPropertiesA(const char* phoneBook, const char* entryName, RASEN
     }
     return withPhoneBook(false, [&](std::vector<Entry>& entries, bool&) -> DWORD {
         const Entry* found = findEntry(entries, entryName);
-        if (!found) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+        if (!found)
+            return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
         auto* record = reinterpret_cast<BYTE*>(entry);
         std::memset(record + sizeof(DWORD), 0, declared - sizeof(DWORD));
         for (const auto& [key, value] : found->fields) {
             for (const Field& f : kFields) {
-                if (key != f.key || f.offset + f.size > declared) continue;
+                if (key != f.key || f.offset + f.size > declared)
+                    continue;
                 if (f.text) {
-                    std::memcpy(record + f.offset, value.data(), std::min(value.size(), f.size - 1));
+                    std::memcpy(record + f.offset, value.data(),
+                                std::min(value.size(), f.size - 1));
                 } else {
                     DWORD number = 0;
                     std::from_chars(value.data(), value.data() + value.size(), number);
@@ -203,15 +229,18 @@ DWORD RasGetEntryPropertiesA(const char* phoneBook, const char* entryName, RASEN
             }
         }
         *entrySize = declared;
-        if (deviceInfoSize) *deviceInfoSize = 0;
+        if (deviceInfoSize)
+            *deviceInfoSize = 0;
         return ERROR_SUCCESS;
     });
 }
 
 DWORD RasDeleteEntryA(const char* phoneBook, const char* entryName)
 {
-    if (phoneBook) return ERROR_CANNOT_OPEN_PHONEBOOK;
-    if (!validEntryName(entryName)) return ERROR_INVALID_NAME;
+    if (phoneBook)
+        return ERROR_CANNOT_OPEN_PHONEBOOK;
+    if (!validEntryName(entryName))
+        return ERROR_INVALID_NAME;
     return withPhoneBook(true, [&](std::vector<Entry>& entries, bool& changed) -> DWORD {
         for (auto it = entries.begin(); it != entries.end(); ++it) {
             if (equalsIgnoreCase(it->name, entryName)) {

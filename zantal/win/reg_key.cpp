@@ -4,7 +4,8 @@ namespace win {
 
 RegKey::~RegKey()
 {
-    if (key_) RegCloseKey(key_);
+    if (key_)
+        RegCloseKey(key_);
 }
 
 RegKey::RegKey(RegKey&& other) noexcept : key_(other.release()) {}
@@ -12,7 +13,8 @@ RegKey::RegKey(RegKey&& other) noexcept : key_(other.release()) {}
 RegKey& RegKey::operator=(RegKey&& other) noexcept
 {
     if (this != &other) {
-        if (key_) RegCloseKey(key_);
+        if (key_)
+            RegCloseKey(key_);
         key_ = other.release();
     }
     return *this;
@@ -28,7 +30,8 @@ HKEY RegKey::release()
 RegKey RegKey::open(HKEY base, const std::string& path, REGSAM access)
 {
     HKEY key = nullptr;
-    return RegKey(RegOpenKeyExA(base, path.c_str(), 0, access, &key) == ERROR_SUCCESS ? key : nullptr);
+    return RegKey(RegOpenKeyExA(base, path.c_str(), 0, access, &key) == ERROR_SUCCESS ? key
+                                                                                      : nullptr);
 }
 
 RegKey RegKey::create(HKEY base, const std::string& path, REGSAM access)
@@ -40,11 +43,14 @@ RegKey RegKey::create(HKEY base, const std::string& path, REGSAM access)
 
 std::optional<std::string> RegKey::raw(const char* name, DWORD* type) const
 {
-    if (!key_) return std::nullopt;
+    if (!key_)
+        return std::nullopt;
     DWORD size = 0;
-    if (RegQueryValueExA(key_, name, nullptr, type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
+    if (RegQueryValueExA(key_, name, nullptr, type, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
     std::string bytes(size, '\0');
-    if (RegQueryValueExA(key_, name, nullptr, type, reinterpret_cast<BYTE*>(bytes.data()), &size) != ERROR_SUCCESS)
+    if (RegQueryValueExA(key_, name, nullptr, type, reinterpret_cast<BYTE*>(bytes.data()), &size) !=
+        ERROR_SUCCESS)
         return std::nullopt;
     bytes.resize(size);
     return bytes;
@@ -53,14 +59,16 @@ std::optional<std::string> RegKey::raw(const char* name, DWORD* type) const
 std::optional<std::string> RegKey::string(const char* name) const
 {
     auto bytes = raw(name);
-    if (!bytes) return std::nullopt;
+    if (!bytes)
+        return std::nullopt;
     return bytes->substr(0, bytes->find('\0'));
 }
 
 std::optional<DWORD> RegKey::dword(const char* name) const
 {
     auto bytes = raw(name);
-    if (!bytes || bytes->size() != 4) return std::nullopt;
+    if (!bytes || bytes->size() != 4)
+        return std::nullopt;
     return readLe32(*bytes, 0);
 }
 
@@ -68,12 +76,15 @@ std::vector<std::string> RegKey::multiString(const char* name) const
 {
     std::vector<std::string> values;
     auto bytes = raw(name);
-    if (!bytes) return values;
+    if (!bytes)
+        return values;
     size_t pos = 0;
     while (pos < bytes->size()) {
         size_t end = bytes->find('\0', pos);
-        if (end == std::string::npos) end = bytes->size();
-        if (end == pos) break; // the empty string ends the list
+        if (end == std::string::npos)
+            end = bytes->size();
+        if (end == pos)
+            break; // the empty string ends the list
         values.push_back(bytes->substr(pos, end - pos));
         pos = end + 1;
     }
@@ -101,7 +112,8 @@ bool RegKey::setDword(const char* name, DWORD value)
 bool RegKey::setMultiString(const char* name, const std::vector<std::string>& values)
 {
     std::string bytes;
-    for (const std::string& v : values) bytes += v + '\0';
+    for (const std::string& v : values)
+        bytes += v + '\0';
     bytes += '\0';
     return setRaw(name, REG_MULTI_SZ, bytes);
 }
@@ -109,11 +121,14 @@ bool RegKey::setMultiString(const char* name, const std::vector<std::string>& va
 std::vector<std::string> RegKey::subkeys() const
 {
     std::vector<std::string> names;
-    if (!key_) return names;
+    if (!key_)
+        return names;
     char name[256];
     for (DWORD i = 0;; ++i) {
         DWORD length = sizeof name;
-        if (RegEnumKeyExA(key_, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumKeyExA(key_, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
         names.emplace_back(name, length);
     }
     return names;
@@ -129,8 +144,10 @@ DWORD readLe32(const std::string& bytes, size_t at)
 
 void writeLe32(std::string& bytes, size_t at, DWORD value)
 {
-    if (bytes.size() < at + 4) bytes.resize(at + 4, '\0');
-    for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i) & 0xFF);
+    if (bytes.size() < at + 4)
+        bytes.resize(at + 4, '\0');
+    for (size_t i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<char>(value >> (8 * i) & 0xFF);
 }
 
 } // namespace win

@@ -63,7 +63,8 @@ void loadStore(LoadedStore& store)
     case plat::FileCheck::Missing: store.tree = std::make_unique<RegNode>(); break;
     case plat::FileCheck::Ok:
         store.tree = parseTree(text);
-        if (!store.tree) store.status = ERROR_REGISTRY_CORRUPT;
+        if (!store.tree)
+            store.status = ERROR_REGISTRY_CORRUPT;
         break;
     // More than we ever write, or no file at all (a directory, a FIFO, a
     // device): not a store we can trust, and never "nothing stored".
@@ -84,16 +85,20 @@ LONG saveStore(const LoadedStore& store)
 {
     const std::string text = serializeTree(*store.tree);
     // Refused here, so that the file never grows past what its reader takes.
-    if (text.size() > kMaxStoreBytes) return ERROR_NOT_ENOUGH_QUOTA;
+    if (text.size() > kMaxStoreBytes)
+        return ERROR_NOT_ENOUGH_QUOTA;
     return replaceFileAtomically(storePath(), text) ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
 }
 
 std::optional<OpenKey> lookUp(HKEY key)
 {
-    if (key == HKEY_LOCAL_MACHINE) return OpenKey{{"HKLM"}, KEY_ALL_ACCESS, false, {}};
-    if (key == HKEY_CURRENT_USER) return OpenKey{{"HKCU"}, KEY_ALL_ACCESS, false, {}};
+    if (key == HKEY_LOCAL_MACHINE)
+        return OpenKey{{"HKLM"}, KEY_ALL_ACCESS, false, {}};
+    if (key == HKEY_CURRENT_USER)
+        return OpenKey{{"HKCU"}, KEY_ALL_ACCESS, false, {}};
     auto open = g_handles.find(key);
-    if (!open) return std::nullopt;
+    if (!open)
+        return std::nullopt;
     return *open;
 }
 
@@ -105,9 +110,11 @@ HKEY addHandle(OpenKey open)
 bool isSerialMapPath(const std::vector<std::string>& path)
 {
     static const char* const kSerialMap[] = {"HKLM", "Hardware", "DeviceMap", "SerialComm"};
-    if (path.size() > 4) return false;
+    if (path.size() > 4)
+        return false;
     for (size_t i = 0; i < path.size(); ++i)
-        if (!equalsIgnoreCase(path[i], kSerialMap[i])) return false;
+        if (!equalsIgnoreCase(path[i], kSerialMap[i]))
+            return false;
     return true;
 }
 
@@ -116,7 +123,8 @@ RegNode* find(RegNode& root, const std::vector<std::string>& path)
     RegNode* node = &root;
     for (const std::string& name : path) {
         node = node->child(name);
-        if (!node) return nullptr;
+        if (!node)
+            return nullptr;
     }
     return node;
 }
@@ -128,11 +136,14 @@ template <class Operation>
 LONG withStore(bool write, Operation&& operation)
 {
     RegTransaction transaction(write);
-    if (transaction.status() != ERROR_SUCCESS) return transaction.status();
+    if (transaction.status() != ERROR_SUCCESS)
+        return transaction.status();
     bool changed = false;
     LONG rc = operation(*t_store->tree, changed);
-    if (changed) t_store->changed = true;
-    if (rc != ERROR_SUCCESS) return rc;
+    if (changed)
+        t_store->changed = true;
+    if (rc != ERROR_SUCCESS)
+        return rc;
     return transaction.commit();
 }
 
@@ -143,8 +154,10 @@ template <class Operation>
 LONG withKey(HKEY key, REGSAM needed, bool write, Operation&& operation)
 {
     auto open = lookUp(key);
-    if (!open) return ERROR_INVALID_HANDLE;
-    if (!(open->access & needed)) return ERROR_ACCESS_DENIED;
+    if (!open)
+        return ERROR_INVALID_HANDLE;
+    if (!(open->access & needed))
+        return ERROR_ACCESS_DENIED;
     return withStore(write, [&](RegNode& root, bool& changed) -> LONG {
         return operation(*open, root, find(root, open->path), changed);
     });
@@ -153,7 +166,8 @@ LONG withKey(HKEY key, REGSAM needed, bool write, Operation&& operation)
 std::optional<std::vector<std::string>> fullPath(const OpenKey& base, const char* subKey)
 {
     auto names = splitKeyPath(subKey ? subKey : "");
-    if (!names) return std::nullopt;
+    if (!names)
+        return std::nullopt;
     std::vector<std::string> path = base.path;
     path.insert(path.end(), names->begin(), names->end());
     return path;
@@ -164,61 +178,79 @@ std::optional<std::vector<std::string>> fullPath(const OpenKey& base, const char
 std::vector<RegValue> visibleValues(const OpenKey& open, const RegNode* node)
 {
     std::vector<RegValue> values;
-    if (node) values = node->values;
+    if (node)
+        values = node->values;
     for (const RegValue& hw : open.hardware)
-        if (!node || !node->value(hw.name)) values.push_back(hw);
+        if (!node || !node->value(hw.name))
+            values.push_back(hw);
     return values;
 }
 
 LONG copyData(const RegValue& value, DWORD* type, BYTE* data, DWORD* dataSize)
 {
-    if (type) *type = value.type;
-    if (!dataSize) return data ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+    if (type)
+        *type = value.type;
+    if (!dataSize)
+        return data ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
     const auto size = static_cast<DWORD>(value.data.size());
     if (data && *dataSize < size) {
         *dataSize = size;
         return ERROR_MORE_DATA;
     }
-    if (data) std::memcpy(data, value.data.data(), size);
+    if (data)
+        std::memcpy(data, value.data.data(), size);
     *dataSize = size;
     return ERROR_SUCCESS;
 }
 
 LONG copyName(const std::string& name, char* buffer, DWORD* length)
 {
-    if (!buffer || !length) return ERROR_INVALID_PARAMETER;
-    if (name.size() + 1 > *length) return ERROR_MORE_DATA;
+    if (!buffer || !length)
+        return ERROR_INVALID_PARAMETER;
+    if (name.size() + 1 > *length)
+        return ERROR_MORE_DATA;
     std::memcpy(buffer, name.c_str(), name.size() + 1);
     *length = static_cast<DWORD>(name.size());
     return ERROR_SUCCESS;
 }
 
-LONG openKey(HKEY key, const char* subKey, REGSAM access, bool create, HKEY* result, DWORD* disposition)
+LONG openKey(HKEY key, const char* subKey, REGSAM access, bool create, HKEY* result,
+             DWORD* disposition)
 {
-    if (!result) return ERROR_INVALID_PARAMETER;
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
     auto base = lookUp(key);
-    if (!base) return ERROR_INVALID_HANDLE;
+    if (!base)
+        return ERROR_INVALID_HANDLE;
     auto path = fullPath(*base, subKey);
-    if (!path) return ERROR_INVALID_NAME;
+    if (!path)
+        return ERROR_INVALID_NAME;
     if (create && path->size() > base->path.size() && !(base->access & KEY_CREATE_SUB_KEY))
         return ERROR_ACCESS_DENIED;
 
     OpenKey open{*path, access, isSerialMapPath(*path) && path->size() == 4, {}};
     LONG rc = withStore(create, [&](RegNode& root, bool& changed) -> LONG {
-        if (!find(root, base->path) && !isSerialMapPath(base->path)) return ERROR_KEY_DELETED;
+        if (!find(root, base->path) && !isSerialMapPath(base->path))
+            return ERROR_KEY_DELETED;
         if (find(root, *path)) {
-            if (disposition) *disposition = REG_OPENED_EXISTING_KEY;
+            if (disposition)
+                *disposition = REG_OPENED_EXISTING_KEY;
             return ERROR_SUCCESS;
         }
-        if (!create) return isSerialMapPath(*path) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
-        if (path->size() > kMaxKeyDepth) return ERROR_BADKEY;
+        if (!create)
+            return isSerialMapPath(*path) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        if (path->size() > kMaxKeyDepth)
+            return ERROR_BADKEY;
         RegNode* node = &root;
-        for (const std::string& name : *path) node = &node->addChild(name);
+        for (const std::string& name : *path)
+            node = &node->addChild(name);
         changed = true;
-        if (disposition) *disposition = REG_CREATED_NEW_KEY;
+        if (disposition)
+            *disposition = REG_CREATED_NEW_KEY;
         return ERROR_SUCCESS;
     });
-    if (rc != ERROR_SUCCESS) return rc;
+    if (rc != ERROR_SUCCESS)
+        return rc;
     if (open.serialMap)
         for (const SerialMapEntry& port : scanSerialPorts())
             open.hardware.push_back(RegValue{port.deviceName, REG_SZ, port.portName + '\0'});
@@ -244,18 +276,22 @@ RegTransaction::RegTransaction(bool write)
 
 RegTransaction::~RegTransaction()
 {
-    if (!outermost_) return;
+    if (!outermost_)
+        return;
     delete t_store; // drops what was not committed, and the lock
     t_store = nullptr;
 }
 
 LONG RegTransaction::commit()
 {
-    if (status_ != ERROR_SUCCESS) return status_;
-    if (!outermost_ || !t_store->changed) return ERROR_SUCCESS;
+    if (status_ != ERROR_SUCCESS)
+        return status_;
+    if (!outermost_ || !t_store->changed)
+        return ERROR_SUCCESS;
     const LONG rc = saveStore(*t_store);
     // What a later call changes is written by a later commit.
-    if (rc == ERROR_SUCCESS) t_store->changed = false;
+    if (rc == ERROR_SUCCESS)
+        t_store->changed = false;
     return rc;
 }
 
@@ -272,84 +308,109 @@ LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD, char*, DWORD, REGSAM a
 
 LONG RegCloseKey(HKEY key)
 {
-    if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER) return ERROR_SUCCESS;
+    if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER)
+        return ERROR_SUCCESS;
     return g_handles.remove(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE* data, DWORD* dataSize)
+LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE* data,
+                      DWORD* dataSize)
 {
-    return withKey(key, KEY_QUERY_VALUE, false, [&](OpenKey& open, RegNode&, RegNode* node, bool&) -> LONG {
-        if (!node && !open.serialMap) return ERROR_KEY_DELETED;
-        for (const RegValue& v : visibleValues(open, node))
-            if (equalsIgnoreCase(v.name, valueName ? valueName : "")) return copyData(v, type, data, dataSize);
-        return ERROR_FILE_NOT_FOUND;
-    });
+    return withKey(key, KEY_QUERY_VALUE, false,
+                   [&](OpenKey& open, RegNode&, RegNode* node, bool&) -> LONG {
+                       if (!node && !open.serialMap)
+                           return ERROR_KEY_DELETED;
+                       for (const RegValue& v : visibleValues(open, node))
+                           if (equalsIgnoreCase(v.name, valueName ? valueName : ""))
+                               return copyData(v, type, data, dataSize);
+                       return ERROR_FILE_NOT_FOUND;
+                   });
 }
 
-LONG RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize)
+LONG RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BYTE* data,
+                    DWORD dataSize)
 {
-    if ((!data && dataSize) || dataSize > kMaxValueBytes) return ERROR_INVALID_PARAMETER;
-    if (valueName && std::strlen(valueName) > kMaxValueName) return ERROR_INVALID_PARAMETER;
+    if ((!data && dataSize) || dataSize > kMaxValueBytes)
+        return ERROR_INVALID_PARAMETER;
+    if (valueName && std::strlen(valueName) > kMaxValueName)
+        return ERROR_INVALID_PARAMETER;
     std::string bytes(reinterpret_cast<const char*>(data), data ? dataSize : 0);
-    return withKey(key, KEY_SET_VALUE, true, [&](OpenKey& open, RegNode& root, RegNode* node, bool& changed) -> LONG {
-        if (!node && open.serialMap) {
-            node = &root;
-            for (const std::string& name : open.path) node = &node->addChild(name);
-        }
-        if (!node) return ERROR_KEY_DELETED;
-        node->setValue(valueName ? valueName : "", type, std::move(bytes));
-        changed = true;
-        return ERROR_SUCCESS;
-    });
+    return withKey(key, KEY_SET_VALUE, true,
+                   [&](OpenKey& open, RegNode& root, RegNode* node, bool& changed) -> LONG {
+                       if (!node && open.serialMap) {
+                           node = &root;
+                           for (const std::string& name : open.path)
+                               node = &node->addChild(name);
+                       }
+                       if (!node)
+                           return ERROR_KEY_DELETED;
+                       node->setValue(valueName ? valueName : "", type, std::move(bytes));
+                       changed = true;
+                       return ERROR_SUCCESS;
+                   });
 }
 
 LONG RegDeleteValueA(HKEY key, const char* valueName)
 {
-    return withKey(key, KEY_SET_VALUE, true, [&](OpenKey&, RegNode&, RegNode* node, bool& changed) -> LONG {
-        if (!node) return ERROR_FILE_NOT_FOUND;
-        changed = node->removeValue(valueName ? valueName : "");
-        return changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
-    });
+    return withKey(key, KEY_SET_VALUE, true,
+                   [&](OpenKey&, RegNode&, RegNode* node, bool& changed) -> LONG {
+                       if (!node)
+                           return ERROR_FILE_NOT_FOUND;
+                       changed = node->removeValue(valueName ? valueName : "");
+                       return changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+                   });
 }
 
 LONG RegEnumValueA(HKEY key, DWORD index, char* valueName, DWORD* nameLength, DWORD*, DWORD* type,
                    BYTE* data, DWORD* dataSize)
 {
-    return withKey(key, KEY_QUERY_VALUE, false, [&](OpenKey& open, RegNode&, RegNode* node, bool&) -> LONG {
-        if (!node && !open.serialMap) return ERROR_KEY_DELETED;
-        auto values = visibleValues(open, node);
-        if (index >= values.size()) return ERROR_NO_MORE_ITEMS;
-        LONG rc = copyName(values[index].name, valueName, nameLength);
-        if (rc != ERROR_SUCCESS) return rc;
-        return copyData(values[index], type, data, dataSize);
-    });
+    return withKey(key, KEY_QUERY_VALUE, false,
+                   [&](OpenKey& open, RegNode&, RegNode* node, bool&) -> LONG {
+                       if (!node && !open.serialMap)
+                           return ERROR_KEY_DELETED;
+                       auto values = visibleValues(open, node);
+                       if (index >= values.size())
+                           return ERROR_NO_MORE_ITEMS;
+                       LONG rc = copyName(values[index].name, valueName, nameLength);
+                       if (rc != ERROR_SUCCESS)
+                           return rc;
+                       return copyData(values[index], type, data, dataSize);
+                   });
 }
 
 LONG RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameLength, DWORD*, char* keyClass,
                    DWORD* classLength, void*)
 {
-    return withKey(key, KEY_ENUMERATE_SUB_KEYS, false, [&](OpenKey& open, RegNode&, RegNode* node, bool&) -> LONG {
-        if (!node) return open.serialMap ? ERROR_NO_MORE_ITEMS : ERROR_KEY_DELETED;
-        if (index >= node->children.size()) return ERROR_NO_MORE_ITEMS;
-        if (keyClass && classLength && *classLength) {
-            keyClass[0] = '\0';
-            *classLength = 0;
-        }
-        return copyName(node->children[index]->name, name, nameLength);
-    });
+    return withKey(key, KEY_ENUMERATE_SUB_KEYS, false,
+                   [&](OpenKey& open, RegNode&, RegNode* node, bool&) -> LONG {
+                       if (!node)
+                           return open.serialMap ? ERROR_NO_MORE_ITEMS : ERROR_KEY_DELETED;
+                       if (index >= node->children.size())
+                           return ERROR_NO_MORE_ITEMS;
+                       if (keyClass && classLength && *classLength) {
+                           keyClass[0] = '\0';
+                           *classLength = 0;
+                       }
+                       return copyName(node->children[index]->name, name, nameLength);
+                   });
 }
 
 LONG RegDeleteKeyA(HKEY key, const char* subKey)
 {
     auto open = lookUp(key);
-    if (!open) return ERROR_INVALID_HANDLE;
+    if (!open)
+        return ERROR_INVALID_HANDLE;
     auto path = fullPath(*open, subKey);
-    if (!path) return ERROR_INVALID_NAME;
-    if (path->size() <= 1) return ERROR_ACCESS_DENIED; // the roots stay
+    if (!path)
+        return ERROR_INVALID_NAME;
+    if (path->size() <= 1)
+        return ERROR_ACCESS_DENIED; // the roots stay
     return withStore(true, [&](RegNode& root, bool& changed) -> LONG {
         RegNode* node = find(root, *path);
-        if (!node) return ERROR_FILE_NOT_FOUND;
-        if (!node->children.empty()) return ERROR_ACCESS_DENIED;
+        if (!node)
+            return ERROR_FILE_NOT_FOUND;
+        if (!node->children.empty())
+            return ERROR_ACCESS_DENIED;
         std::vector<std::string> parentPath(path->begin(), path->end() - 1);
         find(root, parentPath)->removeChild(path->back());
         changed = true;
@@ -360,12 +421,15 @@ LONG RegDeleteKeyA(HKEY key, const char* subKey)
 LONG RegDeleteTreeA(HKEY key, const char* subKey)
 {
     auto open = lookUp(key);
-    if (!open) return ERROR_INVALID_HANDLE;
+    if (!open)
+        return ERROR_INVALID_HANDLE;
     auto path = fullPath(*open, subKey);
-    if (!path) return ERROR_INVALID_NAME;
+    if (!path)
+        return ERROR_INVALID_NAME;
     return withStore(true, [&](RegNode& root, bool& changed) -> LONG {
         RegNode* node = find(root, *path);
-        if (!node) return ERROR_FILE_NOT_FOUND;
+        if (!node)
+            return ERROR_FILE_NOT_FOUND;
         changed = true;
         if (path->size() == open->path.size() || path->size() <= 1) {
             // Naming no subkey empties the key itself but keeps it.

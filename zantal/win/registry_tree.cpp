@@ -34,7 +34,8 @@ bool lessIgnoreCase(std::string_view a, std::string_view b)
     for (size_t i = 0; i < n; ++i) {
         const auto x = static_cast<unsigned char>(lowerAscii(a[i]));
         const auto y = static_cast<unsigned char>(lowerAscii(b[i]));
-        if (x != y) return x < y;
+        if (x != y)
+            return x < y;
     }
     return a.size() < b.size();
 }
@@ -49,7 +50,8 @@ void appendToken(std::string& out, std::string_view bytes)
 
 std::optional<std::string> untoken(std::string_view text)
 {
-    if (text.empty() || text[0] != ':') return std::nullopt;
+    if (text.empty() || text[0] != ':')
+        return std::nullopt;
     return unescapeBytes(text.substr(1));
 }
 
@@ -72,7 +74,8 @@ std::vector<std::string_view> splitBlanks(std::string_view line)
     size_t pos = 0;
     while (pos < line.size()) {
         size_t end = line.find(' ', pos);
-        if (end == std::string_view::npos) end = line.size();
+        if (end == std::string_view::npos)
+            end = line.size();
         parts.push_back(line.substr(pos, end - pos));
         pos = end + 1;
     }
@@ -88,11 +91,13 @@ bool parseNumber(std::string_view text, T& number)
 
 bool parseValueLine(const std::vector<std::string_view>& parts, RegNode* current)
 {
-    if (parts.size() != 4 || parts[0] != "val" || !current) return false;
+    if (parts.size() != 4 || parts[0] != "val" || !current)
+        return false;
     DWORD type = 0;
     auto name = untoken(parts[2]);
     auto data = untoken(parts[3]);
-    if (!parseNumber(parts[1], type) || !name || !data) return false;
+    if (!parseNumber(parts[1], type) || !name || !data)
+        return false;
     current->setValue(*name, type, std::move(*data));
     return true;
 }
@@ -105,7 +110,8 @@ RegNode::~RegNode()
     while (!pending.empty()) {
         std::unique_ptr<RegNode> node = std::move(pending.back());
         pending.pop_back();
-        for (auto& c : node->children) pending.push_back(std::move(c));
+        for (auto& c : node->children)
+            pending.push_back(std::move(c));
         node->children.clear();
     }
 }
@@ -116,7 +122,8 @@ RegNode* RegNode::child(std::string_view childName) const
                                [](const std::unique_ptr<RegNode>& c, std::string_view n) {
                                    return lessIgnoreCase(c->name, n);
                                });
-    if (at != children.end() && equalsIgnoreCase((*at)->name, childName)) return at->get();
+    if (at != children.end() && equalsIgnoreCase((*at)->name, childName))
+        return at->get();
     return nullptr;
 }
 
@@ -133,7 +140,8 @@ RegNode& RegNode::addChild(std::string_view childName)
                                [](const std::unique_ptr<RegNode>& c, std::string_view n) {
                                    return lessIgnoreCase(c->name, n);
                                });
-    if (at != children.end() && equalsIgnoreCase((*at)->name, childName)) return **at;
+    if (at != children.end() && equalsIgnoreCase((*at)->name, childName))
+        return **at;
     auto node = std::make_unique<RegNode>();
     node->name = std::string(childName);
     return **children.insert(at, std::move(node));
@@ -143,7 +151,8 @@ bool RegNode::removeChild(std::string_view childName)
 {
     auto it = std::find_if(children.begin(), children.end(),
                            [&](const auto& c) { return equalsIgnoreCase(c->name, childName); });
-    if (it == children.end()) return false;
+    if (it == children.end())
+        return false;
     children.erase(it);
     return true;
 }
@@ -152,15 +161,18 @@ std::optional<size_t> RegNode::findValue(std::string_view valueName) const
 {
     if (values.size() < kIndexFrom) {
         for (size_t i = 0; i < values.size(); ++i)
-            if (equalsIgnoreCase(values[i].name, valueName)) return i;
+            if (equalsIgnoreCase(values[i].name, valueName))
+                return i;
         return std::nullopt;
     }
     if (valueIndex_.size() != values.size()) {
         valueIndex_.clear();
-        for (size_t i = 0; i < values.size(); ++i) valueIndex_.emplace(toLower(values[i].name), i);
+        for (size_t i = 0; i < values.size(); ++i)
+            valueIndex_.emplace(toLower(values[i].name), i);
     }
     auto it = valueIndex_.find(toLower(valueName));
-    if (it == valueIndex_.end()) return std::nullopt;
+    if (it == valueIndex_.end())
+        return std::nullopt;
     return it->second;
 }
 
@@ -178,13 +190,15 @@ void RegNode::setValue(std::string_view valueName, DWORD type, std::string data)
         return;
     }
     values.push_back(RegValue{std::string(valueName), type, std::move(data)});
-    if (!valueIndex_.empty()) valueIndex_.emplace(toLower(valueName), values.size() - 1);
+    if (!valueIndex_.empty())
+        valueIndex_.emplace(toLower(valueName), values.size() - 1);
 }
 
 bool RegNode::removeValue(std::string_view valueName)
 {
     auto at = findValue(valueName);
-    if (!at) return false;
+    if (!at)
+        return false;
     values.erase(values.begin() + static_cast<std::ptrdiff_t>(*at));
     valueIndex_.clear();
     return true;
@@ -202,10 +216,13 @@ std::optional<std::vector<std::string>> splitKeyPath(std::string_view path)
     size_t pos = 0;
     while (pos <= path.size()) {
         size_t end = path.find('\\', pos);
-        if (end == std::string_view::npos) end = path.size();
+        if (end == std::string_view::npos)
+            end = path.size();
         std::string_view name = path.substr(pos, end - pos);
-        if (name.size() > kMaxKeyName) return std::nullopt;
-        if (!name.empty()) names.emplace_back(name);
+        if (name.size() > kMaxKeyName)
+            return std::nullopt;
+        if (!name.empty())
+            names.emplace_back(name);
         pos = end + 1;
     }
     return names;
@@ -218,7 +235,8 @@ std::string serializeTree(const RegNode& root)
     // Depth first without recursion: (node, depth) pairs, children pushed
     // in reverse so that they come out in their order.
     std::vector<std::pair<const RegNode*, size_t>> pending;
-    for (auto it = root.children.rbegin(); it != root.children.rend(); ++it) pending.emplace_back(it->get(), 1);
+    for (auto it = root.children.rbegin(); it != root.children.rend(); ++it)
+        pending.emplace_back(it->get(), 1);
     while (!pending.empty()) {
         auto [node, depth] = pending.back();
         pending.pop_back();
@@ -238,22 +256,28 @@ std::string serializeTree(const RegNode& root)
 
 std::unique_ptr<RegNode> parseTree(std::string_view text)
 {
-    const bool fullPaths = text.substr(0, kHeaderFullPaths.size() + 1) == std::string(kHeaderFullPaths) + "\n";
+    const bool fullPaths =
+        text.substr(0, kHeaderFullPaths.size() + 1) == std::string(kHeaderFullPaths) + "\n";
     auto root = std::make_unique<RegNode>();
     RegNode* current = nullptr;
     std::vector<RegNode*> stack; // the keys above the current one
     bool ended = false;
     const auto onLine = [&](std::string_view line) {
-        if (ended) return false;
-        if (!fullPaths && line == kEnd) return ended = true;
+        if (ended)
+            return false;
+        if (!fullPaths && line == kEnd)
+            return ended = true;
         auto parts = splitBlanks(line);
-        if (parts.empty()) return false;
+        if (parts.empty())
+            return false;
         if (fullPaths && parts.size() == 2 && parts[0] == "key") {
             auto path = untoken(parts[1]);
             auto names = path ? splitKeyPath(*path) : std::nullopt;
-            if (!names || names->empty() || names->size() > kMaxReadDepth) return false;
+            if (!names || names->empty() || names->size() > kMaxReadDepth)
+                return false;
             current = root.get();
-            for (const std::string& name : *names) current = &current->addChild(name);
+            for (const std::string& name : *names)
+                current = &current->addChild(name);
             return true;
         }
         if (!fullPaths && parts.size() == 3 && parts[0] == "key") {

@@ -29,15 +29,18 @@ bool exists(const std::string& path)
 bool isPlaceholderUart(const std::string& ttyDir)
 {
     std::string text;
-    if (!readWholeFile(ttyDir + "/type", text, 64)) return false;
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    if (!readWholeFile(ttyDir + "/type", text, 64))
+        return false;
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
     return text == "0";
 }
 
 bool isOnUsb(const std::string& ttyDir)
 {
     char* resolved = realpath((ttyDir + "/device").c_str(), nullptr);
-    if (!resolved) return false;
+    if (!resolved)
+        return false;
     std::string path(resolved);
     std::free(resolved);
     return path.find("/usb") != std::string::npos;
@@ -49,11 +52,13 @@ std::vector<SerialMapEntry> scanSerialPorts()
 {
     const std::string classDir = sysfsRoot() + "/class/tty";
     DIR* dir = opendir(classDir.c_str());
-    if (!dir) return {};
+    if (!dir)
+        return {};
     std::vector<std::string> ttys;
     while (dirent* entry = readdir(dir)) {
         std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
+        if (name == "." || name == "..")
+            continue;
         ttys.push_back(name);
     }
     closedir(dir);
@@ -61,21 +66,25 @@ std::vector<SerialMapEntry> scanSerialPorts()
     // Device path to COM number, from the platform's port map.
     std::map<std::string, int> comByPath;
     for (int n = kHighestComPort; n >= 1; --n)
-        if (auto path = plat::comPortPath(n)) comByPath[*path] = n;
+        if (auto path = plat::comPortPath(n))
+            comByPath[*path] = n;
 
     std::vector<std::pair<int, SerialMapEntry>> found;
     for (const std::string& name : ttys) {
         const std::string ttyDir = classDir + "/" + name;
-        if (!exists(ttyDir + "/device") || isPlaceholderUart(ttyDir)) continue;
+        if (!exists(ttyDir + "/device") || isPlaceholderUart(ttyDir))
+            continue;
         auto com = comByPath.find("/dev/" + name);
-        if (com == comByPath.end()) continue;
+        if (com == comByPath.end())
+            continue;
         std::string device = isOnUsb(ttyDir) ? "\\Device\\USBSER_" + name : "\\Device\\" + name;
         found.push_back({com->second, {device, "COM" + std::to_string(com->second)}});
     }
     std::sort(found.begin(), found.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<SerialMapEntry> result;
-    for (auto& f : found) result.push_back(std::move(f.second));
+    for (auto& f : found)
+        result.push_back(std::move(f.second));
     return result;
 }
 

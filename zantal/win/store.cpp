@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <pwd.h>
-#include <thread>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -26,21 +26,26 @@ std::string envOrEmpty(const char* name)
 std::string homeDirectory()
 {
     std::string home = envOrEmpty("HOME");
-    if (!home.empty()) return home;
-    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_dir) return pw->pw_dir;
+    if (!home.empty())
+        return home;
+    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_dir)
+        return pw->pw_dir;
     return "/tmp";
 }
 
 bool makeDirectories(const std::string& path)
 {
-    if (path.empty()) return false;
+    if (path.empty())
+        return false;
     std::string partial;
     size_t pos = 0;
     while (pos != std::string::npos) {
         pos = path.find('/', pos + 1);
         partial = path.substr(0, pos);
-        if (partial.empty()) continue;
-        if (mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (partial.empty())
+            continue;
+        if (mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
     }
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -52,7 +57,8 @@ bool writeAll(int fd, const std::string& content)
     while (done < content.size()) {
         ssize_t n = write(fd, content.data() + done, content.size() - done);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         done += static_cast<size_t>(n);
@@ -76,9 +82,11 @@ void syncDirectoryOf(const std::string& path)
 std::string storeRoot()
 {
     std::string root = envOrEmpty("ZANTAL_ROOT");
-    if (!root.empty()) return root;
+    if (!root.empty())
+        return root;
     std::string data = envOrEmpty("XDG_DATA_HOME");
-    if (data.empty()) data = homeDirectory() + "/.local/share";
+    if (data.empty())
+        data = homeDirectory() + "/.local/share";
     return data + "/zantal";
 }
 
@@ -99,10 +107,12 @@ bool replaceFileAtomically(const std::string& path, const std::string& content)
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     int fd = mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     bool ok = writeAll(fd, content) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
-    if (ok) ok = rename(name.data(), path.c_str()) == 0;
+    if (ok)
+        ok = rename(name.data(), path.c_str()) == 0;
     if (!ok) {
         unlink(name.data());
         return false;
@@ -123,11 +133,13 @@ bool forEachStoreLine(std::string_view text, std::string_view header,
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
+        if (end == std::string_view::npos)
+            end = text.size();
         std::string_view line = text.substr(pos, end - pos);
         pos = end + 1;
         if (first) {
-            if (line != header) return false;
+            if (line != header)
+                return false;
             first = false;
         } else if (!line.empty() && !onLine(line)) {
             return false;
@@ -136,11 +148,12 @@ bool forEachStoreLine(std::string_view text, std::string_view header,
     return !first; // an empty file is not a store file
 }
 
-StoreAccess accessStoreFile(
-    const std::string& fileName, bool write, size_t maxBytes,
-    const std::function<void(const std::string* content, std::optional<std::string>* replacement)>& use)
+StoreAccess accessStoreFile(const std::string& fileName, bool write, size_t maxBytes,
+                            const std::function<void(const std::string* content,
+                                                     std::optional<std::string>* replacement)>& use)
 {
-    if (write && !ensureStoreRoot()) return StoreAccess::WriteFailed;
+    if (write && !ensureStoreRoot())
+        return StoreAccess::WriteFailed;
     const std::string root = storeRoot();
     const std::string path = root + "/" + fileName;
     struct stat st {};
@@ -149,13 +162,16 @@ StoreAccess accessStoreFile(
         return StoreAccess::Done;
     }
     StoreLock lock(path + ".lock", write);
-    if (!lock.held()) return StoreAccess::LockFailed;
+    if (!lock.held())
+        return StoreAccess::LockFailed;
     std::string content;
     const bool exists = stat(path.c_str(), &st) == 0;
-    if (exists && !readWholeFile(path, content, maxBytes)) return StoreAccess::ReadFailed;
+    if (exists && !readWholeFile(path, content, maxBytes))
+        return StoreAccess::ReadFailed;
     std::optional<std::string> replacement;
     use(exists ? &content : nullptr, write ? &replacement : nullptr);
-    if (replacement && !replaceFileAtomically(path, *replacement)) return StoreAccess::WriteFailed;
+    if (replacement && !replaceFileAtomically(path, *replacement))
+        return StoreAccess::WriteFailed;
     return StoreAccess::Done;
 }
 
@@ -164,7 +180,8 @@ StoreLock::StoreLock(const std::string& lockPath, bool exclusive)
     // A lock file that is no regular file (a FIFO put in its place) is
     // refused rather than waited on.
     fd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
-    if (fd_ < 0) return;
+    if (fd_ < 0)
+        return;
     struct stat st {};
     if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd_);
@@ -188,7 +205,8 @@ StoreLock::StoreLock(const std::string& lockPath, bool exclusive)
 
 StoreLock::~StoreLock()
 {
-    if (fd_ >= 0) close(fd_); // closing drops the flock
+    if (fd_ >= 0)
+        close(fd_); // closing drops the flock
 }
 
 } // namespace win

@@ -27,7 +27,8 @@ using SidBytes = std::string;
 
 void putLe32(SidBytes& out, DWORD value)
 {
-    for (int i = 0; i < 4; ++i) out += static_cast<char>(value >> (8 * i) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        out += static_cast<char>(value >> (8 * i) & 0xFF);
 }
 
 SidBytes encodeSid(const SID_IDENTIFIER_AUTHORITY& authority, const DWORD* subs, size_t count)
@@ -36,7 +37,8 @@ SidBytes encodeSid(const SID_IDENTIFIER_AUTHORITY& authority, const DWORD* subs,
     sid += static_cast<char>(kSidRevision);
     sid += static_cast<char>(count);
     sid.append(reinterpret_cast<const char*>(authority.Value), 6);
-    for (size_t i = 0; i < count; ++i) putLe32(sid, subs[i]);
+    for (size_t i = 0; i < count; ++i)
+        putLe32(sid, subs[i]);
     return sid;
 }
 
@@ -53,7 +55,8 @@ size_t sidLength(PSID sid)
 
 bool validSid(PSID sid)
 {
-    if (!sid) return false;
+    if (!sid)
+        return false;
     const auto* bytes = static_cast<const BYTE*>(sid);
     return bytes[0] == kSidRevision && bytes[1] <= kMaxSubAuthorities;
 }
@@ -74,28 +77,33 @@ std::vector<Group> processGroups()
     constexpr DWORD kEnabled = SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED;
     std::vector<Group> groups;
     groups.push_back({makeSid(kWorldAuthority, {0}), kEnabled});
-    groups.push_back({makeSid(SECURITY_NT_AUTHORITY, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS}),
-                      kEnabled});
+    groups.push_back(
+        {makeSid(SECURITY_NT_AUTHORITY, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS}),
+         kEnabled});
 
     std::vector<gid_t> gids{getegid()};
     int count = getgroups(0, nullptr);
     if (count > 0) {
         std::vector<gid_t> extra(static_cast<size_t>(count));
         count = getgroups(count, extra.data());
-        if (count > 0) gids.insert(gids.end(), extra.begin(), extra.begin() + count);
+        if (count > 0)
+            gids.insert(gids.end(), extra.begin(), extra.begin() + count);
     }
     std::vector<gid_t> listed;
     for (gid_t gid : gids) {
-        if (std::find(listed.begin(), listed.end(), gid) != listed.end()) continue;
+        if (std::find(listed.begin(), listed.end(), gid) != listed.end())
+            continue;
         listed.push_back(gid);
-        groups.push_back({makeSid(kUnixAuthority, {kUnixGroupDomain, static_cast<DWORD>(gid)}), kEnabled});
+        groups.push_back(
+            {makeSid(kUnixAuthority, {kUnixGroupDomain, static_cast<DWORD>(gid)}), kEnabled});
     }
 
     const bool root = geteuid() == 0;
     const bool rootGroup = std::find(listed.begin(), listed.end(), gid_t{0}) != listed.end();
     if (root || rootGroup) {
-        groups.push_back({makeSid(SECURITY_NT_AUTHORITY, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}),
-                          root ? kEnabled | SE_GROUP_OWNER : SE_GROUP_USE_FOR_DENY_ONLY});
+        groups.push_back(
+            {makeSid(SECURITY_NT_AUTHORITY, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}),
+             root ? kEnabled | SE_GROUP_OWNER : SE_GROUP_USE_FOR_DENY_ONLY});
     }
     return groups;
 }
@@ -131,9 +139,11 @@ BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, void* 
         return 0;
     }
     // The list, then the identifiers it points at, in one block.
-    const size_t listBytes = offsetof(TOKEN_GROUPS, Groups) + groups.size() * sizeof(SID_AND_ATTRIBUTES);
+    const size_t listBytes =
+        offsetof(TOKEN_GROUPS, Groups) + groups.size() * sizeof(SID_AND_ATTRIBUTES);
     size_t needed = listBytes;
-    for (const Group& g : groups) needed += g.sid.size();
+    for (const Group& g : groups)
+        needed += g.sid.size();
     *returnLength = static_cast<DWORD>(needed);
     if (!information || length < needed) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
@@ -158,7 +168,8 @@ BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, void* 
 
 BOOL CloseHandle(HANDLE handle)
 {
-    if (g_tokens.remove(handle)) return 1;
+    if (g_tokens.remove(handle))
+        return 1;
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
 }
@@ -185,7 +196,8 @@ BOOL AllocateAndInitializeSid(const SID_IDENTIFIER_AUTHORITY* authority, BYTE su
 
 BOOL EqualSid(PSID a, PSID b)
 {
-    if (!validSid(a) || !validSid(b)) return 0;
+    if (!validSid(a) || !validSid(b))
+        return 0;
     const size_t length = sidLength(a);
     return length == sidLength(b) && std::memcmp(a, b, length) == 0;
 }

@@ -16,7 +16,7 @@ BOOL GetVersionExA(OSVERSIONINFOA* info)
     const DWORD size = info->dwOSVersionInfoSize;
     std::memset(reinterpret_cast<BYTE*>(info) + sizeof(DWORD), 0, size - sizeof(DWORD));
     info->dwPlatformId = VER_PLATFORM_LINUX;
-    utsname names {};
+    utsname names{};
     if (uname(&names) == 0) {
         unsigned major = 0, minor = 0, patch = 0;
         std::sscanf(names.release, "%u.%u.%u", &major, &minor, &patch);

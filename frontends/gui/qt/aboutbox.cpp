@@ -76,8 +76,9 @@ TAboutBox::TAboutBox(QWidget* parent)
     setLabelText(*Version, form::versionText);
     // Fixed width: a text too long for one line wraps and the label grows.
     Comments->setText(QString::fromUtf8(form::commentsText));
-    Comments->resize(form::comments.width,
-                     std::max(form::comments.height, Comments->heightForWidth(form::comments.width)));
+    Comments->resize(
+        form::comments.width,
+        std::max(form::comments.height, Comments->heightForWidth(form::comments.width)));
 }
 
 void TAboutBox::Show()

@@ -18,7 +18,8 @@ namespace {
 
 namespace form = forms::disabletool;
 
-QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, const forms::Box& box)
+QPushButton* makeButton(QWidget* parent, const char* name, const char* caption,
+                        const forms::Box& box)
 {
     auto* button = new QPushButton(QString::fromUtf8(caption), parent);
     button->setObjectName(QString::fromUtf8(name));

@@ -12,7 +12,8 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     kestrix::setUpApplication(application);
     kestrix::ModuleLibrary& library = kestrix::stopOnSignal(kestrix::cfcLibrary(), [] {
-        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     });
     kestrix::ApplicationForms forms(library, kestrix::comPortPresent);
     forms.DisableTool.show();

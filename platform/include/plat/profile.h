@@ -11,7 +11,7 @@ std::string readProfileString(const std::string& file, const std::string& sectio
 
 // Creates the file (not its directory) when missing; false when it cannot be
 // written.
-bool writeProfileString(const std::string& file, const std::string& section,
-                        const std::string& key, const std::string& value);
+bool writeProfileString(const std::string& file, const std::string& section, const std::string& key,
+                        const std::string& value);
 
 } // namespace plat

@@ -45,15 +45,15 @@ void AtMode::onByte(uint8_t byte)
 
 void AtMode::echo(uint8_t byte)
 {
-    const uint8_t echoed = answers_ == AtAnswers::UpperCaseEcho
-                               ? static_cast<uint8_t>(std::toupper(byte))
-                               : byte;
+    const uint8_t echoed =
+        answers_ == AtAnswers::UpperCaseEcho ? static_cast<uint8_t>(std::toupper(byte)) : byte;
     host_.say({&echoed, 1}, "echo");
 }
 
 void AtMode::endLine()
 {
-    const AtReply reply = overflow_ ? AtReply{std::string(kAtError)} : answerAtLine(line_, answers_);
+    const AtReply reply =
+        overflow_ ? AtReply{std::string(kAtError)} : answerAtLine(line_, answers_);
     if (!line_.empty())
         host_.note("AT command line \"" + line_ + "\"");
     line_.clear();

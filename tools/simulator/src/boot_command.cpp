@@ -35,8 +35,7 @@ std::vector<uint8_t> encodeBootRecord(std::span<const uint8_t> command)
 BootCommandReceiver::Result BootCommandReceiver::feed(uint8_t byte)
 {
     switch (state_) {
-    case State::Sync:
-        return onSync(byte);
+    case State::Sync: return onSync(byte);
     case State::CountLow:
         count_ = static_cast<uint16_t>(countHigh_ << 8 | byte);
         command_.clear();

@@ -55,14 +55,12 @@ void BootloaderMode::onPattern(uint8_t byte)
 void BootloaderMode::onCommand(uint8_t byte)
 {
     switch (receiver_.feed(byte)) {
-    case BootCommandReceiver::Result::Pending:
-        return;
+    case BootCommandReceiver::Result::Pending: return;
     case BootCommandReceiver::Result::BadCheck:
         host_.note("boot record with a wrong check byte");
         host_.say({&kBootNak, 1}, "NAK");
         return;
-    case BootCommandReceiver::Result::Command:
-        break;
+    case BootCommandReceiver::Result::Command: break;
     }
 
     const std::vector<uint8_t>& command = receiver_.command();
@@ -92,12 +90,8 @@ void BootloaderMode::answerVersion()
         host_.say(answer, "version");
         break;
     }
-    case BootVersionAnswer::Refused:
-        host_.say({&kBootNak, 1}, "NAK");
-        break;
-    case BootVersionAnswer::Silent:
-        host_.note("version command left unanswered");
-        break;
+    case BootVersionAnswer::Refused: host_.say({&kBootNak, 1}, "NAK"); break;
+    case BootVersionAnswer::Silent: host_.note("version command left unanswered"); break;
     }
 }
 

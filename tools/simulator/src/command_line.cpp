@@ -163,7 +163,8 @@ bool takeValue(std::string_view name, std::string_view value, Config& config)
         return true;
     }
     if (name == "--pattern-answer") {
-        const auto at = value == "never" ? std::optional<uint32_t>(0) : parseNumber<uint32_t>(value);
+        const auto at =
+            value == "never" ? std::optional<uint32_t>(0) : parseNumber<uint32_t>(value);
         bootloader.patternAnswerAt = at.value_or(0);
         return at.has_value();
     }

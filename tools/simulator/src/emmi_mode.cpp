@@ -10,11 +10,8 @@ void EmmiMode::onByte(uint8_t byte)
 {
     lastByte_ = Clock::now();
     switch (receiver_.feed(byte)) {
-    case FrameReceiver::Result::Pending:
-        break;
-    case FrameReceiver::Result::Frame:
-        onFrame();
-        break;
+    case FrameReceiver::Result::Pending: break;
+    case FrameReceiver::Result::Frame: onFrame(); break;
     case FrameReceiver::Result::BadChecksum:
         host_.badFrameReceived("wrong BCC");
         host_.answer(kNak);
@@ -23,9 +20,7 @@ void EmmiMode::onByte(uint8_t byte)
         host_.badFrameReceived("no ETX");
         host_.answer(kNak);
         break;
-    case FrameReceiver::Result::Outside:
-        onOutsideByte(byte);
-        break;
+    case FrameReceiver::Result::Outside: onOutsideByte(byte); break;
     }
 }
 

@@ -14,14 +14,10 @@ namespace {
 // The size of each request this firmware takes; a request of another size
 // is not understood and gets no confirm.
 constexpr std::pair<uint16_t, size_t> kRequestSizes[] = {
-    {rpc::kGetVersion, 2},
-    {rpc::kCalDevGsmFinish, 2},
-    {rpc::kSwitchOff, 2},
-    {rpc::kSendAtCommand, 2 + rpc::kAtTextArea},
-    {rpc::kGetOperationMode, 2},
-    {rpc::kSetOperationMode, 3},
-    {rpc::kJavaAutoStartAgain, 3},
-    {rpc::kJavaAutoStart, 3},
+    {rpc::kGetVersion, 2},         {rpc::kCalDevGsmFinish, 2},
+    {rpc::kSwitchOff, 2},          {rpc::kSendAtCommand, 2 + rpc::kAtTextArea},
+    {rpc::kGetOperationMode, 2},   {rpc::kSetOperationMode, 3},
+    {rpc::kJavaAutoStartAgain, 3}, {rpc::kJavaAutoStart, 3},
 };
 
 bool understood(const HostMessage& request)
@@ -89,18 +85,14 @@ void Firmware::handle(Simulator& simulator, const HostMessage& request)
     };
 
     switch (request.command) {
-    case rpc::kGetVersion:
-        confirm(rpc::kGetVersion, version(reference, options));
-        break;
+    case rpc::kGetVersion: confirm(rpc::kGetVersion, version(reference, options)); break;
     case rpc::kGetOperationMode:
         confirm(rpc::kGetOperationMode, operationModeNow(reference));
         break;
     case rpc::kSetOperationMode:
         confirm(rpc::kSetOperationMode, setOperationMode(reference, data, options));
         break;
-    case rpc::kCalDevGsmFinish:
-        confirm(rpc::kCalDevGsmFinish, finishTestMode(reference));
-        break;
+    case rpc::kCalDevGsmFinish: confirm(rpc::kCalDevGsmFinish, finishTestMode(reference)); break;
     case rpc::kSendAtCommand:
         for (std::vector<uint8_t>& payload : atCommand(reference, data, options))
             confirm(rpc::kSendAtCommand, std::move(payload));
@@ -125,8 +117,7 @@ void Firmware::handle(Simulator& simulator, const HostMessage& request)
         if (options.autoStartConfirm == AutoStartConfirm::AfterFallback)
             confirm(rpc::kJavaAutoStart, switchJavaAutoStart(reference, data, options));
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -149,7 +140,8 @@ std::vector<uint8_t> Firmware::operationModeNow(uint16_t reference) const
     return payload;
 }
 
-std::vector<uint8_t> Firmware::setOperationMode(uint16_t reference, std::span<const uint8_t> request,
+std::vector<uint8_t> Firmware::setOperationMode(uint16_t reference,
+                                                std::span<const uint8_t> request,
                                                 const FirmwareOptions& options)
 {
     const uint8_t wanted = request[2];
@@ -192,7 +184,8 @@ std::vector<std::vector<uint8_t>> Firmware::atCommand(uint16_t reference,
     return {std::move(echo), std::move(response)};
 }
 
-std::vector<uint8_t> Firmware::switchJavaAutoStart(uint16_t reference, std::span<const uint8_t> request,
+std::vector<uint8_t> Firmware::switchJavaAutoStart(uint16_t reference,
+                                                   std::span<const uint8_t> request,
                                                    const FirmwareOptions& options)
 {
     const uint8_t result = options.autoStartResult;

@@ -17,20 +17,15 @@ void decodeHeader(HostMessage& message, std::span<const uint8_t> frame)
 {
     message.lengthField = getBe16(frame, 2);
     switch (message.type) {
-    case kTypeCommand:
-        message.command = getLe16(frame, 4);
-        break;
+    case kTypeCommand: message.command = getLe16(frame, 4); break;
     case kTypeParameters:
         message.parameterA = getBe16(frame, 4);
         message.parameterB = getBe16(frame, 6);
         message.dataLengthField = getLe16(frame, 8);
         message.parameter32 = getLe32(frame, 12);
         break;
-    case kTypeByteParameter:
-        message.parameterByte = frame[4];
-        break;
-    default:
-        break;
+    case kTypeByteParameter: message.parameterByte = frame[4]; break;
+    default: break;
     }
 }
 

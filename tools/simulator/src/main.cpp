@@ -35,7 +35,8 @@ int main(int argc, char** argv)
     sim::Simulator simulator(std::move(transport), config.options);
     simulator.setMode(config.mode);
     if (config.verbose)
-        simulator.setTrace([](const std::string& line) { std::cerr << "cfcsim: " << line << '\n'; });
+        simulator.setTrace(
+            [](const std::string& line) { std::cerr << "cfcsim: " << line << '\n'; });
     if (!simulator.start()) {
         std::cerr << "cfcsim: cannot start the simulator's threads\n";
         return 1;

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <initializer_list>
 #include <fcntl.h>
+#include <initializer_list>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -87,9 +87,8 @@ private:
     // when `events` is 0.
     bool waitFor(short events, uint32_t timeoutMs, bool nudgeable)
     {
-        pollfd fds[3] = {{stopRead_, POLLIN, 0},
-                         {nudgeable ? nudgeRead_ : -1, POLLIN, 0},
-                         {master_, events, 0}};
+        pollfd fds[3] = {
+            {stopRead_, POLLIN, 0}, {nudgeable ? nudgeRead_ : -1, POLLIN, 0}, {master_, events, 0}};
         const nfds_t count = events != 0 ? 3 : 2;
         int ready;
         do {
@@ -140,7 +139,8 @@ std::unique_ptr<Transport> openPtyTransport(std::string* slavePath, int* sysErro
     if (master < 0)
         return fail({});
     char name[PATH_MAX];
-    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0)
+    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+        ::ptsname_r(master, name, sizeof name) != 0)
         return fail({master});
     const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (slave < 0)

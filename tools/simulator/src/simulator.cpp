@@ -260,7 +260,8 @@ void Simulator::readLoop()
     uint8_t buffer[512];
     while (!stopRequested_.load()) {
         followMode();
-        const size_t count = transport_->read(buffer, sizeof buffer, readBound(behaviour_->deadline()));
+        const size_t count =
+            transport_->read(buffer, sizeof buffer, readBound(behaviour_->deadline()));
         if (stopRequested_.load())
             break;
         uint32_t notUnderstood = 0;

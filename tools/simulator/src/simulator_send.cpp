@@ -46,15 +46,13 @@ bool Simulator::deliver(const Outgoing& item)
         return false;
 
     switch (item.kind) {
-    case Kind::Text:
-        return writeLine(item.frames.front(), "text");
+    case Kind::Text: return writeLine(item.frames.front(), "text");
     case Kind::SignalTrace:
         for (const auto& frame : item.frames)
             if (!sendFrame(frame))
                 return false;
         return true;
-    case Kind::Message:
-        break;
+    case Kind::Message: break;
     }
 
     std::string stray;
@@ -76,7 +74,8 @@ bool Simulator::deliver(const Outgoing& item)
 bool Simulator::sendMessageFrames(const std::vector<std::vector<uint8_t>>& frames)
 {
     for (size_t i = 0; i < frames.size(); ++i) {
-        if (i > 0 && takeFault(&Faults::interleaveSignalTrace) && !sendFrame(interleavedTraceFrame()))
+        if (i > 0 && takeFault(&Faults::interleaveSignalTrace) &&
+            !sendFrame(interleavedTraceFrame()))
             return false;
         if (!sendFrame(frames[i]))
             return false;
@@ -106,10 +105,8 @@ bool Simulator::sendFrame(const std::vector<uint8_t>& data)
                 return transmit(encodeFrame(data)) != Reply::Stopped;
             return true;
         case Reply::Nak:
-        case Reply::Silence:
-            break;
-        case Reply::Stopped:
-            return false;
+        case Reply::Silence: break;
+        case Reply::Stopped: return false;
         }
     }
     if (tracing())

@@ -29,7 +29,7 @@ sigset_t stopSignals()
 
 bool standardInputCanEnd()
 {
-    struct stat info{};
+    struct stat info {};
     if (::fstat(STDIN_FILENO, &info) != 0)
         return false;
     return S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) || ::isatty(STDIN_FILENO);
@@ -47,7 +47,7 @@ bool drainStandardInput()
 
 void holdStopSignals()
 {
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);

@@ -30,11 +30,10 @@ public:
     explicit VirtualTransport(std::shared_ptr<plat::VirtualDevice> device)
         : device_(std::move(device)), relay_(std::make_shared<Relay>())
     {
-        device_->setLineObserver(
-            [relay = relay_](const plat::VirtualLineState& state) {
-                std::lock_guard lock(relay->mutex);
-                relay->tell(state);
-            });
+        device_->setLineObserver([relay = relay_](const plat::VirtualLineState& state) {
+            std::lock_guard lock(relay->mutex);
+            relay->tell(state);
+        });
     }
 
     ~VirtualTransport() override { device_->setLineObserver({}); }

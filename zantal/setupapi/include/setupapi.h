@@ -132,23 +132,28 @@ inline constexpr DWORD ERROR_DI_DONT_INSTALL = 0xE000022B;
 extern "C" {
 
 // The 19 calls that work.
-BOOL SetupDiClassGuidsFromNameA(const char* className, GUID* guids, DWORD guidCount, DWORD* required);
-HDEVINFO SetupDiGetClassDevsA(const GUID* classGuid, const char* enumerator, HWND parent, DWORD flags);
+BOOL SetupDiClassGuidsFromNameA(const char* className, GUID* guids, DWORD guidCount,
+                                DWORD* required);
+HDEVINFO SetupDiGetClassDevsA(const GUID* classGuid, const char* enumerator, HWND parent,
+                              DWORD flags);
 BOOL SetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, SP_DEVINFO_DATA* device);
 BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property,
-                                       DWORD* type, BYTE* buffer, DWORD bufferSize, DWORD* required);
+                                       DWORD* type, BYTE* buffer, DWORD bufferSize,
+                                       DWORD* required);
 HKEY SetupDiOpenDevRegKey(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD scope, DWORD hwProfile,
                           DWORD keyType, REGSAM access);
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set);
 BOOL SetupDiBuildDriverInfoList(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD driverType);
 BOOL SetupDiCreateDeviceInfoA(HDEVINFO set, const char* deviceName, const GUID* classGuid,
-                              const char* description, HWND parent, DWORD flags, SP_DEVINFO_DATA* device);
+                              const char* description, HWND parent, DWORD flags,
+                              SP_DEVINFO_DATA* device);
 BOOL SetupDiSetSelectedDriverA(HDEVINFO set, SP_DEVINFO_DATA* device, SP_DRVINFO_DATA_V1_A* driver);
 BOOL SetupDiRegisterDeviceInfo(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD flags,
-                               PSP_DETSIG_CMPPROC compare, void* context, SP_DEVINFO_DATA* duplicate);
+                               PSP_DETSIG_CMPPROC compare, void* context,
+                               SP_DEVINFO_DATA* duplicate);
 BOOL SetupDiCallClassInstaller(DWORD installFunction, HDEVINFO set, SP_DEVINFO_DATA* device);
-BOOL SetupDiSetClassInstallParamsA(HDEVINFO set, SP_DEVINFO_DATA* device, SP_CLASSINSTALL_HEADER* params,
-                                   DWORD paramsSize);
+BOOL SetupDiSetClassInstallParamsA(HDEVINFO set, SP_DEVINFO_DATA* device,
+                                   SP_CLASSINSTALL_HEADER* params, DWORD paramsSize);
 BOOL SetupDiChangeState(HDEVINFO set, SP_DEVINFO_DATA* device);
 HINF SetupOpenInfFileA(const char* fileName, const char* infClass, DWORD infStyle, UINT* errorLine);
 BOOL SetupFindFirstLineA(HINF inf, const char* section, const char* key, INFCONTEXT* context);

@@ -26,7 +26,10 @@ inline constexpr uint16_t kSetOperationMode = 101;
 inline constexpr uint16_t kJavaAutoStartAgain = 103;
 inline constexpr uint16_t kJavaAutoStart = 107;
 
-inline constexpr uint16_t confirmOf(uint16_t request) { return static_cast<uint16_t>(request + 1); }
+inline constexpr uint16_t confirmOf(uint16_t request)
+{
+    return static_cast<uint16_t>(request + 1);
+}
 
 // Text area of the AT command request and its two confirms.
 inline constexpr size_t kAtTextArea = 128;
@@ -54,7 +57,8 @@ private:
                                           const FirmwareOptions& options);
     std::vector<uint8_t> finishTestMode(uint16_t reference);
     // The echo and the answer of an AT command line.
-    std::vector<std::vector<uint8_t>> atCommand(uint16_t reference, std::span<const uint8_t> request,
+    std::vector<std::vector<uint8_t>> atCommand(uint16_t reference,
+                                                std::span<const uint8_t> request,
                                                 const FirmwareOptions& options) const;
     std::vector<uint8_t> switchJavaAutoStart(uint16_t reference, std::span<const uint8_t> request,
                                              const FirmwareOptions& options);

@@ -11,7 +11,7 @@
 
 namespace plat {
 class VirtualDevice;
-}
+} // namespace plat
 
 namespace sim {
 

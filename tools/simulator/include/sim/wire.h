@@ -40,7 +40,10 @@ uint8_t blockCheck(std::span<const uint8_t> data);
 // STX, LEN, data, BCC, ETX. The data must not exceed kMaxFrameData bytes.
 std::vector<uint8_t> encodeFrame(std::span<const uint8_t> data);
 // Offset of the BCC byte inside an encoded frame.
-inline size_t blockCheckOffset(size_t dataSize) { return 2 + dataSize; }
+inline size_t blockCheckOffset(size_t dataSize)
+{
+    return 2 + dataSize;
+}
 
 // Cuts a message into frame data: every frame starts with the type and its
 // segment number (0, 1, ... while more follow, kLastSegment for the last),

@@ -32,7 +32,8 @@ enum class StoreAccess { Done, LockFailed, ReadFailed, WriteFailed };
 // have the file replaced atomically (readers get a null replacement).
 StoreAccess accessStoreFile(
     const std::string& fileName, bool write, size_t maxBytes,
-    const std::function<void(const std::string* content, std::optional<std::string>* replacement)>& use);
+    const std::function<void(const std::string* content, std::optional<std::string>* replacement)>&
+        use);
 
 // Whole-file replacement: the new content is written beside the target,
 // flushed and renamed over it, so a crash leaves either the old or the new
