@@ -181,6 +181,9 @@ TEST(ConnectionOpen, ADeviceTheUserMayNotOpenIsNamedWithPermissionDenied)
 
 TEST(ConnectionOpen, NoDescriptorForTheCancelEventFailsTheOpenWithTheReason)
 {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers' runtime needs descriptors of its own at the limit";
+#endif
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);
     ASSERT_EQ(::grantpt(master), 0);
