@@ -7,7 +7,9 @@
 #include "sim/options.h"
 
 #include <cstdint>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -25,6 +27,24 @@ inline constexpr uint16_t kSetOperationMode = 101;
 // The autostart request as some firmware takes it only when it comes again.
 inline constexpr uint16_t kJavaAutoStartAgain = 103;
 inline constexpr uint16_t kJavaAutoStart = 107;
+
+inline constexpr uint16_t kNvramRead = 49;
+inline constexpr uint16_t kNvramWrite = 51;
+inline constexpr uint16_t kNvramDelete = 53;
+inline constexpr uint16_t kNvramErase = 55;
+inline constexpr uint16_t kNvramReadCal = 57; // 8-bit id; also the item check
+inline constexpr uint16_t kNvramWriteCal = 59;
+inline constexpr uint16_t kNvramEraseCal = 61;
+inline constexpr uint16_t kSaveAllOther = 63;
+inline constexpr uint16_t kRestoreAllOther = 65;
+inline constexpr uint16_t kQvNvramReadCal = 105; // 16-bit id; also the item check
+inline constexpr uint16_t kNvramReadVer = 109;
+inline constexpr uint16_t kNvramWriteVer = 111;
+inline constexpr uint16_t kQvNvramReadCalVer = 113;
+inline constexpr uint16_t kQvNvramWriteCalVer = 115;
+
+// Read status of an item the firmware does not hold.
+inline constexpr uint8_t kItemAbsent = 2;
 
 inline constexpr uint16_t confirmOf(uint16_t request) { return static_cast<uint16_t>(request + 1); }
 
@@ -48,6 +68,11 @@ public:
     bool javaAutoStart() const;
 
 private:
+    struct Item {
+        uint8_t version = 0;
+        std::vector<uint8_t> data;
+    };
+
     std::vector<uint8_t> version(uint16_t reference, const FirmwareOptions& options) const;
     std::vector<uint8_t> operationModeNow(uint16_t reference) const;
     std::vector<uint8_t> setOperationMode(uint16_t reference, std::span<const uint8_t> request,
@@ -59,7 +84,29 @@ private:
     std::vector<uint8_t> switchJavaAutoStart(uint16_t reference, std::span<const uint8_t> request,
                                              const FirmwareOptions& options);
 
+    // A catalogue confirm and where in it the fault options reach.
+    struct Answer {
+        std::vector<uint8_t> payload;
+        std::optional<size_t> statusAt;
+        std::optional<size_t> echoAt;
+    };
+    // True when the request was one of the catalogue's (answered or, when
+    // not understood, noted).
+    bool handleCatalogue(Simulator& simulator, const HostMessage& request);
+    // Empty when the request is not understood.
+    std::optional<Answer> catalogue(uint16_t reference, uint16_t command,
+                                    std::span<const uint8_t> request);
+    std::optional<Answer> readItem(uint16_t reference, const std::optional<Item>& item,
+                                   uint16_t size, bool versioned) const;
+    bool faultStrikes(const CatalogueFault& fault, uint16_t command);
+
     mutable std::mutex mutex_;
+    // NVRAM: survives switching off. Calibration items saved by
+    // SaveAllOther come back with RestoreAllOther.
+    std::map<uint32_t, Item> userItems_;
+    std::map<uint16_t, Item> calibrationItems_;
+    std::map<uint16_t, Item> savedCalibrationItems_;
+    uint32_t faultOccasions_ = 0;
     OperationMode operationMode_;
     bool javaAutoStart_;
 };
