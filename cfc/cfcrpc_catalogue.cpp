@@ -1,0 +1,291 @@
+#include "cfcrpc_catalogue.h"
+
+#include "cfc_connection.h"
+#include "cfcrpc_engine.h"
+#include "cfcrpc_version.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+namespace cfc {
+
+using rpc::Call;
+using rpc::CallDef;
+using rpc::ConfirmWait;
+using rpc::Fields;
+using rpc::Payload;
+using rpc::Reception;
+
+namespace {
+
+using Confirm = std::span<const uint8_t>;
+
+// Holds every fixed request (the largest is 67 bytes) and fixed confirm.
+constexpr size_t kFixedArea = 72;
+
+// Confirm fields behind the reference.
+constexpr size_t kStatusByte = 2;
+namespace item {
+constexpr size_t kLength = 2;
+constexpr size_t kStatus = 4;
+constexpr size_t kVersion = 5;
+constexpr size_t kData = 5;
+constexpr size_t kVersionedData = 6;
+} // namespace item
+
+std::span<const uint8_t> callerData(const uint8_t* data, uint16_t size)
+{
+    // Without data the request comes out short and is not sent.
+    return data != nullptr ? std::span<const uint8_t>(data, size) : std::span<const uint8_t>{};
+}
+
+// The common pattern of every catalogue call: the reference first, the
+// version fetch where the row asks for it, the request (the row's fields
+// packed by `pack` behind the reference), the wait the row names, and
+// `judge` on the confirm area. `dataSize` is the data a write carries or a
+// variable-length read asks for.
+template <class Pack, class Judge>
+uint16_t Perform(Connection& connection, const CallDef& def, uint16_t dataSize, Pack pack,
+                 Judge judge)
+{
+    const Call call(connection.messages, connection.trace);
+    if ((def.flags & rpc::kNoVersionFetch) == 0)
+        GetTargetVersion(connection);
+
+    const bool dataOut = (def.flags & rpc::kDataInRequest) != 0;
+    const bool dataIn = (def.flags & rpc::kVariableLength) != 0;
+    const size_t requestSize = def.requestSize + (dataOut ? dataSize : 0u);
+    const size_t confirmSize = def.confirmSize + (dataIn ? dataSize : 0u);
+    // The message layer would cut such a request into a different one.
+    if (requestSize > rpc::kMaxRequestSize)
+        return kRpcNoMemory;
+
+    std::array<uint8_t, kFixedArea> fixedConfirm;
+    std::unique_ptr<uint8_t[]> allocatedConfirm;
+    std::span<uint8_t> confirm(fixedConfirm.data(), std::min(confirmSize, kFixedArea));
+    if (dataIn) {
+        // Taken before the request goes out, so a call without memory
+        // leaves no confirm behind in the queue.
+        allocatedConfirm = rpc::AllocateArea(confirmSize);
+        if (!allocatedConfirm)
+            return kRpcNoMemory;
+        confirm = {allocatedConfirm.get(), confirmSize};
+    }
+
+    {
+        std::array<uint8_t, kFixedArea> fixedRequest;
+        std::unique_ptr<uint8_t[]> allocatedRequest;
+        std::span<uint8_t> area(fixedRequest.data(), std::min(requestSize, kFixedArea));
+        if (dataOut) {
+            allocatedRequest = rpc::AllocateArea(requestSize);
+            if (!allocatedRequest)
+                return kRpcNoMemory;
+            area = {allocatedRequest.get(), requestSize};
+        }
+        Payload payload(area);
+        payload.le16(call.reference());
+        pack(payload);
+        if (payload.size() != requestSize || !call.send(def.request, payload))
+            return kRpcNotSent;
+    }
+
+    const ConfirmWait wait{static_cast<uint16_t>(def.request + 1), def.discipline, true,
+                           dataIn ? def.name : nullptr};
+    const Reception got = call.await(wait, confirm);
+    const bool judged = got == Reception::Matched ||
+                        (got == Reception::Foreign && (def.flags & rpc::kLastConfirmJudged) != 0);
+    if (!judged)
+        return rpc::ResultOf(got);
+    return judge(Confirm(confirm));
+}
+
+} // namespace
+
+uint16_t JudgeStatusByte(Confirm confirm)
+{
+    return Fields(confirm).u8(kStatusByte) != 0 ? kRpcBadConfirm : kRpcOk;
+}
+
+uint16_t JudgeItemRead(Confirm confirm, bool versioned, uint8_t* data, uint16_t dataSize,
+                       uint16_t* length, uint8_t* version)
+{
+    const Fields fields(confirm);
+    if (fields.u8(item::kStatus) > 1)
+        return kRpcBadConfirm;
+    // The length field is the module's word; the caller's size is the bound.
+    const uint16_t delivered = data != nullptr ? std::min(fields.le16(item::kLength), dataSize) : 0;
+    const std::span<const uint8_t> sent =
+        fields.bytes(versioned ? item::kVersionedData : item::kData, delivered);
+    std::fill(std::copy(sent.begin(), sent.end(), data), data + delivered, uint8_t{0});
+    if (length != nullptr)
+        *length = delivered;
+    if (versioned && version != nullptr)
+        *version = fields.u8(item::kVersion);
+    return kRpcOk;
+}
+
+uint16_t JudgeItemState(Confirm confirm, uint8_t* present)
+{
+    const Fields fields(confirm);
+    const int8_t state = fields.i8(item::kStatus);
+    if (state == 0 && fields.le16(item::kLength) != 1)
+        return kRpcBadConfirm;
+    if (state == 3 || state >= 5 || state < 0)
+        return kRpcUndefinedItemState;
+    if (present != nullptr)
+        *present = state == 0 ? 1 : state == 4 ? 255 : 0;
+    return kRpcOk;
+}
+
+// NVRAM user items.
+
+uint16_t CFCRPCL1ALNVRAMRead(Connection& connection, uint16_t value, uint32_t userId, uint8_t* data,
+                             uint16_t dataSize, uint16_t* length)
+{
+    return Perform(
+        connection, rpc::kL1ALNVRAMRead, dataSize,
+        [&](Payload& p) { p.le16(value).le32(userId).le16(dataSize); },
+        [&](Confirm c) { return JudgeItemRead(c, false, data, dataSize, length, nullptr); });
+}
+
+uint16_t CFCRPCL1ALNVRAMReadVer(Connection& connection, uint16_t value, uint32_t userId,
+                                uint8_t* data, uint16_t dataSize, uint16_t* length,
+                                uint8_t* version)
+{
+    return Perform(
+        connection, rpc::kL1ALNVRAMReadVer, dataSize,
+        [&](Payload& p) { p.le16(value).le32(userId).le16(dataSize); },
+        [&](Confirm c) { return JudgeItemRead(c, true, data, dataSize, length, version); });
+}
+
+uint16_t CFCRPCL1ALNVRAMWrite(Connection& connection, uint16_t value, uint32_t userId,
+                              uint16_t dataSize, const uint8_t* data)
+{
+    return Perform(
+        connection, rpc::kL1ALNVRAMWrite, dataSize,
+        [&](Payload& p) {
+            p.le16(value).le32(userId).le16(dataSize).bytes(callerData(data, dataSize));
+        },
+        JudgeStatusByte);
+}
+
+uint16_t CFCRPCL1ALNVRAMWriteVer(Connection& connection, uint16_t value, uint32_t userId,
+                                 uint16_t dataSize, uint8_t version, const uint8_t* data)
+{
+    return Perform(
+        connection, rpc::kL1ALNVRAMWriteVer, dataSize,
+        [&](Payload& p) {
+            p.le16(value).le32(userId).le16(dataSize).u8(version).bytes(callerData(data, dataSize));
+        },
+        JudgeStatusByte);
+}
+
+uint16_t CFCRPCL1ALNvRamDelete(Connection& connection, uint16_t value, uint32_t userId)
+{
+    return Perform(
+        connection, rpc::kL1ALNvRamDelete, 0, [&](Payload& p) { p.le16(value).le32(userId); },
+        JudgeStatusByte);
+}
+
+uint16_t CFCRPCL1ALNvRamErase(Connection& connection)
+{
+    return Perform(
+        connection, rpc::kL1ALNvRamErase, 0, [](Payload&) {}, JudgeStatusByte);
+}
+
+// NVRAM calibration items.
+
+uint16_t CFCRPCL1ALNvRamCheckCal(Connection& connection, uint8_t calibrationId, uint8_t* present)
+{
+    return Perform(
+        connection, rpc::kL1ALNvRamCheckCal, 0, [&](Payload& p) { p.le16(1).u8(calibrationId); },
+        [&](Confirm c) { return JudgeItemState(c, present); });
+}
+
+uint16_t CFCRPCL1ALNVRAMReadCal(Connection& connection, uint8_t calibrationId, uint8_t* data,
+                                uint16_t dataSize, uint16_t* length)
+{
+    return Perform(
+        connection, rpc::kL1ALNVRAMReadCal, dataSize,
+        [&](Payload& p) { p.le16(dataSize).u8(calibrationId); },
+        [&](Confirm c) { return JudgeItemRead(c, false, data, dataSize, length, nullptr); });
+}
+
+uint16_t CFCRPCL1ALNvRamWriteCal(Connection& connection, uint16_t calibrationId, uint16_t dataSize,
+                                 const uint8_t* data)
+{
+    return Perform(
+        connection, rpc::kL1ALNvRamWriteCal, dataSize,
+        [&](Payload& p) {
+            p.le16(calibrationId & 0xFF).le16(dataSize).bytes(callerData(data, dataSize));
+        },
+        JudgeStatusByte);
+}
+
+uint16_t CFCRPCL1ALNvRamEraseCal(Connection& connection)
+{
+    return Perform(
+        connection, rpc::kL1ALNvRamEraseCal, 0, [](Payload&) {}, JudgeStatusByte);
+}
+
+uint16_t CFCRPCSaveAllOther(Connection& connection, uint16_t lastCalibrationItem)
+{
+    return Perform(
+        connection, rpc::kSaveAllOther, 0, [&](Payload& p) { p.le16(lastCalibrationItem); },
+        JudgeStatusByte);
+}
+
+uint16_t CFCRPCRestoreAllOther(Connection& connection, uint16_t lastCalibrationItem)
+{
+    return Perform(
+        connection, rpc::kRestoreAllOther, 0, [&](Payload& p) { p.le16(lastCalibrationItem); },
+        JudgeStatusByte);
+}
+
+uint16_t CFCRPCQVNVRAMCheckCal(Connection& connection, uint16_t calibrationId, uint8_t* present)
+{
+    return Perform(
+        connection, rpc::kQVNVRAMCheckCal, 0, [&](Payload& p) { p.le16(1).le16(calibrationId); },
+        [&](Confirm c) { return JudgeItemState(c, present); });
+}
+
+uint16_t CFCRPCQVNVRAMReadCal(Connection& connection, uint16_t calibrationId, uint8_t* data,
+                              uint16_t dataSize, uint16_t* length)
+{
+    return Perform(
+        connection, rpc::kQVNVRAMReadCal, dataSize,
+        [&](Payload& p) { p.le16(dataSize).le16(calibrationId); },
+        [&](Confirm c) { return JudgeItemRead(c, false, data, dataSize, length, nullptr); });
+}
+
+uint16_t CFCRPCQVNVRAMReadCalVer(Connection& connection, uint16_t calibrationId, uint8_t* data,
+                                 uint16_t dataSize, uint16_t* length, uint8_t* version)
+{
+    return Perform(
+        connection, rpc::kQVNVRAMReadCalVer, dataSize,
+        [&](Payload& p) { p.le16(dataSize).le16(calibrationId); },
+        [&](Confirm c) { return JudgeItemRead(c, true, data, dataSize, length, version); });
+}
+
+uint16_t CFCRPCQVNvRamWriteCal(Connection& connection, uint16_t calibrationId, uint16_t dataSize,
+                               const uint8_t* data)
+{
+    return Perform(
+        connection, rpc::kQVNvRamWriteCal, dataSize,
+        [&](Payload& p) { p.le16(calibrationId).le16(dataSize).bytes(callerData(data, dataSize)); },
+        JudgeStatusByte);
+}
+
+uint16_t CFCRPCQVNvRamWriteCalVer(Connection& connection, uint16_t calibrationId, uint16_t dataSize,
+                                  uint8_t version, const uint8_t* data)
+{
+    return Perform(
+        connection, rpc::kQVNvRamWriteCalVer, dataSize,
+        [&](Payload& p) {
+            p.le16(calibrationId).le16(dataSize).u8(version).bytes(callerData(data, dataSize));
+        },
+        JudgeStatusByte);
+}
+
+} // namespace cfc

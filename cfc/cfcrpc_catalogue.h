@@ -1,0 +1,132 @@
+// The calibration and production calls into the module's firmware. Each is
+// one row of the catalogue (ids, sizes, wait) and one short definition that
+// packs its request fields and names its judgement; the engine does the rest.
+// The calls do not check the handle; the public operations above them do.
+#pragma once
+
+#include "cfcrpc_engine.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace cfc {
+
+class Connection;
+
+namespace rpc {
+
+// The largest message the message layer carries; a request beyond it is
+// refused before anything is sent.
+inline constexpr size_t kMaxRequestSize = 1500;
+
+enum CallFlag : uint8_t {
+    kNoVersionFetch = 1, // the call does not run GetTargetVersion
+    kVariableLength = 2, // confirm area allocated for the data size asked for
+    kDataInRequest = 4,  // request area allocated for the caller's data
+    // A persisting foreign reference is not reported as 4: the last confirm
+    // is judged.
+    kLastConfirmJudged = 8,
+};
+
+// One call as the firmware knows it. Sizes are totals with the reference;
+// the data of a write or a variable-length read comes on top of them.
+struct CallDef {
+    const char* name;
+    uint16_t request; // its confirm carries request + 1
+    uint16_t requestSize;
+    uint16_t confirmSize;
+    Discipline discipline;
+    uint8_t flags;
+};
+
+constexpr CallDef kL1ALNVRAMRead{"CFCRPCL1ALNVRAMRead", 49, 10, 5, Discipline::ThreeReceptions,
+                                 kVariableLength};
+constexpr CallDef kL1ALNVRAMReadVer{
+    "CFCRPCL1ALNVRAMReadVer", 109, 10, 6, Discipline::ThreeReceptions, kVariableLength};
+constexpr CallDef kL1ALNVRAMWrite{
+    "CFCRPCL1ALNVRAMWrite", 51, 10, 3, Discipline::FiveAttempts, kDataInRequest | kNoVersionFetch};
+constexpr CallDef kL1ALNVRAMWriteVer{
+    "CFCRPCL1ALNVRAMWriteVer",       111, 11, 3, Discipline::FiveAttempts,
+    kDataInRequest | kNoVersionFetch};
+constexpr CallDef kL1ALNvRamDelete{"CFCRPCL1ALNvRamDelete", 53, 8, 3, Discipline::FiveAttempts, 0};
+constexpr CallDef kL1ALNvRamErase{"CFCRPCL1ALNvRamErase", 55, 2, 3, Discipline::FiveAttempts, 0};
+
+constexpr CallDef kL1ALNvRamCheckCal{"CFCRPCL1ALNvRamCheckCal",   57, 5, 6,
+                                     Discipline::ThreeReceptions, 0};
+constexpr CallDef kL1ALNVRAMReadCal{"CFCRPCL1ALNVRAMReadCal", 57, 5, 5, Discipline::ThreeReceptions,
+                                    kVariableLength};
+constexpr CallDef kL1ALNvRamWriteCal{
+    "CFCRPCL1ALNvRamWriteCal",       59, 6, 3, Discipline::FiveAttempts,
+    kDataInRequest | kNoVersionFetch};
+constexpr CallDef kL1ALNvRamEraseCal{"CFCRPCL1ALNvRamEraseCal", 61, 2, 3, Discipline::FiveAttempts,
+                                     kLastConfirmJudged};
+constexpr CallDef kSaveAllOther{"CFCRPCSaveAllOther", 63, 4, 3, Discipline::FiveAttempts, 0};
+constexpr CallDef kRestoreAllOther{"CFCRPCRestoreAllOther", 65, 4, 3, Discipline::FiveAttempts, 0};
+constexpr CallDef kQVNVRAMCheckCal{"CFCRPCQVNVRAMCheckCal",     105, 6, 6,
+                                   Discipline::ThreeReceptions, 0};
+constexpr CallDef kQVNVRAMReadCal{"CFCRPCQVNVRAMReadCal", 105, 6, 5, Discipline::ThreeReceptions,
+                                  kVariableLength};
+constexpr CallDef kQVNVRAMReadCalVer{
+    "CFCRPCQVNVRAMReadCalVer", 113, 6, 6, Discipline::ThreeReceptions, kVariableLength};
+constexpr CallDef kQVNvRamWriteCal{
+    "CFCRPCQVNvRamWriteCal", 59, 6, 3, Discipline::FiveAttempts, kDataInRequest | kNoVersionFetch};
+constexpr CallDef kQVNvRamWriteCalVer{
+    "CFCRPCQVNvRamWriteCalVer",      115, 7, 3, Discipline::FiveAttempts,
+    kDataInRequest | kNoVersionFetch};
+
+} // namespace rpc
+
+// NVRAM user items. `value` is passed through to the firmware unchanged.
+// A read takes the caller's area and its size n, asks for n bytes and
+// delivers at most n of them, whatever the confirm's length field says;
+// `length` receives the number delivered.
+uint16_t CFCRPCL1ALNVRAMRead(Connection& connection, uint16_t value, uint32_t userId, uint8_t* data,
+                             uint16_t dataSize, uint16_t* length);
+uint16_t CFCRPCL1ALNVRAMReadVer(Connection& connection, uint16_t value, uint32_t userId,
+                                uint8_t* data, uint16_t dataSize, uint16_t* length,
+                                uint8_t* version);
+// A write whose request would exceed one message returns 9 and sends nothing.
+uint16_t CFCRPCL1ALNVRAMWrite(Connection& connection, uint16_t value, uint32_t userId,
+                              uint16_t dataSize, const uint8_t* data);
+uint16_t CFCRPCL1ALNVRAMWriteVer(Connection& connection, uint16_t value, uint32_t userId,
+                                 uint16_t dataSize, uint8_t version, const uint8_t* data);
+uint16_t CFCRPCL1ALNvRamDelete(Connection& connection, uint16_t value, uint32_t userId);
+uint16_t CFCRPCL1ALNvRamErase(Connection& connection);
+
+// NVRAM calibration items: the first family names them by 8 bits, the QV
+// family by 16. A check reports 1 present, 0 absent, 255 for the state the
+// firmware calls neither.
+uint16_t CFCRPCL1ALNvRamCheckCal(Connection& connection, uint8_t calibrationId, uint8_t* present);
+uint16_t CFCRPCL1ALNVRAMReadCal(Connection& connection, uint8_t calibrationId, uint8_t* data,
+                                uint16_t dataSize, uint16_t* length);
+// Only the low 8 bits of `calibrationId` go out.
+uint16_t CFCRPCL1ALNvRamWriteCal(Connection& connection, uint16_t calibrationId, uint16_t dataSize,
+                                 const uint8_t* data);
+uint16_t CFCRPCL1ALNvRamEraseCal(Connection& connection);
+uint16_t CFCRPCSaveAllOther(Connection& connection, uint16_t lastCalibrationItem);
+uint16_t CFCRPCRestoreAllOther(Connection& connection, uint16_t lastCalibrationItem);
+uint16_t CFCRPCQVNVRAMCheckCal(Connection& connection, uint16_t calibrationId, uint8_t* present);
+uint16_t CFCRPCQVNVRAMReadCal(Connection& connection, uint16_t calibrationId, uint8_t* data,
+                              uint16_t dataSize, uint16_t* length);
+uint16_t CFCRPCQVNVRAMReadCalVer(Connection& connection, uint16_t calibrationId, uint8_t* data,
+                                 uint16_t dataSize, uint16_t* length, uint8_t* version);
+uint16_t CFCRPCQVNvRamWriteCal(Connection& connection, uint16_t calibrationId, uint16_t dataSize,
+                               const uint8_t* data);
+uint16_t CFCRPCQVNvRamWriteCalVer(Connection& connection, uint16_t calibrationId, uint16_t dataSize,
+                                  uint8_t version, const uint8_t* data);
+
+// The judgements, apart from their reception so that any confirm bytes can
+// be judged. `confirm` is the whole confirm area; bytes the module did not
+// send read as zero.
+
+// A status byte behind the reference: non-zero is 5.
+uint16_t JudgeStatusByte(std::span<const uint8_t> confirm);
+// An item read: reference, length, status, a version byte where
+// `versioned`, data. Status 0 or 1 delivers min(length, dataSize) bytes.
+uint16_t JudgeItemRead(std::span<const uint8_t> confirm, bool versioned, uint8_t* data,
+                       uint16_t dataSize, uint16_t* length, uint8_t* version);
+// A calibration item check: reference, length, item state.
+uint16_t JudgeItemState(std::span<const uint8_t> confirm, uint8_t* present);
+
+} // namespace cfc

@@ -1,0 +1,477 @@
+// The calibration and production calls: every call's request on the wire and
+// the judgement of its confirm, walked from one table; the judgement edges;
+// the waits' faults staged by the simulated firmware; and NVRAM items round
+// tripped through that firmware byte for byte.
+#include "cfcrpc.h"
+#include "cfcrpc_catalogue.h"
+#include "rpc_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+using namespace cfctest;
+
+namespace {
+
+Bytes operator+(Bytes a, const Bytes& b)
+{
+    return concat(std::move(a), b);
+}
+
+Bytes bytesIn(const uint8_t* data, size_t size)
+{
+    return Bytes(data, data + size);
+}
+
+// One call as the catalogue lays it out: the request behind the reference,
+// a good confirm behind the reference and what the call makes of it, and a
+// confirm whose status the call must judge as failure (empty: none).
+struct Row {
+    const char* name;
+    uint16_t request;
+    Bytes fields;
+    Bytes confirm;
+    std::function<uint16_t(cfc::Connection&, Bytes& out)> call;
+    Bytes out;
+    Bytes failing;
+};
+
+// Output areas start out as 0xEE so that what the call writes shows.
+constexpr uint8_t kUntouched = 0xEE;
+
+const Bytes kData3{0x11, 0x22, 0x33};
+
+std::vector<Row> catalogueRows()
+{
+    using C = cfc::Connection;
+    const auto read = [](auto callRead) {
+        return [callRead](C& c, Bytes& out) {
+            std::array<uint8_t, 4> data;
+            data.fill(kUntouched);
+            uint16_t length = 0xEEEE;
+            const uint16_t result = callRead(c, data.data(), &length);
+            out = bytesIn(data.data(), data.size()) + le16(length);
+            return result;
+        };
+    };
+    const auto readVer = [](auto callRead) {
+        return [callRead](C& c, Bytes& out) {
+            std::array<uint8_t, 4> data;
+            data.fill(kUntouched);
+            uint16_t length = 0xEEEE;
+            uint8_t version = kUntouched;
+            const uint16_t result = callRead(c, data.data(), &length, &version);
+            out = bytesIn(data.data(), data.size()) + le16(length) + Bytes{version};
+            return result;
+        };
+    };
+    const auto check = [](auto callCheck) {
+        return [callCheck](C& c, Bytes& out) {
+            uint8_t present = kUntouched;
+            const uint16_t result = callCheck(c, &present);
+            out = {present};
+            return result;
+        };
+    };
+    const auto plain = [](auto callPlain) {
+        return [callPlain](C& c, Bytes&) { return callPlain(c); };
+    };
+    const Bytes user = le16(0x1234) + le32(0x89ABCDEF);
+    const Bytes ok{0};
+    const Bytes failed{1};
+
+    return {
+        {"L1ALNVRAMRead", 49, user + le16(4), le16(3) + Bytes{0, 7, 8, 9},
+         read([](C& c, uint8_t* d, uint16_t* l) {
+             return cfc::CFCRPCL1ALNVRAMRead(c, 0x1234, 0x89ABCDEF, d, 4, l);
+         }),
+         Bytes{7, 8, 9, kUntouched} + le16(3), le16(3) + Bytes{2, 7, 8, 9}},
+        {"L1ALNVRAMReadVer", 109, user + le16(4), le16(2) + Bytes{1, 5, 7, 8},
+         readVer([](C& c, uint8_t* d, uint16_t* l, uint8_t* v) {
+             return cfc::CFCRPCL1ALNVRAMReadVer(c, 0x1234, 0x89ABCDEF, d, 4, l, v);
+         }),
+         Bytes{7, 8, kUntouched, kUntouched} + le16(2) + Bytes{5}, le16(2) + Bytes{0xFF, 5, 7, 8}},
+        {"L1ALNVRAMWrite",
+         51,
+         user + le16(3) + kData3,
+         ok,
+         plain([](C& c) {
+             return cfc::CFCRPCL1ALNVRAMWrite(c, 0x1234, 0x89ABCDEF, 3, kData3.data());
+         }),
+         {},
+         failed},
+        {"L1ALNVRAMWriteVer",
+         111,
+         user + le16(3) + Bytes{9} + kData3,
+         ok,
+         plain([](C& c) {
+             return cfc::CFCRPCL1ALNVRAMWriteVer(c, 0x1234, 0x89ABCDEF, 3, 9, kData3.data());
+         }),
+         {},
+         failed},
+        {"L1ALNvRamDelete",
+         53,
+         user,
+         ok,
+         plain([](C& c) { return cfc::CFCRPCL1ALNvRamDelete(c, 0x1234, 0x89ABCDEF); }),
+         {},
+         failed},
+        {"L1ALNvRamErase",
+         55,
+         {},
+         ok,
+         plain([](C& c) { return cfc::CFCRPCL1ALNvRamErase(c); }),
+         {},
+         failed},
+        {"L1ALNvRamCheckCal",
+         57,
+         le16(1) + Bytes{0x21},
+         le16(1) + Bytes{0, 0x55},
+         check([](C& c, uint8_t* p) { return cfc::CFCRPCL1ALNvRamCheckCal(c, 0x21, p); }),
+         {1},
+         {}},
+        {"L1ALNVRAMReadCal", 57, le16(4) + Bytes{0x21}, le16(1) + Bytes{1, 0x31},
+         read([](C& c, uint8_t* d, uint16_t* l) {
+             return cfc::CFCRPCL1ALNVRAMReadCal(c, 0x21, d, 4, l);
+         }),
+         Bytes{0x31, kUntouched, kUntouched, kUntouched} + le16(1), le16(1) + Bytes{3, 0x31}},
+        {"L1ALNvRamWriteCal",
+         59,
+         le16(0x0021) + le16(3) + kData3,
+         ok,
+         plain([](C& c) { return cfc::CFCRPCL1ALNvRamWriteCal(c, 0x1221, 3, kData3.data()); }),
+         {},
+         failed},
+        {"L1ALNvRamEraseCal",
+         61,
+         {},
+         ok,
+         plain([](C& c) { return cfc::CFCRPCL1ALNvRamEraseCal(c); }),
+         {},
+         failed},
+        {"SaveAllOther",
+         63,
+         le16(0x0304),
+         ok,
+         plain([](C& c) { return cfc::CFCRPCSaveAllOther(c, 0x0304); }),
+         {},
+         failed},
+        {"RestoreAllOther",
+         65,
+         le16(0x0506),
+         ok,
+         plain([](C& c) { return cfc::CFCRPCRestoreAllOther(c, 0x0506); }),
+         {},
+         failed},
+        {"QVNVRAMCheckCal",
+         105,
+         le16(1) + le16(0x1221),
+         le16(0) + Bytes{2, 0},
+         check([](C& c, uint8_t* p) { return cfc::CFCRPCQVNVRAMCheckCal(c, 0x1221, p); }),
+         {0},
+         {}},
+        {"QVNVRAMReadCal", 105, le16(4) + le16(0x1221), le16(4) + Bytes{0, 1, 2, 3, 4},
+         read([](C& c, uint8_t* d, uint16_t* l) {
+             return cfc::CFCRPCQVNVRAMReadCal(c, 0x1221, d, 4, l);
+         }),
+         Bytes{1, 2, 3, 4} + le16(4), le16(4) + Bytes{5, 1, 2, 3, 4}},
+        {"QVNVRAMReadCalVer", 113, le16(4) + le16(0x1221), le16(1) + Bytes{0, 6, 9},
+         readVer([](C& c, uint8_t* d, uint16_t* l, uint8_t* v) {
+             return cfc::CFCRPCQVNVRAMReadCalVer(c, 0x1221, d, 4, l, v);
+         }),
+         Bytes{9, kUntouched, kUntouched, kUntouched} + le16(1) + Bytes{6},
+         le16(1) + Bytes{2, 6, 9}},
+        {"QVNvRamWriteCal",
+         59,
+         le16(0x1221) + le16(3) + kData3,
+         ok,
+         plain([](C& c) { return cfc::CFCRPCQVNvRamWriteCal(c, 0x1221, 3, kData3.data()); }),
+         {},
+         failed},
+        {"QVNvRamWriteCalVer",
+         115,
+         le16(0x1221) + le16(3) + Bytes{4} + kData3,
+         ok,
+         plain([](C& c) { return cfc::CFCRPCQVNvRamWriteCalVer(c, 0x1221, 3, 4, kData3.data()); }),
+         {},
+         failed},
+    };
+}
+
+// Answers every request with the confirm the test put up.
+struct Answers {
+    std::mutex mutex;
+    Bytes confirm;
+    Bytes next()
+    {
+        std::lock_guard lock(mutex);
+        return confirm;
+    }
+    void set(Bytes bytes)
+    {
+        std::lock_guard lock(mutex);
+        confirm = std::move(bytes);
+    }
+};
+
+ScriptedModule::OnRequest answering(std::shared_ptr<Answers> answers)
+{
+    return [answers](sim::Simulator& m, const sim::HostMessage& request) {
+        m.sendMessage(static_cast<uint16_t>(request.command + 1),
+                      le16(referenceOf(request)) + answers->next());
+    };
+}
+
+TEST(Catalogue, EveryCallPutsItsLayoutOnTheWireAndJudgesItsConfirm)
+{
+    auto answers = std::make_shared<Answers>();
+    ScriptedModule module(2, "cat-table", answering(answers));
+    cfc::Connection& connection = module.connection();
+    for (const Row& row : catalogueRows()) {
+        SCOPED_TRACE(row.name);
+        answers->set(row.confirm);
+        Bytes out;
+        EXPECT_EQ(row.call(connection, out), cfc::kRpcOk);
+        EXPECT_EQ(out, row.out);
+        const auto requests = module.sim().hostMessages();
+        ASSERT_FALSE(requests.empty());
+        const sim::HostMessage& sent = requests.back();
+        EXPECT_EQ(sent.command, row.request);
+        EXPECT_EQ(Bytes(sent.data.begin() + 2, sent.data.end()), row.fields);
+
+        if (row.failing.empty())
+            continue;
+        answers->set(row.failing);
+        Bytes untouched;
+        EXPECT_EQ(row.call(connection, untouched), cfc::kRpcBadConfirm);
+        if (!row.out.empty()) {
+            EXPECT_EQ(untouched, Bytes(row.out.size(), kUntouched)) << "a failure leaves outputs";
+        }
+    }
+}
+
+TEST(CatalogueJudge, ItemStatesOfTheCheckCalls)
+{
+    struct Case {
+        uint16_t length;
+        uint8_t state;
+        uint16_t result;
+        uint8_t present;
+    };
+    const Case cases[] = {
+        {1, 0, cfc::kRpcOk, 1},
+        {2, 0, cfc::kRpcBadConfirm, kUntouched},
+        {0, 1, cfc::kRpcOk, 0},
+        {0, 2, cfc::kRpcOk, 0},
+        {0, 4, cfc::kRpcOk, 255},
+        {0, 3, cfc::kRpcUndefinedItemState, kUntouched},
+        {0, 5, cfc::kRpcUndefinedItemState, kUntouched},
+        {0, 0x80, cfc::kRpcUndefinedItemState, kUntouched},
+        {0, 0xFF, cfc::kRpcUndefinedItemState, kUntouched},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "state " << int{c.state} << ", length " << c.length);
+        const Bytes confirm = le16(0) + le16(c.length) + Bytes{c.state, 0x77};
+        uint8_t present = kUntouched;
+        EXPECT_EQ(cfc::JudgeItemState(confirm, &present), c.result);
+        EXPECT_EQ(present, c.present);
+    }
+}
+
+TEST(CatalogueJudge, AReadDeliversNoMoreThanAskedWhateverTheLengthField)
+{
+    // Length field 12, but only 4 bytes asked for: four come, the guard stays.
+    const Bytes confirm = le16(0) + le16(12) + Bytes{0} + countingBytes(12, 1);
+    std::array<uint8_t, 6> area;
+    area.fill(kUntouched);
+    uint16_t length = 0;
+    EXPECT_EQ(cfc::JudgeItemRead(confirm, false, area.data(), 4, &length, nullptr), cfc::kRpcOk);
+    EXPECT_EQ(length, 4);
+    EXPECT_EQ(bytesIn(area.data(), area.size()), (Bytes{1, 2, 3, 4, kUntouched, kUntouched}));
+
+    // A confirm that ends before its length field says: zeros, not old bytes.
+    const Bytes shortConfirm = le16(0) + le16(4) + Bytes{0, 9};
+    area.fill(kUntouched);
+    EXPECT_EQ(cfc::JudgeItemRead(shortConfirm, false, area.data(), 4, &length, nullptr),
+              cfc::kRpcOk);
+    EXPECT_EQ(bytesIn(area.data(), 4), (Bytes{9, 0, 0, 0}));
+}
+
+class CatalogueFirmware : public TracedTest {
+protected:
+    static sim::Options withFault(sim::ConfirmFault kind, uint16_t request,
+                                  uint32_t count = sim::kEveryTime)
+    {
+        sim::Options options;
+        options.firmware.catalogueFault.kind = kind;
+        options.firmware.catalogueFault.request = request;
+        options.firmware.catalogueFault.count = count;
+        return options;
+    }
+};
+
+TEST_F(CatalogueFirmware, UserItemsRoundTripByteForByteAcrossFrames)
+{
+    ModuleLink link(3, "cat-user");
+    cfc::Connection& c = link.connection();
+    const Bytes big = countingBytes(1400, 3);
+    ASSERT_EQ(cfc::CFCRPCL1ALNVRAMWrite(c, 0, 7, 1400, big.data()), cfc::kRpcOk);
+    const Bytes largest = countingBytes(1490, 9);
+    ASSERT_EQ(cfc::CFCRPCL1ALNVRAMWriteVer(c, 0, 8, 1489, 3, largest.data()), cfc::kRpcOk);
+
+    std::vector<uint8_t> area(1500, kUntouched);
+    uint16_t length = 0;
+    ASSERT_EQ(cfc::CFCRPCL1ALNVRAMRead(c, 0, 7, area.data(), 1400, &length), cfc::kRpcOk);
+    EXPECT_EQ(length, 1400);
+    EXPECT_EQ(Bytes(area.begin(), area.begin() + 1400), big);
+    EXPECT_EQ(area[1400], kUntouched);
+
+    uint8_t version = 0;
+    ASSERT_EQ(cfc::CFCRPCL1ALNVRAMReadVer(c, 0, 8, area.data(), 1489, &length, &version),
+              cfc::kRpcOk);
+    EXPECT_EQ(length, 1489);
+    EXPECT_EQ(version, 3);
+    EXPECT_EQ(Bytes(area.begin(), area.begin() + 1489),
+              Bytes(largest.begin(), largest.begin() + 1489));
+
+    // A shorter area than the item: only what fits.
+    ASSERT_EQ(cfc::CFCRPCL1ALNVRAMRead(c, 0, 7, area.data(), 10, &length), cfc::kRpcOk);
+    EXPECT_EQ(length, 10);
+
+    ASSERT_EQ(cfc::CFCRPCL1ALNvRamDelete(c, 0, 7), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCL1ALNVRAMRead(c, 0, 7, area.data(), 10, &length), cfc::kRpcBadConfirm);
+    EXPECT_EQ(cfc::CFCRPCL1ALNvRamDelete(c, 0, 7), cfc::kRpcBadConfirm) << "nothing to delete";
+    ASSERT_EQ(cfc::CFCRPCL1ALNvRamErase(c), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCL1ALNVRAMRead(c, 0, 8, area.data(), 10, &length), cfc::kRpcBadConfirm);
+}
+
+TEST_F(CatalogueFirmware, AWriteBeyondOneMessageIsRefusedWith9BeforeSending)
+{
+    ModuleLink link(4, "cat-limit");
+    cfc::Connection& c = link.connection();
+    const Bytes data = countingBytes(1495);
+    EXPECT_EQ(cfc::CFCRPCL1ALNVRAMWrite(c, 0, 1, 1491, data.data()), cfc::kRpcNoMemory);
+    EXPECT_EQ(cfc::CFCRPCL1ALNVRAMWriteVer(c, 0, 1, 1490, 0, data.data()), cfc::kRpcNoMemory);
+    EXPECT_EQ(cfc::CFCRPCQVNvRamWriteCal(c, 1, 1495, data.data()), cfc::kRpcNoMemory);
+    // The largest that fits goes out.
+    EXPECT_EQ(cfc::CFCRPCQVNvRamWriteCal(c, 1, 1494, data.data()), cfc::kRpcOk);
+    // Writes do not fetch the version, so the last write is all that went out.
+    const auto sent = link.sim().hostMessages();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].data.size(), 1500u);
+}
+
+TEST_F(CatalogueFirmware, CalibrationItemsOfBothFamiliesSaveAndRestore)
+{
+    ModuleLink link(5, "cat-cal");
+    cfc::Connection& c = link.connection();
+    const Bytes narrow = countingBytes(40, 0x40);
+    const Bytes wide = countingBytes(600, 0x80);
+    // The first family sends only the id's low byte: 0x1221 lands on 0x21.
+    ASSERT_EQ(cfc::CFCRPCL1ALNvRamWriteCal(c, 0x1221, 40, narrow.data()), cfc::kRpcOk);
+    ASSERT_EQ(cfc::CFCRPCQVNvRamWriteCalVer(c, 0x1221, 600, 2, wide.data()), cfc::kRpcOk);
+
+    uint8_t present = kUntouched;
+    EXPECT_EQ(cfc::CFCRPCL1ALNvRamCheckCal(c, 0x21, &present), cfc::kRpcOk);
+    EXPECT_EQ(present, 1);
+    EXPECT_EQ(cfc::CFCRPCQVNVRAMCheckCal(c, 0x0022, &present), cfc::kRpcOk);
+    EXPECT_EQ(present, 0);
+
+    std::vector<uint8_t> area(600);
+    uint16_t length = 0;
+    uint8_t version = 0;
+    ASSERT_EQ(cfc::CFCRPCL1ALNVRAMReadCal(c, 0x21, area.data(), 600, &length), cfc::kRpcOk);
+    EXPECT_EQ(Bytes(area.begin(), area.begin() + length), narrow);
+    ASSERT_EQ(cfc::CFCRPCQVNVRAMReadCalVer(c, 0x1221, area.data(), 600, &length, &version),
+              cfc::kRpcOk);
+    EXPECT_EQ(version, 2);
+    EXPECT_EQ(Bytes(area.begin(), area.begin() + length), wide);
+
+    ASSERT_EQ(cfc::CFCRPCSaveAllOther(c, 0x1221), cfc::kRpcOk);
+    ASSERT_EQ(cfc::CFCRPCL1ALNvRamEraseCal(c), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCQVNVRAMReadCal(c, 0x1221, area.data(), 600, &length), cfc::kRpcBadConfirm);
+    ASSERT_EQ(cfc::CFCRPCRestoreAllOther(c, 0x1221), cfc::kRpcOk);
+    ASSERT_EQ(cfc::CFCRPCQVNVRAMReadCal(c, 0x1221, area.data(), 600, &length), cfc::kRpcOk);
+    EXPECT_EQ(Bytes(area.begin(), area.begin() + length), wide);
+}
+
+TEST_F(CatalogueFirmware, AStaleConfirmIsSkippedUnderEachDiscipline)
+{
+    ModuleLink link(6, "cat-stale", ModuleLink::Module::Simulator,
+                    withFault(sim::ConfirmFault::ForeignReference, 0));
+    cfc::Connection& c = link.connection();
+    uint8_t present = kUntouched;
+    EXPECT_EQ(cfc::CFCRPCQVNVRAMCheckCal(c, 1, &present), cfc::kRpcOk);
+    EXPECT_EQ(countOf("(RPC ) RECV_RPC_CONFIRM: invalid reference received"), 1u);
+    uint8_t area[8];
+    uint16_t length = 0;
+    EXPECT_EQ(cfc::CFCRPCQVNVRAMReadCal(c, 1, area, 8, &length), cfc::kRpcBadConfirm)
+        << "the item is absent";
+    EXPECT_EQ(countOf("(RPC ) CFCRPCQVNVRAMReadCal: invalid reference received"), 1u);
+    EXPECT_EQ(cfc::CFCRPCL1ALNVRAMWrite(c, 0, 1, 3, kData3.data()), cfc::kRpcOk);
+    EXPECT_EQ(countOf("(RPC ) RECV_RPC_CONFIRM: invalid reference received"), 1u)
+        << "five attempts pass it silently";
+}
+
+TEST_F(CatalogueFirmware, PersistingForeignReferencesGive4ButEraseCalJudgesTheLast)
+{
+    // Five stale confirms per request, each different so none is dropped as
+    // a repetition.
+    ScriptedModule module(10, "cat-foreign", [](sim::Simulator& m, const sim::HostMessage& r) {
+        for (uint16_t back = 5; back >= 1; --back)
+            m.sendMessage(static_cast<uint16_t>(r.command + 1),
+                          le16(static_cast<uint16_t>(referenceOf(r) - back)) + Bytes{0, 0, 0, 0});
+    });
+    cfc::Connection& c = module.connection();
+    uint8_t present = kUntouched;
+    EXPECT_EQ(cfc::CFCRPCL1ALNvRamCheckCal(c, 1, &present), cfc::kRpcBadReference);
+    EXPECT_EQ(countOf("(RPC ) RECV_RPC_CONFIRM: invalid reference received"), 3u);
+    EXPECT_EQ(cfc::CFCRPCL1ALNVRAMWrite(c, 0, 1, 3, kData3.data()), cfc::kRpcBadReference);
+    uint8_t area[4];
+    uint16_t length = 0;
+    EXPECT_EQ(cfc::CFCRPCL1ALNVRAMRead(c, 0, 1, area, 4, &length), cfc::kRpcBadReference);
+    EXPECT_EQ(countOf("(RPC ) CFCRPCL1ALNVRAMRead: invalid reference received"), 3u);
+    EXPECT_EQ(cfc::CFCRPCL1ALNvRamEraseCal(c), cfc::kRpcOk);
+    EXPECT_EQ(present, kUntouched);
+}
+
+TEST_F(CatalogueFirmware, ShortAndMissingConfirms)
+{
+    ModuleLink shortened(7, "cat-short", ModuleLink::Module::Simulator,
+                         withFault(sim::ConfirmFault::Short, 0));
+    cfc::Connection& c = shortened.connection();
+    ASSERT_EQ(cfc::CFCRPCL1ALNVRAMWrite(c, 0, 1, 3, kData3.data()), cfc::kRpcOk)
+        << "a status left off reads as zero";
+    std::array<uint8_t, 3> area;
+    area.fill(kUntouched);
+    uint16_t length = 0;
+    EXPECT_EQ(cfc::CFCRPCL1ALNVRAMRead(c, 0, 1, area.data(), 3, &length), cfc::kRpcOk);
+    EXPECT_EQ(bytesIn(area.data(), 3), (Bytes{0x11, 0x22, 0}));
+    shortened.close();
+
+    ModuleLink silent(8, "cat-silent", ModuleLink::Module::Simulator,
+                      withFault(sim::ConfirmFault::Silent, 0));
+    cfc::GetTargetVersion(silent.connection());
+    silent.connection().serial.setClass2Timeout(kSilentWaitMs);
+    uint8_t present = kUntouched;
+    EXPECT_EQ(cfc::CFCRPCL1ALNvRamCheckCal(silent.connection(), 1, &present), cfc::kRpcNoConfirm);
+    EXPECT_EQ(cfc::CFCRPCL1ALNvRamEraseCal(silent.connection()), cfc::kRpcNoConfirm);
+    EXPECT_EQ(present, kUntouched);
+}
+
+TEST_F(CatalogueFirmware, AStatusByteOfTheFirmwareFailsTheCall)
+{
+    ModuleLink link(9, "cat-status", ModuleLink::Module::Simulator,
+                    withFault(sim::ConfirmFault::Status, cfc::CFCRequestSaveAllOther, 1));
+    cfc::Connection& c = link.connection();
+    EXPECT_EQ(cfc::CFCRPCSaveAllOther(c, 1), cfc::kRpcBadConfirm);
+    EXPECT_EQ(cfc::CFCRPCSaveAllOther(c, 1), cfc::kRpcOk) << "the fault struck once";
+}
+
+} // namespace
