@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace sim {
@@ -19,6 +20,15 @@ std::vector<uint8_t> withReference(uint16_t reference)
     putLe16(payload, reference);
     return payload;
 }
+
+constexpr std::array<uint8_t, 8> kSerialNumber{'S', 'N', 0x20, 0x26, 0x12, 0x09, 0x00, 0x42};
+constexpr std::string_view kMobileInfo = "cfcsim mobile inf";
+static_assert(kMobileInfo.size() == 17);
+// Codes of the information elements this firmware knows; each has a value
+// derived from its code.
+constexpr uint16_t kKnownIECodes = 0x100;
+// What opens the security mode: the challenge's bytes inverted.
+constexpr uint8_t kResponseMask = 0xFF;
 
 std::vector<uint8_t> dataFrom(std::span<const uint8_t> request, size_t offset)
 {
@@ -58,6 +68,17 @@ bool Firmware::handleCatalogue(Simulator& simulator, const HostMessage& request)
     case rpc::kNvramWriteVer:
     case rpc::kQvNvramReadCalVer:
     case rpc::kQvNvramWriteCalVer:
+    case rpc::kFlashSerialNumberRead:
+    case rpc::kGetSingleIE:
+    case rpc::kIMEIMode:
+    case rpc::kReadSerialNumber:
+    case rpc::kReadIMEI:
+    case rpc::kInitIMEI:
+    case rpc::kFreezeIMEI:
+    case rpc::kSetSecurityMode:
+    case rpc::kRequestChallenge:
+    case rpc::kSendResponse:
+    case rpc::kGetMobileInfo:
         answer = data.size() >= 2 ? catalogue(reference, request.command, data) : std::nullopt;
         break;
     default: return false;
@@ -197,6 +218,105 @@ std::optional<Firmware::Answer> Firmware::catalogue(uint16_t reference, uint16_t
                 to[id] = item;
         return status(0);
     }
+    default: return identity(reference, command, request);
+    }
+}
+
+std::optional<Firmware::Answer> Firmware::identity(uint16_t reference, uint16_t command,
+                                                   std::span<const uint8_t> request)
+{
+    const size_t size = request.size();
+    Answer answer{withReference(reference), std::nullopt, std::nullopt};
+    std::vector<uint8_t>& out = answer.payload;
+    const auto status = [&](uint8_t value) {
+        answer.statusAt = out.size();
+        out.push_back(value);
+        return answer;
+    };
+    // Called with mutex_ held.
+    switch (command) {
+    case rpc::kFlashSerialNumberRead:
+        if (size != 2)
+            return std::nullopt;
+        status(0);
+        out.insert(out.end(), kSerialNumber.begin(), kSerialNumber.begin() + 4);
+        return answer;
+    case rpc::kGetSingleIE: {
+        if (size != 4)
+            return std::nullopt;
+        const uint16_t code = getLe16(request, 2);
+        const bool known = code < kKnownIECodes;
+        putLe16(out, known ? static_cast<uint16_t>(code * 3 + 1) : 0);
+        return status(known ? 0 : 1);
+    }
+    case rpc::kIMEIMode: {
+        if (size != 4)
+            return std::nullopt;
+        const uint16_t mode = getLe16(request, 2);
+        if (mode <= 1)
+            imeiMode_ = static_cast<uint8_t>(mode);
+        out.push_back(imeiMode_);
+        out.push_back(0); // not read by the host
+        return status(mode <= 1 ? 0 : 1);
+    }
+    case rpc::kReadSerialNumber:
+    case rpc::kReadIMEI: {
+        if (size != 2)
+            return std::nullopt;
+        const auto& number = command == rpc::kReadIMEI ? imei_ : kSerialNumber;
+        out.insert(out.end(), number.begin(), number.end());
+        return status(0);
+    }
+    case rpc::kInitIMEI:
+        if (size != 2)
+            return std::nullopt;
+        if (imeiFrozen_)
+            return status(1);
+        imei_ = kFactoryImei;
+        return status(0);
+    case rpc::kFreezeIMEI:
+        if (size != 10)
+            return std::nullopt;
+        if (imeiFrozen_)
+            return status(2);
+        std::copy(request.begin() + 2, request.end(), imei_.begin());
+        imeiFrozen_ = true;
+        return status(0);
+    case rpc::kSetSecurityMode: {
+        if (size != 8)
+            return std::nullopt;
+        // Any mode but 0 needs the first four challenge bytes as the key.
+        const uint16_t mode = getLe16(request, 2);
+        const bool opened =
+            mode == 0 || (challengeAnswered_ && getLe32(request, 4) == getLe32(challenge_, 0));
+        if (opened)
+            securityMode_ = mode;
+        putLe16(out, securityMode_);
+        return status(opened ? 0 : 3);
+    }
+    case rpc::kRequestChallenge:
+        if (size != 2)
+            return std::nullopt;
+        ++challengesIssued_;
+        challengeAnswered_ = false;
+        for (size_t i = 0; i < challenge_.size(); ++i)
+            challenge_[i] = static_cast<uint8_t>(challengesIssued_ * 16 + i);
+        out.insert(out.end(), challenge_.begin(), challenge_.end());
+        return answer;
+    case rpc::kSendResponse: {
+        if (size != 66)
+            return std::nullopt;
+        bool right = true;
+        for (size_t i = 0; i < challenge_.size(); ++i)
+            right = right && request[2 + i] == (challenge_[i] ^ kResponseMask);
+        challengeAnswered_ = right;
+        return status(right ? 0 : 4);
+    }
+    case rpc::kGetMobileInfo:
+        if (size != 2)
+            return std::nullopt;
+        out.insert(out.end(), kMobileInfo.begin(), kMobileInfo.end());
+        return status(0);
     default: return std::nullopt;
     }
 }

@@ -6,6 +6,7 @@
 #include "sim/host_message.h"
 #include "sim/options.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -42,6 +43,18 @@ inline constexpr uint16_t kNvramReadVer = 109;
 inline constexpr uint16_t kNvramWriteVer = 111;
 inline constexpr uint16_t kQvNvramReadCalVer = 113;
 inline constexpr uint16_t kQvNvramWriteCalVer = 115;
+
+inline constexpr uint16_t kFlashSerialNumberRead = 71;
+inline constexpr uint16_t kGetSingleIE = 73;
+inline constexpr uint16_t kIMEIMode = 75;
+inline constexpr uint16_t kReadSerialNumber = 77;
+inline constexpr uint16_t kReadIMEI = 79;
+inline constexpr uint16_t kInitIMEI = 81;
+inline constexpr uint16_t kFreezeIMEI = 83;
+inline constexpr uint16_t kSetSecurityMode = 85;
+inline constexpr uint16_t kRequestChallenge = 87;
+inline constexpr uint16_t kSendResponse = 89;
+inline constexpr uint16_t kGetMobileInfo = 91;
 
 // Read status of an item the firmware does not hold.
 inline constexpr uint8_t kItemAbsent = 2;
@@ -96,10 +109,14 @@ private:
     // Empty when the request is not understood.
     std::optional<Answer> catalogue(uint16_t reference, uint16_t command,
                                     std::span<const uint8_t> request);
+    std::optional<Answer> identity(uint16_t reference, uint16_t command,
+                                   std::span<const uint8_t> request);
     std::optional<Answer> readItem(uint16_t reference, const std::optional<Item>& item,
                                    uint16_t size, bool versioned) const;
     bool faultStrikes(const CatalogueFault& fault, uint16_t command);
 
+    static constexpr std::array<uint8_t, 8> kFactoryImei{0x35, 0x12, 0x34, 0x56,
+                                                         0x78, 0x90, 0x12, 0x3F};
     mutable std::mutex mutex_;
     // NVRAM: survives switching off. Calibration items saved by
     // SaveAllOther come back with RestoreAllOther.
@@ -107,6 +124,15 @@ private:
     std::map<uint16_t, Item> calibrationItems_;
     std::map<uint16_t, Item> savedCalibrationItems_;
     uint32_t faultOccasions_ = 0;
+    // Identity: an IMEI that can be frozen once, the IMEI mode, and the
+    // security mode opened by answering the last challenge.
+    std::array<uint8_t, 8> imei_ = kFactoryImei;
+    bool imeiFrozen_ = false;
+    uint8_t imeiMode_ = 0;
+    uint16_t securityMode_ = 0;
+    std::array<uint8_t, 8> challenge_{};
+    uint8_t challengesIssued_ = 0;
+    bool challengeAnswered_ = false;
     OperationMode operationMode_;
     bool javaAutoStart_;
 };
