@@ -75,7 +75,31 @@ constexpr CallDef kQVNvRamWriteCalVer{
     "CFCRPCQVNvRamWriteCalVer",      115, 7, 3, Discipline::FiveAttempts,
     kDataInRequest | kNoVersionFetch};
 
+// Identity and security: a non-zero status byte s gives 700 + s, s signed.
+constexpr CallDef kFlashSerialNumberRead{"CFCRPCFlashSerialNumberRead", 71, 2, 7,
+                                         Discipline::ThreeReceptions,   0};
+constexpr CallDef kGetSingleIE{"CFCRPCGetSingleIE", 73, 4, 5, Discipline::ThreeReceptions, 0};
+constexpr CallDef kIMEIMode{"CFCRPCResetIMEIMode", 75, 4, 5, Discipline::ThreeReceptions, 0};
+constexpr CallDef kReadSerialNumber{"CFCRPCReadSerialNumber",    77, 2, 11,
+                                    Discipline::ThreeReceptions, 0};
+constexpr CallDef kReadIMEI{"CFCRPCReadIMEI", 79, 2, 11, Discipline::ThreeReceptions, 0};
+constexpr CallDef kInitIMEI{"CFCRPCInitIMEI", 81, 2, 3, Discipline::ThreeReceptions, 0};
+constexpr CallDef kFreezeIMEI{"CFCRPCFreezeIMEI", 83, 10, 3, Discipline::ThreeReceptions, 0};
+constexpr CallDef kSetSecurityMode{"CFCRPCSetSecurityMode",     85, 8, 5,
+                                   Discipline::ThreeReceptions, 0};
+constexpr CallDef kRequestChallenge{"CFCRPCRequestChallenge",    87, 2, 10,
+                                    Discipline::ThreeReceptions, 0};
+constexpr CallDef kSendResponse{"CFCRPCSendResponse", 89, 66, 3, Discipline::ThreeReceptions, 0};
+constexpr CallDef kGetMobileInfo{"CFCRPCGetMobileInfo", 91, 2, 20, Discipline::ThreeReceptions, 0};
+
 } // namespace rpc
+
+inline constexpr size_t kFlashSerialNumberSize = 4;
+inline constexpr size_t kSerialNumberSize = 8;
+inline constexpr size_t kIMEISize = 8;
+inline constexpr size_t kChallengeSize = 8;
+inline constexpr size_t kSecurityResponseSize = 64;
+inline constexpr size_t kMobileInfoSize = 17;
 
 // NVRAM user items. `value` is passed through to the firmware unchanged.
 // A read takes the caller's area and its size n, asks for n bytes and
@@ -116,6 +140,24 @@ uint16_t CFCRPCQVNvRamWriteCal(Connection& connection, uint16_t calibrationId, u
 uint16_t CFCRPCQVNvRamWriteCalVer(Connection& connection, uint16_t calibrationId, uint16_t dataSize,
                                   uint8_t version, const uint8_t* data);
 
+// Identity and security. Output areas that the calls preset do so with 0xFF
+// before the wait, so a failed call leaves them all 0xFF.
+uint16_t CFCRPCFlashSerialNumberRead(Connection& connection, uint8_t* serialNumber);
+uint16_t CFCRPCGetSingleIE(Connection& connection, uint16_t ieCode, uint16_t* value);
+// One request for both names: mode 0 resets, 1 sets the customer IMEI mode.
+// `returnedMode` takes the mode of any confirm that matched.
+uint16_t CFCRPCResetIMEIMode(Connection& connection, uint16_t mode, uint8_t* returnedMode);
+uint16_t CFCRPCSetCustomerIMEIMode(Connection& connection, uint16_t mode, uint8_t* returnedMode);
+uint16_t CFCRPCReadSerialNumber(Connection& connection, uint8_t* serialNumber);
+uint16_t CFCRPCReadIMEI(Connection& connection, uint8_t* imei);
+uint16_t CFCRPCInitIMEI(Connection& connection);
+uint16_t CFCRPCFreezeIMEI(Connection& connection, const uint8_t* imei);
+// `mode` goes out and takes the mode of any confirm that matched.
+uint16_t CFCRPCSetSecurityMode(Connection& connection, uint16_t* mode, uint32_t value);
+uint16_t CFCRPCRequestChallenge(Connection& connection, uint8_t* challenge);
+uint16_t CFCRPCSendResponse(Connection& connection, const uint8_t* response);
+uint16_t CFCRPCGetMobileInfo(Connection& connection, uint8_t* information);
+
 // The judgements, apart from their reception so that any confirm bytes can
 // be judged. `confirm` is the whole confirm area; bytes the module did not
 // send read as zero.
@@ -128,5 +170,11 @@ uint16_t JudgeItemRead(std::span<const uint8_t> confirm, bool versioned, uint8_t
                        uint16_t dataSize, uint16_t* length, uint8_t* version);
 // A calibration item check: reference, length, item state.
 uint16_t JudgeItemState(std::span<const uint8_t> confirm, uint8_t* present);
+// 0, or 700 + s for the signed status byte s at `statusAt`.
+uint16_t JudgeIdentityStatus(std::span<const uint8_t> confirm, size_t statusAt);
+// The bytes behind the reference into `out` when the status byte at
+// `statusAt` (none for the challenge) is zero.
+uint16_t JudgeIdentityBytes(std::span<const uint8_t> confirm, std::span<uint8_t> out,
+                            const size_t* statusAt);
 
 } // namespace cfc

@@ -40,6 +40,9 @@ struct Row {
     std::function<uint16_t(cfc::Connection&, Bytes& out)> call;
     Bytes out;
     Bytes failing;
+    uint16_t failResult = cfc::kRpcBadConfirm;
+    // The outputs after the failing confirm; empty: all left untouched.
+    Bytes failedOut = {};
 };
 
 // Output areas start out as 0xEE so that what the call writes shows.
@@ -82,126 +85,108 @@ std::vector<Row> catalogueRows()
     const auto plain = [](auto callPlain) {
         return [callPlain](C& c, Bytes&) { return callPlain(c); };
     };
+    const auto area = [](auto callArea, size_t size) {
+        return [callArea, size](C& c, Bytes& out) {
+            out.assign(size, kUntouched);
+            return callArea(c, out.data());
+        };
+    };
+    const auto mode = [](auto callMode) {
+        return [callMode](C& c, Bytes& out) {
+            uint8_t returned = kUntouched;
+            const uint16_t result = callMode(c, &returned);
+            out = {returned};
+            return result;
+        };
+    };
     const Bytes user = le16(0x1234) + le32(0x89ABCDEF);
+    const Bytes number = countingBytes(8, 0x10);
+    const Bytes info = countingBytes(17, 0x40);
+    const Bytes response = countingBytes(64, 0x80);
     const Bytes ok{0};
     const Bytes failed{1};
 
+    // One row a call, as the firmware's table has it.
+    // clang-format off
     return {
         {"L1ALNVRAMRead", 49, user + le16(4), le16(3) + Bytes{0, 7, 8, 9},
-         read([](C& c, uint8_t* d, uint16_t* l) {
-             return cfc::CFCRPCL1ALNVRAMRead(c, 0x1234, 0x89ABCDEF, d, 4, l);
-         }),
+         read([](C& c, uint8_t* d, uint16_t* l) { return cfc::CFCRPCL1ALNVRAMRead(c, 0x1234, 0x89ABCDEF, d, 4, l); }),
          Bytes{7, 8, 9, kUntouched} + le16(3), le16(3) + Bytes{2, 7, 8, 9}},
         {"L1ALNVRAMReadVer", 109, user + le16(4), le16(2) + Bytes{1, 5, 7, 8},
-         readVer([](C& c, uint8_t* d, uint16_t* l, uint8_t* v) {
-             return cfc::CFCRPCL1ALNVRAMReadVer(c, 0x1234, 0x89ABCDEF, d, 4, l, v);
-         }),
+         readVer([](C& c, uint8_t* d, uint16_t* l, uint8_t* v) { return cfc::CFCRPCL1ALNVRAMReadVer(c, 0x1234, 0x89ABCDEF, d, 4, l, v); }),
          Bytes{7, 8, kUntouched, kUntouched} + le16(2) + Bytes{5}, le16(2) + Bytes{0xFF, 5, 7, 8}},
-        {"L1ALNVRAMWrite",
-         51,
-         user + le16(3) + kData3,
-         ok,
-         plain([](C& c) {
-             return cfc::CFCRPCL1ALNVRAMWrite(c, 0x1234, 0x89ABCDEF, 3, kData3.data());
-         }),
-         {},
-         failed},
-        {"L1ALNVRAMWriteVer",
-         111,
-         user + le16(3) + Bytes{9} + kData3,
-         ok,
-         plain([](C& c) {
-             return cfc::CFCRPCL1ALNVRAMWriteVer(c, 0x1234, 0x89ABCDEF, 3, 9, kData3.data());
-         }),
-         {},
-         failed},
-        {"L1ALNvRamDelete",
-         53,
-         user,
-         ok,
-         plain([](C& c) { return cfc::CFCRPCL1ALNvRamDelete(c, 0x1234, 0x89ABCDEF); }),
-         {},
-         failed},
-        {"L1ALNvRamErase",
-         55,
-         {},
-         ok,
-         plain([](C& c) { return cfc::CFCRPCL1ALNvRamErase(c); }),
-         {},
-         failed},
-        {"L1ALNvRamCheckCal",
-         57,
-         le16(1) + Bytes{0x21},
-         le16(1) + Bytes{0, 0x55},
-         check([](C& c, uint8_t* p) { return cfc::CFCRPCL1ALNvRamCheckCal(c, 0x21, p); }),
-         {1},
-         {}},
+        {"L1ALNVRAMWrite", 51, user + le16(3) + kData3, ok,
+         plain([](C& c) { return cfc::CFCRPCL1ALNVRAMWrite(c, 0x1234, 0x89ABCDEF, 3, kData3.data()); }), {}, failed},
+        {"L1ALNVRAMWriteVer", 111, user + le16(3) + Bytes{9} + kData3, ok,
+         plain([](C& c) { return cfc::CFCRPCL1ALNVRAMWriteVer(c, 0x1234, 0x89ABCDEF, 3, 9, kData3.data()); }), {}, failed},
+        {"L1ALNvRamDelete", 53, user, ok,
+         plain([](C& c) { return cfc::CFCRPCL1ALNvRamDelete(c, 0x1234, 0x89ABCDEF); }), {}, failed},
+        {"L1ALNvRamErase", 55, {}, ok, plain([](C& c) { return cfc::CFCRPCL1ALNvRamErase(c); }), {}, failed},
+        {"L1ALNvRamCheckCal", 57, le16(1) + Bytes{0x21}, le16(1) + Bytes{0, 0x55},
+         check([](C& c, uint8_t* p) { return cfc::CFCRPCL1ALNvRamCheckCal(c, 0x21, p); }), {1}, {}},
         {"L1ALNVRAMReadCal", 57, le16(4) + Bytes{0x21}, le16(1) + Bytes{1, 0x31},
-         read([](C& c, uint8_t* d, uint16_t* l) {
-             return cfc::CFCRPCL1ALNVRAMReadCal(c, 0x21, d, 4, l);
-         }),
+         read([](C& c, uint8_t* d, uint16_t* l) { return cfc::CFCRPCL1ALNVRAMReadCal(c, 0x21, d, 4, l); }),
          Bytes{0x31, kUntouched, kUntouched, kUntouched} + le16(1), le16(1) + Bytes{3, 0x31}},
-        {"L1ALNvRamWriteCal",
-         59,
-         le16(0x0021) + le16(3) + kData3,
-         ok,
-         plain([](C& c) { return cfc::CFCRPCL1ALNvRamWriteCal(c, 0x1221, 3, kData3.data()); }),
-         {},
-         failed},
-        {"L1ALNvRamEraseCal",
-         61,
-         {},
-         ok,
-         plain([](C& c) { return cfc::CFCRPCL1ALNvRamEraseCal(c); }),
-         {},
-         failed},
-        {"SaveAllOther",
-         63,
-         le16(0x0304),
-         ok,
-         plain([](C& c) { return cfc::CFCRPCSaveAllOther(c, 0x0304); }),
-         {},
-         failed},
-        {"RestoreAllOther",
-         65,
-         le16(0x0506),
-         ok,
-         plain([](C& c) { return cfc::CFCRPCRestoreAllOther(c, 0x0506); }),
-         {},
-         failed},
-        {"QVNVRAMCheckCal",
-         105,
-         le16(1) + le16(0x1221),
-         le16(0) + Bytes{2, 0},
-         check([](C& c, uint8_t* p) { return cfc::CFCRPCQVNVRAMCheckCal(c, 0x1221, p); }),
-         {0},
-         {}},
+        {"L1ALNvRamWriteCal", 59, le16(0x0021) + le16(3) + kData3, ok,
+         plain([](C& c) { return cfc::CFCRPCL1ALNvRamWriteCal(c, 0x1221, 3, kData3.data()); }), {}, failed},
+        {"L1ALNvRamEraseCal", 61, {}, ok, plain([](C& c) { return cfc::CFCRPCL1ALNvRamEraseCal(c); }), {}, failed},
+        {"SaveAllOther", 63, le16(0x0304), ok, plain([](C& c) { return cfc::CFCRPCSaveAllOther(c, 0x0304); }), {}, failed},
+        {"RestoreAllOther", 65, le16(0x0506), ok, plain([](C& c) { return cfc::CFCRPCRestoreAllOther(c, 0x0506); }), {}, failed},
+        {"QVNVRAMCheckCal", 105, le16(1) + le16(0x1221), le16(0) + Bytes{2, 0},
+         check([](C& c, uint8_t* p) { return cfc::CFCRPCQVNVRAMCheckCal(c, 0x1221, p); }), {0}, {}},
         {"QVNVRAMReadCal", 105, le16(4) + le16(0x1221), le16(4) + Bytes{0, 1, 2, 3, 4},
-         read([](C& c, uint8_t* d, uint16_t* l) {
-             return cfc::CFCRPCQVNVRAMReadCal(c, 0x1221, d, 4, l);
-         }),
+         read([](C& c, uint8_t* d, uint16_t* l) { return cfc::CFCRPCQVNVRAMReadCal(c, 0x1221, d, 4, l); }),
          Bytes{1, 2, 3, 4} + le16(4), le16(4) + Bytes{5, 1, 2, 3, 4}},
         {"QVNVRAMReadCalVer", 113, le16(4) + le16(0x1221), le16(1) + Bytes{0, 6, 9},
-         readVer([](C& c, uint8_t* d, uint16_t* l, uint8_t* v) {
-             return cfc::CFCRPCQVNVRAMReadCalVer(c, 0x1221, d, 4, l, v);
-         }),
-         Bytes{9, kUntouched, kUntouched, kUntouched} + le16(1) + Bytes{6},
-         le16(1) + Bytes{2, 6, 9}},
-        {"QVNvRamWriteCal",
-         59,
-         le16(0x1221) + le16(3) + kData3,
-         ok,
-         plain([](C& c) { return cfc::CFCRPCQVNvRamWriteCal(c, 0x1221, 3, kData3.data()); }),
-         {},
-         failed},
-        {"QVNvRamWriteCalVer",
-         115,
-         le16(0x1221) + le16(3) + Bytes{4} + kData3,
-         ok,
-         plain([](C& c) { return cfc::CFCRPCQVNvRamWriteCalVer(c, 0x1221, 3, 4, kData3.data()); }),
-         {},
-         failed},
+         readVer([](C& c, uint8_t* d, uint16_t* l, uint8_t* v) { return cfc::CFCRPCQVNVRAMReadCalVer(c, 0x1221, d, 4, l, v); }),
+         Bytes{9, kUntouched, kUntouched, kUntouched} + le16(1) + Bytes{6}, le16(1) + Bytes{2, 6, 9}},
+        {"QVNvRamWriteCal", 59, le16(0x1221) + le16(3) + kData3, ok,
+         plain([](C& c) { return cfc::CFCRPCQVNvRamWriteCal(c, 0x1221, 3, kData3.data()); }), {}, failed},
+        {"QVNvRamWriteCalVer", 115, le16(0x1221) + le16(3) + Bytes{4} + kData3, ok,
+         plain([](C& c) { return cfc::CFCRPCQVNvRamWriteCalVer(c, 0x1221, 3, 4, kData3.data()); }), {}, failed},
+        {"FlashSerialNumberRead", 71, {}, Bytes{0, 1, 2, 3, 4},
+         area([](C& c, uint8_t* o) { return cfc::CFCRPCFlashSerialNumberRead(c, o); }, 4),
+         {1, 2, 3, 4}, {3, 1, 2, 3, 4}},
+        {"GetSingleIE", 73, le16(0x0102), le16(0xBEEF) + Bytes{0},
+         [](C& c, Bytes& out) {
+             uint16_t value = 0xEEEE;
+             const uint16_t result = cfc::CFCRPCGetSingleIE(c, 0x0102, &value);
+             out = le16(value);
+             return result;
+         },
+         le16(0xBEEF), le16(0xBEEF) + Bytes{2}, 702, le16(0xFFFF)},
+        {"ResetIMEIMode", 75, le16(1), {1, 0x99, 0},
+         mode([](C& c, uint8_t* m) { return cfc::CFCRPCResetIMEIMode(c, 1, m); }), {1},
+         {0, 0x99, 0x80}, 700 - 128, {0}},
+        {"SetCustomerIMEIMode", 75, le16(0), {0, 0x99, 0},
+         mode([](C& c, uint8_t* m) { return cfc::CFCRPCSetCustomerIMEIMode(c, 0, m); }), {0}, {}},
+        {"ReadSerialNumber", 77, {}, number + Bytes{0},
+         area([](C& c, uint8_t* o) { return cfc::CFCRPCReadSerialNumber(c, o); }, 8), number,
+         number + Bytes{1}, 701, Bytes(8, 0xFF)},
+        {"ReadIMEI", 79, {}, number + Bytes{0},
+         area([](C& c, uint8_t* o) { return cfc::CFCRPCReadIMEI(c, o); }, 8), number,
+         number + Bytes{0xFF}, 699, Bytes(8, 0xFF)},
+        {"InitIMEI", 81, {}, ok, plain([](C& c) { return cfc::CFCRPCInitIMEI(c); }), {}, {5}, 705},
+        {"FreezeIMEI", 83, number, ok,
+         [number](C& c, Bytes&) { return cfc::CFCRPCFreezeIMEI(c, number.data()); }, {}, {1}, 701},
+        {"SetSecurityMode", 85, le16(2) + le32(0x11223344), le16(3) + Bytes{0},
+         [](C& c, Bytes& out) {
+             uint16_t m = 2;
+             const uint16_t result = cfc::CFCRPCSetSecurityMode(c, &m, 0x11223344);
+             out = le16(m);
+             return result;
+         },
+         le16(3), le16(0) + Bytes{0x7F}, 827, le16(0)},
+        {"RequestChallenge", 87, {}, number,
+         area([](C& c, uint8_t* o) { return cfc::CFCRPCRequestChallenge(c, o); }, 8), number, {}},
+        {"SendResponse", 89, response, ok,
+         [response](C& c, Bytes&) { return cfc::CFCRPCSendResponse(c, response.data()); }, {},
+         {1}, 701},
+        {"GetMobileInfo", 91, {}, info + Bytes{0},
+         area([](C& c, uint8_t* o) { return cfc::CFCRPCGetMobileInfo(c, o); }, 17), info,
+         info + Bytes{0xFE}, 698, Bytes(17, 0xFF)},
     };
+    // clang-format on
 }
 
 // Answers every request with the confirm the test put up.
@@ -249,10 +234,10 @@ TEST(Catalogue, EveryCallPutsItsLayoutOnTheWireAndJudgesItsConfirm)
             continue;
         answers->set(row.failing);
         Bytes untouched;
-        EXPECT_EQ(row.call(connection, untouched), cfc::kRpcBadConfirm);
-        if (!row.out.empty()) {
-            EXPECT_EQ(untouched, Bytes(row.out.size(), kUntouched)) << "a failure leaves outputs";
-        }
+        EXPECT_EQ(row.call(connection, untouched), row.failResult);
+        const Bytes failedOut =
+            row.failedOut.empty() ? Bytes(row.out.size(), kUntouched) : row.failedOut;
+        EXPECT_EQ(untouched, failedOut);
     }
 }
 
@@ -399,6 +384,34 @@ TEST_F(CatalogueFirmware, CalibrationItemsOfBothFamiliesSaveAndRestore)
     ASSERT_EQ(cfc::CFCRPCRestoreAllOther(c, 0x1221), cfc::kRpcOk);
     ASSERT_EQ(cfc::CFCRPCQVNVRAMReadCal(c, 0x1221, area.data(), 600, &length), cfc::kRpcOk);
     EXPECT_EQ(Bytes(area.begin(), area.begin() + length), wide);
+}
+
+TEST_F(CatalogueFirmware, IdentityFreezesOnceAndSecurityOpensWithTheAnsweredChallenge)
+{
+    ModuleLink link(11, "cat-identity");
+    cfc::Connection& c = link.connection();
+    const Bytes imei{0x35, 1, 2, 3, 4, 5, 6, 7};
+    ASSERT_EQ(cfc::CFCRPCFreezeIMEI(c, imei.data()), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCFreezeIMEI(c, imei.data()), 702) << "frozen already";
+    EXPECT_EQ(cfc::CFCRPCInitIMEI(c), 701);
+    Bytes read(8);
+    ASSERT_EQ(cfc::CFCRPCReadIMEI(c, read.data()), cfc::kRpcOk);
+    EXPECT_EQ(read, imei);
+
+    uint16_t mode = 2;
+    EXPECT_EQ(cfc::CFCRPCSetSecurityMode(c, &mode, 0), 703) << "no challenge answered";
+    EXPECT_EQ(mode, 0) << "the mode the firmware kept comes back";
+    Bytes challenge(8);
+    ASSERT_EQ(cfc::CFCRPCRequestChallenge(c, challenge.data()), cfc::kRpcOk);
+    Bytes response(64, 0);
+    for (size_t i = 0; i < 8; ++i)
+        response[i] = static_cast<uint8_t>(challenge[i] ^ 0xFF);
+    EXPECT_EQ(cfc::CFCRPCSendResponse(c, response.data()), cfc::kRpcOk);
+    mode = 2;
+    const uint32_t key = static_cast<uint32_t>(challenge[0] | challenge[1] << 8 |
+                                               challenge[2] << 16 | challenge[3] << 24);
+    EXPECT_EQ(cfc::CFCRPCSetSecurityMode(c, &mode, key), cfc::kRpcOk);
+    EXPECT_EQ(mode, 2);
 }
 
 TEST_F(CatalogueFirmware, AStaleConfirmIsSkippedUnderEachDiscipline)
