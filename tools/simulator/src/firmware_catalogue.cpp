@@ -79,9 +79,17 @@ bool Firmware::handleCatalogue(Simulator& simulator, const HostMessage& request)
     case rpc::kRequestChallenge:
     case rpc::kSendResponse:
     case rpc::kGetMobileInfo:
+    case rpc::kGetGainCodeTable:
+    case rpc::kSetPrechargeValue:
+    case rpc::kProtocolStackModeChange:
         answer = data.size() >= 2 ? catalogue(reference, request.command, data) : std::nullopt;
         break;
-    default: return false;
+    default:
+        if (request.command < rpc::kCalDevFirst || request.command > rpc::kCalDevLast ||
+            request.command % 2 == 0)
+            return false;
+        answer = data.size() >= 2 ? catalogue(reference, request.command, data) : std::nullopt;
+        break;
     }
     if (!answer) {
         simulator.note("request " + std::to_string(request.command) + " of " +
@@ -218,7 +226,125 @@ std::optional<Firmware::Answer> Firmware::catalogue(uint16_t reference, uint16_t
                 to[id] = item;
         return status(0);
     }
-    default: return identity(reference, command, request);
+    case rpc::kFlashSerialNumberRead:
+    case rpc::kGetSingleIE:
+    case rpc::kIMEIMode:
+    case rpc::kReadSerialNumber:
+    case rpc::kReadIMEI:
+    case rpc::kInitIMEI:
+    case rpc::kFreezeIMEI:
+    case rpc::kSetSecurityMode:
+    case rpc::kRequestChallenge:
+    case rpc::kSendResponse:
+    case rpc::kGetMobileInfo: return identity(reference, command, request);
+    default: return calibration(reference, command, request);
+    }
+}
+
+std::optional<Firmware::Answer> Firmware::calibration(uint16_t reference, uint16_t command,
+                                                      std::span<const uint8_t> request)
+{
+    // Request sizes, the reference included.
+    static const std::map<uint16_t, size_t> kSizes = {
+        {rpc::kSetAfcDac, 4},         {rpc::kFreqOffsetMeas, 6},
+        {rpc::kGainProgram, 7},       {rpc::kRssi, 7},
+        {rpc::kDcOffset, 3},          {rpc::kSetBandMode, 3},
+        {rpc::kSetBurstData, 62},     {rpc::kSetBurst, 27},
+        {rpc::kRampScale, 4},         {rpc::kSetPowerRamp, 66},
+        {rpc::kRxControl, 8},         {rpc::kLoopBack, 10},
+        {rpc::kLoopBackData, 2},      {rpc::kSlotDefine, 67},
+        {rpc::kFrameDefine, 25},      {rpc::kFrameTiming, 11},
+        {rpc::kFrameUse, 3},          {rpc::kConstTx, 23},
+        {rpc::kBBCRegister, 36},      {rpc::kGetGainCodeTable, 6},
+        {rpc::kSetPrechargeValue, 4}, {rpc::kProtocolStackModeChange, 3},
+    };
+    const auto size = kSizes.find(command);
+    if (size == kSizes.end() || size->second != request.size())
+        return std::nullopt;
+
+    Answer answer{withReference(reference), std::nullopt, std::nullopt};
+    std::vector<uint8_t>& out = answer.payload;
+    const auto status = [&](uint8_t value) {
+        answer.statusAt = out.size();
+        out.push_back(value);
+        return answer;
+    };
+    // Called with mutex_ held.
+    switch (command) {
+    case rpc::kFreqOffsetMeas:
+        // The offset the AFC value leaves from its middle, a burst found.
+        putLe16(out, static_cast<uint16_t>(getLe16(request, 4) - 0x1000));
+        return status(1);
+    case rpc::kGainProgram: {
+        const uint16_t key = static_cast<uint16_t>(request[5] << 8 | request[4]);
+        const uint8_t operation = request[6];
+        if (operation > 2) {
+            putLe16(out, 1);
+            answer.statusAt = 2;
+            putLe16(out, 0);
+            return answer;
+        }
+        if (operation != 1)
+            gainWords_[key] = getLe16(request, 2);
+        answer.statusAt = out.size();
+        putLe16(out, 0);
+        putLe16(out, gainWords_[key]);
+        return answer;
+    }
+    case rpc::kRssi:
+        answer.echoAt = out.size();
+        putLe16(out, getLe16(request, 2));
+        putLe16(out, static_cast<uint16_t>(-70 * 16)); // -70 dB in 1/16 dB
+        return answer;
+    case rpc::kDcOffset:
+        for (const int16_t offset : {3, -4, 5, -6})
+            putLe16(out, static_cast<uint16_t>(offset));
+        return answer;
+    case rpc::kSetBurst:
+        putLe16(out, 0); // not read by the host
+        answer.echoAt = out.size();
+        out.push_back(request[2 + 8 + 8 + 4]);
+        return answer;
+    case rpc::kLoopBack: {
+        // Start and change need a running or stopped loop as fits them.
+        const uint8_t operation = request[2];
+        const bool fits = operation == 0 ? !loopBack_ : operation <= 2 && loopBack_;
+        if (fits)
+            loopBack_ = operation != 2;
+        return status(fits ? 1 : 0);
+    }
+    case rpc::kLoopBackData:
+        for (const int16_t value : {2, -150, 7, 900, -1100})
+            putLe16(out, static_cast<uint16_t>(value));
+        return status(loopBack_ ? 1 : 0);
+    case rpc::kSlotDefine:
+    case rpc::kFrameDefine: return status(1);
+    case rpc::kConstTx: return status(request[22] <= 3 ? 0 : 1);
+    case rpc::kBBCRegister: {
+        const uint16_t mask = getLe16(request, 2);
+        for (size_t i = 0; i < 8; ++i) {
+            const uint16_t address = getLe16(request, 4 + 2 * i);
+            if ((mask & (1u << i)) != 0)
+                bbcRegisters_[address] = getLe16(request, 20 + 2 * i);
+            putLe16(out, bbcRegisters_[address]);
+        }
+        return answer;
+    }
+    case rpc::kGetGainCodeTable: {
+        // The whole table, whatever capacity the host named.
+        answer.statusAt = out.size();
+        putLe16(out, 1);
+        putLe16(out, rpc::kGainCodesPerTable);
+        for (uint16_t i = 0; i < rpc::kGainCodesPerTable; ++i)
+            putLe16(out, static_cast<uint16_t>(request[4] * 0x100 + request[5] * 0x10 + i));
+        return answer;
+    }
+    case rpc::kProtocolStackModeChange:
+        protocolStackMode_ = request[2];
+        out = {0, 0, 0, 1};
+        answer.statusAt = 3;
+        return answer;
+    default: return answer; // confirmed by the reference alone
     }
 }
 

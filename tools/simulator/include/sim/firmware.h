@@ -29,6 +29,33 @@ inline constexpr uint16_t kSetOperationMode = 101;
 inline constexpr uint16_t kJavaAutoStartAgain = 103;
 inline constexpr uint16_t kJavaAutoStart = 107;
 
+inline constexpr uint16_t kProtocolStackModeChange = 3; // carries no reference
+// Calibration device calls: 11 to 47, every odd id.
+inline constexpr uint16_t kCalDevFirst = 11;
+inline constexpr uint16_t kCalDevLast = 47;
+inline constexpr uint16_t kSetAfcDac = 11;
+inline constexpr uint16_t kFreqOffsetMeas = 13;
+inline constexpr uint16_t kGainProgram = 15;
+inline constexpr uint16_t kRssi = 17;
+inline constexpr uint16_t kDcOffset = 19;
+inline constexpr uint16_t kSetBandMode = 21;
+inline constexpr uint16_t kSetBurstData = 23;
+inline constexpr uint16_t kSetBurst = 25;
+inline constexpr uint16_t kRampScale = 27;
+inline constexpr uint16_t kSetPowerRamp = 29;
+inline constexpr uint16_t kRxControl = 31;
+inline constexpr uint16_t kLoopBack = 33;
+inline constexpr uint16_t kLoopBackData = 35;
+inline constexpr uint16_t kSlotDefine = 37;
+inline constexpr uint16_t kFrameDefine = 39;
+inline constexpr uint16_t kFrameTiming = 41;
+inline constexpr uint16_t kFrameUse = 43;
+inline constexpr uint16_t kConstTx = 45;
+inline constexpr uint16_t kBBCRegister = 47;
+inline constexpr uint16_t kGetGainCodeTable = 95;
+inline constexpr uint16_t kSetPrechargeValue = 97;
+// Codes in every gain code table of this firmware.
+inline constexpr uint16_t kGainCodesPerTable = 12;
 inline constexpr uint16_t kNvramRead = 49;
 inline constexpr uint16_t kNvramWrite = 51;
 inline constexpr uint16_t kNvramDelete = 53;
@@ -109,6 +136,8 @@ private:
     // Empty when the request is not understood.
     std::optional<Answer> catalogue(uint16_t reference, uint16_t command,
                                     std::span<const uint8_t> request);
+    std::optional<Answer> calibration(uint16_t reference, uint16_t command,
+                                      std::span<const uint8_t> request);
     std::optional<Answer> identity(uint16_t reference, uint16_t command,
                                    std::span<const uint8_t> request);
     std::optional<Answer> readItem(uint16_t reference, const std::optional<Item>& item,
@@ -133,6 +162,12 @@ private:
     std::array<uint8_t, 8> challenge_{};
     uint8_t challengesIssued_ = 0;
     bool challengeAnswered_ = false;
+    // Calibration device: gain program words by band and index, baseband
+    // registers by address, the loopback, the protocol stack mode.
+    std::map<uint16_t, uint16_t> gainWords_;
+    std::map<uint16_t, uint16_t> bbcRegisters_;
+    bool loopBack_ = false;
+    uint8_t protocolStackMode_ = 0;
     OperationMode operationMode_;
     bool javaAutoStart_;
 };
