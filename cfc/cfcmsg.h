@@ -27,6 +27,10 @@ inline constexpr uint16_t CFCRequestSwitchJavaAutoStartAgain = 103;
 inline constexpr uint16_t CFCRequestSwitchJavaAutoStart = 107;
 inline constexpr uint16_t CFCConfirmSwitchJavaAutoStart = 108;
 
+// Carries no reference.
+inline constexpr uint16_t CFCRequestApexProtocolStackModeChange = 3;
+inline constexpr uint16_t CFCConfirmApexProtocolStackModeChange = 4;
+
 // The calibration and production catalogue. Requests that share an id share
 // its layout too: an item check is a read of one byte, and both families of
 // calibration item write under 59.

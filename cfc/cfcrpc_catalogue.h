@@ -6,6 +6,7 @@
 
 #include "cfcrpc_engine.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -75,6 +76,43 @@ constexpr CallDef kQVNvRamWriteCalVer{
     "CFCRPCQVNvRamWriteCalVer",      115, 7, 3, Discipline::FiveAttempts,
     kDataInRequest | kNoVersionFetch};
 
+// Calibration device calls: every one waits three receptions.
+constexpr CallDef kSetAfcDac{"CFCRPCCalDevGsmSetAfcDac", 11, 4, 2, Discipline::ThreeReceptions, 0};
+constexpr CallDef kFreqOffsetMeas{"CFCRPCCalDevGsmFreqOffsetMeas", 13, 6, 5,
+                                  Discipline::ThreeReceptions,     0};
+constexpr CallDef kGainProgram{"CFCRPCCalDevGsmGainProgram", 15, 7, 6,
+                               Discipline::ThreeReceptions,  0};
+constexpr CallDef kRssi{"CFCRPCCalDevGsmRssi", 17, 7, 6, Discipline::ThreeReceptions,
+                        kLastConfirmJudged};
+constexpr CallDef kDcOffset{"CFCRPCCalDevGsmDcOffset", 19, 3, 10, Discipline::ThreeReceptions, 0};
+constexpr CallDef kSetBandMode{"CFCRPCCalDevGsmSetBandMode", 21, 3, 2,
+                               Discipline::ThreeReceptions,  0};
+constexpr CallDef kSetBurstData{"CFCRPCCalDevGsmSetBurstData", 23, 62, 2,
+                                Discipline::ThreeReceptions,   0};
+constexpr CallDef kSetBurst{"CFCRPCCalDevGsmSetBurst", 25, 27, 5, Discipline::ThreeReceptions, 0};
+constexpr CallDef kRampScale{"CFCRPCCalDevGsmRampScale", 27, 4, 2, Discipline::ThreeReceptions, 0};
+constexpr CallDef kSetPowerRamp{"CFCRPCCalDevGsmSetPowerRamp", 29, 66, 2,
+                                Discipline::ThreeReceptions,   0};
+constexpr CallDef kRxControl{"CFCRPCCalDevGsmRxControl", 31, 8, 2, Discipline::ThreeReceptions, 0};
+constexpr CallDef kLoopBack{"CFCRPCCalDevGsmLoopBack", 33, 10, 3, Discipline::ThreeReceptions, 0};
+constexpr CallDef kLoopBackData{"CFCRPCCalDevGsmLoopBackData", 35, 2, 13,
+                                Discipline::ThreeReceptions,   0};
+constexpr CallDef kSlotDefine{"CFCRPCCalDevGsmSlotDefine", 37, 67, 3,
+                              Discipline::ThreeReceptions, 0};
+constexpr CallDef kFrameDefine{"CFCRPCCalDevGsmFrameDefine", 39, 25, 3,
+                               Discipline::ThreeReceptions,  0};
+constexpr CallDef kFrameTiming{"CFCRPCCalDevGsmFrameTiming", 41, 11, 2,
+                               Discipline::ThreeReceptions,  0};
+constexpr CallDef kFrameUse{"CFCRPCCalDevGsmFrameUse", 43, 3, 2, Discipline::ThreeReceptions, 0};
+constexpr CallDef kConstTx{"CFCRPCCalDevGsmConstTx", 45, 23, 3, Discipline::ThreeReceptions, 0};
+constexpr CallDef kBBCRegister{"CFCRPCCalDevGsmBBCRegister", 47, 36, 18,
+                               Discipline::ThreeReceptions,  0};
+// The codes (2 bytes each) come on top of the confirm size.
+constexpr CallDef kGetGainCodeTable{"CFCRPCGetGainCodeTable", 95, 6, 8, Discipline::ThreeReceptions,
+                                    kVariableLength};
+constexpr CallDef kSetPrechargeValue{"CFCRPCSetPrechargeValue",   97, 4, 2,
+                                     Discipline::ThreeReceptions, 0};
+
 // Identity and security: a non-zero status byte s gives 700 + s, s signed.
 constexpr CallDef kFlashSerialNumberRead{"CFCRPCFlashSerialNumberRead", 71, 2, 7,
                                          Discipline::ThreeReceptions,   0};
@@ -93,6 +131,33 @@ constexpr CallDef kSendResponse{"CFCRPCSendResponse", 89, 66, 3, Discipline::Thr
 constexpr CallDef kGetMobileInfo{"CFCRPCGetMobileInfo", 91, 2, 20, Discipline::ThreeReceptions, 0};
 
 } // namespace rpc
+
+inline constexpr size_t kBurstDataSize = 60;
+inline constexpr size_t kPowerRampSize = 64;
+inline constexpr size_t kSlotDefinitionSize = 64;
+inline constexpr size_t kFrameDefinitionSize = 22;
+inline constexpr size_t kBBCRegisters = 8;
+inline constexpr size_t kProtocolStackConfirmSize = 4;
+inline constexpr size_t kProtocolStackResult = 3;
+
+struct BurstSetting {
+    std::array<uint16_t, 4> channels{};
+    std::array<uint16_t, 4> gains{};
+    std::array<uint8_t, 4> burstOn{};
+    uint8_t burstType = 0;
+    uint8_t secondBurstType = 0;
+    uint8_t timingAdvance = 0;
+    uint8_t rachData = 0;
+    uint8_t powerLevel = 0;
+};
+
+struct LoopBackData {
+    int16_t timingOffset = 0;    // quarter bits
+    int16_t frequencyOffset = 0; // Hz
+    uint16_t bitErrors = 0;
+    uint16_t softDecisionTotal = 0;
+    int16_t rssi = 0;
+};
 
 inline constexpr size_t kFlashSerialNumberSize = 4;
 inline constexpr size_t kSerialNumberSize = 8;
@@ -140,6 +205,55 @@ uint16_t CFCRPCQVNvRamWriteCal(Connection& connection, uint16_t calibrationId, u
 uint16_t CFCRPCQVNvRamWriteCalVer(Connection& connection, uint16_t calibrationId, uint16_t dataSize,
                                   uint8_t version, const uint8_t* data);
 
+// Calibration device calls.
+uint16_t CFCRPCCalDevGsmSetAfcDac(Connection& connection, uint16_t afcValue);
+// Both values come back unjudged; the burst status is the caller's to judge.
+uint16_t CFCRPCCalDevGsmFreqOffsetMeas(Connection& connection, uint16_t arfcn, uint16_t afcValue,
+                                       int16_t* frequencyOffset, uint8_t* burstStatus);
+// Operation 0 writes the gain program word `value`, 1 reads it (value 0),
+// 2 writes the accurate value.
+uint16_t CFCRPCCalDevGsmGainProgram(Connection& connection, uint16_t value, uint8_t gainIndex,
+                                    uint8_t band, uint8_t operation, uint16_t* valueOut);
+// A channel echo other than `channel` is 5; a foreign reference that
+// persists is judged like any confirm.
+uint16_t CFCRPCCalDevGsmRssi(Connection& connection, uint16_t channel, uint16_t gain,
+                             uint8_t applyAgcTable, int16_t* rssi);
+uint16_t CFCRPCCalDevGsmDcOffset(Connection& connection, uint8_t measure, int16_t* rxI,
+                                 int16_t* rxQ, int16_t* txI, int16_t* txQ);
+uint16_t CFCRPCCalDevGsmSetBandMode(Connection& connection, uint8_t bandMode);
+uint16_t CFCRPCCalDevGsmSetBurstData(Connection& connection, const uint8_t* burstData);
+uint16_t CFCRPCCalDevGsmSetBurst(Connection& connection, const BurstSetting& burst);
+uint16_t CFCRPCCalDevGsmRampScale(Connection& connection, uint16_t scaleFactor);
+uint16_t CFCRPCCalDevGsmSetPowerRamp(Connection& connection, const uint8_t* powerRamp);
+uint16_t CFCRPCCalDevGsmRxControl(Connection& connection, uint8_t index, uint8_t operation,
+                                  uint32_t parameter);
+uint16_t CFCRPCCalDevGsmLoopBack(Connection& connection, uint8_t operation, uint16_t bch,
+                                 uint16_t tch, uint8_t timeSlot, uint8_t tsc, uint8_t powerLevel);
+uint16_t CFCRPCCalDevGsmLoopBackData(Connection& connection, LoopBackData* data);
+uint16_t CFCRPCCalDevGsmSlotDefine(Connection& connection, const uint8_t* slotDefinition,
+                                   uint8_t slotNumber);
+uint16_t CFCRPCCalDevGsmFrameDefine(Connection& connection, const uint8_t* frameDefinition,
+                                    uint8_t frameNumber);
+uint16_t CFCRPCCalDevGsmFrameTiming(Connection& connection, uint8_t frameNumber,
+                                    uint16_t frameAdvance, uint16_t rxAdvance, uint16_t txAdvance,
+                                    uint16_t monitorAdvance);
+uint16_t CFCRPCCalDevGsmFrameUse(Connection& connection, uint8_t mode);
+uint16_t CFCRPCCalDevGsmConstTx(Connection& connection, uint16_t channel, uint32_t amLoopOffset,
+                                uint16_t value, uint8_t mode);
+// `addresses` and `values` hold kBBCRegisters entries each; `returned` takes
+// as many.
+uint16_t CFCRPCCalDevGsmBBCRegister(Connection& connection, uint16_t readWriteMask,
+                                    const uint16_t* addresses, const uint16_t* values,
+                                    uint16_t* returned);
+// `codes` holds `capacity` codes; `count` takes the number delivered, never
+// more than the capacity.
+uint16_t CFCRPCGetGainCodeTable(Connection& connection, uint16_t capacity, uint8_t band,
+                                uint8_t gainIndex, uint16_t* codes, uint16_t* count);
+uint16_t CFCRPCSetPrechargeValue(Connection& connection, uint16_t value);
+// Five receptions while the module stays silent; a result byte other than
+// 1 is 4.
+uint16_t CFCRPCApexProtocolStackModeChange(Connection& connection, uint8_t mode);
+
 // Identity and security. Output areas that the calls preset do so with 0xFF
 // before the wait, so a failed call leaves them all 0xFF.
 uint16_t CFCRPCFlashSerialNumberRead(Connection& connection, uint8_t* serialNumber);
@@ -170,6 +284,10 @@ uint16_t JudgeItemRead(std::span<const uint8_t> confirm, bool versioned, uint8_t
                        uint16_t dataSize, uint16_t* length, uint8_t* version);
 // A calibration item check: reference, length, item state.
 uint16_t JudgeItemState(std::span<const uint8_t> confirm, uint8_t* present);
+uint16_t JudgeGainCodeTable(std::span<const uint8_t> confirm, uint16_t* codes, uint16_t capacity,
+                            uint16_t* count);
+uint16_t JudgeLoopBackData(std::span<const uint8_t> confirm, LoopBackData* data);
+uint16_t JudgeProtocolStackConfirm(std::span<const uint8_t> confirm);
 // 0, or 700 + s for the signed status byte s at `statusAt`.
 uint16_t JudgeIdentityStatus(std::span<const uint8_t> confirm, size_t statusAt);
 // The bytes behind the reference into `out` when the status byte at

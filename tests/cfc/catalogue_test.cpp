@@ -50,6 +50,17 @@ constexpr uint8_t kUntouched = 0xEE;
 
 const Bytes kData3{0x11, 0x22, 0x33};
 
+const cfc::BurstSetting kBurst{{1, 2, 3, 4}, {5, 6, 7, 8}, {1, 0, 1, 0}, 2, 3, 4, 5, 6};
+
+// Eight 16-bit words counting up from `first`.
+Bytes words(uint16_t first)
+{
+    Bytes out;
+    for (uint16_t i = 0; i < 8; ++i)
+        out = concat(out, le16(static_cast<uint16_t>(first + i)));
+    return out;
+}
+
 std::vector<Row> catalogueRows()
 {
     using C = cfc::Connection;
@@ -103,6 +114,10 @@ std::vector<Row> catalogueRows()
     const Bytes number = countingBytes(8, 0x10);
     const Bytes info = countingBytes(17, 0x40);
     const Bytes response = countingBytes(64, 0x80);
+    const Bytes block60 = countingBytes(60, 0x20);
+    const Bytes block64 = countingBytes(64, 0x60);
+    const Bytes block22 = countingBytes(22, 0xA0);
+    const Bytes loopValues = le16(2) + le16(0xFF6A) + le16(7) + le16(900) + le16(0xFBB4);
     const Bytes ok{0};
     const Bytes failed{1};
 
@@ -144,6 +159,103 @@ std::vector<Row> catalogueRows()
          plain([](C& c) { return cfc::CFCRPCQVNvRamWriteCal(c, 0x1221, 3, kData3.data()); }), {}, failed},
         {"QVNvRamWriteCalVer", 115, le16(0x1221) + le16(3) + Bytes{4} + kData3, ok,
          plain([](C& c) { return cfc::CFCRPCQVNvRamWriteCalVer(c, 0x1221, 3, 4, kData3.data()); }), {}, failed},
+        {"CalDevGsmSetAfcDac", 11, le16(0x0ABC), {}, plain([](C& c) { return cfc::CFCRPCCalDevGsmSetAfcDac(c, 0x0ABC); }), {}, {}},
+        {"CalDevGsmFreqOffsetMeas", 13, le16(0x0203) + le16(0x1100), le16(0xFF38) + Bytes{7},
+         [](C& c, Bytes& out) {
+             int16_t offset = 0;
+             uint8_t burst = kUntouched;
+             const uint16_t result = cfc::CFCRPCCalDevGsmFreqOffsetMeas(c, 0x0203, 0x1100, &offset, &burst);
+             out = le16(static_cast<uint16_t>(offset)) + Bytes{burst};
+             return result;
+         },
+         le16(0xFF38) + Bytes{7}, {}},
+        {"CalDevGsmGainProgram", 15, le16(0x1234) + Bytes{5, 2, 0}, le16(0) + le16(0x1234),
+         [](C& c, Bytes& out) {
+             uint16_t value = 0xEEEE;
+             const uint16_t result = cfc::CFCRPCCalDevGsmGainProgram(c, 0x1234, 5, 2, 0, &value);
+             out = le16(value);
+             return result;
+         },
+         le16(0x1234), le16(1) + le16(9)},
+        {"CalDevGsmRssi", 17, le16(0x0203) + le16(0x0040) + Bytes{1}, le16(0x0203) + le16(0xFBA0),
+         [](C& c, Bytes& out) {
+             int16_t rssi = static_cast<int16_t>(0xEEEE);
+             const uint16_t result = cfc::CFCRPCCalDevGsmRssi(c, 0x0203, 0x0040, 1, &rssi);
+             out = le16(static_cast<uint16_t>(rssi));
+             return result;
+         },
+         le16(0xFBA0), le16(0x0204) + le16(0xFBA0)},
+        {"CalDevGsmDcOffset", 19, {1}, le16(1) + le16(0xFFFE) + le16(3) + le16(0xFFFC),
+         [](C& c, Bytes& out) {
+             int16_t o[4] = {};
+             const uint16_t result = cfc::CFCRPCCalDevGsmDcOffset(c, 1, &o[0], &o[1], &o[2], &o[3]);
+             for (const int16_t v : o)
+                 out = out + le16(static_cast<uint16_t>(v));
+             return result;
+         },
+         le16(1) + le16(0xFFFE) + le16(3) + le16(0xFFFC), {}},
+        {"CalDevGsmSetBandMode", 21, {3}, {}, plain([](C& c) { return cfc::CFCRPCCalDevGsmSetBandMode(c, 3); }), {}, {}},
+        {"CalDevGsmSetBurstData", 23, block60, {},
+         [block60](C& c, Bytes&) { return cfc::CFCRPCCalDevGsmSetBurstData(c, block60.data()); }, {}, {}},
+        {"CalDevGsmSetBurst", 25,
+         le16(1) + le16(2) + le16(3) + le16(4) + le16(5) + le16(6) + le16(7) + le16(8) + Bytes{1, 0, 1, 0, 2, 3, 4, 5, 6},
+         {0xAA, 0xBB, 2}, plain([](C& c) { return cfc::CFCRPCCalDevGsmSetBurst(c, kBurst); }), {}, {0, 0, 3}},
+        {"CalDevGsmRampScale", 27, le16(0x0102), {}, plain([](C& c) { return cfc::CFCRPCCalDevGsmRampScale(c, 0x0102); }), {}, {}},
+        {"CalDevGsmSetPowerRamp", 29, block64, {},
+         [block64](C& c, Bytes&) { return cfc::CFCRPCCalDevGsmSetPowerRamp(c, block64.data()); }, {}, {}},
+        {"CalDevGsmRxControl", 31, Bytes{1, 4} + le32(0x0A0B0C0D), {},
+         plain([](C& c) { return cfc::CFCRPCCalDevGsmRxControl(c, 1, 4, 0x0A0B0C0D); }), {}, {}},
+        {"CalDevGsmLoopBack", 33, Bytes{0} + le16(0x10) + le16(0x20) + Bytes{3, 5, 7}, {1},
+         plain([](C& c) { return cfc::CFCRPCCalDevGsmLoopBack(c, 0, 0x10, 0x20, 3, 5, 7); }), {}, {0}},
+        {"CalDevGsmLoopBackData", 35, {}, loopValues + Bytes{1},
+         [](C& c, Bytes& out) {
+             cfc::LoopBackData d{-1, -1, 0xEEEE, 0xEEEE, -1};
+             const uint16_t result = cfc::CFCRPCCalDevGsmLoopBackData(c, &d);
+             out = le16(static_cast<uint16_t>(d.timingOffset)) + le16(static_cast<uint16_t>(d.frequencyOffset)) +
+                   le16(d.bitErrors) + le16(d.softDecisionTotal) + le16(static_cast<uint16_t>(d.rssi));
+             return result;
+         },
+         loopValues, loopValues + Bytes{0}, cfc::kRpcBadConfirm, le16(0xFFFF) + le16(0xFFFF) + le16(0xEEEE) + le16(0xEEEE) + le16(0xFFFF)},
+        {"CalDevGsmSlotDefine", 37, block64 + Bytes{3}, {1},
+         [block64](C& c, Bytes&) { return cfc::CFCRPCCalDevGsmSlotDefine(c, block64.data(), 3); }, {}, {2}},
+        {"CalDevGsmFrameDefine", 39, block22 + Bytes{4}, {1},
+         [block22](C& c, Bytes&) { return cfc::CFCRPCCalDevGsmFrameDefine(c, block22.data(), 4); }, {}, {0}},
+        {"CalDevGsmFrameTiming", 41, Bytes{2} + le16(0x10) + le16(0x20) + le16(0x30) + le16(0x40), {},
+         plain([](C& c) { return cfc::CFCRPCCalDevGsmFrameTiming(c, 2, 0x10, 0x20, 0x30, 0x40); }), {}, {}},
+        {"CalDevGsmFrameUse", 43, {1}, {}, plain([](C& c) { return cfc::CFCRPCCalDevGsmFrameUse(c, 1); }), {}, {}},
+        {"CalDevGsmConstTx", 45, le16(0x0203) + le32(0x01020304) + Bytes(12, 0) + le16(0x0506) + Bytes{2}, ok,
+         plain([](C& c) { return cfc::CFCRPCCalDevGsmConstTx(c, 0x0203, 0x01020304, 0x0506, 2); }), {}, failed},
+        {"CalDevGsmBBCRegister", 47, le16(0x00FF) + words(1) + words(11), words(21),
+         [](C& c, Bytes& out) {
+             std::array<uint16_t, 8> addresses, values, returned;
+             for (uint16_t i = 0; i < 8; ++i) {
+                 addresses[i] = static_cast<uint16_t>(1 + i);
+                 values[i] = static_cast<uint16_t>(11 + i);
+             }
+             const uint16_t result = cfc::CFCRPCCalDevGsmBBCRegister(c, 0x00FF, addresses.data(), values.data(), returned.data());
+             for (const uint16_t v : returned)
+                 out = out + le16(v);
+             return result;
+         },
+         words(21), {}},
+        {"GetGainCodeTable", 95, le16(3) + Bytes{1, 2}, le16(1) + le16(2) + le16(0x111) + le16(0x112),
+         [](C& c, Bytes& out) {
+             std::array<uint16_t, 3> codes;
+             codes.fill(0xEEEE);
+             uint16_t count = 0xEEEE;
+             const uint16_t result = cfc::CFCRPCGetGainCodeTable(c, 3, 1, 2, codes.data(), &count);
+             for (const uint16_t v : codes)
+                 out = out + le16(v);
+             out = out + le16(count);
+             return result;
+         },
+         le16(0x111) + le16(0x112) + le16(0xEEEE) + le16(2), le16(0) + le16(2)},
+        {"SetPrechargeValue", 97, le16(0x0708), {}, plain([](C& c) { return cfc::CFCRPCSetPrechargeValue(c, 0x0708); }), {}, {}},
+        // No reference: the first two request bytes mean nothing, and the
+        // confirm's byte 3 is the result.
+        {"ApexProtocolStackModeChange", 3, {2}, {0, 1},
+         plain([](C& c) { return cfc::CFCRPCApexProtocolStackModeChange(c, 2); }), {}, {0, 0}, cfc::kRpcBadReference},
+
         {"FlashSerialNumberRead", 71, {}, Bytes{0, 1, 2, 3, 4},
          area([](C& c, uint8_t* o) { return cfc::CFCRPCFlashSerialNumberRead(c, o); }, 4),
          {1, 2, 3, 4}, {3, 1, 2, 3, 4}},
@@ -414,6 +526,51 @@ TEST_F(CatalogueFirmware, IdentityFreezesOnceAndSecurityOpensWithTheAnsweredChal
     EXPECT_EQ(mode, 2);
 }
 
+TEST_F(CatalogueFirmware, CalibrationDeviceStateAndTheGainCodeTableCut)
+{
+    ModuleLink link(12, "cat-device");
+    cfc::Connection& c = link.connection();
+    // The firmware sends all 12 codes; a capacity of 10 takes 10.
+    std::array<uint16_t, 11> codes;
+    codes.fill(0xEEEE);
+    uint16_t count = 0;
+    ASSERT_EQ(cfc::CFCRPCGetGainCodeTable(c, 10, 1, 2, codes.data(), &count), cfc::kRpcOk);
+    EXPECT_EQ(count, 10);
+    EXPECT_EQ(codes[9], 0x0129);
+    EXPECT_EQ(codes[10], 0xEEEE);
+
+    uint16_t value = 0;
+    ASSERT_EQ(cfc::CFCRPCCalDevGsmGainProgram(c, 0x0345, 4, 1, 0, &value), cfc::kRpcOk);
+    ASSERT_EQ(cfc::CFCRPCCalDevGsmGainProgram(c, 0, 4, 1, 1, &value), cfc::kRpcOk);
+    EXPECT_EQ(value, 0x0345);
+    EXPECT_EQ(cfc::CFCRPCCalDevGsmGainProgram(c, 0, 4, 1, 3, &value), cfc::kRpcBadConfirm);
+
+    cfc::LoopBackData data;
+    EXPECT_EQ(cfc::CFCRPCCalDevGsmLoopBackData(c, &data), cfc::kRpcBadConfirm) << "no loop yet";
+    ASSERT_EQ(cfc::CFCRPCCalDevGsmLoopBack(c, 0, 10, 20, 3, 5, 7), cfc::kRpcOk);
+    ASSERT_EQ(cfc::CFCRPCCalDevGsmLoopBackData(c, &data), cfc::kRpcOk);
+    EXPECT_EQ(data.frequencyOffset, -150);
+    EXPECT_EQ(data.rssi, -1100);
+    ASSERT_EQ(cfc::CFCRPCCalDevGsmLoopBack(c, 2, 0, 0, 0, 0, 0), cfc::kRpcOk);
+    EXPECT_EQ(cfc::CFCRPCCalDevGsmLoopBack(c, 2, 0, 0, 0, 0, 0), cfc::kRpcBadConfirm);
+    EXPECT_EQ(cfc::CFCRPCApexProtocolStackModeChange(c, 1), cfc::kRpcOk);
+
+    const Bytes slots = countingBytes(64);
+    ASSERT_EQ(cfc::CFCRPCCalDevGsmSlotDefine(c, slots.data(), 1), cfc::kRpcOk);
+    EXPECT_TRUE(traced("(RPC ) CFCRPCCalDevGsmSlotDefine: slotdefinition ->"));
+}
+
+TEST_F(CatalogueFirmware, AWrongEchoFailsRssiAndBurst)
+{
+    ModuleLink link(13, "cat-echo", ModuleLink::Module::Simulator,
+                    withFault(sim::ConfirmFault::WrongEcho, 0));
+    cfc::Connection& c = link.connection();
+    int16_t rssi = 1;
+    EXPECT_EQ(cfc::CFCRPCCalDevGsmRssi(c, 0x0203, 0, 0, &rssi), cfc::kRpcBadConfirm);
+    EXPECT_EQ(rssi, 1);
+    EXPECT_EQ(cfc::CFCRPCCalDevGsmSetBurst(c, kBurst), cfc::kRpcBadConfirm);
+}
+
 TEST_F(CatalogueFirmware, AStaleConfirmIsSkippedUnderEachDiscipline)
 {
     ModuleLink link(6, "cat-stale", ModuleLink::Module::Simulator,
@@ -451,6 +608,10 @@ TEST_F(CatalogueFirmware, PersistingForeignReferencesGive4ButEraseCalJudgesTheLa
     EXPECT_EQ(cfc::CFCRPCL1ALNVRAMRead(c, 0, 1, area, 4, &length), cfc::kRpcBadReference);
     EXPECT_EQ(countOf("(RPC ) CFCRPCL1ALNVRAMRead: invalid reference received"), 3u);
     EXPECT_EQ(cfc::CFCRPCL1ALNvRamEraseCal(c), cfc::kRpcOk);
+    // So does the RSSI measurement: its echo (0) is all it checks.
+    int16_t rssi = 1;
+    EXPECT_EQ(cfc::CFCRPCCalDevGsmRssi(c, 0, 0, 0, &rssi), cfc::kRpcOk);
+    EXPECT_EQ(rssi, 0);
     EXPECT_EQ(present, kUntouched);
 }
 
