@@ -627,6 +627,8 @@ TEST_F(CatalogueFirmware, ShortAndMissingConfirms)
     uint16_t length = 0;
     EXPECT_EQ(cfc::CFCRPCL1ALNVRAMRead(c, 0, 1, area.data(), 3, &length), cfc::kRpcOk);
     EXPECT_EQ(bytesIn(area.data(), 3), (Bytes{0x11, 0x22, 0}));
+    EXPECT_EQ(cfc::CFCRPCCalDevGsmLoopBack(c, 0, 1, 2, 3, 4, 5), cfc::kRpcBadConfirm)
+        << "a status of 1 left off reads as 0";
     shortened.close();
 
     ModuleLink silent(8, "cat-silent", ModuleLink::Module::Simulator,
@@ -636,6 +638,8 @@ TEST_F(CatalogueFirmware, ShortAndMissingConfirms)
     uint8_t present = kUntouched;
     EXPECT_EQ(cfc::CFCRPCL1ALNvRamCheckCal(silent.connection(), 1, &present), cfc::kRpcNoConfirm);
     EXPECT_EQ(cfc::CFCRPCL1ALNvRamEraseCal(silent.connection()), cfc::kRpcNoConfirm);
+    EXPECT_EQ(cfc::CFCRPCApexProtocolStackModeChange(silent.connection(), 1), cfc::kRpcNoConfirm);
+    EXPECT_EQ(countOf("(EMMI) CFCReceiveFromTarget: expected cmd 0x4, dataLength 4"), 5u);
     EXPECT_EQ(present, kUntouched);
 }
 
