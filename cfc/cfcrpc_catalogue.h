@@ -30,6 +30,9 @@ enum CallFlag : uint8_t {
     kLastConfirmJudged = 8,
 };
 
+constexpr Discipline kThree = Discipline::ThreeReceptions;
+constexpr Discipline kFive = Discipline::FiveAttempts;
+
 // One call as the firmware knows it. Sizes are totals with the reference;
 // the data of a write or a variable-length read comes on top of them.
 struct CallDef {
@@ -41,94 +44,64 @@ struct CallDef {
     uint8_t flags;
 };
 
-constexpr CallDef kL1ALNVRAMRead{"CFCRPCL1ALNVRAMRead", 49, 10, 5, Discipline::ThreeReceptions,
-                                 kVariableLength};
-constexpr CallDef kL1ALNVRAMReadVer{
-    "CFCRPCL1ALNVRAMReadVer", 109, 10, 6, Discipline::ThreeReceptions, kVariableLength};
-constexpr CallDef kL1ALNVRAMWrite{
-    "CFCRPCL1ALNVRAMWrite", 51, 10, 3, Discipline::FiveAttempts, kDataInRequest | kNoVersionFetch};
-constexpr CallDef kL1ALNVRAMWriteVer{
-    "CFCRPCL1ALNVRAMWriteVer",       111, 11, 3, Discipline::FiveAttempts,
-    kDataInRequest | kNoVersionFetch};
-constexpr CallDef kL1ALNvRamDelete{"CFCRPCL1ALNvRamDelete", 53, 8, 3, Discipline::FiveAttempts, 0};
-constexpr CallDef kL1ALNvRamErase{"CFCRPCL1ALNvRamErase", 55, 2, 3, Discipline::FiveAttempts, 0};
+// Name, request id, request size, confirm size, wait, flags.
+// clang-format off
+constexpr CallDef kL1ALNVRAMRead        {"CFCRPCL1ALNVRAMRead",            49, 10,  5, kThree, kVariableLength};
+constexpr CallDef kL1ALNVRAMReadVer     {"CFCRPCL1ALNVRAMReadVer",        109, 10,  6, kThree, kVariableLength};
+constexpr CallDef kL1ALNVRAMWrite       {"CFCRPCL1ALNVRAMWrite",           51, 10,  3, kFive,  kDataInRequest | kNoVersionFetch};
+constexpr CallDef kL1ALNVRAMWriteVer    {"CFCRPCL1ALNVRAMWriteVer",       111, 11,  3, kFive,  kDataInRequest | kNoVersionFetch};
+constexpr CallDef kL1ALNvRamDelete      {"CFCRPCL1ALNvRamDelete",          53,  8,  3, kFive,  0};
+constexpr CallDef kL1ALNvRamErase       {"CFCRPCL1ALNvRamErase",           55,  2,  3, kFive,  0};
 
-constexpr CallDef kL1ALNvRamCheckCal{"CFCRPCL1ALNvRamCheckCal",   57, 5, 6,
-                                     Discipline::ThreeReceptions, 0};
-constexpr CallDef kL1ALNVRAMReadCal{"CFCRPCL1ALNVRAMReadCal", 57, 5, 5, Discipline::ThreeReceptions,
-                                    kVariableLength};
-constexpr CallDef kL1ALNvRamWriteCal{
-    "CFCRPCL1ALNvRamWriteCal",       59, 6, 3, Discipline::FiveAttempts,
-    kDataInRequest | kNoVersionFetch};
-constexpr CallDef kL1ALNvRamEraseCal{"CFCRPCL1ALNvRamEraseCal", 61, 2, 3, Discipline::FiveAttempts,
-                                     kLastConfirmJudged};
-constexpr CallDef kSaveAllOther{"CFCRPCSaveAllOther", 63, 4, 3, Discipline::FiveAttempts, 0};
-constexpr CallDef kRestoreAllOther{"CFCRPCRestoreAllOther", 65, 4, 3, Discipline::FiveAttempts, 0};
-constexpr CallDef kQVNVRAMCheckCal{"CFCRPCQVNVRAMCheckCal",     105, 6, 6,
-                                   Discipline::ThreeReceptions, 0};
-constexpr CallDef kQVNVRAMReadCal{"CFCRPCQVNVRAMReadCal", 105, 6, 5, Discipline::ThreeReceptions,
-                                  kVariableLength};
-constexpr CallDef kQVNVRAMReadCalVer{
-    "CFCRPCQVNVRAMReadCalVer", 113, 6, 6, Discipline::ThreeReceptions, kVariableLength};
-constexpr CallDef kQVNvRamWriteCal{
-    "CFCRPCQVNvRamWriteCal", 59, 6, 3, Discipline::FiveAttempts, kDataInRequest | kNoVersionFetch};
-constexpr CallDef kQVNvRamWriteCalVer{
-    "CFCRPCQVNvRamWriteCalVer",      115, 7, 3, Discipline::FiveAttempts,
-    kDataInRequest | kNoVersionFetch};
+constexpr CallDef kL1ALNvRamCheckCal    {"CFCRPCL1ALNvRamCheckCal",        57,  5,  6, kThree, 0};
+constexpr CallDef kL1ALNVRAMReadCal     {"CFCRPCL1ALNVRAMReadCal",         57,  5,  5, kThree, kVariableLength};
+constexpr CallDef kL1ALNvRamWriteCal    {"CFCRPCL1ALNvRamWriteCal",        59,  6,  3, kFive,  kDataInRequest | kNoVersionFetch};
+constexpr CallDef kL1ALNvRamEraseCal    {"CFCRPCL1ALNvRamEraseCal",        61,  2,  3, kFive,  kLastConfirmJudged};
+constexpr CallDef kSaveAllOther         {"CFCRPCSaveAllOther",             63,  4,  3, kFive,  0};
+constexpr CallDef kRestoreAllOther      {"CFCRPCRestoreAllOther",          65,  4,  3, kFive,  0};
+constexpr CallDef kQVNVRAMCheckCal      {"CFCRPCQVNVRAMCheckCal",         105,  6,  6, kThree, 0};
+constexpr CallDef kQVNVRAMReadCal       {"CFCRPCQVNVRAMReadCal",          105,  6,  5, kThree, kVariableLength};
+constexpr CallDef kQVNVRAMReadCalVer    {"CFCRPCQVNVRAMReadCalVer",       113,  6,  6, kThree, kVariableLength};
+constexpr CallDef kQVNvRamWriteCal      {"CFCRPCQVNvRamWriteCal",          59,  6,  3, kFive,  kDataInRequest | kNoVersionFetch};
+constexpr CallDef kQVNvRamWriteCalVer   {"CFCRPCQVNvRamWriteCalVer",      115,  7,  3, kFive,  kDataInRequest | kNoVersionFetch};
 
 // Calibration device calls: every one waits three receptions.
-constexpr CallDef kSetAfcDac{"CFCRPCCalDevGsmSetAfcDac", 11, 4, 2, Discipline::ThreeReceptions, 0};
-constexpr CallDef kFreqOffsetMeas{"CFCRPCCalDevGsmFreqOffsetMeas", 13, 6, 5,
-                                  Discipline::ThreeReceptions,     0};
-constexpr CallDef kGainProgram{"CFCRPCCalDevGsmGainProgram", 15, 7, 6,
-                               Discipline::ThreeReceptions,  0};
-constexpr CallDef kRssi{"CFCRPCCalDevGsmRssi", 17, 7, 6, Discipline::ThreeReceptions,
-                        kLastConfirmJudged};
-constexpr CallDef kDcOffset{"CFCRPCCalDevGsmDcOffset", 19, 3, 10, Discipline::ThreeReceptions, 0};
-constexpr CallDef kSetBandMode{"CFCRPCCalDevGsmSetBandMode", 21, 3, 2,
-                               Discipline::ThreeReceptions,  0};
-constexpr CallDef kSetBurstData{"CFCRPCCalDevGsmSetBurstData", 23, 62, 2,
-                                Discipline::ThreeReceptions,   0};
-constexpr CallDef kSetBurst{"CFCRPCCalDevGsmSetBurst", 25, 27, 5, Discipline::ThreeReceptions, 0};
-constexpr CallDef kRampScale{"CFCRPCCalDevGsmRampScale", 27, 4, 2, Discipline::ThreeReceptions, 0};
-constexpr CallDef kSetPowerRamp{"CFCRPCCalDevGsmSetPowerRamp", 29, 66, 2,
-                                Discipline::ThreeReceptions,   0};
-constexpr CallDef kRxControl{"CFCRPCCalDevGsmRxControl", 31, 8, 2, Discipline::ThreeReceptions, 0};
-constexpr CallDef kLoopBack{"CFCRPCCalDevGsmLoopBack", 33, 10, 3, Discipline::ThreeReceptions, 0};
-constexpr CallDef kLoopBackData{"CFCRPCCalDevGsmLoopBackData", 35, 2, 13,
-                                Discipline::ThreeReceptions,   0};
-constexpr CallDef kSlotDefine{"CFCRPCCalDevGsmSlotDefine", 37, 67, 3,
-                              Discipline::ThreeReceptions, 0};
-constexpr CallDef kFrameDefine{"CFCRPCCalDevGsmFrameDefine", 39, 25, 3,
-                               Discipline::ThreeReceptions,  0};
-constexpr CallDef kFrameTiming{"CFCRPCCalDevGsmFrameTiming", 41, 11, 2,
-                               Discipline::ThreeReceptions,  0};
-constexpr CallDef kFrameUse{"CFCRPCCalDevGsmFrameUse", 43, 3, 2, Discipline::ThreeReceptions, 0};
-constexpr CallDef kConstTx{"CFCRPCCalDevGsmConstTx", 45, 23, 3, Discipline::ThreeReceptions, 0};
-constexpr CallDef kBBCRegister{"CFCRPCCalDevGsmBBCRegister", 47, 36, 18,
-                               Discipline::ThreeReceptions,  0};
+constexpr CallDef kSetAfcDac            {"CFCRPCCalDevGsmSetAfcDac",       11,  4,  2, kThree, 0};
+constexpr CallDef kFreqOffsetMeas       {"CFCRPCCalDevGsmFreqOffsetMeas",  13,  6,  5, kThree, 0};
+constexpr CallDef kGainProgram          {"CFCRPCCalDevGsmGainProgram",     15,  7,  6, kThree, 0};
+constexpr CallDef kRssi                 {"CFCRPCCalDevGsmRssi",            17,  7,  6, kThree, kLastConfirmJudged};
+constexpr CallDef kDcOffset             {"CFCRPCCalDevGsmDcOffset",        19,  3, 10, kThree, 0};
+constexpr CallDef kSetBandMode          {"CFCRPCCalDevGsmSetBandMode",     21,  3,  2, kThree, 0};
+constexpr CallDef kSetBurstData         {"CFCRPCCalDevGsmSetBurstData",    23, 62,  2, kThree, 0};
+constexpr CallDef kSetBurst             {"CFCRPCCalDevGsmSetBurst",        25, 27,  5, kThree, 0};
+constexpr CallDef kRampScale            {"CFCRPCCalDevGsmRampScale",       27,  4,  2, kThree, 0};
+constexpr CallDef kSetPowerRamp         {"CFCRPCCalDevGsmSetPowerRamp",    29, 66,  2, kThree, 0};
+constexpr CallDef kRxControl            {"CFCRPCCalDevGsmRxControl",       31,  8,  2, kThree, 0};
+constexpr CallDef kLoopBack             {"CFCRPCCalDevGsmLoopBack",        33, 10,  3, kThree, 0};
+constexpr CallDef kLoopBackData         {"CFCRPCCalDevGsmLoopBackData",    35,  2, 13, kThree, 0};
+constexpr CallDef kSlotDefine           {"CFCRPCCalDevGsmSlotDefine",      37, 67,  3, kThree, 0};
+constexpr CallDef kFrameDefine          {"CFCRPCCalDevGsmFrameDefine",     39, 25,  3, kThree, 0};
+constexpr CallDef kFrameTiming          {"CFCRPCCalDevGsmFrameTiming",     41, 11,  2, kThree, 0};
+constexpr CallDef kFrameUse             {"CFCRPCCalDevGsmFrameUse",        43,  3,  2, kThree, 0};
+constexpr CallDef kConstTx              {"CFCRPCCalDevGsmConstTx",         45, 23,  3, kThree, 0};
+constexpr CallDef kBBCRegister          {"CFCRPCCalDevGsmBBCRegister",     47, 36, 18, kThree, 0};
 // The codes (2 bytes each) come on top of the confirm size.
-constexpr CallDef kGetGainCodeTable{"CFCRPCGetGainCodeTable", 95, 6, 8, Discipline::ThreeReceptions,
-                                    kVariableLength};
-constexpr CallDef kSetPrechargeValue{"CFCRPCSetPrechargeValue",   97, 4, 2,
-                                     Discipline::ThreeReceptions, 0};
+constexpr CallDef kGetGainCodeTable     {"CFCRPCGetGainCodeTable",         95,  6,  8, kThree, kVariableLength};
+constexpr CallDef kSetPrechargeValue    {"CFCRPCSetPrechargeValue",        97,  4,  2, kThree, 0};
 
 // Identity and security: a non-zero status byte s gives 700 + s, s signed.
-constexpr CallDef kFlashSerialNumberRead{"CFCRPCFlashSerialNumberRead", 71, 2, 7,
-                                         Discipline::ThreeReceptions,   0};
-constexpr CallDef kGetSingleIE{"CFCRPCGetSingleIE", 73, 4, 5, Discipline::ThreeReceptions, 0};
-constexpr CallDef kIMEIMode{"CFCRPCResetIMEIMode", 75, 4, 5, Discipline::ThreeReceptions, 0};
-constexpr CallDef kReadSerialNumber{"CFCRPCReadSerialNumber",    77, 2, 11,
-                                    Discipline::ThreeReceptions, 0};
-constexpr CallDef kReadIMEI{"CFCRPCReadIMEI", 79, 2, 11, Discipline::ThreeReceptions, 0};
-constexpr CallDef kInitIMEI{"CFCRPCInitIMEI", 81, 2, 3, Discipline::ThreeReceptions, 0};
-constexpr CallDef kFreezeIMEI{"CFCRPCFreezeIMEI", 83, 10, 3, Discipline::ThreeReceptions, 0};
-constexpr CallDef kSetSecurityMode{"CFCRPCSetSecurityMode",     85, 8, 5,
-                                   Discipline::ThreeReceptions, 0};
-constexpr CallDef kRequestChallenge{"CFCRPCRequestChallenge",    87, 2, 10,
-                                    Discipline::ThreeReceptions, 0};
-constexpr CallDef kSendResponse{"CFCRPCSendResponse", 89, 66, 3, Discipline::ThreeReceptions, 0};
-constexpr CallDef kGetMobileInfo{"CFCRPCGetMobileInfo", 91, 2, 20, Discipline::ThreeReceptions, 0};
+constexpr CallDef kFlashSerialNumberRead{"CFCRPCFlashSerialNumberRead",    71,  2,  7, kThree, 0};
+constexpr CallDef kGetSingleIE          {"CFCRPCGetSingleIE",              73,  4,  5, kThree, 0};
+constexpr CallDef kIMEIMode             {"CFCRPCResetIMEIMode",            75,  4,  5, kThree, 0};
+constexpr CallDef kReadSerialNumber     {"CFCRPCReadSerialNumber",         77,  2, 11, kThree, 0};
+constexpr CallDef kReadIMEI             {"CFCRPCReadIMEI",                 79,  2, 11, kThree, 0};
+constexpr CallDef kInitIMEI             {"CFCRPCInitIMEI",                 81,  2,  3, kThree, 0};
+constexpr CallDef kFreezeIMEI           {"CFCRPCFreezeIMEI",               83, 10,  3, kThree, 0};
+constexpr CallDef kSetSecurityMode      {"CFCRPCSetSecurityMode",          85,  8,  5, kThree, 0};
+constexpr CallDef kRequestChallenge     {"CFCRPCRequestChallenge",         87,  2, 10, kThree, 0};
+constexpr CallDef kSendResponse         {"CFCRPCSendResponse",             89, 66,  3, kThree, 0};
+constexpr CallDef kGetMobileInfo        {"CFCRPCGetMobileInfo",            91,  2, 20, kThree, 0};
+// clang-format on
 
 } // namespace rpc
 
