@@ -27,4 +27,26 @@ inline constexpr uint16_t CFCRequestSwitchJavaAutoStartAgain = 103;
 inline constexpr uint16_t CFCRequestSwitchJavaAutoStart = 107;
 inline constexpr uint16_t CFCConfirmSwitchJavaAutoStart = 108;
 
+// Carries no reference.
+inline constexpr uint16_t CFCRequestApexProtocolStackModeChange = 3;
+inline constexpr uint16_t CFCConfirmApexProtocolStackModeChange = 4;
+
+// The calibration and production catalogue. Requests that share an id share
+// its layout too: an item check is a read of one byte, and both families of
+// calibration item write under 59.
+inline constexpr uint16_t CFCRequestL1ALNVRAMRead = 49;
+inline constexpr uint16_t CFCRequestL1ALNVRAMWrite = 51;
+inline constexpr uint16_t CFCRequestL1ALNvRamDelete = 53;
+inline constexpr uint16_t CFCRequestL1ALNvRamErase = 55;
+inline constexpr uint16_t CFCRequestL1ALNVRAMReadCal = 57;
+inline constexpr uint16_t CFCRequestNvRamWriteCal = 59;
+inline constexpr uint16_t CFCRequestL1ALNvRamEraseCal = 61;
+inline constexpr uint16_t CFCRequestSaveAllOther = 63;
+inline constexpr uint16_t CFCRequestRestoreAllOther = 65;
+inline constexpr uint16_t CFCRequestQVNVRAMReadCal = 105;
+inline constexpr uint16_t CFCRequestL1ALNVRAMReadVer = 109;
+inline constexpr uint16_t CFCRequestL1ALNVRAMWriteVer = 111;
+inline constexpr uint16_t CFCRequestQVNVRAMReadCalVer = 113;
+inline constexpr uint16_t CFCRequestQVNvRamWriteCalVer = 115;
+
 } // namespace cfc

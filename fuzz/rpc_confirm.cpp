@@ -6,7 +6,9 @@
 //
 // Input: a selector byte, then by its low two bits
 //   0: a version text (no zero byte needed) for the evaluation;
-//   1: a text size byte and the bytes of one confirm for each judgement;
+//   1: a text size byte and the bytes of one confirm for each judgement
+//      (the text size is also the data size and code capacity of the
+//      catalogue's reads);
 //   2: a wait byte (bit 0 five attempts, bit 1 reference not compared, bit 2
 //      the trace text naming a call), the confirm area size (u16), the
 //      expected id (u8) and reference (u16), then messages, each its id byte,
@@ -18,6 +20,7 @@
 #include "cfc_version.h"
 #include "cfcmsg.h"
 #include "cfcrpc.h"
+#include "cfcrpc_catalogue.h"
 #include "cfcrpc_engine.h"
 #include "gwcoml3.h"
 
@@ -84,6 +87,39 @@ void evaluateVersion(uint32_t handle, std::span<const uint8_t> text)
         __builtin_trap();
 }
 
+// The catalogue's judgements; every output area is exactly as large as the
+// size passed with it, and no count or length may claim more.
+void judgeCatalogue(std::span<const uint8_t> exact, uint16_t dataSize)
+{
+    const auto data = std::make_unique<uint8_t[]>(std::max<size_t>(dataSize, 1));
+    for (const bool versioned : {false, true}) {
+        uint16_t length = 0;
+        uint8_t version = 0;
+        cfc::JudgeItemRead(exact, versioned, data.get(), dataSize, &length, &version);
+        if (length > dataSize)
+            __builtin_trap();
+    }
+    uint8_t present = 0;
+    cfc::JudgeItemState(exact, &present);
+    cfc::JudgeStatusByte(exact);
+    const auto codes = std::make_unique<uint16_t[]>(std::max<size_t>(dataSize, 1));
+    uint16_t count = 0;
+    cfc::JudgeGainCodeTable(exact, codes.get(), dataSize, &count);
+    if (count > dataSize)
+        __builtin_trap();
+    cfc::LoopBackData loop;
+    cfc::JudgeLoopBackData(exact, &loop);
+    cfc::JudgeProtocolStackConfirm(exact);
+    // A signed status byte keeps 700 + s within 572 to 827.
+    const uint16_t identity = cfc::JudgeIdentityStatus(exact, 2);
+    if (identity != 0 && (identity < 572 || identity > 827))
+        __builtin_trap();
+    const auto info = std::make_unique<uint8_t[]>(cfc::kMobileInfoSize);
+    const size_t statusAt = 2 + cfc::kMobileInfoSize;
+    cfc::JudgeIdentityBytes(exact, {info.get(), cfc::kMobileInfoSize}, &statusAt);
+    cfc::JudgeIdentityBytes(exact, {info.get(), cfc::kChallengeSize}, nullptr);
+}
+
 void judgeAll(uint32_t handle, uint16_t textSize, std::span<const uint8_t> confirm)
 {
     const auto copy = exactCopy(confirm);
@@ -100,6 +136,7 @@ void judgeAll(uint32_t handle, uint16_t textSize, std::span<const uint8_t> confi
     cfc::JudgeAutoStartConfirm(cfc::ConnectionOf(handle)->trace, exact);
     const auto atText = std::make_unique<char[]>(cfc::kAtResponseSize);
     cfc::TakeAtText(exact, atText.get());
+    judgeCatalogue(exact, textSize);
 }
 
 void awaitQueued(uint32_t handle, Input& input)

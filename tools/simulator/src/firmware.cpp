@@ -71,6 +71,8 @@ bool Firmware::javaAutoStart() const
 
 void Firmware::handle(Simulator& simulator, const HostMessage& request)
 {
+    if (handleCatalogue(simulator, request))
+        return;
     if (!understood(request)) {
         if (request.type == kTypeCommand)
             simulator.note("request " + std::to_string(request.command) + " of " +

@@ -91,6 +91,29 @@ enum class AutoStartConfirm : uint8_t {
     Never,         // the setting is taken, no confirm ever comes
 };
 
+// What goes wrong with the confirm of a catalogue call (calibration, NVRAM,
+// identity); the main path's calls are not touched.
+enum class ConfirmFault : uint8_t {
+    None,
+    Status, // the confirm's status byte is `status`
+    // A stale confirm (reference one below) goes out before the real one.
+    ForeignReference,
+    Short,     // the confirm's last byte is left off
+    Silent,    // no confirm at all
+    WrongEcho, // an echoed field (channel, burst type) is off by one
+};
+
+struct CatalogueFault {
+    ConfirmFault kind = ConfirmFault::None;
+    // The request it strikes on; 0: every catalogue request.
+    uint16_t request = 0;
+    uint8_t status = 0xFF;
+    // Occasion: a request it may strike on, counted from the firmware's
+    // construction.
+    uint32_t skip = 0;
+    uint32_t count = kEveryTime;
+};
+
 inline constexpr const char* kDefaultVersionText =
     "ZEPHIN_B2_240:cfcsim module firmware&Bln-Bootloader V01.03&RPC 0001.0000";
 
@@ -121,6 +144,8 @@ struct FirmwareOptions {
 
     // False: the switch-off request is acknowledged and nothing else happens.
     bool silentAfterSwitchOff = true;
+
+    CatalogueFault catalogueFault;
 };
 
 struct Options {
