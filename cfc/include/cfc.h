@@ -72,6 +72,18 @@ enum { CFCNormalMode = 0, CFCServiceMode = 1, CFCAirplaneMode = 2, CFCTestMode =
 int32_t WSwitchTargetToOperationMode(uint32_t handle, uint8_t publicMode);
 int32_t WExitServiceMode(uint32_t handle);
 
+/* Signal trace: what the module reports once the signal-trace settings file
+ * switches it on. Each mode initialisation replaces the lists with those of
+ * the mode's sections in the file and sends the module the resulting mask.
+ * Bits 16 to 31 of a signal name its group, bits 8 to 15 its base, bits 0 to
+ * 7 the signal; a base is given like a signal of it. These three take the
+ * slot from bits 12 to 19 of `handle` without checking the rest; 1 when the
+ * entry was added, 0 when the list is full (64 bases, 128 signals each) or
+ * the value names no slot. */
+int32_t WAddNimboTraceMask(uint32_t handle, uint32_t base);
+int32_t WAddNimboSignal(uint32_t handle, uint32_t signal);
+int32_t WRemoveNimboSignal(uint32_t handle, uint32_t signal);
+
 /* Java autostart and switch-off */
 int32_t WSwitchJavaAutoStart(uint32_t handle, uint8_t on);
 int32_t WSwitchOff(uint32_t handle);
