@@ -214,17 +214,25 @@ constexpr uint16_t kMaskParameterA = 0;
 constexpr uint16_t kMaskParameterB = 3;
 constexpr uint16_t kTakeMaskCommand = 2;
 
-void sendMaskMessage(SignalTrace& signals, const std::vector<uint8_t>& message)
+// The module's answer is not looked at: a module that missed the mask only
+// reports what it did before. The trace keeps the outcome for the reader.
+void sendMaskMessage(SignalTrace& signals, const OpTrace& trace,
+                     const std::vector<uint8_t>& message)
 {
-    EmmiL3SendMessage(signals.messages(), 0, kMaskParameter32, kMaskParameterA, kMaskParameterB,
-                      message.data(), static_cast<uint16_t>(message.size()), kSendKindParameters);
+    const ErrorCode sent = EmmiL3SendMessage(
+        signals.messages(), 0, kMaskParameter32, kMaskParameterA, kMaskParameterB, message.data(),
+        static_cast<uint16_t>(message.size()), kSendKindParameters);
+    trace.step(6, "EmmiL3SendMessage(%u bytes) rets %d", static_cast<unsigned>(message.size()),
+               static_cast<int>(sent));
 }
 
 } // namespace
 
 void SendSignalTraceMask(SignalTrace& signals)
 {
-    sendMaskMessage(signals, BuildSignalTraceMask(signals.lists, signals.trace()));
+    const OpTrace trace(signals.trace(), "(CFC )", "SendSignalTraceMask");
+    trace.call(6, "()");
+    sendMaskMessage(signals, trace, BuildSignalTraceMask(signals.lists, signals.trace()));
     // The module reads no meaning into this byte; a fixed zero keeps it from
     // carrying whatever memory held before.
     const uint8_t unused = 0;
@@ -234,7 +242,9 @@ void SendSignalTraceMask(SignalTrace& signals)
 
 void SendSignalTraceOff(SignalTrace& signals)
 {
-    sendMaskMessage(signals, BuildSignalTraceOff());
+    const OpTrace trace(signals.trace(), "(CFC )", "SendSignalTraceOff");
+    trace.call(6, "()");
+    sendMaskMessage(signals, trace, BuildSignalTraceOff());
 }
 
 } // namespace cfc

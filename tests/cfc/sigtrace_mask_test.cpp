@@ -236,6 +236,7 @@ TEST_F(SignalTraceMask, CloseLetsTheSignalsComeOutThenSwitchesThemOff)
     Bytes off = expectedMessage({}, Bytes(16, 0x00));
     EXPECT_EQ(off.size(), 552u);
     EXPECT_EQ(messages[0].data, off);
+    EXPECT_TRUE(link_.sim().signalTrace().enabled.empty());
 }
 
 TEST_F(SignalTraceMask, CloseWithTheSignalTraceOffSendsNothing)

@@ -260,7 +260,8 @@ void Simulator::readLoop()
     uint8_t buffer[512];
     while (!stopRequested_.load()) {
         followMode();
-        const size_t count = transport_->read(buffer, sizeof buffer, readBound(behaviour_->deadline()));
+        const size_t count =
+            transport_->read(buffer, sizeof buffer, readBound(behaviour_->deadline()));
         if (stopRequested_.load())
             break;
         uint32_t notUnderstood = 0;
@@ -410,10 +411,19 @@ void Simulator::messageReceived(const HostMessage& message)
 
 void Simulator::handleMessage(const HostMessage& message)
 {
+    // The signal trace listens whoever answers: a test's script too.
+    signalTrace_.take(message);
     if (handler_)
         handler_(*this, message);
     else
         firmware_.handle(*this, message);
+    for (const SignalTrace& signal : signalTrace_.reportAfter(message))
+        sendSignalTrace(signal);
+}
+
+SignalTraceState Simulator::signalTrace() const
+{
+    return signalTrace_.state();
 }
 
 void Simulator::messageGivenUp()
