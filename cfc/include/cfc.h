@@ -101,6 +101,18 @@ int32_t WTerminateCall(uint32_t handle);
 int32_t WSendAtCommand(uint32_t handle, const char* text, char* response);
 int32_t WReceiveAtCommand(uint32_t handle, char* response);
 
+/* Test-system entry: runs the library operation that the active test case's
+ * parameter names on the connection of the device under test's port, and
+ * reports its result to the test system; the test system's status goes into
+ * `status`. Does nothing unless the test system's libraries are present.
+ * `request` is "parameter:result index", both decimal. */
+typedef struct TC2CFCRequest {
+    int32_t status;
+    uint8_t unused[12];
+    const char* request;
+} TC2CFCRequest;
+void TC2CFCMapper(TC2CFCRequest* record);
+
 #ifdef __cplusplus
 }
 #endif
