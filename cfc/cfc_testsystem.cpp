@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace cfc {
@@ -55,14 +56,17 @@ Fn functionAt(const plat::DynLib& library, const char* name)
 }
 
 // Loaded libraries stay loaded until the process ends, so the addresses
-// taken from them never dangle.
-plat::DynLib* load(const char* name)
+// taken from them never dangle, not even for a receive thread still running
+// at exit: they are held here and never destroyed.
+std::array<plat::DynLib*, 4> g_libraries{};
+
+plat::DynLib* load(size_t index, const char* name)
 {
-    auto* library = new plat::DynLib;
-    if (library->open(name))
-        return library;
-    delete library;
-    return nullptr;
+    auto library = std::make_unique<plat::DynLib>();
+    if (!library->open(name))
+        return nullptr;
+    g_libraries[index] = library.release();
+    return g_libraries[index];
 }
 
 constexpr int32_t kMaxPortWithSlotBits = 255;
@@ -111,18 +115,18 @@ double runOperation(const OpTrace& trace, const std::string& name, int32_t port)
 
 void BindTestSystem()
 {
-    if (const plat::DynLib* sink = load("ombrel"))
+    if (const plat::DynLib* sink = load(0, "ombrel"))
         SetTraceSink(functionAt<SinkFn>(*sink, "ombrel_daskin"));
-    if (const plat::DynLib* report = load("fenwist"))
+    if (const plat::DynLib* report = load(1, "fenwist"))
         g_bindings.report = functionAt<ReportFn>(*report, "fenwist_korbel");
-    if (const plat::DynLib* dut = load("drumvel.dll")) {
+    if (const plat::DynLib* dut = load(2, "drumvel.dll")) {
         g_bindings.value1 = functionAt<ValueFn>(*dut, "Drumvel_Oskat");
         g_bindings.value2 = functionAt<ValueFn>(*dut, "Drumvel_Tarvin");
         g_bindings.source = functionAt<ValueFn>(*dut, "Drumvel_Wemblo");
         g_bindings.device = functionAt<ValueFn>(*dut, "Drumvel_Hespar");
         g_bindings.port = functionAt<PortFn>(*dut, "Drumvel_Quibon");
     }
-    if (const plat::DynLib* parameters = load("zarnog"))
+    if (const plat::DynLib* parameters = load(3, "zarnog"))
         g_bindings.text = functionAt<ParameterFn>(*parameters, "zarnog_lupen");
 }
 
