@@ -40,7 +40,7 @@ public:
     FrameLink frames{serial, pacer, trace};
     RawInput raw{serial, trace};
     MessageLink messages{frames, serial, trace};
-    SignalTrace signals{trace};
+    SignalTrace signals{trace, messages};
     TargetFacts target;
 
 private:

@@ -73,14 +73,6 @@ void prepareProcess()
     BindTestSystem();
 }
 
-uint32_t slotForPort(int32_t portNum)
-{
-    if (portNum == 0)
-        return 1; // COM1
-    return portNum >= static_cast<int32_t>(kSlotCount) ? kSlotCount - 1
-                                                       : static_cast<uint32_t>(portNum);
-}
-
 void invalidateTargetFacts(Connection& connection)
 {
     const OpTrace trace(connection.trace, "(CFC )", "WComOpen");
@@ -151,7 +143,7 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle)
     if (g_firstOpen.exchange(false))
         prepareProcess();
 
-    const uint32_t slotIndex = slotForPort(portNum);
+    const uint32_t slotIndex = SlotForPort(portNum);
     Connection& connection = ConnectionAt(slotIndex);
     if (baudRate == 0)
         baudRate = kDefaultBaudRate;

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace cfc {
 
@@ -33,7 +34,10 @@ struct SignalTraceLists {
 // them, hence atomics.
 class SignalTrace : public SignalFrameSink {
 public:
-    explicit SignalTrace(const TraceChannel& trace) : trace_(trace) {}
+    SignalTrace(const TraceChannel& trace, MessageLink& messages)
+        : trace_(trace), messages_(messages)
+    {
+    }
     SignalTrace(const SignalTrace&) = delete;
     SignalTrace& operator=(const SignalTrace&) = delete;
 
@@ -41,6 +45,7 @@ public:
     void signalFrame(const uint8_t* frameData, uint16_t length, bool continues) override;
 
     const TraceChannel& trace() const { return trace_; }
+    MessageLink& messages() { return messages_; }
 
     std::atomic<int32_t> enable{0};
     std::atomic<int32_t> suffix{0};
@@ -48,7 +53,30 @@ public:
 
 private:
     const TraceChannel& trace_;
+    MessageLink& messages_;
 };
+
+// The list operations behind WAddNimboTraceMask, WAddNimboSignal and
+// WRemoveNimboSignal: true when the entry was added, false when the list is
+// full.
+bool AddNimboTraceMask(SignalTrace& signals, uint32_t base);
+bool AddNimboSignal(SignalTrace& signals, uint32_t signal);
+bool RemoveNimboSignal(SignalTrace& signals, uint32_t signal);
+
+// The mask message for the lists: whole bases, added signals, removed
+// signals. Entries outside the module's group table are left out with a
+// trace line on `trace`.
+std::vector<uint8_t> BuildSignalTraceMask(const SignalTraceLists& lists, const TraceChannel& trace);
+// The message that switches every signal of the module off.
+std::vector<uint8_t> BuildSignalTraceOff();
+// Send the mask of the current lists (followed by the message that makes the
+// module take it), or the off message. The module's answers are not awaited.
+void SendSignalTraceMask(SignalTrace& signals);
+void SendSignalTraceOff(SignalTrace& signals);
+
+// One value of the settings file, cut to what a 64-byte buffer holds; "0"
+// when the file or the key is missing.
+std::string ReadSignalTraceValue(const std::string& file, const char* section, const char* key);
 
 // The settings file: $CFC_TRACE_INI, else cfctrace.ini in the user's cfc
 // configuration directory.
@@ -57,7 +85,8 @@ std::string SignalTraceIniPath();
 // number and advances it in the file (after 999 it starts again at 0).
 void ReadSignalTraceSettings(SignalTrace& signals);
 // Called by WComClose before the receive thread stops while the signal trace
-// is enabled: the place for switching the module's signal trace off.
+// is enabled: lets the module's last signal frames come out, then switches
+// its signal trace off.
 void FinishSignalTrace(SignalTrace& signals);
 // Loads the signal-trace configuration of an operation mode ("ServiceMode",
 // "NormalMode", "TestMode", "AirplaneMode") into the lists and sends the

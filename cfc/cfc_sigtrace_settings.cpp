@@ -2,6 +2,7 @@
 
 #include "cfc_trace.h"
 
+#include "plat/clock.h"
 #include "plat/portmap.h"
 #include "plat/profile.h"
 
@@ -16,13 +17,11 @@ constexpr const char* kSection = "Global";
 // Every value is read as the original host's 64-character buffer holds it.
 constexpr size_t kValueSize = 63;
 constexpr int64_t kSuffixLimit = 1000;
+constexpr uint32_t kLetSignalsComeOutMs = 5000;
 
 std::string readValue(const std::string& file, const char* key)
 {
-    std::string value = plat::readProfileString(file, kSection, key, "0");
-    if (value.size() > kValueSize)
-        value.resize(kValueSize);
-    return value;
+    return ReadSignalTraceValue(file, kSection, key);
 }
 
 // Decimal as a signed 32-bit number; what does not fit is clamped.
@@ -37,6 +36,14 @@ int32_t decimalValue(const std::string& text)
 }
 
 } // namespace
+
+std::string ReadSignalTraceValue(const std::string& file, const char* section, const char* key)
+{
+    std::string value = plat::readProfileString(file, section, key, "0");
+    if (value.size() > kValueSize)
+        value.resize(kValueSize);
+    return value;
+}
 
 std::string SignalTraceIniPath()
 {
@@ -62,12 +69,12 @@ void ReadSignalTraceSettings(SignalTrace& signals)
                              next >= kSuffixLimit ? "0" : std::to_string(next));
 }
 
-void FinishSignalTrace(SignalTrace& /*signals*/)
+void FinishSignalTrace(SignalTrace& signals)
 {
-    // The module's signal trace is switched on only by the signal-trace
-    // configuration of the operation modes, which is not built yet; so there
-    // is nothing to let come out and nothing to switch off. The 5 s lead-in
-    // and the off message belong here together once it is.
+    // The module may still be reporting; the receive thread writes what comes
+    // in the meantime, so the files end with the module's last signals.
+    plat::sleepMs(kLetSignalsComeOutMs);
+    SendSignalTraceOff(signals);
 }
 
 } // namespace cfc

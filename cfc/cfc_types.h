@@ -30,6 +30,15 @@ constexpr uint32_t SlotBits(uint32_t value)
 {
     return (value >> 12) & 0xFFu;
 }
+// The slot of COM port `portNum` (not negative): 0 means COM1, every port
+// from 31 up shares the last slot.
+constexpr uint32_t SlotForPort(int32_t portNum)
+{
+    if (portNum == 0)
+        return 1;
+    return portNum >= static_cast<int32_t>(kSlotCount) ? kSlotCount - 1
+                                                       : static_cast<uint32_t>(portNum);
+}
 
 // Serial-mode values; single bits so that they combine into masks.
 inline constexpr uint8_t kTargetSerialModeOff = 1;

@@ -145,7 +145,31 @@ def rpc_seeds():
         write("rpc_confirm", name, data)
 
 
+def signal_seeds():
+    """Suffix byte, then frames as a length byte and the bytes after the type."""
+    def signal(segment, data, length=None):
+        header = bytes([1, 0, 2, 0, 7, 0, 0, 0, 9, 0, 0, 0])
+        size = len(data) if length is None else length
+        header += bytes([size & 0xFF, size >> 8, 0, 0, 0x03, 0x02, 0x01, 0x00])
+        return bytes([segment]) + header + bytes(data)
+
+    def frames(*bodies):
+        return b"".join(bytes([len(b)]) + b for b in bodies)
+
+    seeds = {
+        "one_frame": b"\x07" + frames(signal(0xFF, b"\x11\x22\x33")),
+        "three_frames": b"\x00" + frames(signal(0, bytes(200), 600), bytes([1]) + bytes(253),
+                                         bytes([0xFF]) + bytes(147)),
+        "short_first": b"\x01" + frames(bytes([0xFF]) + bytes(10)),
+        "bare_continuation": b"\xF0" + frames(signal(0, b"ab"), bytes([0xFF])),
+        "length_mismatch": b"\x7F" + frames(signal(0xFF, b"abc", 0xFFFF)),
+    }
+    for name, data in seeds.items():
+        write("signal_trace", name, data)
+
+
 if __name__ == "__main__":
     link_seeds()
     raw_seeds()
     rpc_seeds()
+    signal_seeds()

@@ -72,6 +72,18 @@ enum { CFCNormalMode = 0, CFCServiceMode = 1, CFCAirplaneMode = 2, CFCTestMode =
 int32_t WSwitchTargetToOperationMode(uint32_t handle, uint8_t publicMode);
 int32_t WExitServiceMode(uint32_t handle);
 
+/* Signal trace: what the module reports once the signal-trace settings file
+ * switches it on. Each mode initialisation replaces the lists with those of
+ * the mode's sections in the file and sends the module the resulting mask.
+ * Bits 16 to 31 of a signal name its group, bits 8 to 15 its base, bits 0 to
+ * 7 the signal; a base is given like a signal of it. These three take the
+ * slot from bits 12 to 19 of `handle` without checking the rest; 1 when the
+ * entry was added, 0 when the list is full (64 bases, 128 signals each) or
+ * the value names no slot. */
+int32_t WAddNimboTraceMask(uint32_t handle, uint32_t base);
+int32_t WAddNimboSignal(uint32_t handle, uint32_t signal);
+int32_t WRemoveNimboSignal(uint32_t handle, uint32_t signal);
+
 /* Java autostart and switch-off */
 int32_t WSwitchJavaAutoStart(uint32_t handle, uint8_t on);
 int32_t WSwitchOff(uint32_t handle);
@@ -88,6 +100,18 @@ int32_t WTerminateCall(uint32_t handle);
 #define CFC_AT_RESPONSE_SIZE 513
 int32_t WSendAtCommand(uint32_t handle, const char* text, char* response);
 int32_t WReceiveAtCommand(uint32_t handle, char* response);
+
+/* Test-system entry: runs the library operation that the active test case's
+ * parameter names on the connection of the device under test's port, and
+ * reports its result to the test system; the test system's status goes into
+ * `status`. Does nothing unless the test system's libraries are present.
+ * `request` is "parameter:result index", both decimal. */
+typedef struct TC2CFCRequest {
+    int32_t status;
+    uint8_t unused[12];
+    const char* request;
+} TC2CFCRequest;
+void TC2CFCMapper(TC2CFCRequest* record);
 
 #ifdef __cplusplus
 }

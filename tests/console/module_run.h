@@ -71,6 +71,9 @@ protected:
         return runProgram(VORNAX_PATH, arguments, env, dir_, bound);
     }
 
+    // The directory vornax runs in, with its settings file and its output.
+    const std::filesystem::path& dir() const { return dir_; }
+
     // The trace file's texts without their time stamps.
     std::vector<std::string> trace() const
     {

@@ -19,7 +19,8 @@ libdir=$(pkg-config --variable=libdir cfc)
 
 soname=$(objdump -p "$libdir/libcfc.so.1" | awk '$1 == "SONAME" { print $2 }')
 [ "$soname" = libcfc.so.1 ] || { echo "soname is '$soname'" >&2; exit 1; }
-extra=$(nm -D --defined-only "$libdir/libcfc.so.1" | awk '$3 !~ /^W[A-Z]/ { print $3 }')
+# The test-system entry TC2CFCMapper is the one public name without the W.
+extra=$(nm -D --defined-only "$libdir/libcfc.so.1" | awk '$3 !~ /^W[A-Z]/ && $3 != "TC2CFCMapper" { print $3 }')
 [ -z "$extra" ] || { echo "exports beyond the public operations: $extra" >&2; exit 1; }
 
 cc -Wall -Wextra -Werror -std=c11 "$source/tests/install/open_close.c" \

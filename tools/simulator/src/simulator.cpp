@@ -411,10 +411,19 @@ void Simulator::messageReceived(const HostMessage& message)
 
 void Simulator::handleMessage(const HostMessage& message)
 {
+    // The signal trace listens whoever answers: a test's script too.
+    signalTrace_.take(message);
     if (handler_)
         handler_(*this, message);
     else
         firmware_.handle(*this, message);
+    for (const SignalTrace& signal : signalTrace_.reportAfter(message))
+        sendSignalTrace(signal);
+}
+
+SignalTraceState Simulator::signalTrace() const
+{
+    return signalTrace_.state();
 }
 
 void Simulator::messageGivenUp()

@@ -11,6 +11,7 @@
 #include "sim/host_message.h"
 #include "sim/modes.h"
 #include "sim/options.h"
+#include "sim/signal_trace.h"
 #include "sim/transport.h"
 #include "sim/wire.h"
 
@@ -87,6 +88,8 @@ public:
     // The built-in firmware's state.
     OperationMode operationMode() const;
     bool javaAutoStart() const;
+    // What the host last told the module's signal trace.
+    SignalTraceState signalTrace() const;
 
     // A line for the trace about what the module did.
     void note(const std::string& event) override;
@@ -186,6 +189,7 @@ private:
     std::atomic<Mode> mode_{Mode::Emmi};
 
     Firmware firmware_;
+    SignalTraceUnit signalTrace_;
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> checkBaudRate_;
     // What the host drives (0: not known), and the rate the current mode

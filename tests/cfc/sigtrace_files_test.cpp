@@ -1,0 +1,150 @@
+// Signal frames from the module written to the record file and the log,
+// the simulator playing a module that reports signals.
+#include "cfc.h"
+#include "cfc_connection.h"
+#include "cfc_sigtrace.h"
+#include "link_test_support.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+using namespace cfctest;
+
+namespace {
+
+std::string fileText(const std::string& name)
+{
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void putLe(Bytes& out, uint32_t v, int size)
+{
+    for (int i = 0; i < size; ++i)
+        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+Bytes recordHeader(const sim::SignalTrace& s)
+{
+    Bytes h;
+    putLe(h, 50, 4);
+    putLe(h, static_cast<uint32_t>(s.data.size() + 22), 2);
+    putLe(h, s.source, 4);
+    putLe(h, s.destination, 4);
+    putLe(h, s.frameNumber, 4);
+    putLe(h, s.time, 4);
+    putLe(h, static_cast<uint32_t>(s.data.size()), 2);
+    putLe(h, s.signalId, 4);
+    return h;
+}
+
+class SignalTraceFiles : public ::testing::Test {
+protected:
+    SignalTraceFiles()
+    {
+        std::filesystem::create_directory("cfctrace");
+        signals().enable.store(1);
+        signals().suffix.store(7);
+    }
+    ~SignalTraceFiles() override
+    {
+        signals().enable.store(0);
+        link_.close();
+    }
+
+    cfc::SignalTrace& signals() { return cfc::ConnectionAt(kPort).signals; }
+    // Every frame the module sent before this message has been handled once
+    // the message is queued: the receive thread takes frames in order.
+    void syncWithReceiveThread()
+    {
+        EXPECT_TRUE(link_.sim().sendMessage(0x4242, freshBytes(4)).get());
+        EXPECT_EQ(takeMessage(link_.handle()).result, cfc::kRxQueueDelivered);
+    }
+
+    static constexpr int kPort = 21;
+    ScopedTempCwd cwd_;
+    ModuleLink link_{kPort, "sigtrace-files"};
+};
+
+TEST_F(SignalTraceFiles, SignalsAcrossFramesBecomeOneRecordAndOneLineEach)
+{
+    const sim::SignalTrace spanning{0x1234,     0x5678,     0x9ABCDEF0,
+                                    0x11223344, 0x00010203, countingBytes(600, 9)};
+    const sim::SignalTrace single{1, 2, 3, 4, 0x0901FF, Bytes{0xAA}};
+    EXPECT_TRUE(link_.sim().sendSignalTrace(spanning).get());
+    EXPECT_TRUE(link_.sim().sendSignalTrace(single).get());
+    syncWithReceiveThread();
+
+    const Bytes expected = concat(concat(recordHeader(spanning), spanning.data),
+                                  concat(recordHeader(single), single.data));
+    EXPECT_EQ(fileText("cfctrace/cfc007.flg"), textOf(expected));
+    EXPECT_EQ(fileText("cfctrace/cfclog007.txt"),
+              "Signal 0x10203: source 0x1234, dest 0x5678, length 0x258, FN 0x9abcdef0, "
+              "time 0x11223344\r\n"
+              "Signal 0x901ff: source 0x1, dest 0x2, length 0x1, FN 0x3, time 0x4\r\n");
+}
+
+TEST_F(SignalTraceFiles, NothingIsWrittenWithoutTheDirectoryOrWhenDisabled)
+{
+    std::filesystem::remove("cfctrace");
+    EXPECT_TRUE(link_.sim().sendSignalTrace({1, 2, 3, 4, 5, Bytes(300, 1)}).get());
+    syncWithReceiveThread();
+    EXPECT_FALSE(std::filesystem::exists("cfctrace"));
+
+    std::filesystem::create_directory("cfctrace");
+    signals().enable.store(0);
+    EXPECT_TRUE(link_.sim().sendSignalTrace({1, 2, 3, 4, 5, Bytes(300, 1)}).get());
+    syncWithReceiveThread();
+    EXPECT_TRUE(std::filesystem::is_empty("cfctrace"));
+}
+
+TEST_F(SignalTraceFiles, FirstFrameShorterThanItsHeaderWritesNothing)
+{
+    Bytes frame{0xD4, 0xFF};
+    frame.resize(21, 0x55);
+    signals().signalFrame(frame.data(), static_cast<uint16_t>(frame.size()), false);
+    EXPECT_TRUE(std::filesystem::is_empty("cfctrace"));
+    // A continuing frame of only its two leading bytes adds no data.
+    signals().signalFrame(frame.data(), 2, true);
+    EXPECT_EQ(fileText("cfctrace/cfc007.flg"), "");
+}
+
+TEST_F(SignalTraceFiles, ModuleReportsTheSignalsOfItsMask)
+{
+    const std::string ini = (cwd_.path() / "cfctrace.ini").string();
+    const ScopedEnv env("CFC_TRACE_INI", ini);
+    std::ofstream(ini) << "[TestModeAddSignal]\nNumEntries=2\nSignal0=0x0300FF\nSignal1=40001\n";
+    cfc::LoadSignalTraceConfig(signals(), "TestMode");
+    syncWithReceiveThread();
+    const auto told = link_.sim().signalTrace();
+    EXPECT_EQ(told.enabled, (std::vector<uint32_t>{0x0300FF, 0x040001}));
+    EXPECT_EQ(told.masksTaken, 1u);
+
+    // Signal 0xFF spans five frames, 1 fits one. The module sends them after
+    // its answer, so on a busy machine the second may still be on its way.
+    const std::string first =
+        "Signal 0x300ff: source 0x13, dest 0x20, length 0x404, FN 0x1, time 0xa\r\n";
+    const std::string second =
+        "Signal 0x40001: source 0x14, dest 0x20, length 0xc, FN 0x2, time 0x14\r\n";
+    std::string log;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (true) {
+        log = fileText("cfctrace/cfclog007.txt");
+        if ((log.find(first) != std::string::npos && log.find(second) != std::string::npos) ||
+            std::chrono::steady_clock::now() > end)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_NE(log.find(first), std::string::npos) << log;
+    EXPECT_NE(log.find(second), std::string::npos) << log;
+    EXPECT_EQ(fileText("cfctrace/cfc007.flg").size(), 2 * 28 + 0x404 + 0xC);
+}
+
+} // namespace
