@@ -49,7 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     cfc::SignalTrace& signals = cfc::ConnectionOf(line.handle())->signals;
     signals.enable.store(1);
     // Negative and wide suffixes too: the names must still fit.
-    signals.suffix.store(static_cast<int32_t>(static_cast<int8_t>(data[0])) * 0x01010101);
+    // Spread in unsigned arithmetic, which wraps, then read back as signed.
+    signals.suffix.store(static_cast<int32_t>(
+        static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(data[0]))) * 0x01010101u));
 
     std::vector<uint8_t> wire;
     for (size_t at = 1; at < size;) {
