@@ -138,10 +138,9 @@ void EmmiL1ConfigurePort(SerialLink& link, plat::LineSettings& s, int32_t baudRa
 
 ErrorCode EmmiL1CommsOpen(SerialLink& link, int32_t comNumber, int32_t baudRate)
 {
-    // Named also when the failure comes after the open, from the settings.
-    link.openError_ = {0, plat::comPortPath(comNumber).value_or(std::string())};
     // A rate the line cannot run at is a configuration the port refuses.
     if (baudRate <= 0) {
+        link.openError_ = {EINVAL, plat::comPortPath(comNumber).value_or(std::string())};
         SerialLinkSteps::recordSystemError(link, EINVAL);
         return EMMIERR_PORT_OPEN;
     }

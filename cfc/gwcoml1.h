@@ -101,7 +101,7 @@ public:
 
     // The operating system's error of the last refused port operation.
     int lastSystemError() const { return lastSystemError_.load(std::memory_order_relaxed); }
-    // Why the last open failed, with the device the COM number named.
+    // The device the last open resolved its COM number to, and why it failed.
     const plat::OpenError& lastOpenError() const { return openError_; }
 
 private:

@@ -25,8 +25,8 @@ std::unique_ptr<SerialPort> openSerialPort(const PortLocation& where, OpenError*
         port = detail::openVirtualPort(path.substr(kVirtualPrefix.size()), &sysError);
     else
         port = detail::openDevicePort(path, &sysError);
-    if (!port && error)
-        *error = OpenError{sysError, path};
+    if (error)
+        *error = OpenError{port ? 0 : sysError, path};
     return port;
 }
 

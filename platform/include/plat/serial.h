@@ -104,9 +104,11 @@ struct OpenError {
     std::string devicePath;
 };
 
-// Opens a port exclusively. On failure returns null and fills *error (when
-// given): EBUSY when another process or connection holds the port, ENOENT for
-// a COM number that maps to nothing.
+// Opens a port exclusively. *error (when given) names the device the location
+// resolved to, also on success, so a failure after the open can name it too.
+// On failure returns null with the system error there: EBUSY when another
+// process or connection holds the port, ENOENT for a COM number that maps to
+// nothing.
 std::unique_ptr<SerialPort> openSerialPort(const PortLocation& where, OpenError* error);
 // The same for a device path; kept for callers that have nothing else.
 std::unique_ptr<SerialPort> openSerialPort(const std::string& path, int* sysError);
