@@ -11,9 +11,7 @@
 #include "cfcrpc_catalogue.h"
 #include "cfcrpc_version.h"
 
-#include "plat/virtual_serial.h"
-#include "sim/simulator.h"
-#include "sim/transport.h"
+#include "simulated_line.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,46 +25,23 @@ namespace {
 
 constexpr int kPort = 29;
 constexpr const char* kDeviceName = "catalogue-bench";
-constexpr double kBaudRate = 115200.0;
-constexpr double kBitsPerByte = 11.0;
+using bench::kBaudRate;
+using bench::kBitsPerByte;
 constexpr uint16_t kItemSize = 1400;
 
+// A paced line whose version fetch, made by the first call, stays out of
+// the figures.
 class Link {
 public:
-    Link() : device_(plat::registerVirtualDevice(kDeviceName))
+    Link() : line_(kPort, kDeviceName, true, sim::Mode::Emmi)
     {
-        ::setenv(("CFC_COM" + std::to_string(kPort)).c_str(),
-                 (std::string("virtual:") + kDeviceName).c_str(), 1);
-        ::setenv("CFC_TRACE_INI", "/dev/null/cfctrace.ini", 1);
-        module_ = std::make_unique<sim::Simulator>(sim::makeVirtualTransport(device_));
-        module_->setMode(sim::Mode::Emmi);
-        if (!module_->start())
-            return;
-        handle_ = WComOpen(kPort, 115200, 0);
-        device_->setPaced(true);
-        // The version fetch of the first call stays out of the figures.
-        if (handle_ != 0)
-            cfc::GetTargetVersion(*cfc::ConnectionOf(handle_));
+        if (cfc::Connection* connection = line_.connection())
+            cfc::GetTargetVersion(*connection);
     }
-    ~Link()
-    {
-        if (handle_ != 0)
-            WComClose(handle_);
-        module_->stop();
-        plat::unregisterVirtualDevice(kDeviceName);
-    }
-    Link(const Link&) = delete;
-    Link& operator=(const Link&) = delete;
-
-    cfc::Connection* connection() const
-    {
-        return handle_ != 0 ? cfc::ConnectionOf(handle_) : nullptr;
-    }
+    cfc::Connection* connection() const { return line_.connection(); }
 
 private:
-    std::shared_ptr<plat::VirtualDevice> device_;
-    std::unique_ptr<sim::Simulator> module_;
-    uint32_t handle_ = 0;
+    bench::SimulatedLine line_;
 };
 
 template <class Call>

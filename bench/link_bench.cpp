@@ -11,9 +11,7 @@
 #include "cfc_connection.h"
 #include "gwcoml3.h"
 
-#include "plat/virtual_serial.h"
-#include "sim/simulator.h"
-#include "sim/transport.h"
+#include "simulated_line.h"
 
 #include <benchmark/benchmark.h>
 
@@ -29,8 +27,8 @@ namespace {
 constexpr int kPort = 28;
 constexpr const char* kDeviceName = "link-bench";
 constexpr uint16_t kCommand = 0x0B0B;
-constexpr double kBaudRate = 115200.0;
-constexpr double kBitsPerByte = 11.0; // start, 8 data, 2 stop
+using bench::kBaudRate;
+using bench::kBitsPerByte;
 // First frame: type, segment, 4 header bytes; later frames: type, segment.
 constexpr size_t kFirstFrameData = 255 - 2 - 4;
 constexpr size_t kLaterFrameData = 255 - 2;
@@ -55,34 +53,13 @@ std::vector<uint8_t> messageData(size_t size)
     return data;
 }
 
-// The library's connection and the simulated module on one in-memory line.
+// The simulated line, and the host's reception of the module's messages.
 class Link {
 public:
-    explicit Link(bool paced) : device_(plat::registerVirtualDevice(kDeviceName))
-    {
-        ::setenv(("CFC_COM" + std::to_string(kPort)).c_str(),
-                 (std::string("virtual:") + kDeviceName).c_str(), 1);
-        // A settings file that cannot exist: an enabled signal trace would
-        // add its 5 s to every close.
-        ::setenv("CFC_TRACE_INI", "/dev/null/cfctrace.ini", 1);
-        module_ = std::make_unique<sim::Simulator>(sim::makeVirtualTransport(device_));
-        if (!module_->start())
-            return;
-        handle_ = WComOpen(kPort, 115200, 0);
-        device_->setPaced(paced);
-    }
-    ~Link()
-    {
-        if (handle_ != 0)
-            WComClose(handle_);
-        module_->stop();
-        plat::unregisterVirtualDevice(kDeviceName);
-    }
-    Link(const Link&) = delete;
-    Link& operator=(const Link&) = delete;
+    explicit Link(bool paced) : line_(kPort, kDeviceName, paced, sim::Mode::Emmi) {}
 
-    uint32_t handle() const { return handle_; }
-    sim::Simulator& module() { return *module_; }
+    uint32_t handle() const { return line_.handle(); }
+    sim::Simulator& module() { return line_.module(); }
 
     // Takes messages off the receive queue until one with kCommand arrives.
     bool receive()
@@ -91,22 +68,20 @@ public:
         for (;;) {
             uint16_t command = 0;
             uint16_t length = 0;
-            const uint8_t taken = cfc::EmmiL3RemoveFromRxQueue(
-                (*cfc::ConnectionOf(handle_)).messages, &command, buffer_.data(), &length);
+            const uint8_t taken = cfc::EmmiL3RemoveFromRxQueue(line_.connection()->messages,
+                                                               &command, buffer_.data(), &length);
             if (taken == cfc::kRxQueueDelivered && command == kCommand)
                 return true;
             if (taken == cfc::kRxQueueEmpty) {
                 if (std::chrono::steady_clock::now() > deadline)
                     return false;
-                cfc::EmmiL3WaitForRxMessage((*cfc::ConnectionOf(handle_)).messages);
+                cfc::EmmiL3WaitForRxMessage(line_.connection()->messages);
             }
         }
     }
 
 private:
-    std::shared_ptr<plat::VirtualDevice> device_;
-    std::unique_ptr<sim::Simulator> module_;
-    uint32_t handle_ = 0;
+    bench::SimulatedLine line_;
     std::vector<uint8_t> buffer_ = std::vector<uint8_t>(cfc::kMessageSize);
 };
 
