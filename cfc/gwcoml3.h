@@ -83,6 +83,8 @@ struct RxAssembly {
     uint8_t expectedSegment = 0;
     // 1 while a signal trace goes on in further 0xD4 frames.
     uint8_t signalContinues = 0;
+    // The 0xD4 frame taken last, to know it when the module sends it again.
+    FrameBuffer lastSignalFrame{};
 };
 
 // The receive thread's state between and inside passes.

@@ -47,13 +47,25 @@ uint16_t getLe16(const uint8_t* data, size_t offset)
     return static_cast<uint16_t>(data[offset] | (data[offset + 1] << 8));
 }
 
+bool sameFrame(const uint8_t* a, const uint8_t* b)
+{
+    return std::memcmp(a, b, size_t{frameLength(a)} + 1) == 0;
+}
+
 // A signal-trace frame goes to the signal trace while it is enabled. A first
-// frame too short for the signal header is dropped and starts nothing.
+// frame too short for the signal header is dropped and starts nothing. The
+// module sends a frame again, byte for byte, when our ACK came too late;
+// taken again, a first frame's header would be written as the signal's data.
+// Two frames of one signal differ in their segment number and a first frame
+// carries the signal's frame number and time, so a copy is only ever a resend.
 void takeSignalTraceFrame(SignalFrameSink* signals, RxAssembly& message, const uint8_t* frame)
 {
     const bool starts = message.signalContinues == 0;
     if (starts && frameLength(frame) < kSignalHeaderEnd)
         return;
+    if (sameFrame(frame, message.lastSignalFrame.data()))
+        return;
+    std::memcpy(message.lastSignalFrame.data(), frame, size_t{frameLength(frame)} + 1);
     if (signals != nullptr && signals->signalTraceEnabled())
         signals->signalFrame(frameData(frame), frameLength(frame), !starts);
     message.signalContinues = segmentOf(frame) != kLastSegment ? 1 : 0;
@@ -62,11 +74,6 @@ void takeSignalTraceFrame(SignalFrameSink* signals, RxAssembly& message, const u
 void queueMessage(MessageLink& link, const RxAssembly& message)
 {
     EmmiL3AddToRxQueue(link, message.command, message.data.data(), message.length);
-}
-
-bool sameFrame(const uint8_t* a, const uint8_t* b)
-{
-    return std::memcmp(a, b, size_t{frameLength(a)} + 1) == 0;
 }
 
 // The module sends a frame again, byte for byte, when our ACK got lost. A

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include <filesystem>
@@ -47,7 +48,8 @@ Bytes recordHeader(const sim::SignalTrace& s)
 
 class SignalTraceFiles : public ::testing::Test {
 protected:
-    SignalTraceFiles()
+    explicit SignalTraceFiles(const sim::Options& options = {})
+        : link_{kPort, "sigtrace-files", ModuleLink::Module::Simulator, options}
     {
         std::filesystem::create_directory("cfctrace");
         signals().enable.store(1);
@@ -70,7 +72,7 @@ protected:
 
     static constexpr int kPort = 21;
     ScopedTempCwd cwd_;
-    ModuleLink link_{kPort, "sigtrace-files"};
+    ModuleLink link_;
 };
 
 TEST_F(SignalTraceFiles, SignalsAcrossFramesBecomeOneRecordAndOneLineEach)
@@ -146,5 +148,32 @@ TEST_F(SignalTraceFiles, ModuleReportsTheSignalsOfItsMask)
     EXPECT_NE(log.find(second), std::string::npos) << log;
     EXPECT_EQ(fileText("cfctrace/cfc007.flg").size(), 2 * 28 + 0x404 + 0xC);
 }
+
+// The module sends a frame again when our ACK reaches it late; the copy is
+// no further data of the signal.
+class SignalTraceResent : public SignalTraceFiles, public ::testing::WithParamInterface<uint32_t> {
+protected:
+    SignalTraceResent() : SignalTraceFiles(resending(GetParam())) {}
+    static sim::Options resending(uint32_t frame)
+    {
+        sim::Options options;
+        options.faults.repeatFrame = {frame, 1};
+        return options;
+    }
+};
+
+TEST_P(SignalTraceResent, IsWrittenOnce)
+{
+    const sim::SignalTrace spanning{0x13, 0x20, 1, 10, 0x0300FF, countingBytes(600, 0xFF)};
+    EXPECT_TRUE(link_.sim().sendSignalTrace(spanning).get());
+    syncWithReceiveThread();
+    EXPECT_EQ(fileText("cfctrace/cfc007.flg"),
+              textOf(concat(recordHeader(spanning), spanning.data)));
+    const std::string log = fileText("cfctrace/cfclog007.txt");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+}
+
+// The first, a middle and the last of the signal's three frames.
+INSTANTIATE_TEST_SUITE_P(Frames, SignalTraceResent, ::testing::Values(0u, 1u, 2u));
 
 } // namespace
