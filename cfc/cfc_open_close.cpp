@@ -231,6 +231,7 @@ int32_t WComClose(uint32_t handle)
         if (connection.signals.signalTraceEnabled())
             FinishSignalTrace(connection.signals);
         EmmiL3StopReceiver(connection.messages);
+        connection.signals.endSignal();
         FlushRawBuffers(connection.raw);
         for (unsigned removed = EmmiL3DrainRxQueue(connection.messages); removed > 0; --removed)
             trace.step(6, "Purge the Rx Queue...");

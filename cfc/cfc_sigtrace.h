@@ -43,6 +43,9 @@ public:
 
     bool signalTraceEnabled() const override { return enable.load() != 0; }
     void signalFrame(const uint8_t* frameData, uint16_t length, bool continues) override;
+    // Called once the receive thread has ended: a signal the module broke off
+    // (switched off in the middle of it) gets the lengths of what was written.
+    void endSignal();
 
     const TraceChannel& trace() const { return trace_; }
     MessageLink& messages() { return messages_; }
@@ -52,8 +55,22 @@ public:
     SignalTraceLists lists;
 
 private:
+    // The record being written. A reader finds each record by the lengths in
+    // its header, so one that stays short of them would make the rest of the
+    // file unreadable: when the signal breaks off, the header is made to say
+    // what was written. Touched by the receive thread, and by the close only
+    // after that thread has ended.
+    struct OpenRecord {
+        long headerAt = -1;
+        int32_t suffix = 0;
+        uint16_t declared = 0;
+        size_t written = 0;
+    };
+    void endRecord();
+
     const TraceChannel& trace_;
     MessageLink& messages_;
+    OpenRecord record_;
 };
 
 // The list operations behind WAddNimboTraceMask, WAddNimboSignal and

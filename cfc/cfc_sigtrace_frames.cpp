@@ -92,13 +92,26 @@ void writeLogLine(std::FILE* file, const SignalHeader& h)
                  h.signalId, h.source, h.destination, h.length, h.frameNumber, h.time);
 }
 
+constexpr const char* kRecordFile = "cfctrace/cfc%03d.flg";
+constexpr const char* kLogFile = "cfctrace/cfclog%03d.txt";
+// Offsets of the two length fields in a record header.
+constexpr long kRecordSizeAt = 4;
+constexpr long kSignalLengthAt = 22;
+
 // Open for appending; the directory is not made, so without it the signal
 // trace stays off the disk.
-std::FILE* openTraceFile(const char* pattern, int32_t suffix)
+std::FILE* openTraceFile(const char* pattern, int32_t suffix, const char* mode = "ab+")
 {
     char name[64];
     std::snprintf(name, sizeof name, pattern, suffix);
-    return std::fopen(name, "ab+");
+    return std::fopen(name, mode);
+}
+
+void putU16At(std::FILE* file, long at, uint16_t value)
+{
+    const uint8_t bytes[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
+    if (std::fseek(file, at, SEEK_SET) == 0)
+        std::fwrite(bytes, 1, sizeof bytes, file);
 }
 
 } // namespace
@@ -109,22 +122,49 @@ void SignalTrace::signalFrame(const uint8_t* frameData, uint16_t length, bool co
     // A first frame without its whole header has no signal to describe.
     if (frameData == nullptr || length < dataOffset)
         return;
+    if (!continues)
+        endRecord();
     const int32_t number = suffix.load();
-    std::FILE* record = openTraceFile("cfctrace/cfc%03d.flg", number);
-    std::FILE* log = openTraceFile("cfctrace/cfclog%03d.txt", number);
+    std::FILE* record = openTraceFile(kRecordFile, number);
+    std::FILE* log = openTraceFile(kLogFile, number);
     if (!continues) {
         const SignalHeader header = headerOf(frameData);
         if (log != nullptr)
             writeLogLine(log, header);
-        if (record != nullptr)
+        if (record != nullptr && std::fseek(record, 0, SEEK_END) == 0) {
+            record_ = {std::ftell(record), number, header.length, 0};
             writeRecordHeader(record, header);
+        }
     }
     if (record != nullptr) {
-        std::fwrite(frameData + dataOffset, 1, length - dataOffset, record);
+        const size_t data = length - dataOffset;
+        record_.written += std::fwrite(frameData + dataOffset, 1, data, record);
         std::fclose(record);
     }
     if (log != nullptr)
         std::fclose(log);
+}
+
+void SignalTrace::endSignal()
+{
+    endRecord();
+}
+
+void SignalTrace::endRecord()
+{
+    const OpenRecord record = record_;
+    record_ = {};
+    if (record.headerAt < 0 || record.written == record.declared ||
+        record.written > 0xFFFF - kRecordHeaderExtra)
+        return;
+    std::FILE* file = openTraceFile(kRecordFile, record.suffix, "rb+");
+    if (file == nullptr)
+        return;
+    const auto written = static_cast<uint16_t>(record.written);
+    putU16At(file, record.headerAt + kRecordSizeAt,
+             static_cast<uint16_t>(written + kRecordHeaderExtra));
+    putU16At(file, record.headerAt + kSignalLengthAt, written);
+    std::fclose(file);
 }
 
 } // namespace cfc

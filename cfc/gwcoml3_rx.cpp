@@ -58,9 +58,11 @@ bool sameFrame(const uint8_t* a, const uint8_t* b)
 // taken again, a first frame's header would be written as the signal's data.
 // Two frames of one signal differ in their segment number and a first frame
 // carries the signal's frame number and time, so a copy is only ever a resend.
+// Segment 0 only ever starts a signal: one that comes while another goes on
+// means the module gave that one up, and its header must not become data.
 void takeSignalTraceFrame(SignalFrameSink* signals, RxAssembly& message, const uint8_t* frame)
 {
-    const bool starts = message.signalContinues == 0;
+    const bool starts = message.signalContinues == 0 || segmentOf(frame) == 0;
     if (starts && frameLength(frame) < kSignalHeaderEnd)
         return;
     if (sameFrame(frame, message.lastSignalFrame.data()))

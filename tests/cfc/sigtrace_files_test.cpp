@@ -149,6 +149,51 @@ TEST_F(SignalTraceFiles, ModuleReportsTheSignalsOfItsMask)
     EXPECT_EQ(fileText("cfctrace/cfc007.flg").size(), 2 * 28 + 0x404 + 0xC);
 }
 
+// A reader finds each record by its lengths; a signal the module broke off
+// must not leave a record that promises more than it holds.
+class SignalTraceBrokenOff : public SignalTraceFiles {
+protected:
+    SignalTraceBrokenOff() : SignalTraceFiles(losingLastFrameOfFirstSignal()) {}
+    static sim::Options losingLastFrameOfFirstSignal()
+    {
+        sim::Options options;
+        options.faults.dropFrame = {2, 1};
+        return options;
+    }
+};
+
+TEST_F(SignalTraceBrokenOff, ItsRecordSaysWhatItHolds)
+{
+    // Three frames each: 233, 253 and 114 data bytes; the first signal's
+    // last frame never comes, so the second's first frame ends it.
+    const sim::SignalTrace broken{0x13, 0x20, 1, 10, 0x0300FF, countingBytes(600, 0xFF)};
+    const sim::SignalTrace whole{0x13, 0x20, 2, 20, 0x0300FE, countingBytes(600, 0xFE)};
+    EXPECT_TRUE(link_.sim().sendSignalTrace(broken).get());
+    EXPECT_TRUE(link_.sim().sendSignalTrace(whole).get());
+    syncWithReceiveThread();
+
+    sim::SignalTrace held = broken;
+    held.data.resize(233 + 253);
+    EXPECT_EQ(fileText("cfctrace/cfc007.flg"),
+              textOf(concat(concat(recordHeader(held), held.data),
+                            concat(recordHeader(whole), whole.data))));
+
+    // Broken off by the close: the module switched off in the middle.
+    Bytes first{0xD4, 0x00};
+    putLe(first, 0, 12);  // source, destination, frame number, time
+    putLe(first, 100, 2); // the signal's length
+    putLe(first, 0, 6);   // unread, signal identifier
+    const Bytes data = countingBytes(10);
+    first.insert(first.end(), data.begin(), data.end());
+    signals().signalFrame(first.data(), static_cast<uint16_t>(first.size()), false);
+    signals().endSignal();
+    const std::string records = fileText("cfctrace/cfc007.flg");
+    const size_t last = 2 * 28 + held.data.size() + whole.data.size();
+    ASSERT_EQ(records.size(), last + 28 + data.size());
+    EXPECT_EQ(static_cast<uint8_t>(records[last + 4]), data.size() + 22);
+    EXPECT_EQ(static_cast<uint8_t>(records[last + 22]), data.size());
+}
+
 // The module sends a frame again when our ACK reaches it late; the copy is
 // no further data of the signal.
 class SignalTraceResent : public SignalTraceFiles, public ::testing::WithParamInterface<uint32_t> {

@@ -80,7 +80,8 @@ TEST_F(VornaxSignalTrace, ModuleTracesIntoTheFilesUntilTheCloseSwitchesItOff)
         << fileText(dir() / "cfctrace.ini");
 
     // Every signal the module reported: one log line and one record, whose
-    // data are the signal's bytes put together from all its frames.
+    // data are the signal's bytes put together from all its frames. The
+    // switch-off may cut the last signal short; its record then says so.
     const std::string log = fileText(dir() / "cfctrace" / "cfclog041.txt");
     const std::string records = fileText(dir() / "cfctrace" / "cfc041.flg");
     EXPECT_EQ(
