@@ -101,6 +101,107 @@ int32_t WTerminateCall(uint32_t handle);
 int32_t WSendAtCommand(uint32_t handle, const char* text, char* response);
 int32_t WReceiveAtCommand(uint32_t handle, char* response);
 
+/* Calibration and production. Every operation returns 1 or 0 and keeps the
+ * code of a failure as the last error; outputs go through pointers, and a
+ * null output is left out. Bands are 0 to 3, modulations 0 (GMSK) and 1
+ * (8PSK). */
+
+/* NVRAM calibration items (8-bit ids; the QV family 16-bit ids). A check
+ * gives 1 only for an item the firmware reports present. The Ver variants
+ * use the item version where the firmware has one (RPC version 1) and fall
+ * back to the plain calls otherwise, delivering no version then. */
+int32_t WReadNVRAMCalibrationItem(uint32_t handle, uint8_t calibrationId, uint8_t* pData,
+                                  uint16_t dataSize, uint16_t* pBytesRead);
+int32_t WCheckNVRAMCalibrationItem(uint32_t handle, uint8_t calibrationId,
+                                   uint8_t* pNVRAMBlockExists);
+int32_t WWriteNVRAMCalibrationItem(uint32_t handle, uint8_t calibrationId, const uint8_t* pData,
+                                   uint16_t dataSize);
+int32_t WEraseAllNVRAMCalibrationItems(uint32_t handle);
+int32_t WSaveAllOtherNVRAMCalibrationItems(uint32_t handle, uint16_t lastCalibrationItem);
+int32_t WRestoreAllOtherNVRAMCalibrationItems(uint32_t handle, uint16_t lastCalibrationItem);
+int32_t WCheckNVRAMQVCalibrationItem(uint32_t handle, uint16_t calibrationId,
+                                     uint8_t* pNVRAMBlockExists);
+int32_t WReadNVRAMQVCalibrationItem(uint32_t handle, uint16_t calibrationId, uint8_t* pData,
+                                    uint16_t dataSize, uint16_t* pBytesRead);
+int32_t WWriteNVRAMQVCalibrationItem(uint32_t handle, uint16_t calibrationId, const uint8_t* pData,
+                                     uint16_t dataSize);
+int32_t WReadNVRAMQVCalibrationItemVer(uint32_t handle, uint16_t calibrationId, uint8_t* pData,
+                                       uint16_t dataSize, uint16_t* pBytesRead, uint8_t* pVersion);
+int32_t WWriteNVRAMQVCalibrationItemVer(uint32_t handle, uint16_t calibrationId,
+                                        const uint8_t* pData, uint16_t dataSize, uint8_t version);
+
+/* NVRAM user items; `value` goes to the firmware unchanged. */
+int32_t WReadNVRAMUserItem(uint32_t handle, uint32_t userId, uint16_t value, uint8_t* pData,
+                           uint16_t dataSize, uint16_t* pBytesRead);
+int32_t WWriteNVRAMUserItem(uint32_t handle, uint32_t userId, uint16_t value, const uint8_t* pData,
+                            uint16_t dataSize);
+int32_t WReadNVRAMUserItemVer(uint32_t handle, uint32_t userId, uint16_t value, uint8_t* pData,
+                              uint16_t dataSize, uint16_t* pBytesRead, uint8_t* pVersion);
+int32_t WWriteNVRAMUserItemVer(uint32_t handle, uint32_t userId, uint16_t value,
+                               const uint8_t* pData, uint16_t dataSize, uint8_t version);
+int32_t WDeleteNVRAMUserItem(uint32_t handle, uint32_t userId, uint16_t value);
+int32_t WEraseAllNVRAMUserItems(uint32_t handle);
+
+/* Radio test control. WSetAFCAndMeasure fails with last error 16 when the
+ * module found no frequency burst. */
+int32_t WSetAFC(uint32_t handle, uint16_t value);
+int32_t WSetAFCAndMeasure(uint32_t handle, uint16_t arfcn, uint16_t value, int16_t* pFreqOffset);
+int32_t WSetGainProgramWord(uint32_t handle, uint16_t gainWord, uint8_t gainIndex, uint8_t band);
+int32_t WGetGainProgramWord(uint32_t handle, uint8_t gainIndex, uint8_t band, uint16_t* pGainWord);
+int32_t WSetAccurateValue(uint32_t handle, uint16_t value, uint8_t gainIndex, uint8_t band);
+/* RSSI in 1/16 dB. */
+int32_t WGetPowerValue(uint32_t handle, uint16_t channel, uint16_t gain, uint8_t applyAgcTable,
+                       int16_t* pRssi);
+/* Four offsets: rx I, rx Q, tx I, tx Q. */
+int32_t WGetUsedIQOffsetValues(uint32_t handle, uint8_t measure, int16_t* pOffsets);
+int32_t WSetCurrentDualBandMode(uint32_t handle, uint8_t bandMode);
+/* 32 ramp values. */
+int32_t WSetPowerRamp(uint32_t handle, const uint16_t* pRamp);
+int32_t WSetRampScaleFactor(uint32_t handle, uint16_t scaleFactor);
+int32_t WRadioPowerOn(uint32_t handle);
+int32_t WRadioPowerDown(uint32_t handle);
+int32_t WRadioReceiverOn(uint32_t handle, uint32_t parameter);
+int32_t WRadioReceiverOff(uint32_t handle, uint32_t parameter);
+int32_t WRadioSendTelegram(uint32_t handle, uint32_t telegram);
+int32_t WRadioSetInitTelegram(uint32_t handle, uint32_t telegram, uint8_t index);
+int32_t WStartLoopback(uint32_t handle, uint16_t bch, uint16_t tch, uint8_t timeSlot, uint8_t tsc,
+                       uint8_t powerLevel);
+int32_t WChangeLoopback(uint32_t handle, uint16_t tch, uint8_t timeSlot, uint8_t tsc,
+                        uint8_t powerLevel);
+int32_t WStopLoopback(uint32_t handle);
+/* Timing offset in quarter bits, frequency offset in Hz. */
+int32_t WGetLoopbackData(uint32_t handle, int16_t* pTimingOffset, int16_t* pFreqOffset,
+                         uint16_t* pBitErrors, uint16_t* pSoftDecisionTotal, int16_t* pRssi);
+/* `pSlotMapping` holds the eight slots' mapping. */
+int32_t WConfigureGPRSMultiFrame(uint32_t handle, uint8_t frameNumber, const uint8_t* pSlotMapping,
+                                 uint16_t rxChannel, uint16_t txChannel, uint16_t monitorChannel,
+                                 uint16_t frameAdvance, uint16_t rxAdvance, uint16_t txAdvance,
+                                 uint16_t monitorAdvance);
+int32_t WChangeGPRSTiming(uint32_t handle, uint8_t frameNumber, uint16_t frameAdvance,
+                          uint16_t rxAdvance, uint16_t txAdvance, uint16_t monitorAdvance);
+int32_t WSetGPRSUsage(uint32_t handle, uint8_t mode);
+/* Eight addresses and values; the mask has two bits a register from bit 0
+ * up, 01 writing its value and 10 reading it. Eight values come back. */
+int32_t WBBCRegister(uint32_t handle, uint16_t readWriteMask, const uint16_t* pAddresses,
+                     const uint16_t* pValues, uint16_t* pReturned);
+int32_t WSetPrechargeValue(uint32_t handle, uint16_t value);
+
+/* Identity and security. Serial numbers, IMEI and challenge are 8 bytes,
+ * the flash serial number 4, the response 64, the mobile information 17. */
+int32_t WGetFlashSerialNumber(uint32_t handle, uint8_t* pSerialNumber);
+int32_t WGetSingleIE(uint32_t handle, uint16_t ieCode, uint16_t* pValue);
+int32_t WResetIMEIMode(uint32_t handle, uint8_t* pMode);
+int32_t WSetCustomerIMEIMode(uint32_t handle, uint8_t* pMode);
+int32_t WReadSerialNumber(uint32_t handle, uint8_t* pSerialNumber);
+int32_t WReadIMEI(uint32_t handle, uint8_t* pImei);
+int32_t WInitIMEI(uint32_t handle);
+int32_t WFreezeIMEI(uint32_t handle, const uint8_t* pImei);
+/* `pMode` goes out and takes the mode the module keeps. */
+int32_t WSetSecurityMode(uint32_t handle, uint16_t* pMode, uint32_t value);
+int32_t WRequestChallenge(uint32_t handle, uint8_t* pChallenge);
+int32_t WSendResponse(uint32_t handle, const uint8_t* pResponse);
+int32_t WGetMobileInformation(uint32_t handle, uint8_t* pInformation);
+
 /* Test-system entry: runs the library operation that the active test case's
  * parameter names on the connection of the device under test's port, and
  * reports its result to the test system; the test system's status goes into

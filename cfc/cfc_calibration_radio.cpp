@@ -1,0 +1,344 @@
+// Radio test control as a calibration line drives it: AFC, gains, power
+// ramp, receiver and transmitter control, loopback and the GPRS frames.
+#include "cfc.h"
+#include "cfc_calibration.h"
+#include "cfc_calibration_op.h"
+#include "cfcrpc_catalogue.h"
+
+#include <array>
+
+namespace cfc {
+
+namespace {
+
+// The gain program call's operations.
+constexpr uint8_t kGainWrite = 0;
+constexpr uint8_t kGainRead = 1;
+constexpr uint8_t kAccurateWrite = 2;
+
+// The frequency burst statuses of a measurement that found a burst.
+constexpr uint8_t kBurstFound = 1;
+constexpr uint8_t kBurstFoundAgain = 2;
+constexpr uint16_t kErrorBurstStatus = 16;
+
+enum RxOperation : uint8_t {
+    kPowerOn = 0,
+    kPowerDown = 1,
+    kReceiverOn = 2,
+    kReceiverOff = 3,
+    kSendTelegram = 4,
+    kSetInitTelegram = 5,
+};
+
+enum LoopOperation : uint8_t { kLoopStart = 0, kLoopChange = 1, kLoopStop = 2 };
+
+int32_t rxControl(uint32_t handle, const char* name, uint8_t operation, uint32_t parameter,
+                  uint8_t index = 0)
+{
+    return CalibrationCall(
+        handle, {name, "CFCRPCCalDevGsmRxControl"},
+        ArgText("(parameter=0x%x, index=%d)", parameter, index),
+        [&](Connection& c) { return CFCRPCCalDevGsmRxControl(c, index, operation, parameter); });
+}
+
+int32_t gainProgram(uint32_t handle, const char* name, uint16_t value, uint8_t gainIndex,
+                    uint8_t band, uint8_t operation, uint16_t* valueOut)
+{
+    uint16_t delivered = 0;
+    return CalibrationCall(
+        handle, {name, "CFCRPCCalDevGsmGainProgram"},
+        ArgText("(value=0x%x, gainIndex=%d, band=%d)", value, gainIndex, band),
+        [&](Connection& c) {
+            return CFCRPCCalDevGsmGainProgram(c, value, gainIndex, band, operation, &delivered);
+        },
+        [&](const CalibrationOp& op) {
+            if (valueOut == nullptr)
+                return;
+            *valueOut = delivered;
+            op.rets("*pValue 0x%x", delivered);
+        });
+}
+
+int32_t loopBack(uint32_t handle, const char* name, uint8_t operation, uint16_t bch, uint16_t tch,
+                 uint8_t timeSlot, uint8_t tsc, uint8_t powerLevel)
+{
+    return CalibrationCall(handle, {name, "CFCRPCCalDevGsmLoopBack"},
+                           ArgText("(bch=%d, tch=%d, timeSlot=%d, tsc=%d, powerLevel=%d)", bch, tch,
+                                   timeSlot, tsc, powerLevel),
+                           [&](Connection& c) {
+                               return CFCRPCCalDevGsmLoopBack(c, operation, bch, tch, timeSlot, tsc,
+                                                              powerLevel);
+                           });
+}
+
+} // namespace
+
+int32_t BBCRegister(Connection& connection, uint16_t readWriteMask, const uint16_t* addresses,
+                    const uint16_t* values, uint16_t* returned)
+{
+    std::array<uint16_t, kBBCRegisters> got{};
+    return RunCalibrationOp(
+        connection, {"WBBCRegister", "CFCRPCCalDevGsmBBCRegister"},
+        ArgText("(readWriteMask=0x%x)", readWriteMask),
+        [&](Connection& c) {
+            return CFCRPCCalDevGsmBBCRegister(c, readWriteMask, addresses, values, got.data());
+        },
+        [&](const CalibrationOp& op) {
+            op.dump("registerValues", got.data(), kBBCRegisters);
+            if (returned != nullptr)
+                std::copy(got.begin(), got.end(), returned);
+        });
+}
+
+int32_t SetRampScaleFactor(Connection& connection, uint16_t scaleFactor)
+{
+    return RunCalibrationOp(connection, {"WSetRampScaleFactor", "CFCRPCCalDevGsmRampScale"},
+                            ArgText("(scaleFactor=%d)", scaleFactor), [&](Connection& c) {
+                                return CFCRPCCalDevGsmRampScale(c, scaleFactor);
+                            });
+}
+
+} // namespace cfc
+
+using namespace cfc;
+
+extern "C" {
+
+int32_t WSetAFC(uint32_t handle, uint16_t value)
+{
+    return CalibrationCall(handle, {"WSetAFC", "CFCRPCCalDevGsmSetAfcDac"},
+                           ArgText("(value=%d)", value),
+                           [&](Connection& c) { return CFCRPCCalDevGsmSetAfcDac(c, value); });
+}
+
+int32_t WSetAFCAndMeasure(uint32_t handle, uint16_t arfcn, uint16_t value, int16_t* pFreqOffset)
+{
+    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
+        const CalibrationOp op(connection, {"WSetAFCAndMeasure", "CFCRPCCalDevGsmFreqOffsetMeas"});
+        op.begin(ArgText("(arfcn=%d, value=%d)", arfcn, value));
+        int16_t offset = 0;
+        uint8_t status = 0;
+        if (!op.made(CFCRPCCalDevGsmFreqOffsetMeas(connection, arfcn, value, &offset, &status)))
+            return 0;
+        op.trace().step(9, "rets freqBurstStatus %d", status);
+        // Without a frequency burst the offset is no measurement.
+        if (status != kBurstFound && status != kBurstFoundAgain)
+            return op.refuse(kErrorBurstStatus,
+                             "CFCRPCCalDevGsmFreqOffsetMeas rets status %d, error %d", status,
+                             kErrorBurstStatus);
+        if (pFreqOffset != nullptr)
+            *pFreqOffset = offset;
+        op.rets("*pFreqOffset %d", offset);
+        return op.ok();
+    });
+}
+
+int32_t WSetGainProgramWord(uint32_t handle, uint16_t gainWord, uint8_t gainIndex, uint8_t band)
+{
+    return gainProgram(handle, "WSetGainProgramWord", gainWord, gainIndex, band, kGainWrite,
+                       nullptr);
+}
+
+int32_t WGetGainProgramWord(uint32_t handle, uint8_t gainIndex, uint8_t band, uint16_t* pGainWord)
+{
+    return gainProgram(handle, "WGetGainProgramWord", 0, gainIndex, band, kGainRead, pGainWord);
+}
+
+int32_t WSetAccurateValue(uint32_t handle, uint16_t value, uint8_t gainIndex, uint8_t band)
+{
+    return gainProgram(handle, "WSetAccurateValue", value, gainIndex, band, kAccurateWrite,
+                       nullptr);
+}
+
+int32_t WGetPowerValue(uint32_t handle, uint16_t channel, uint16_t gain, uint8_t applyAgcTable,
+                       int16_t* pRssi)
+{
+    int16_t rssi = 0;
+    return CalibrationCall(
+        handle, {"WGetPowerValue", "CFCRPCCalDevGsmRssi"},
+        ArgText("(channel=%d, gain=0x%x, applyAgcTable=%d)", channel, gain, applyAgcTable),
+        [&](Connection& c) { return CFCRPCCalDevGsmRssi(c, channel, gain, applyAgcTable, &rssi); },
+        [&](const CalibrationOp& op) {
+            if (pRssi != nullptr)
+                *pRssi = rssi;
+            op.rets("*pRssi %d", rssi);
+        });
+}
+
+int32_t WGetUsedIQOffsetValues(uint32_t handle, uint8_t measure, int16_t* pOffsets)
+{
+    std::array<int16_t, 4> offsets{};
+    return CalibrationCall(
+        handle, {"WGetUsedIQOffsetValues", "CFCRPCCalDevGsmDcOffset"},
+        ArgText("(measure=%d)", measure),
+        [&](Connection& c) {
+            return CFCRPCCalDevGsmDcOffset(c, measure, &offsets[0], &offsets[1], &offsets[2],
+                                           &offsets[3]);
+        },
+        [&](const CalibrationOp& op) {
+            op.rets("rx I %d, rx Q %d, tx I %d, tx Q %d", offsets[0], offsets[1], offsets[2],
+                    offsets[3]);
+            if (pOffsets != nullptr)
+                std::copy(offsets.begin(), offsets.end(), pOffsets);
+        });
+}
+
+int32_t WSetCurrentDualBandMode(uint32_t handle, uint8_t bandMode)
+{
+    return CalibrationCall(handle, {"WSetCurrentDualBandMode", "CFCRPCCalDevGsmSetBandMode"},
+                           ArgText("(bandMode=%d)", bandMode),
+                           [&](Connection& c) { return CFCRPCCalDevGsmSetBandMode(c, bandMode); });
+}
+
+int32_t WSetPowerRamp(uint32_t handle, const uint16_t* pRamp)
+{
+    return CalibrationCall(handle, {"WSetPowerRamp", "CFCRPCCalDevGsmSetPowerRamp"}, ArgText(),
+                           [&](Connection& c) {
+                               if (pRamp == nullptr)
+                                   return CFCRPCCalDevGsmSetPowerRamp(c, nullptr);
+                               // The firmware takes the values low byte first.
+                               std::array<uint8_t, kPowerRampSize> bytes{};
+                               for (size_t i = 0; i < kPowerRampSize / 2; ++i) {
+                                   bytes[2 * i] = static_cast<uint8_t>(pRamp[i] & 0xFF);
+                                   bytes[2 * i + 1] = static_cast<uint8_t>(pRamp[i] >> 8);
+                               }
+                               return CFCRPCCalDevGsmSetPowerRamp(c, bytes.data());
+                           });
+}
+
+int32_t WSetRampScaleFactor(uint32_t handle, uint16_t scaleFactor)
+{
+    return OnConnection(handle, int32_t{0},
+                        [&](Connection& c) { return SetRampScaleFactor(c, scaleFactor); });
+}
+
+int32_t WRadioPowerOn(uint32_t handle)
+{
+    return rxControl(handle, "WRadioPowerOn", kPowerOn, 0);
+}
+
+int32_t WRadioPowerDown(uint32_t handle)
+{
+    return rxControl(handle, "WRadioPowerDown", kPowerDown, 0);
+}
+
+int32_t WRadioReceiverOn(uint32_t handle, uint32_t parameter)
+{
+    return rxControl(handle, "WRadioReceiverOn", kReceiverOn, parameter);
+}
+
+int32_t WRadioReceiverOff(uint32_t handle, uint32_t parameter)
+{
+    return rxControl(handle, "WRadioReceiverOff", kReceiverOff, parameter);
+}
+
+int32_t WRadioSendTelegram(uint32_t handle, uint32_t telegram)
+{
+    return rxControl(handle, "WRadioSendTelegram", kSendTelegram, telegram);
+}
+
+int32_t WRadioSetInitTelegram(uint32_t handle, uint32_t telegram, uint8_t index)
+{
+    return rxControl(handle, "WRadioSetInitTelegram", kSetInitTelegram, telegram, index);
+}
+
+int32_t WStartLoopback(uint32_t handle, uint16_t bch, uint16_t tch, uint8_t timeSlot, uint8_t tsc,
+                       uint8_t powerLevel)
+{
+    return loopBack(handle, "WStartLoopback", kLoopStart, bch, tch, timeSlot, tsc, powerLevel);
+}
+
+int32_t WChangeLoopback(uint32_t handle, uint16_t tch, uint8_t timeSlot, uint8_t tsc,
+                        uint8_t powerLevel)
+{
+    return loopBack(handle, "WChangeLoopback", kLoopChange, 0, tch, timeSlot, tsc, powerLevel);
+}
+
+int32_t WStopLoopback(uint32_t handle)
+{
+    return loopBack(handle, "WStopLoopback", kLoopStop, 0, 0, 0, 0, 0);
+}
+
+int32_t WGetLoopbackData(uint32_t handle, int16_t* pTimingOffset, int16_t* pFreqOffset,
+                         uint16_t* pBitErrors, uint16_t* pSoftDecisionTotal, int16_t* pRssi)
+{
+    LoopBackData data;
+    return CalibrationCall(
+        handle, {"WGetLoopbackData", "CFCRPCCalDevGsmLoopBackData"}, ArgText(),
+        [&](Connection& c) { return CFCRPCCalDevGsmLoopBackData(c, &data); },
+        [&](const CalibrationOp& op) {
+            op.rets("timingOffset %d, freqOffset %d, bitErrors %d, softDecisionTotal %d, rssi %d",
+                    data.timingOffset, data.frequencyOffset, data.bitErrors, data.softDecisionTotal,
+                    data.rssi);
+            if (pTimingOffset != nullptr)
+                *pTimingOffset = data.timingOffset;
+            if (pFreqOffset != nullptr)
+                *pFreqOffset = data.frequencyOffset;
+            if (pBitErrors != nullptr)
+                *pBitErrors = data.bitErrors;
+            if (pSoftDecisionTotal != nullptr)
+                *pSoftDecisionTotal = data.softDecisionTotal;
+            if (pRssi != nullptr)
+                *pRssi = data.rssi;
+        });
+}
+
+int32_t WConfigureGPRSMultiFrame(uint32_t handle, uint8_t frameNumber, const uint8_t* pSlotMapping,
+                                 uint16_t rxChannel, uint16_t txChannel, uint16_t monitorChannel,
+                                 uint16_t frameAdvance, uint16_t rxAdvance, uint16_t txAdvance,
+                                 uint16_t monitorAdvance)
+{
+    // The frame definition: the eight slots' mapping, then the three
+    // channels and the four advances, low byte first.
+    std::array<uint8_t, kFrameDefinitionSize> definition{};
+    rpc::Payload payload(definition);
+    for (size_t slot = 0; slot < 8; ++slot)
+        payload.u8(pSlotMapping != nullptr ? pSlotMapping[slot] : 0);
+    for (const uint16_t value :
+         {rxChannel, txChannel, monitorChannel, frameAdvance, rxAdvance, txAdvance, monitorAdvance})
+        payload.le16(value);
+    return CalibrationCall(
+        handle, {"WConfigureGPRSMultiFrame", "CFCRPCCalDevGsmFrameDefine"},
+        ArgText("(frameNumber=%d, rxChannel=%d, txChannel=%d, monitorChannel=%d)", frameNumber,
+                rxChannel, txChannel, monitorChannel),
+        [&](Connection& c) {
+            return CFCRPCCalDevGsmFrameDefine(c, definition.data(), frameNumber);
+        });
+}
+
+int32_t WChangeGPRSTiming(uint32_t handle, uint8_t frameNumber, uint16_t frameAdvance,
+                          uint16_t rxAdvance, uint16_t txAdvance, uint16_t monitorAdvance)
+{
+    return CalibrationCall(
+        handle, {"WChangeGPRSTiming", "CFCRPCCalDevGsmFrameTiming"},
+        ArgText("(frameNumber=%d, frameAdvance=%d, rxAdvance=%d, txAdvance=%d, monitorAdvance=%d)",
+                frameNumber, frameAdvance, rxAdvance, txAdvance, monitorAdvance),
+        [&](Connection& c) {
+            return CFCRPCCalDevGsmFrameTiming(c, frameNumber, frameAdvance, rxAdvance, txAdvance,
+                                              monitorAdvance);
+        });
+}
+
+int32_t WSetGPRSUsage(uint32_t handle, uint8_t mode)
+{
+    return CalibrationCall(handle, {"WSetGPRSUsage", "CFCRPCCalDevGsmFrameUse"},
+                           ArgText("(mode=%d)", mode),
+                           [&](Connection& c) { return CFCRPCCalDevGsmFrameUse(c, mode); });
+}
+
+int32_t WBBCRegister(uint32_t handle, uint16_t readWriteMask, const uint16_t* pAddresses,
+                     const uint16_t* pValues, uint16_t* pReturned)
+{
+    return OnConnection(handle, int32_t{0}, [&](Connection& c) {
+        return BBCRegister(c, readWriteMask, pAddresses, pValues, pReturned);
+    });
+}
+
+int32_t WSetPrechargeValue(uint32_t handle, uint16_t value)
+{
+    return CalibrationCall(handle, {"WSetPrechargeValue", "CFCRPCSetPrechargeValue"},
+                           ArgText("(value=%d)", value),
+                           [&](Connection& c) { return CFCRPCSetPrechargeValue(c, value); });
+}
+
+} // extern "C"
