@@ -5,6 +5,7 @@
 #include "cfc_calibration_op.h"
 #include "cfcrpc_catalogue.h"
 
+#include <algorithm>
 #include <array>
 
 namespace cfc {
@@ -29,6 +30,16 @@ enum RxOperation : uint8_t {
     kSendTelegram = 4,
     kSetInitTelegram = 5,
 };
+
+// Register masks: two bits a register from the first, 10 reading it and 01
+// writing it.
+constexpr uint16_t kTxOffsetMask = 0x0A5A;
+constexpr uint16_t kReadThree = 0x2A;
+constexpr uint16_t kReadFour = 0xAA;
+constexpr uint16_t kReadWriteTwo = 0xAA5A;
+
+constexpr uint32_t kAmLoopOffsetLimit = 0x40;
+constexpr uint16_t kRampDacLimit = 1024;
 
 enum LoopOperation : uint8_t { kLoopStart = 0, kLoopChange = 1, kLoopStop = 2 };
 
@@ -331,6 +342,112 @@ int32_t WBBCRegister(uint32_t handle, uint16_t readWriteMask, const uint16_t* pA
 {
     return OnConnection(handle, int32_t{0}, [&](Connection& c) {
         return BBCRegister(c, readWriteMask, pAddresses, pValues, pReturned);
+    });
+}
+
+int32_t WSetTxOffset(uint32_t handle, uint8_t iOffset, uint8_t qOffset)
+{
+    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
+        const CalibrationOp op(connection, {"WSetTxOffset", "WBBCRegister"});
+        op.begin(ArgText("(iTxOffset=0x%x, qTxOffset=0x%x)", iOffset, qOffset));
+        // Reads both offset registers, writes them, reads them back.
+        const std::array<uint16_t, kBBCRegisters> addresses{3, 4, 3, 4, 3, 4, 0, 0};
+        const std::array<uint16_t, kBBCRegisters> values{0, 0, iOffset, qOffset, 0, 0, 0, 0};
+        std::array<uint16_t, kBBCRegisters> got{};
+        if (!BBCRegister(connection, kTxOffsetMask, addresses.data(), values.data(), got.data()))
+            return op.made(connection.lastError());
+        op.rets("old iTxOffset %x", got[0]);
+        op.rets("old qTxOffset %x", got[1]);
+        op.rets("new iTxOffset %x", got[4]);
+        op.rets("new qTxOffset %x", got[5]);
+        return op.ok();
+    });
+}
+
+int32_t WSetAMLoopOffset(uint32_t handle, uint8_t mode, uint16_t channel, uint32_t amLoopOffset,
+                         uint16_t value, uint16_t rampDacValue)
+{
+    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
+        const CalibrationOp op(connection, {"WSetAMLoopOffset", "CFCRPCCalDevGsmConstTx"});
+        op.begin(ArgText("(mode=%d, channel=%d, aMLoopOffset=0x%x, value=%d, rampDacValue=0x%x)",
+                         mode, channel, amLoopOffset, value, rampDacValue));
+        if (amLoopOffset >= kAmLoopOffsetLimit)
+            return op.refuse(EMMIERR_BAD_AM_LOOP_OFFSET, "invalid aMLoopOffset 0x%x", amLoopOffset);
+        if (rampDacValue >= kRampDacLimit)
+            return op.refuse(EMMIERR_BAD_RAMP_DAC, "invalid rampDacValue 0x%x", rampDacValue);
+        if (mode == 0)
+            return op.made(CFCRPCCalDevGsmConstTx(connection, channel, amLoopOffset, value, mode))
+                       ? op.ok()
+                       : 0;
+
+        const auto registers = [&](uint16_t mask, std::array<uint16_t, kBBCRegisters> addresses,
+                                   std::array<uint16_t, kBBCRegisters> values,
+                                   std::array<uint16_t, kBBCRegisters>& got) {
+            if (BBCRegister(connection, mask, addresses.data(), values.data(), got.data()))
+                return true;
+            op.trace().step(4, "WBBCRegister fails");
+            return false;
+        };
+        std::array<uint16_t, kBBCRegisters> control{};
+        std::array<uint16_t, kBBCRegisters> got{};
+        if (!registers(kReadThree, {0, 1, 2}, {}, control))
+            return 0;
+        for (size_t i = 0; i < 3; ++i)
+            TraceLineF(connection.trace, 6, "(CFC ) WSetAMLoopOffset -> TxControl%d:  0x%x",
+                       static_cast<int>(i + 1), control[i]);
+        // Constant transmission wants the second control register's loop
+        // bits on and the ramp DAC register cleared.
+        const uint16_t prepared = static_cast<uint16_t>(control[1] | 0x110);
+        if (!registers(kReadWriteTwo, {1, 10, 1, 10, 1, 10, 0, 2}, {0, 0, prepared, 0}, got))
+            return 0;
+        if (!op.made(CFCRPCCalDevGsmConstTx(connection, channel, amLoopOffset, value, mode)))
+            return 0;
+        if (!registers(kReadFour, {1, 10, 0, 2}, {}, got))
+            return 0;
+        const uint16_t first = static_cast<uint16_t>((control[0] & 0xFEF3) | 0x81);
+        if (!registers(kReadWriteTwo, {10, 0, 10, 0, 10, 0, 1, 2}, {0, 0, rampDacValue, first},
+                       got))
+            return 0;
+        return op.ok();
+    });
+}
+
+int32_t WInitGainCodeTemplates(uint32_t handle, uint8_t gainIndex, uint8_t band)
+{
+    return OnConnection(handle, int32_t{0}, [&](Connection& connection) {
+        CalibrationStore& store = connection.calibration;
+        uint16_t count = 0;
+        return RunCalibrationOp(
+            connection, {"WInitGainCodeTemplates", "CFCRPCGetGainCodeTable"},
+            ArgText("(gainIndex=%d, band=%d)", gainIndex, band),
+            [&](Connection& c) {
+                return CFCRPCGetGainCodeTable(c, kGainCodeCapacity, band, gainIndex,
+                                              store.gainCodes.data(), &count);
+            },
+            [&](const CalibrationOp& op) {
+                store.gainCodeIndex = 0;
+                store.gainCodeCount = count;
+                op.rets("count %d", count);
+                op.dump("gainCodes", store.gainCodes.data(), count);
+            });
+    });
+}
+
+int32_t WGetNextGainCode(uint32_t handle, uint16_t* pCode)
+{
+    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
+        CalibrationStore& store = connection.calibration;
+        const OpTrace trace(connection.trace, "(CFC )", "WGetNextGainCode");
+        // The count came from the module; the table's capacity is the bound.
+        if (store.gainCodeIndex >= std::min<size_t>(store.gainCodeCount, kGainCodeCapacity)) {
+            trace.step(6, "index %d too large", store.gainCodeIndex);
+            return 0;
+        }
+        const uint16_t code = store.gainCodes[store.gainCodeIndex++];
+        if (pCode != nullptr)
+            *pCode = code;
+        trace.step(9, "rets *pCode 0x%x", code);
+        return 1;
     });
 }
 

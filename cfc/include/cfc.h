@@ -100,6 +100,15 @@ int32_t WTerminateCall(uint32_t handle);
 #define CFC_AT_RESPONSE_SIZE 513
 int32_t WSendAtCommand(uint32_t handle, const char* text, char* response);
 int32_t WReceiveAtCommand(uint32_t handle, char* response);
+/* Sends `command` and waits up to `seconds` further texts for one holding
+ * `expected` (an "ERROR" ends the wait). */
+int32_t WSendAtCommandAndWait(uint32_t handle, const char* command, const char* expected,
+                              int32_t seconds);
+/* Dials `number` (fewer than 252 characters; a longer one fails with its
+ * length as last error) after a 2 s settling wait. */
+int32_t WStartCircuitSwitchedCall(uint32_t handle, const char* number);
+int32_t WStartGPRSAttach(uint32_t handle);
+int32_t WPrepareNetworkRegistration(uint32_t handle, uint32_t timeout1, uint32_t timeout2);
 
 /* Calibration and production. Every operation returns 1 or 0 and keeps the
  * code of a failure as the last error; outputs go through pointers, and a
@@ -185,6 +194,44 @@ int32_t WSetGPRSUsage(uint32_t handle, uint8_t mode);
 int32_t WBBCRegister(uint32_t handle, uint16_t readWriteMask, const uint16_t* pAddresses,
                      const uint16_t* pValues, uint16_t* pReturned);
 int32_t WSetPrechargeValue(uint32_t handle, uint16_t value);
+/* The Tx I/Q offsets through the baseband registers. */
+int32_t WSetTxOffset(uint32_t handle, uint8_t iOffset, uint8_t qOffset);
+/* Constant transmission; a non-zero mode prepares the Tx control registers
+ * and sets the ramp DAC after it. An offset of 0x40 or more fails with last
+ * error 13, a ramp DAC value of 1024 or more with 15. */
+int32_t WSetAMLoopOffset(uint32_t handle, uint8_t mode, uint16_t channel, uint32_t amLoopOffset,
+                         uint16_t value, uint16_t rampDacValue);
+/* The band's gain codes (at most 16) from the module, then one a call. */
+int32_t WInitGainCodeTemplates(uint32_t handle, uint8_t gainIndex, uint8_t band);
+int32_t WGetNextGainCode(uint32_t handle, uint16_t* pCode);
+
+/* Bursts. WSetBurstData takes 30 words and keeps the first 10 (GMSK) or all
+ * (8PSK) for the Tx slots. WSetCfcBurstDataMode builds the burst of data
+ * mode 1 (all ones), 2 (0/1 pattern), 3 (ones around the training sequence)
+ * or 4 (0/1 pattern around it); `tsc` 0 to 7, others fail with last error
+ * 11 in the modes that use it. */
+int32_t WSetBurstData(uint32_t handle, const uint16_t* pBurstData, uint8_t modulation);
+int32_t WSetCfcBurstDataMode(uint32_t handle, uint8_t dataMode, uint8_t tsc, uint8_t modulation);
+/* GPRS slots; a Tx slot carries the kept burst data of its modulation, and
+ * `otherType` non-zero gives it the third Tx type. */
+int32_t WConfigureGPRSLogicalRxSlot(uint32_t handle, uint8_t slotNumber, uint8_t modulation,
+                                    uint16_t gain);
+int32_t WConfigureGPRSLogicalTxSlot(uint32_t handle, uint8_t slotNumber, uint8_t modulation,
+                                    uint8_t powerLevel, uint8_t otherType);
+int32_t WConfigureGPRSLogicalMonSlot(uint32_t handle, uint8_t slotNumber, uint16_t value);
+int32_t WConfigureGPRSLogicalUnusedSlot(uint32_t handle, uint8_t slotNumber);
+/* Four bursts: burst-on flags, channels and gains, four each. */
+int32_t WSetCircuitSwitchedTDMAFrame(uint32_t handle, uint8_t burstType, const uint8_t* pBurstOn,
+                                     const uint16_t* pChannels, const uint16_t* pGains,
+                                     uint8_t secondBurstType, uint8_t timingAdvance,
+                                     uint8_t rachData, uint8_t powerLevel, uint16_t scaleFactor);
+
+/* AGC measure points: the index record (count 3, points 4 and 15), and 26
+ * gain words and RSSI values spread from two measured points. Neither
+ * checks the handle; the second traces on the connection it names. */
+int32_t WGetGwIndexArray(uint32_t handle, uint16_t* pIndexArray);
+int32_t WSendGwRssiMPoints(uint32_t handle, const uint16_t* pGainWords, const int16_t* pRssi,
+                           uint16_t* pGainWordResult, int16_t* pRssiResult);
 
 /* Identity and security. Serial numbers, IMEI and challenge are 8 bytes,
  * the flash serial number 4, the response 64, the mobile information 17. */

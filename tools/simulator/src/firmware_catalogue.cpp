@@ -324,7 +324,8 @@ std::optional<Firmware::Answer> Firmware::calibration(uint16_t reference, uint16
         const uint16_t mask = getLe16(request, 2);
         for (size_t i = 0; i < 8; ++i) {
             const uint16_t address = getLe16(request, 4 + 2 * i);
-            if ((mask & (1u << i)) != 0)
+            // Two bits a register: 01 writes it, 10 reads it.
+            if (((mask >> (2 * i)) & 3u) == 1u)
                 bbcRegisters_[address] = getLe16(request, 20 + 2 * i);
             putLe16(out, bbcRegisters_[address]);
         }
