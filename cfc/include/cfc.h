@@ -233,6 +233,29 @@ int32_t WGetGwIndexArray(uint32_t handle, uint16_t* pIndexArray);
 int32_t WSendGwRssiMPoints(uint32_t handle, const uint16_t* pGainWords, const int16_t* pRssi,
                            uint16_t* pGainWordResult, int16_t* pRssiResult);
 
+/* The host's calibration store: values collected here (band 3 comes first
+ * in the module's layout) and written to the module's NVRAM in one go by
+ * WWriteAllStoredValuesToModuleNVRAM, which carries the module's other
+ * items over the erase it needs (or erases all with `resetFlag`). A band
+ * above 3 fails with last error 12, a modulation above 1 with 14. */
+int32_t WQuorleStoreCalibrationDataAFC(uint32_t handle, uint32_t slope, uint16_t nominalValue);
+int32_t WQuorleStoreCalibrationDataTxIQOffsets(uint32_t handle, uint8_t band, uint8_t modulation,
+                                               int8_t iOffset, int8_t qOffset);
+/* 32 factors. */
+int32_t WQuorleStoreCalibrationDataScalingFactors(uint32_t handle, uint8_t band, uint8_t modulation,
+                                                  const uint16_t* pFactors);
+int32_t WQuorleStoreCalibrationDataAMLoopOffsets(uint32_t handle, uint8_t band, uint32_t value);
+/* 26 words each. */
+int32_t WQuorleStoreCalibrationDataAGCGainWords(uint32_t handle, uint8_t band,
+                                                const uint16_t* pGainWords);
+int32_t WQuorleStoreCalibrationDataAGCAccurateValues(uint32_t handle, uint8_t band,
+                                                     const uint16_t* pAccurateValues);
+int32_t WQuorleStoreCalibrationDataTxDacOffsets(uint32_t handle, uint8_t band, uint8_t modulation,
+                                                int16_t value);
+int32_t WQuorleStoreCalibrationDataAutocalibrationTxIQOffsets(uint32_t handle, int16_t iOffset,
+                                                              int16_t qOffset);
+int32_t WWriteAllStoredValuesToModuleNVRAM(uint32_t handle, uint8_t resetFlag);
+
 /* Identity and security. Serial numbers, IMEI and challenge are 8 bytes,
  * the flash serial number 4, the response 64, the mobile information 17. */
 int32_t WGetFlashSerialNumber(uint32_t handle, uint8_t* pSerialNumber);

@@ -47,7 +47,8 @@ void appendTextArea(std::vector<uint8_t>& payload, std::span<const uint8_t> text
 } // namespace
 
 Firmware::Firmware(const FirmwareOptions& options)
-    : operationMode_(options.operationMode), javaAutoStart_(options.javaAutoStart)
+    : unknownCalibrationItem_(options.unknownCalibrationItem),
+      operationMode_(options.operationMode), javaAutoStart_(options.javaAutoStart)
 {
 }
 
@@ -55,6 +56,7 @@ void Firmware::start(const FirmwareOptions& options)
 {
     std::lock_guard lock(mutex_);
     operationMode_ = options.operationMode;
+    unknownCalibrationItem_ = options.unknownCalibrationItem;
 }
 
 OperationMode Firmware::operationMode() const

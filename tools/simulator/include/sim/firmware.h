@@ -85,6 +85,8 @@ inline constexpr uint16_t kGetMobileInfo = 91;
 
 // Read status of an item the firmware does not hold.
 inline constexpr uint8_t kItemAbsent = 2;
+// Item state of an id the firmware does not handle.
+inline constexpr uint8_t kItemUnknown = 4;
 
 inline constexpr uint16_t confirmOf(uint16_t request)
 {
@@ -109,6 +111,8 @@ public:
 
     OperationMode operationMode() const;
     bool javaAutoStart() const;
+    // The NVRAM calibration items by id.
+    std::map<uint16_t, std::vector<uint8_t>> calibrationItems() const;
 
 private:
     struct Item {
@@ -171,6 +175,7 @@ private:
     std::map<uint16_t, uint16_t> gainWords_;
     std::map<uint16_t, uint16_t> bbcRegisters_;
     bool loopBack_ = false;
+    uint32_t unknownCalibrationItem_;
     uint8_t protocolStackMode_ = 0;
     OperationMode operationMode_;
     bool javaAutoStart_;

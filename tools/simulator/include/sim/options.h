@@ -146,6 +146,9 @@ struct FirmwareOptions {
     bool silentAfterSwitchOff = true;
 
     CatalogueFault catalogueFault;
+    // A calibration item id this firmware does not handle: its check and
+    // read report the item state 4. None when above 0xFFFF.
+    uint32_t unknownCalibrationItem = 0x10000;
 };
 
 struct Options {
