@@ -3,6 +3,7 @@
 #include "cfc.h"
 #include "cfc_calibration.h"
 #include "cfc_calibration_op.h"
+#include "cfcrpc.h"
 #include "cfcrpc_catalogue.h"
 
 #include <algorithm>
@@ -40,6 +41,8 @@ constexpr uint16_t kReadWriteTwo = 0xAA5A;
 
 constexpr uint32_t kAmLoopOffsetLimit = 0x40;
 constexpr uint16_t kRampDacLimit = 1024;
+
+constexpr uint8_t kNormalMode = 0;
 
 enum LoopOperation : uint8_t { kLoopStart = 0, kLoopChange = 1, kLoopStop = 2 };
 
@@ -447,6 +450,40 @@ int32_t WGetNextGainCode(uint32_t handle, uint16_t* pCode)
         if (pCode != nullptr)
             *pCode = code;
         trace.step(9, "rets *pCode 0x%x", code);
+        return 1;
+    });
+}
+
+int32_t WSetApexBandMode(uint32_t handle, uint8_t bandMode)
+{
+    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
+        const OpTrace trace(connection.trace, "(CFC )", "WSetApexBandMode");
+        trace.call(4, "(bandMode=%d)", bandMode);
+        const auto failed = [&](const char* what, uint16_t error) {
+            connection.storeError(error);
+            trace.fails(4, what, error);
+            return 0;
+        };
+        uint8_t before = 0;
+        if (const uint16_t error = CFCRPCGetCurrentOperationMode(connection, &before))
+            return failed("CFCRPCGetCurrentOperationMode", error);
+        // The protocol stack of normal mode holds the band; it has to let go.
+        if (before == kNormalMode) {
+            trace.step(5, "target in normal mode, put protocol stack off...");
+            if (const uint16_t error = CFCRPCApexProtocolStackModeChange(connection, 0))
+                return failed("1st CFCRPCApexProtocolStackModeChange", error);
+        }
+        if (const uint16_t error = CFCRPCApexBandModeChange(connection, bandMode))
+            return failed("CFCRPCApexBandModeChange", error);
+        uint8_t after = 0;
+        if (const uint16_t error = CFCRPCGetCurrentOperationMode(connection, &after))
+            return failed("CFCRPCGetCurrentOperationMode", error);
+        if (after != before) {
+            trace.step(5, "restore operation mode, re-activate protocolStack...");
+            if (const uint16_t error = CFCRPCSetCurrentOperationMode(connection, before))
+                return failed("CFCRPCSetCurrentOperationMode", error);
+        }
+        trace.ok(6);
         return 1;
     });
 }

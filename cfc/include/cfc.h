@@ -194,6 +194,11 @@ int32_t WSetGPRSUsage(uint32_t handle, uint8_t mode);
 int32_t WBBCRegister(uint32_t handle, uint16_t readWriteMask, const uint16_t* pAddresses,
                      const uint16_t* pValues, uint16_t* pReturned);
 int32_t WSetPrechargeValue(uint32_t handle, uint16_t value);
+/* Changes the band mode, with the protocol stack off in normal mode and the
+ * operation mode set back when the change moved it. The module is asked at
+ * most 5 times to take the band mode and read back at most 10 times each;
+ * past either bound it fails with last error 5. */
+int32_t WSetApexBandMode(uint32_t handle, uint8_t bandMode);
 /* The Tx I/Q offsets through the baseband registers. */
 int32_t WSetTxOffset(uint32_t handle, uint8_t iOffset, uint8_t qOffset);
 /* Constant transmission; a non-zero mode prepares the Tx control registers

@@ -3,6 +3,8 @@
 // the AT command waits and the spread of the AGC measure points.
 #include "cfc.h"
 #include "cfc_burst.h"
+#include "cfcrpc_catalogue.h"
+#include "cfcrpc_engine.h"
 #include "rpc_test_support.h"
 
 #include <gtest/gtest.h>
@@ -197,6 +199,54 @@ TEST_F(CalibrationLogic, RegisterSequencesOfTxOffsetAndAmLoop)
     EXPECT_EQ(got[0], (0x0F0F & 0xFEF3) | 0x81);
     EXPECT_EQ(got[1], 0x0111);
     EXPECT_EQ(got[2], 0x3FF) << "the ramp DAC value";
+}
+
+TEST_F(CalibrationLogic, BandModeIsReadBackUntilTakenWithinItsBounds)
+{
+    sim::Options options;
+    options.firmware.bandModeInvalidReads = 1;
+    ModuleLink link(34, "cal-band", ModuleLink::Module::Simulator, options);
+    ASSERT_EQ(WSetApexBandMode(link.handle(), 3), 1);
+    // Normal mode: the protocol stack goes off first; the mode stays.
+    EXPECT_EQ(commands(link), (std::vector<uint16_t>{99, 3, 69, 103, 103, 99}));
+    EXPECT_EQ(countOf("(RPC ) CFCRPCApexBandModeChange: read fails"), 1u);
+    EXPECT_TRUE(
+        traced("(RPC ) CFCRPCApexBandModeChange: read gives current bandmode 3, should be 3"));
+    EXPECT_TRUE(traced("(CFC ) WSetApexBandMode: O.K."));
+    link.close();
+
+    options.firmware.bandModeInvalidReads = 0;
+    options.firmware.keepsBandMode = true;
+    ModuleLink stubborn(35, "cal-band-kept", ModuleLink::Module::Simulator, options);
+    EXPECT_EQ(WSetApexBandMode(stubborn.handle(), 2), 0);
+    EXPECT_EQ(stubborn.connection().lastError(), cfc::kRpcBadConfirm);
+    EXPECT_EQ(requestsOf(stubborn, 69).size(), 5u);
+    EXPECT_TRUE(
+        traced("(RPC ) CFCRPCApexBandModeChange: fail - bandmode not taken after 5 passes"));
+    EXPECT_TRUE(traced("(CFC ) WSetApexBandMode: CFCRPCApexBandModeChange fails with error 5"));
+    stubborn.close();
+
+    options.firmware.keepsBandMode = false;
+    options.firmware.bandModeInvalidReads = 100;
+    ModuleLink invalid(36, "cal-band-invalid", ModuleLink::Module::Simulator, options);
+    // The same invalid confirm again is taken for a repetition and dropped
+    // by the message layer, so most reads end in a wait and a probe.
+    invalid.connection().serial.setClass2Timeout(kSilentWaitMs);
+    EXPECT_EQ(WSetApexBandMode(invalid.handle(), 2), 0);
+    EXPECT_EQ(requestsOf(invalid, 103).size(), 10u);
+    EXPECT_TRUE(traced("(RPC ) CFCRPCApexBandModeChange: fail - no valid read after 10 reads"));
+}
+
+TEST_F(CalibrationLogic, BandModeChangeGivesUpOnASilentModule)
+{
+    // Answers the version and nothing else.
+    ScriptedModule module(37, "cal-band-silent", [](sim::Simulator&, const sim::HostMessage&) {});
+    module.quickSilence();
+    cfc::Connection& c = module.connection();
+    EXPECT_EQ(cfc::CFCRPCApexBandModeChange(c, 1), cfc::kRpcNoConfirm);
+    EXPECT_TRUE(traced("(RPC ) CFCRPCApexBandModeChange: no CFCConfirmApexMmWriteBandMode recvd"));
+    EXPECT_TRUE(traced("(RPC ) CFCRPCApexBandModeChange: fail - module doesn't answer"));
+    EXPECT_EQ(module.requestsOf(103), 1u);
 }
 
 TEST_F(CalibrationLogic, GainCodesAreHandedOutOnceEach)

@@ -28,6 +28,9 @@ inline constexpr uint16_t kSetOperationMode = 101;
 // The autostart request as some firmware takes it only when it comes again.
 inline constexpr uint16_t kJavaAutoStartAgain = 103;
 inline constexpr uint16_t kJavaAutoStart = 107;
+inline constexpr uint16_t kWriteBandMode = 69;
+// Two bytes: the band mode read; three: the autostart request again.
+inline constexpr uint16_t kReadBandMode = 103;
 
 inline constexpr uint16_t kProtocolStackModeChange = 3; // carries no reference
 // Calibration device calls: 11 to 47, every odd id.
@@ -129,6 +132,9 @@ private:
     std::vector<std::vector<uint8_t>> atCommand(uint16_t reference,
                                                 std::span<const uint8_t> request,
                                                 const FirmwareOptions& options) const;
+    std::vector<uint8_t> writeBandMode(uint16_t reference, std::span<const uint8_t> request,
+                                       const FirmwareOptions& options);
+    std::vector<uint8_t> readBandMode();
     std::vector<uint8_t> switchJavaAutoStart(uint16_t reference, std::span<const uint8_t> request,
                                              const FirmwareOptions& options);
 
@@ -176,6 +182,8 @@ private:
     std::map<uint16_t, uint16_t> bbcRegisters_;
     bool loopBack_ = false;
     uint32_t unknownCalibrationItem_;
+    uint8_t bandMode_ = 0;
+    uint32_t invalidBandModeReads_;
     uint8_t protocolStackMode_ = 0;
     OperationMode operationMode_;
     bool javaAutoStart_;
