@@ -277,6 +277,13 @@ int32_t WRequestChallenge(uint32_t handle, uint8_t* pChallenge);
 int32_t WSendResponse(uint32_t handle, const uint8_t* pResponse);
 int32_t WGetMobileInformation(uint32_t handle, uint8_t* pInformation);
 
+/* The port and speed a production program last chose, kept for the user:
+ * on Linux in $XDG_CONFIG_HOME/cfc/cfc.ini (~/.config by default), section
+ * [KVX_Library]. The read sets port 1 and 115200 baud when nothing is stored
+ * and returns 0 then. */
+int32_t WWritePortSettings(uint8_t port, uint32_t baudRate);
+int32_t WReadPortSettings(uint8_t* pPort, uint32_t* pBaudRate);
+
 /* Test-system entry: runs the library operation that the active test case's
  * parameter names on the connection of the device under test's port, and
  * reports its result to the test system; the test system's status goes into
