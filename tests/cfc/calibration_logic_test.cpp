@@ -279,6 +279,9 @@ TEST_F(CalibrationLogic, AtCommandWaitsAndTheCallsBuiltOnThem)
     EXPECT_EQ(link.connection().lastError(), 252);
     EXPECT_TRUE(traced("(CFC ) WStartCircuitSwitchedCall: number string too long: 252 characters"));
     EXPECT_EQ(requestsOf(link, 93).size(), 1u) << "nothing dialled";
+    const std::string beyondAnyError(70000, '1');
+    EXPECT_EQ(WStartCircuitSwitchedCall(h, beyondAnyError.c_str()), 0);
+    EXPECT_EQ(link.connection().lastError(), 0xFFFF) << "a length past 16 bits is no success";
 
     ASSERT_EQ(WStartCircuitSwitchedCall(h, "+4912345"), 1);
     EXPECT_TRUE(traced("(CFC ) WStartCircuitSwitchedCall (command to send is ATD+4912345;)"));

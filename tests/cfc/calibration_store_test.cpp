@@ -9,6 +9,7 @@
 
 #include <array>
 #include <map>
+#include <memory>
 #include <vector>
 
 using namespace cfctest;
@@ -142,6 +143,40 @@ TEST_F(CalibrationStoreTest, UnmeasuredOrUnknownAutocalibrationIsNoFailure)
     const Items items = unknown.sim().calibrationItems();
     EXPECT_EQ(items.size(), 1u);
     EXPECT_EQ(items.count(2), 1u);
+}
+
+TEST_F(CalibrationStoreTest, AnItemThatCannotBeReadIsNotWrittenBackEmpty)
+{
+    // The firmware's own answers, except that reads of whole items (not
+    // the one-byte checks) get only confirms of foreign references.
+    auto firmware = std::make_shared<sim::Firmware>(sim::FirmwareOptions{});
+    const auto script = [firmware](sim::Simulator& module, const sim::HostMessage& request) {
+        const bool itemRead = request.type == sim::kTypeCommand && request.command == 57 &&
+                              request.data.size() == 5 && request.data[2] != 1;
+        if (!itemRead) {
+            firmware->handle(module, request);
+            return;
+        }
+        for (uint8_t back = 3; back >= 1; --back)
+            module.sendMessage(58, concat(le16(static_cast<uint16_t>(referenceOf(request) - back)),
+                                          Bytes{0, 0, back}));
+    };
+    ModuleLink link(45, "store-unreadable", ModuleLink::Module::Simulator, {}, script);
+    const uint32_t h = link.handle();
+    const Bytes item9 = countingBytes(8, 9);
+    ASSERT_EQ(WWriteNVRAMCalibrationItem(h, 2, item9.data(), 8), 1);
+    ASSERT_EQ(WWriteNVRAMCalibrationItem(h, 9, item9.data(), 8), 1);
+    ASSERT_EQ(WQuorleStoreCalibrationDataAFC(h, 1, 2), 1);
+
+    ASSERT_EQ(WWriteAllStoredValuesToModuleNVRAM(h, 0), 1);
+    EXPECT_TRUE(traced("(TEST) No calibration item 9 found"));
+    EXPECT_FALSE(traced("(CFC) Successfully re-written calibration item 9"));
+    // The module's own save and restore kept item 9; nothing overwrote it
+    // with an empty one.
+    const Items items = firmware->calibrationItems();
+    ASSERT_EQ(items.count(9), 1u);
+    EXPECT_EQ(items.at(9), item9);
+    EXPECT_EQ(items.at(2).size(), 14u);
 }
 
 TEST_F(CalibrationStoreTest, InvalidBandOrModulationStoresNothing)
