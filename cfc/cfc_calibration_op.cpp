@@ -84,16 +84,6 @@ void CalibrationOp::dump(const char* what, const uint16_t* values, int32_t count
     TraceWords(connection.trace, 7, text, values, count);
 }
 
-void CalibrationOp::dump(const char* what, const int16_t* values, int32_t count) const
-{
-    // The dump shows the words' bits; their sign is the reader's business.
-    uint16_t words[16] = {};
-    const int32_t shown = count < 16 ? count : 16;
-    for (int32_t i = 0; i < shown; ++i)
-        words[i] = static_cast<uint16_t>(values[i]);
-    dump(what, words, shown);
-}
-
 int32_t CalibrationOp::ok() const
 {
     if (names_.success != nullptr)

@@ -55,7 +55,6 @@ public:
     // "<name>: rets <what> ->" and the values, at level 7.
     void dump(const char* what, const uint8_t* values, int32_t count) const;
     void dump(const char* what, const uint16_t* values, int32_t count) const;
-    void dump(const char* what, const int16_t* values, int32_t count) const;
     // The closing line; returns 1.
     int32_t ok() const;
     const OpTrace& trace() const { return trace_; }
