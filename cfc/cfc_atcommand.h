@@ -11,5 +11,11 @@ class Connection;
 // characters) and waits for its echo and, with a `response` area of
 // kAtResponseSize bytes, for the response. 1, or 0 with the last error kept.
 int32_t SendAtCommand(Connection& connection, const char* text, char* response);
+// WReceiveAtCommand: one AT text into `response` of kAtResponseSize bytes.
+int32_t ReceiveAtCommand(Connection& connection, char* response);
+// Sends `command` and takes further texts, at most `seconds` of them, until
+// one holds `expected` or "ERROR"; 1 when `expected` came.
+int32_t SendAtCommandAndWait(Connection& connection, const char* command, const char* expected,
+                             int32_t seconds);
 
 } // namespace cfc

@@ -3,6 +3,7 @@
 // connection; nothing below looks a slot up again.
 #pragma once
 
+#include "cfc_calibration_store.h"
 #include "cfc_pacing.h"
 #include "cfc_rawrx.h"
 #include "cfc_sigtrace.h"
@@ -42,6 +43,7 @@ public:
     MessageLink messages{frames, serial, trace};
     SignalTrace signals{trace, messages};
     TargetFacts target;
+    CalibrationStore calibration;
 
 private:
     std::atomic<uint16_t> lastError_{0};

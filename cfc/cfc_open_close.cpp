@@ -12,9 +12,11 @@
 #include "plat/clock.h"
 #include "plat/system_error.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <span>
 
 namespace cfc {
 
@@ -67,6 +69,7 @@ void prepareProcess()
         connection.storeError(EMMIERR_OK);
         connection.raw.clearBuffers();
         connection.target = TargetFacts{};
+        connection.calibration = CalibrationStore{};
         connection.trace.setDefaultLevel();
     }
     StartLibraryClock();
@@ -77,14 +80,20 @@ void invalidateTargetFacts(Connection& connection)
 {
     const OpTrace trace(connection.trace, "(CFC )", "WComOpen");
     TargetFacts& target = connection.target;
+    CalibrationStore& store = connection.calibration;
     trace.step(9, "clear local storedCalibrationItems, gotTargetVersion");
-    target.storedCalibrationItems = 0;
+    store.storedCalibrationItems = 0;
     target.version.gotTargetVersion = 0;
+    // 127 in an I place marks the pair as not stored yet: the GMSK pairs of
+    // the Tx I/Q item and the autocalibration pair (two 16-bit values).
     trace.step(9, "invalidate local stored GMSK IQ-Offsets");
     for (size_t offset : {0, 2, 4, 6})
-        target.gmskIqOffsets[offset] = kInvalidIqOffset;
+        store.item(kTxIqOffsetsItem)[offset] = kInvalidIqOffset;
     trace.step(9, "invalidate local stored autocalibration IQ-Offsets");
-    target.autoCalIqOffsets = {kInvalidIqOffset, kInvalidIqOffset};
+    const std::span<uint8_t> autoCal = store.item(kAutoCalIqOffsetsItem);
+    std::fill(autoCal.begin(), autoCal.end(), uint8_t{0});
+    autoCal[0] = kInvalidIqOffset;
+    autoCal[2] = kInvalidIqOffset;
     trace.step(9, "invalidate local stored mobile SW version number");
     target.version.versionNumber = 0;
 }

@@ -8,8 +8,6 @@
 
 namespace cfc {
 
-inline constexpr uint8_t kInvalidIqOffset = 127;
-
 inline constexpr size_t kProjectSize = 64;
 inline constexpr size_t kPostfixSize = 32;
 inline constexpr size_t kBootloaderTextSize = 25;
@@ -30,9 +28,6 @@ struct TargetVersionInfo {
 };
 
 struct TargetFacts {
-    uint32_t storedCalibrationItems = 0;
-    std::array<uint8_t, 16> gmskIqOffsets{};
-    std::array<int16_t, 2> autoCalIqOffsets{};
     // The fetched flag and the mobile software version number live here too.
     TargetVersionInfo version;
 };

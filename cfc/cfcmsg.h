@@ -28,6 +28,11 @@ inline constexpr uint16_t CFCRequestSwitchJavaAutoStart = 107;
 inline constexpr uint16_t CFCConfirmSwitchJavaAutoStart = 108;
 
 // Carries no reference.
+inline constexpr uint16_t CFCRequestApexMmWriteBandMode = 69;
+inline constexpr uint16_t CFCConfirmApexMmWriteBandMode = 70;
+// Shares its id with the autostart request's second form.
+inline constexpr uint16_t CFCRequestApexMmReadBandMode = 103;
+inline constexpr uint16_t CFCConfirmApexMmReadBandMode = 104;
 inline constexpr uint16_t CFCRequestApexProtocolStackModeChange = 3;
 inline constexpr uint16_t CFCConfirmApexProtocolStackModeChange = 4;
 

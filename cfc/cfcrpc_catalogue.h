@@ -226,6 +226,12 @@ uint16_t CFCRPCSetPrechargeValue(Connection& connection, uint16_t value);
 // Five receptions while the module stays silent; a result byte other than
 // 1 is 4.
 uint16_t CFCRPCApexProtocolStackModeChange(Connection& connection, uint8_t mode);
+// Writes the band mode and reads it back until the module reports it, in
+// at most kBandModePasses passes of at most kBandModeReads reads each; 5
+// when either bound is reached, 2 when the module stops answering.
+inline constexpr unsigned kBandModePasses = 5;
+inline constexpr unsigned kBandModeReads = 10;
+uint16_t CFCRPCApexBandModeChange(Connection& connection, uint8_t bandMode);
 
 // Identity and security. Output areas that the calls preset do so with 0xFF
 // before the wait, so a failed call leaves them all 0xFF.

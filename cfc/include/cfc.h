@@ -100,6 +100,189 @@ int32_t WTerminateCall(uint32_t handle);
 #define CFC_AT_RESPONSE_SIZE 513
 int32_t WSendAtCommand(uint32_t handle, const char* text, char* response);
 int32_t WReceiveAtCommand(uint32_t handle, char* response);
+/* Sends `command` and waits up to `seconds` further texts for one holding
+ * `expected` (an "ERROR" ends the wait). */
+int32_t WSendAtCommandAndWait(uint32_t handle, const char* command, const char* expected,
+                              int32_t seconds);
+/* Dials `number` (fewer than 252 characters; a longer one fails with its
+ * length as last error) after a 2 s settling wait. */
+int32_t WStartCircuitSwitchedCall(uint32_t handle, const char* number);
+int32_t WStartGPRSAttach(uint32_t handle);
+int32_t WPrepareNetworkRegistration(uint32_t handle, uint32_t timeout1, uint32_t timeout2);
+
+/* Calibration and production. Every operation returns 1 or 0 and keeps the
+ * code of a failure as the last error; outputs go through pointers, and a
+ * null output is left out. Bands are 0 to 3, modulations 0 (GMSK) and 1
+ * (8PSK). */
+
+/* NVRAM calibration items (8-bit ids; the QV family 16-bit ids). A check
+ * gives 1 only for an item the firmware reports present. The Ver variants
+ * use the item version where the firmware has one (RPC version 1) and fall
+ * back to the plain calls otherwise, delivering no version then. */
+int32_t WReadNVRAMCalibrationItem(uint32_t handle, uint8_t calibrationId, uint8_t* pData,
+                                  uint16_t dataSize, uint16_t* pBytesRead);
+int32_t WCheckNVRAMCalibrationItem(uint32_t handle, uint8_t calibrationId,
+                                   uint8_t* pNVRAMBlockExists);
+int32_t WWriteNVRAMCalibrationItem(uint32_t handle, uint8_t calibrationId, const uint8_t* pData,
+                                   uint16_t dataSize);
+int32_t WEraseAllNVRAMCalibrationItems(uint32_t handle);
+int32_t WSaveAllOtherNVRAMCalibrationItems(uint32_t handle, uint16_t lastCalibrationItem);
+int32_t WRestoreAllOtherNVRAMCalibrationItems(uint32_t handle, uint16_t lastCalibrationItem);
+int32_t WCheckNVRAMQVCalibrationItem(uint32_t handle, uint16_t calibrationId,
+                                     uint8_t* pNVRAMBlockExists);
+int32_t WReadNVRAMQVCalibrationItem(uint32_t handle, uint16_t calibrationId, uint8_t* pData,
+                                    uint16_t dataSize, uint16_t* pBytesRead);
+int32_t WWriteNVRAMQVCalibrationItem(uint32_t handle, uint16_t calibrationId, const uint8_t* pData,
+                                     uint16_t dataSize);
+int32_t WReadNVRAMQVCalibrationItemVer(uint32_t handle, uint16_t calibrationId, uint8_t* pData,
+                                       uint16_t dataSize, uint16_t* pBytesRead, uint8_t* pVersion);
+int32_t WWriteNVRAMQVCalibrationItemVer(uint32_t handle, uint16_t calibrationId,
+                                        const uint8_t* pData, uint16_t dataSize, uint8_t version);
+
+/* NVRAM user items; `value` goes to the firmware unchanged. */
+int32_t WReadNVRAMUserItem(uint32_t handle, uint32_t userId, uint16_t value, uint8_t* pData,
+                           uint16_t dataSize, uint16_t* pBytesRead);
+int32_t WWriteNVRAMUserItem(uint32_t handle, uint32_t userId, uint16_t value, const uint8_t* pData,
+                            uint16_t dataSize);
+int32_t WReadNVRAMUserItemVer(uint32_t handle, uint32_t userId, uint16_t value, uint8_t* pData,
+                              uint16_t dataSize, uint16_t* pBytesRead, uint8_t* pVersion);
+int32_t WWriteNVRAMUserItemVer(uint32_t handle, uint32_t userId, uint16_t value,
+                               const uint8_t* pData, uint16_t dataSize, uint8_t version);
+int32_t WDeleteNVRAMUserItem(uint32_t handle, uint32_t userId, uint16_t value);
+int32_t WEraseAllNVRAMUserItems(uint32_t handle);
+
+/* Radio test control. WSetAFCAndMeasure fails with last error 16 when the
+ * module found no frequency burst. */
+int32_t WSetAFC(uint32_t handle, uint16_t value);
+int32_t WSetAFCAndMeasure(uint32_t handle, uint16_t arfcn, uint16_t value, int16_t* pFreqOffset);
+int32_t WSetGainProgramWord(uint32_t handle, uint16_t gainWord, uint8_t gainIndex, uint8_t band);
+int32_t WGetGainProgramWord(uint32_t handle, uint8_t gainIndex, uint8_t band, uint16_t* pGainWord);
+int32_t WSetAccurateValue(uint32_t handle, uint16_t value, uint8_t gainIndex, uint8_t band);
+/* RSSI in 1/16 dB. */
+int32_t WGetPowerValue(uint32_t handle, uint16_t channel, uint16_t gain, uint8_t applyAgcTable,
+                       int16_t* pRssi);
+/* Four offsets: rx I, rx Q, tx I, tx Q. */
+int32_t WGetUsedIQOffsetValues(uint32_t handle, uint8_t measure, int16_t* pOffsets);
+int32_t WSetCurrentDualBandMode(uint32_t handle, uint8_t bandMode);
+/* 32 ramp values. */
+int32_t WSetPowerRamp(uint32_t handle, const uint16_t* pRamp);
+int32_t WSetRampScaleFactor(uint32_t handle, uint16_t scaleFactor);
+int32_t WRadioPowerOn(uint32_t handle);
+int32_t WRadioPowerDown(uint32_t handle);
+int32_t WRadioReceiverOn(uint32_t handle, uint32_t parameter);
+int32_t WRadioReceiverOff(uint32_t handle, uint32_t parameter);
+int32_t WRadioSendTelegram(uint32_t handle, uint32_t telegram);
+int32_t WRadioSetInitTelegram(uint32_t handle, uint32_t telegram, uint8_t index);
+int32_t WStartLoopback(uint32_t handle, uint16_t bch, uint16_t tch, uint8_t timeSlot, uint8_t tsc,
+                       uint8_t powerLevel);
+int32_t WChangeLoopback(uint32_t handle, uint16_t tch, uint8_t timeSlot, uint8_t tsc,
+                        uint8_t powerLevel);
+int32_t WStopLoopback(uint32_t handle);
+/* Timing offset in quarter bits, frequency offset in Hz. */
+int32_t WGetLoopbackData(uint32_t handle, int16_t* pTimingOffset, int16_t* pFreqOffset,
+                         uint16_t* pBitErrors, uint16_t* pSoftDecisionTotal, int16_t* pRssi);
+/* `pSlotMapping` holds the eight slots' mapping. */
+int32_t WConfigureGPRSMultiFrame(uint32_t handle, uint8_t frameNumber, const uint8_t* pSlotMapping,
+                                 uint16_t rxChannel, uint16_t txChannel, uint16_t monitorChannel,
+                                 uint16_t frameAdvance, uint16_t rxAdvance, uint16_t txAdvance,
+                                 uint16_t monitorAdvance);
+int32_t WChangeGPRSTiming(uint32_t handle, uint8_t frameNumber, uint16_t frameAdvance,
+                          uint16_t rxAdvance, uint16_t txAdvance, uint16_t monitorAdvance);
+int32_t WSetGPRSUsage(uint32_t handle, uint8_t mode);
+/* Eight addresses and values; the mask has two bits a register from bit 0
+ * up, 01 writing its value and 10 reading it. Eight values come back. */
+int32_t WBBCRegister(uint32_t handle, uint16_t readWriteMask, const uint16_t* pAddresses,
+                     const uint16_t* pValues, uint16_t* pReturned);
+int32_t WSetPrechargeValue(uint32_t handle, uint16_t value);
+/* Changes the band mode, with the protocol stack off in normal mode and the
+ * operation mode set back when the change moved it. The module is asked at
+ * most 5 times to take the band mode and read back at most 10 times each;
+ * past either bound it fails with last error 5. */
+int32_t WSetApexBandMode(uint32_t handle, uint8_t bandMode);
+/* The Tx I/Q offsets through the baseband registers. */
+int32_t WSetTxOffset(uint32_t handle, uint8_t iOffset, uint8_t qOffset);
+/* Constant transmission; a non-zero mode prepares the Tx control registers
+ * and sets the ramp DAC after it. An offset of 0x40 or more fails with last
+ * error 13, a ramp DAC value of 1024 or more with 15. */
+int32_t WSetAMLoopOffset(uint32_t handle, uint8_t mode, uint16_t channel, uint32_t amLoopOffset,
+                         uint16_t value, uint16_t rampDacValue);
+/* The band's gain codes (at most 16) from the module, then one a call. */
+int32_t WInitGainCodeTemplates(uint32_t handle, uint8_t gainIndex, uint8_t band);
+int32_t WGetNextGainCode(uint32_t handle, uint16_t* pCode);
+
+/* Bursts. WSetBurstData takes 30 words and keeps the first 10 (GMSK) or all
+ * (8PSK) for the Tx slots. WSetCfcBurstDataMode builds the burst of data
+ * mode 1 (all ones), 2 (0/1 pattern), 3 (ones around the training sequence)
+ * or 4 (0/1 pattern around it); `tsc` 0 to 7, others fail with last error
+ * 11 in the modes that use it. */
+int32_t WSetBurstData(uint32_t handle, const uint16_t* pBurstData, uint8_t modulation);
+int32_t WSetCfcBurstDataMode(uint32_t handle, uint8_t dataMode, uint8_t tsc, uint8_t modulation);
+/* GPRS slots; a Tx slot carries the kept burst data of its modulation, and
+ * `otherType` non-zero gives it the third Tx type. */
+int32_t WConfigureGPRSLogicalRxSlot(uint32_t handle, uint8_t slotNumber, uint8_t modulation,
+                                    uint16_t gain);
+int32_t WConfigureGPRSLogicalTxSlot(uint32_t handle, uint8_t slotNumber, uint8_t modulation,
+                                    uint8_t powerLevel, uint8_t otherType);
+int32_t WConfigureGPRSLogicalMonSlot(uint32_t handle, uint8_t slotNumber, uint16_t value);
+int32_t WConfigureGPRSLogicalUnusedSlot(uint32_t handle, uint8_t slotNumber);
+/* Four bursts: burst-on flags, channels and gains, four each. */
+int32_t WSetCircuitSwitchedTDMAFrame(uint32_t handle, uint8_t burstType, const uint8_t* pBurstOn,
+                                     const uint16_t* pChannels, const uint16_t* pGains,
+                                     uint8_t secondBurstType, uint8_t timingAdvance,
+                                     uint8_t rachData, uint8_t powerLevel, uint16_t scaleFactor);
+
+/* AGC measure points: the index record (count 3, points 4 and 15), and 26
+ * gain words and RSSI values spread from two measured points. Neither
+ * checks the handle; the second traces on the connection it names. */
+int32_t WGetGwIndexArray(uint32_t handle, uint16_t* pIndexArray);
+int32_t WSendGwRssiMPoints(uint32_t handle, const uint16_t* pGainWords, const int16_t* pRssi,
+                           uint16_t* pGainWordResult, int16_t* pRssiResult);
+
+/* The host's calibration store: values collected here (band 3 comes first
+ * in the module's layout) and written to the module's NVRAM in one go by
+ * WWriteAllStoredValuesToModuleNVRAM, which carries the module's other
+ * items over the erase it needs (or erases all with `resetFlag`). A band
+ * above 3 fails with last error 12, a modulation above 1 with 14. */
+int32_t WQuorleStoreCalibrationDataAFC(uint32_t handle, uint32_t slope, uint16_t nominalValue);
+int32_t WQuorleStoreCalibrationDataTxIQOffsets(uint32_t handle, uint8_t band, uint8_t modulation,
+                                               int8_t iOffset, int8_t qOffset);
+/* 32 factors. */
+int32_t WQuorleStoreCalibrationDataScalingFactors(uint32_t handle, uint8_t band, uint8_t modulation,
+                                                  const uint16_t* pFactors);
+int32_t WQuorleStoreCalibrationDataAMLoopOffsets(uint32_t handle, uint8_t band, uint32_t value);
+/* 26 words each. */
+int32_t WQuorleStoreCalibrationDataAGCGainWords(uint32_t handle, uint8_t band,
+                                                const uint16_t* pGainWords);
+int32_t WQuorleStoreCalibrationDataAGCAccurateValues(uint32_t handle, uint8_t band,
+                                                     const uint16_t* pAccurateValues);
+int32_t WQuorleStoreCalibrationDataTxDacOffsets(uint32_t handle, uint8_t band, uint8_t modulation,
+                                                int16_t value);
+int32_t WQuorleStoreCalibrationDataAutocalibrationTxIQOffsets(uint32_t handle, int16_t iOffset,
+                                                              int16_t qOffset);
+int32_t WWriteAllStoredValuesToModuleNVRAM(uint32_t handle, uint8_t resetFlag);
+
+/* Identity and security. Serial numbers, IMEI and challenge are 8 bytes,
+ * the flash serial number 4, the response 64, the mobile information 17. */
+int32_t WGetFlashSerialNumber(uint32_t handle, uint8_t* pSerialNumber);
+int32_t WGetSingleIE(uint32_t handle, uint16_t ieCode, uint16_t* pValue);
+int32_t WResetIMEIMode(uint32_t handle, uint8_t* pMode);
+int32_t WSetCustomerIMEIMode(uint32_t handle, uint8_t* pMode);
+int32_t WReadSerialNumber(uint32_t handle, uint8_t* pSerialNumber);
+int32_t WReadIMEI(uint32_t handle, uint8_t* pImei);
+int32_t WInitIMEI(uint32_t handle);
+int32_t WFreezeIMEI(uint32_t handle, const uint8_t* pImei);
+/* `pMode` goes out and takes the mode the module keeps. */
+int32_t WSetSecurityMode(uint32_t handle, uint16_t* pMode, uint32_t value);
+int32_t WRequestChallenge(uint32_t handle, uint8_t* pChallenge);
+int32_t WSendResponse(uint32_t handle, const uint8_t* pResponse);
+int32_t WGetMobileInformation(uint32_t handle, uint8_t* pInformation);
+
+/* The port and speed a production program last chose, kept for the user:
+ * on Linux in $XDG_CONFIG_HOME/cfc/cfc.ini (~/.config by default), section
+ * [KVX_Library]. The read sets port 1 and 115200 baud when nothing is stored
+ * and returns 0 then. */
+int32_t WWritePortSettings(uint8_t port, uint32_t baudRate);
+int32_t WReadPortSettings(uint8_t* pPort, uint32_t* pBaudRate);
 
 /* Test-system entry: runs the library operation that the active test case's
  * parameter names on the connection of the device under test's port, and

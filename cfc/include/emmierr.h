@@ -16,6 +16,8 @@
 #define EMMIERR_TIMEOUT 8
 #define EMMIERR_SYSTEM 9
 #define EMMIERR_BAD_HANDLE 10
+/* An index, count or size beyond what the operation's tables hold. */
+#define EMMIERR_BAD_ARGUMENT 11
 #define EMMIERR_BAD_BAND 12
 #define EMMIERR_BAD_AM_LOOP_OFFSET 13
 #define EMMIERR_BAD_MODULATION 14

@@ -224,9 +224,9 @@ TEST_F(TraceFileTest, OpenWritesBannerStepsAndEnd)
     EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const std::string& t) {
         return t.rfind("(CFC ) WComOpen: CreateThread gives Id 0x", 0) == 0;
     }));
-    const cfc::TargetFacts& facts = cfc::ConnectionAt(14).target;
-    EXPECT_EQ(facts.gmskIqOffsets[6], cfc::kInvalidIqOffset);
-    EXPECT_EQ(facts.autoCalIqOffsets[1], cfc::kInvalidIqOffset);
+    cfc::CalibrationStore& store = cfc::ConnectionAt(14).calibration;
+    EXPECT_EQ(store.item(6)[6], cfc::kInvalidIqOffset);
+    EXPECT_EQ(store.item(18)[2], cfc::kInvalidIqOffset);
 }
 
 TEST_F(TraceFileTest, OpenAtLevelOneWritesOnlyThePortName)

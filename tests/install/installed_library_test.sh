@@ -2,7 +2,8 @@
 # Installs the build into a temporary prefix and builds a small C program
 # against the installed CFC header and shared library, through pkg-config
 # and through CMake's find_package; both open a connection to the module
-# simulator and close it. The shared library must export the public
+# simulator and close it. A production sequence and the README's example
+# run against the simulator too. The shared library must export the public
 # operations only.
 # Arguments: build directory, source directory.
 set -euo pipefail
@@ -26,6 +27,17 @@ extra=$(nm -D --defined-only "$libdir/libcfc.so.1" | awk '$3 !~ /^W[A-Z]/ && $3 
 cc -Wall -Wextra -Werror -std=c11 "$source/tests/install/open_close.c" \
   $(pkg-config --cflags --libs cfc) -o "$work/open_close"
 LD_LIBRARY_PATH=$libdir "$source/scripts/run-demo.sh" "$build/tools/cfcsim" "$work/open_close"
+
+# A production sequence (IMEI, a user item written and read back), and the
+# example of the README, which must build as it stands there.
+cc -Wall -Wextra -Werror -std=c11 "$source/tests/install/production.c" \
+  $(pkg-config --cflags --libs cfc) -o "$work/production"
+LD_LIBRARY_PATH=$libdir "$source/scripts/run-demo.sh" "$build/tools/cfcsim" "$work/production"
+awk '/^<!-- production example -->$/ { take = 1; next } take && /^```c$/ { inside = 1; next }
+     inside && /^```$/ { exit } inside { print }' "$source/README.md" > "$work/example.c"
+[ -s "$work/example.c" ] || { echo "README has no production example" >&2; exit 1; }
+cc -Wall -Wextra -Werror -std=c11 "$work/example.c" $(pkg-config --cflags --libs cfc) -o "$work/example"
+LD_LIBRARY_PATH=$libdir "$source/scripts/run-demo.sh" "$build/tools/cfcsim" "$work/example"
 
 cmake -S "$source/tests/install" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/consumer" >/dev/null

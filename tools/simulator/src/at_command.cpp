@@ -38,6 +38,9 @@ AtReply answerAtLine(std::string_view line, AtAnswers answers)
     }
     if (std::ranges::find(kPlainCommands, body) != kPlainCommands.end())
         return {std::string(kAtOk)};
+    // A voice call to any number is set up at once.
+    if (body.size() > 2 && body.starts_with("D") && body.ends_with(";"))
+        return {std::string(kAtOk)};
     return {std::string(kAtError)};
 }
 

@@ -18,6 +18,7 @@ constexpr std::pair<uint16_t, size_t> kRequestSizes[] = {
     {rpc::kSwitchOff, 2},          {rpc::kSendAtCommand, 2 + rpc::kAtTextArea},
     {rpc::kGetOperationMode, 2},   {rpc::kSetOperationMode, 3},
     {rpc::kJavaAutoStartAgain, 3}, {rpc::kJavaAutoStart, 3},
+    {rpc::kWriteBandMode, 3},      {rpc::kReadBandMode, 2},
 };
 
 bool understood(const HostMessage& request)
@@ -47,7 +48,9 @@ void appendTextArea(std::vector<uint8_t>& payload, std::span<const uint8_t> text
 } // namespace
 
 Firmware::Firmware(const FirmwareOptions& options)
-    : operationMode_(options.operationMode), javaAutoStart_(options.javaAutoStart)
+    : unknownCalibrationItem_(options.unknownCalibrationItem),
+      invalidBandModeReads_(options.bandModeInvalidReads), operationMode_(options.operationMode),
+      javaAutoStart_(options.javaAutoStart)
 {
 }
 
@@ -55,6 +58,7 @@ void Firmware::start(const FirmwareOptions& options)
 {
     std::lock_guard lock(mutex_);
     operationMode_ = options.operationMode;
+    unknownCalibrationItem_ = options.unknownCalibrationItem;
 }
 
 OperationMode Firmware::operationMode() const
@@ -113,7 +117,14 @@ void Firmware::handle(Simulator& simulator, const HostMessage& request)
         else
             switchJavaAutoStart(reference, data, options);
         break;
+    case rpc::kWriteBandMode:
+        confirm(rpc::kWriteBandMode, writeBandMode(reference, data, options));
+        break;
     case rpc::kJavaAutoStartAgain:
+        if (data.size() == 2) {
+            confirm(rpc::kReadBandMode, readBandMode());
+            break;
+        }
         // Only a firmware that held its confirm back takes this id for the
         // autostart request; it confirms under the first request's id.
         if (options.autoStartConfirm == AutoStartConfirm::AfterFallback)
@@ -121,6 +132,30 @@ void Firmware::handle(Simulator& simulator, const HostMessage& request)
         break;
     default: break;
     }
+}
+
+std::vector<uint8_t> Firmware::writeBandMode(uint16_t reference, std::span<const uint8_t> request,
+                                             const FirmwareOptions& options)
+{
+    std::lock_guard lock(mutex_);
+    if (!options.keepsBandMode)
+        bandMode_ = request[2];
+    std::vector<uint8_t> payload = withReference(reference);
+    payload.push_back(bandMode_);
+    return payload;
+}
+
+std::vector<uint8_t> Firmware::readBandMode()
+{
+    // No reference: a validity word, then the band mode.
+    std::lock_guard lock(mutex_);
+    std::vector<uint8_t> payload;
+    const bool valid = invalidBandModeReads_ == 0;
+    if (!valid)
+        --invalidBandModeReads_;
+    putLe16(payload, valid ? 1 : 0);
+    payload.push_back(bandMode_);
+    return payload;
 }
 
 std::vector<uint8_t> Firmware::version(uint16_t reference, const FirmwareOptions& options) const

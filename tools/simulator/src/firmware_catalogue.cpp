@@ -37,6 +37,15 @@ std::vector<uint8_t> dataFrom(std::span<const uint8_t> request, size_t offset)
 
 } // namespace
 
+std::map<uint16_t, std::vector<uint8_t>> Firmware::calibrationItems() const
+{
+    std::lock_guard lock(mutex_);
+    std::map<uint16_t, std::vector<uint8_t>> items;
+    for (const auto& [id, item] : calibrationItems_)
+        items[id] = item.data;
+    return items;
+}
+
 bool Firmware::faultStrikes(const CatalogueFault& fault, uint16_t command)
 {
     if (fault.kind == ConfirmFault::None || (fault.request != 0 && fault.request != command))
@@ -193,6 +202,11 @@ std::optional<Firmware::Answer> Firmware::catalogue(uint16_t reference, uint16_t
         if (size != (narrow ? 5u : 6u))
             return std::nullopt;
         const uint16_t id = narrow ? request[4] : getLe16(request, 4);
+        if (id == unknownCalibrationItem_) {
+            std::optional<Answer> unknown = readItem(reference, std::nullopt, 0, false);
+            unknown->payload[4] = rpc::kItemUnknown;
+            return unknown;
+        }
         const auto found = calibrationItems_.find(id);
         const std::optional<Item> item =
             found != calibrationItems_.end() ? std::optional<Item>(found->second) : std::nullopt;
@@ -324,7 +338,8 @@ std::optional<Firmware::Answer> Firmware::calibration(uint16_t reference, uint16
         const uint16_t mask = getLe16(request, 2);
         for (size_t i = 0; i < 8; ++i) {
             const uint16_t address = getLe16(request, 4 + 2 * i);
-            if ((mask & (1u << i)) != 0)
+            // Two bits a register: 01 writes it, 10 reads it.
+            if (((mask >> (2 * i)) & 3u) == 1u)
                 bbcRegisters_[address] = getLe16(request, 20 + 2 * i);
             putLe16(out, bbcRegisters_[address]);
         }

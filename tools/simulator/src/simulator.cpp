@@ -123,6 +123,11 @@ OperationMode Simulator::operationMode() const
     return firmware_.operationMode();
 }
 
+std::map<uint16_t, std::vector<uint8_t>> Simulator::calibrationItems() const
+{
+    return firmware_.calibrationItems();
+}
+
 bool Simulator::javaAutoStart() const
 {
     return firmware_.javaAutoStart();

@@ -28,6 +28,9 @@ inline constexpr uint16_t kSetOperationMode = 101;
 // The autostart request as some firmware takes it only when it comes again.
 inline constexpr uint16_t kJavaAutoStartAgain = 103;
 inline constexpr uint16_t kJavaAutoStart = 107;
+inline constexpr uint16_t kWriteBandMode = 69;
+// Two bytes: the band mode read; three: the autostart request again.
+inline constexpr uint16_t kReadBandMode = 103;
 
 inline constexpr uint16_t kProtocolStackModeChange = 3; // carries no reference
 // Calibration device calls: 11 to 47, every odd id.
@@ -85,6 +88,8 @@ inline constexpr uint16_t kGetMobileInfo = 91;
 
 // Read status of an item the firmware does not hold.
 inline constexpr uint8_t kItemAbsent = 2;
+// Item state of an id the firmware does not handle.
+inline constexpr uint8_t kItemUnknown = 4;
 
 inline constexpr uint16_t confirmOf(uint16_t request)
 {
@@ -109,6 +114,8 @@ public:
 
     OperationMode operationMode() const;
     bool javaAutoStart() const;
+    // The NVRAM calibration items by id.
+    std::map<uint16_t, std::vector<uint8_t>> calibrationItems() const;
 
 private:
     struct Item {
@@ -125,6 +132,9 @@ private:
     std::vector<std::vector<uint8_t>> atCommand(uint16_t reference,
                                                 std::span<const uint8_t> request,
                                                 const FirmwareOptions& options) const;
+    std::vector<uint8_t> writeBandMode(uint16_t reference, std::span<const uint8_t> request,
+                                       const FirmwareOptions& options);
+    std::vector<uint8_t> readBandMode();
     std::vector<uint8_t> switchJavaAutoStart(uint16_t reference, std::span<const uint8_t> request,
                                              const FirmwareOptions& options);
 
@@ -171,6 +181,9 @@ private:
     std::map<uint16_t, uint16_t> gainWords_;
     std::map<uint16_t, uint16_t> bbcRegisters_;
     bool loopBack_ = false;
+    uint32_t unknownCalibrationItem_;
+    uint8_t bandMode_ = 0;
+    uint32_t invalidBandModeReads_;
     uint8_t protocolStackMode_ = 0;
     OperationMode operationMode_;
     bool javaAutoStart_;

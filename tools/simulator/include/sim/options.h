@@ -146,6 +146,14 @@ struct FirmwareOptions {
     bool silentAfterSwitchOff = true;
 
     CatalogueFault catalogueFault;
+    // Band mode reads answered as not valid before the firmware gives the
+    // band mode, counted over the firmware's life.
+    uint32_t bandModeInvalidReads = 0;
+    // True: a band mode write is confirmed and the band mode stays.
+    bool keepsBandMode = false;
+    // A calibration item id this firmware does not handle: its check and
+    // read report the item state 4. None when above 0xFFFF.
+    uint32_t unknownCalibrationItem = 0x10000;
 };
 
 struct Options {

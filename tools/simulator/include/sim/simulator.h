@@ -88,6 +88,7 @@ public:
     // The built-in firmware's state.
     OperationMode operationMode() const;
     bool javaAutoStart() const;
+    std::map<uint16_t, std::vector<uint8_t>> calibrationItems() const;
     // What the host last told the module's signal trace.
     SignalTraceState signalTrace() const;
 

@@ -1,0 +1,67 @@
+// The port settings a production program keeps: where they land, what a
+// read gives without them, and values from the file that do not fit.
+#include "cfc.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+using namespace cfctest;
+
+namespace {
+
+std::string contentsOf(const std::filesystem::path& file)
+{
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(PortSettings, WrittenToTheUsersConfigAndReadBack)
+{
+    ScopedTempCwd dir;
+    const ScopedEnv config("XDG_CONFIG_HOME", (dir.path() / "config").string());
+    uint8_t port = 0;
+    uint32_t baudRate = 0;
+    EXPECT_EQ(WReadPortSettings(&port, &baudRate), 0) << "nothing stored yet";
+    EXPECT_EQ(port, 1);
+    EXPECT_EQ(baudRate, 115200u);
+
+    ASSERT_EQ(WWritePortSettings(7, 57600), 1);
+    const auto file = dir.path() / "config" / "cfc" / "cfc.ini";
+    EXPECT_EQ(contentsOf(file), "[KVX_Library]\nBaudrate=57600\nComPort=7\n");
+    ASSERT_EQ(WWritePortSettings(12, 9600), 1);
+    EXPECT_EQ(WReadPortSettings(&port, &baudRate), 1);
+    EXPECT_EQ(port, 12);
+    EXPECT_EQ(baudRate, 9600u) << "the speed written is the speed read";
+    // No temporary file is left beside it.
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator(file.parent_path()))
+        ++files;
+    EXPECT_EQ(files, 1u);
+}
+
+TEST(PortSettings, ValuesThatDoNotFitAreNotTaken)
+{
+    ScopedTempCwd dir;
+    const ScopedEnv config("XDG_CONFIG_HOME", dir.path().string());
+    std::filesystem::create_directories(dir.path() / "cfc");
+    std::ofstream(dir.path() / "cfc" / "cfc.ini") << "[KVX_Library]\nComPort=300\nBaudrate=x\n";
+    uint8_t port = 0;
+    uint32_t baudRate = 0;
+    EXPECT_EQ(WReadPortSettings(&port, &baudRate), 0) << "a port beyond one byte";
+    EXPECT_EQ(port, 1);
+
+    std::ofstream(dir.path() / "cfc" / "cfc.ini") << "[KVX_Library]\nComPort=4\nBaudrate=x\n";
+    EXPECT_EQ(WReadPortSettings(&port, &baudRate), 1);
+    EXPECT_EQ(port, 4);
+    EXPECT_EQ(baudRate, 115200u) << "an unreadable speed is the default";
+}
+
+} // namespace
