@@ -19,12 +19,12 @@ int32_t WWritePortSettings(uint8_t port, uint32_t baudRate)
 int32_t WReadPortSettings(uint8_t* pPort, uint32_t* pBaudRate)
 {
     uint8_t port = kDefaultPort;
-    uint32_t baudRate = kDefaultBaudRate;
-    const bool stored = plat::readPortSettings(&port, &baudRate);
+    const bool stored = plat::readPortSettings(&port);
     if (pPort != nullptr)
         *pPort = port;
+    // Only the port is read back: the speed is the service protocol's.
     if (pBaudRate != nullptr)
-        *pBaudRate = baudRate;
+        *pBaudRate = kDefaultBaudRate;
     return stored ? 1 : 0;
 }
 

@@ -279,8 +279,8 @@ int32_t WGetMobileInformation(uint32_t handle, uint8_t* pInformation);
 
 /* The port and speed a production program last chose, kept for the user:
  * on Linux in $XDG_CONFIG_HOME/cfc/cfc.ini (~/.config by default), section
- * [KVX_Library]. The read sets port 1 and 115200 baud when nothing is stored
- * and returns 0 then. */
+ * [KVX_Library]. The read gives the stored port, or port 1 and 0 as result
+ * when none is stored; the speed it gives is always 115200. */
 int32_t WWritePortSettings(uint8_t port, uint32_t baudRate);
 int32_t WReadPortSettings(uint8_t* pPort, uint32_t* pBaudRate);
 

@@ -54,7 +54,7 @@ bool writePortSettings(uint8_t port, uint32_t baudRate)
            writeProfileString(file, kSection, kPortKey, std::to_string(port));
 }
 
-bool readPortSettings(uint8_t* port, uint32_t* baudRate)
+bool readPortSettings(uint8_t* port)
 {
     const std::string directory = settingsDirectory();
     if (directory.empty() || port == nullptr)
@@ -64,9 +64,6 @@ bool readPortSettings(uint8_t* port, uint32_t* baudRate)
     if (!parse(readProfileString(file, kSection, kPortKey, ""), UINT8_MAX, value))
         return false;
     *port = static_cast<uint8_t>(value);
-    if (baudRate != nullptr &&
-        parse(readProfileString(file, kSection, kBaudRateKey, ""), UINT32_MAX, value) && value != 0)
-        *baudRate = value;
     return true;
 }
 

@@ -10,8 +10,9 @@ namespace plat {
 // Stores both values; false when they cannot be stored.
 bool writePortSettings(uint8_t port, uint32_t baudRate);
 
-// True when a port number is stored; it goes to `port`. `baudRate` takes the
-// stored speed where one is kept and is left alone otherwise.
-bool readPortSettings(uint8_t* port, uint32_t* baudRate);
+// True when a port number is stored; it goes to `port`. The speed stays
+// stored for other readers; the library's own read always gives 115200, the
+// speed the module's service protocol runs at.
+bool readPortSettings(uint8_t* port);
 
 } // namespace plat
