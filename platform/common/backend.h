@@ -16,6 +16,13 @@ namespace plat::detail {
 // skipped.
 int waitForAnyUntil(const Event* const* events, size_t count, Deadline deadline);
 
+// The system handle an Event keeps in step with its state (see
+// Event::nativeHandle): a new one, set or not; -1 with *sysError (when
+// given) if the system refuses.
+int newEventHandle(bool signalled, int* sysError);
+void closeEventHandle(int handle);
+void signalEventHandle(int handle, bool set);
+
 // Opens a device path exclusively (see openSerialPort).
 std::unique_ptr<SerialPort> openDevicePort(const std::string& path, int* sysError);
 

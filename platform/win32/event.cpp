@@ -1,3 +1,4 @@
+// Event handles as unnamed Win32 events, and waits on several events.
 #include "plat/event.h"
 
 #include "common/backend.h"
@@ -9,19 +10,9 @@
 #include <algorithm>
 #include <vector>
 
-namespace plat {
+namespace plat::detail {
 
 namespace {
-
-// Unnamed: a name derived from the slot would let another program that uses
-// the same slot number set or reset this process's events.
-int newPollHandle(bool signalled)
-{
-    const HANDLE handle = ::CreateEventA(nullptr, TRUE, signalled ? TRUE : FALSE, nullptr);
-    // Kernel handles fit 32 bits even in 64-bit processes, which is what the
-    // system's own HandleToLong relies on.
-    return handle ? static_cast<int>(::HandleToLong(handle)) : -1;
-}
 
 HANDLE handleOf(int value)
 {
@@ -30,87 +21,33 @@ HANDLE handleOf(int value)
 
 } // namespace
 
-// The Win32 event is set exactly while the event is; both change under the
-// mutex, so a waiter on either never disagrees with the other.
-Event::Event(std::string name, bool pollable)
-    : name_(std::move(name)), fd_(pollable ? newPollHandle(false) : -1)
+// Unnamed: a name derived from the slot would let another program that uses
+// the same slot number set or reset this process's events.
+int newEventHandle(bool signalled, int* sysError)
 {
-}
-
-Event::~Event()
-{
-    if (fd_ >= 0)
-        ::CloseHandle(handleOf(fd_));
-}
-
-bool Event::attachPollHandle(int* sysError)
-{
-    std::lock_guard lock(mutex_);
-    if (fd_ >= 0)
-        return true;
-    fd_ = newPollHandle(signalled_);
-    if (fd_ >= 0)
-        return true;
-    if (sysError)
-        *sysError = detail::lastErrno();
-    return false;
-}
-
-void Event::detachPollHandle()
-{
-    std::lock_guard lock(mutex_);
-    if (fd_ >= 0)
-        ::CloseHandle(handleOf(fd_));
-    fd_ = -1;
-}
-
-int Event::nativeHandle() const
-{
-    std::lock_guard lock(mutex_);
-    return fd_;
-}
-
-void Event::set()
-{
-    {
-        std::lock_guard lock(mutex_);
-        if (signalled_)
-            return;
-        signalled_ = true;
-        if (fd_ >= 0)
-            ::SetEvent(handleOf(fd_));
+    const HANDLE handle = ::CreateEventA(nullptr, TRUE, signalled ? TRUE : FALSE, nullptr);
+    if (!handle) {
+        if (sysError)
+            *sysError = lastErrno();
+        return -1;
     }
-    cv_.notify_all();
+    // Kernel handles fit 32 bits even in 64-bit processes, which is what the
+    // system's own HandleToLong relies on.
+    return static_cast<int>(::HandleToLong(handle));
 }
 
-void Event::reset()
+void closeEventHandle(int handle)
 {
-    std::lock_guard lock(mutex_);
-    if (!signalled_)
-        return;
-    signalled_ = false;
-    if (fd_ >= 0)
-        ::ResetEvent(handleOf(fd_));
+    ::CloseHandle(handleOf(handle));
 }
 
-bool Event::isSet() const
+void signalEventHandle(int handle, bool set)
 {
-    std::lock_guard lock(mutex_);
-    return signalled_;
+    if (set)
+        ::SetEvent(handleOf(handle));
+    else
+        ::ResetEvent(handleOf(handle));
 }
-
-bool Event::wait(uint32_t timeoutMs) const
-{
-    std::unique_lock lock(mutex_);
-    const auto signalled = [this] { return signalled_; };
-    if (timeoutMs == kWaitForever) {
-        cv_.wait(lock, signalled);
-        return true;
-    }
-    return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), signalled);
-}
-
-namespace detail {
 
 DWORD waitMsUntil(Deadline deadline)
 {
@@ -150,5 +87,4 @@ int waitForAnyUntil(const Event* const* events, size_t count, Deadline deadline)
     }
 }
 
-} // namespace detail
-} // namespace plat
+} // namespace plat::detail

@@ -1,8 +1,8 @@
 // Serial ports on a Win32 COM device: overlapped reads and writes, each with
 // its own completion event, so that a read also wakes on its cancel event.
 #include "common/backend.h"
+#include "common/device_port.h"
 #include "common/line_settings.h"
-#include "common/port_base.h"
 #include "plat/event.h"
 #include "win32/dcb_map.h"
 #include "win32/wait_until.h"
@@ -29,13 +29,6 @@ constexpr DWORD kDriverReadMsPerByte = 10000;
 // Used only to bound the wait for a write the driver does not complete.
 constexpr size_t kDriverBuffer = kOutputQueue;
 constexpr auto kWriteSlack = std::chrono::seconds(2);
-
-// Errors that say the port has no modem control lines (Wine's view of a
-// pseudo-terminal).
-bool noModemLines(int error)
-{
-    return error == ENOTTY || error == EINVAL;
-}
 
 // The device ports this process has open, for abandonDevicePorts.
 struct OpenPorts {
@@ -77,10 +70,10 @@ struct Request {
 
 enum class Outcome { Done, TimedOut, Cancelled, Abandoned };
 
-class Win32SerialPort final : public PortBase {
+class Win32SerialPort final : public DevicePort {
 public:
     Win32SerialPort(HANDLE port, const LineSettings& initial, const COMMPROP& properties)
-        : port_(port), properties_(properties), settings_(initial)
+        : DevicePort(initial), port_(port), properties_(properties)
     {
         OpenPorts& ports = openPorts();
         std::lock_guard lock(ports.mutex);
@@ -105,8 +98,6 @@ public:
     IoResult read(uint8_t* buffer, size_t count, uint32_t timeoutMs, const Event* cancel) override;
     IoResult write(const uint8_t* data, size_t count) override;
     bool purge(bool rx, bool tx) override;
-    bool setDtr(bool on) override;
-    bool setRts(bool on) override;
 
 private:
     // Waits for a started request until the deadline, the cancel event or
@@ -117,9 +108,7 @@ private:
     // A failed request leaves the port's error flags set, and a set flag
     // stops the driver until it is cleared.
     void clearErrors();
-    int driveLine(DWORD raise, DWORD lower, bool high, bool isDtr);
-    bool driveByHand(DWORD raise, DWORD lower, bool LineSettings::*level, bool high);
-    LineSettings remembered() const;
+    int driveAtDriver(ModemLine line, bool high) override;
 
     const HANDLE port_;
     // The provider's description of the port, kept from the open for
@@ -127,17 +116,7 @@ private:
     const COMMPROP properties_;
     Request read_;
     Request write_;
-    // Levels driven by hand are not in the control block; they are kept here.
-    // The receive thread reads while the caller's thread drives DTR.
-    mutable std::mutex mutex_;
-    LineSettings settings_;
 };
-
-LineSettings Win32SerialPort::remembered() const
-{
-    std::lock_guard lock(mutex_);
-    return settings_;
-}
 
 void Win32SerialPort::clearErrors()
 {
@@ -177,23 +156,9 @@ bool Win32SerialPort::setLineSettings(const LineSettings& settings)
     if (!sameFormat(asked, got))
         return refuse(EINVAL);
 
-    // The block sets the lines too, but a driver without modem lines accepts
+    // The block sets the lines too, but a driver without modem lines takes
     // it silently; driving them once more is where a refusal shows.
-    LineSettings applied = settings;
-    int error = 0;
-    if (!driverOwnsDtr(settings)) {
-        error = driveLine(SETDTR, CLRDTR, settings.dtr, true);
-        if (error != 0)
-            applied.dtr = remembered().dtr;
-    }
-    if (!driverOwnsRts(settings)) {
-        if (const int rtsError = driveLine(SETRTS, CLRRTS, settings.rts, false); error == 0)
-            error = rtsError;
-    }
-    {
-        std::lock_guard lock(mutex_);
-        settings_ = applied;
-    }
+    const int error = applyModemLines(settings);
     return error == 0 || refuse(error);
 }
 
@@ -336,35 +301,13 @@ bool Win32SerialPort::purge(bool rx, bool tx)
     return ::PurgeComm(port_, flags) || refuse(lastErrno());
 }
 
-int Win32SerialPort::driveLine(DWORD raise, DWORD lower, bool high, bool isDtr)
+int Win32SerialPort::driveAtDriver(ModemLine line, bool high)
 {
     if (g_abandoned.load())
         return ECANCELED;
-    if (::EscapeCommFunction(port_, high ? raise : lower))
-        return 0;
-    const int error = lastErrno();
-    if (noModemLines(error) && !(isDtr && high))
-        return 0;
-    return error;
-}
-
-bool Win32SerialPort::driveByHand(DWORD raise, DWORD lower, bool LineSettings::*level, bool high)
-{
-    if (const int error = driveLine(raise, lower, high, level == &LineSettings::dtr))
-        return refuse(error);
-    std::lock_guard lock(mutex_);
-    settings_.*level = high;
-    return true;
-}
-
-bool Win32SerialPort::setDtr(bool on)
-{
-    return driveByHand(SETDTR, CLRDTR, &LineSettings::dtr, on);
-}
-
-bool Win32SerialPort::setRts(bool on)
-{
-    return driveByHand(SETRTS, CLRRTS, &LineSettings::rts, on);
+    const DWORD function =
+        line == ModemLine::Dtr ? (high ? SETDTR : CLRDTR) : (high ? SETRTS : CLRRTS);
+    return ::EscapeCommFunction(port_, function) ? 0 : lastErrno();
 }
 
 // What the port is set to when it is opened, as far as the system can say.
