@@ -25,32 +25,41 @@ bin=build/windows
 vornax=$PWD/$bin/frontends/console/vornax.exe
 
 work=$(mktemp -d)
+export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
+# No browser or .NET runtime is needed; leaving them out keeps the start quick
+# and free of install dialogs.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Wine's server runs for the whole of a phase: a test program that starts
+# while a server on its own is just ending is refused ("wine client error:
+# recvmsg: Connection reset by peer"). Started by hand, its own messages (an
+# object dump when it is stopped) stay out of the log.
+start_wineserver() {
+  wineserver -p >/dev/null 2>&1
+}
+# Stopping the server saves the registry.
+stop_wineserver() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w 2>/dev/null || true
+}
+
 sim_pids=()
 cleanup() {
   for pid in "${sim_pids[@]}"; do
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
-  # Wine's server ends on its own once its last program has; a kill would
-  # leave the prefix in use.
-  timeout 30 wineserver -w 2>/dev/null || wineserver -k >/dev/null 2>&1 || true
+  stop_wineserver
   rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
-# No browser or .NET runtime is needed; leaving them out keeps the start quick
-# and free of install dialogs.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-# Wine's server is started by hand so that its own messages (an object dump
-# when it is killed) stay out of the log.
-quiet_wineserver() {
-  wineserver >/dev/null 2>&1 || true
-}
 echo "== Wine prefix =="
-quiet_wineserver
+# The server needs the prefix's directory; wineboot fills it.
+mkdir "$WINEPREFIX"
+start_wineserver
 wineboot -i >/dev/null 2>&1
 echo "prefix ready after $((SECONDS - started)) s"
 
@@ -76,8 +85,8 @@ module_on_com 3 --mode=at
 module_on_com 4 --mode=at
 module_on_com 5 --mode=emmi
 # The ports are mapped when Wine starts again.
-wineserver -w
-quiet_wineserver
+stop_wineserver
+start_wineserver
 
 echo "== COM port under Wine =="
 CFC_TEST_COM=3 wine "$bin/tests/platform/com_port_test.exe"
