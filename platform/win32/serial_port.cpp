@@ -216,6 +216,7 @@ IoResult Win32SerialPort::read(uint8_t* buffer, size_t count, uint32_t timeoutMs
         if (g_abandoned.load())
             return failed(ECANCELED, got);
         const DWORD asked = static_cast<DWORD>(std::min<size_t>(count - got, 1u << 30));
+        const auto issued = std::chrono::steady_clock::now();
         DWORD n = 0;
         Outcome outcome = Outcome::Done;
         DWORD error = 0;
@@ -240,6 +241,11 @@ IoResult Win32SerialPort::read(uint8_t* buffer, size_t count, uint32_t timeoutMs
                 return {IoStatus::TimedOut, got, 0};
             break;
         case Outcome::Done:
+            // Nothing at all, long before the driver's own bound: the device
+            // is gone (an unplugged adapter), and asking again would spin.
+            if (n == 0 && std::chrono::steady_clock::now() - issued <
+                              std::chrono::milliseconds(uint64_t{asked} * kDriverReadMsPerByte))
+                return failed(EIO, got);
             // The driver's own per-byte bound ended the read early; the wait
             // goes on until ours does.
             if (got < count && cancel && cancel->isSet())
