@@ -111,8 +111,15 @@ expect_vornax() {
 expect_vornax 0 "vornax Version [0-9.]+" -ver
 expect_vornax 0 "AutoExec successfully switched off" com4
 expect_vornax 0 "AutoExec successfully switched off" com5
-# A port with nothing behind it fails the open, with the failure exit code.
-expect_vornax 255 "Error: Cannot connect to Module" com99
+# A port with nothing behind it fails the open, with the failure exit code;
+# the trace asked for says why, in tracefiles\tracefile.txt.
+CFC_TRACE=1 expect_vornax 255 "Error: Cannot connect to Module" com99
+if grep -q '(CFC ) WComOpen' "$work/tracefiles/tracefile.txt" 2>/dev/null; then
+  echo "ok: CFC_TRACE=1 vornax.exe com99 -> tracefiles\\tracefile.txt"
+else
+  echo "FAILED: CFC_TRACE=1 vornax.exe com99 wrote no trace file" >&2
+  failures=$((failures + 1))
+fi
 
 echo "test-windows: $((SECONDS - started)) s"
 [ "$failures" -eq 0 ]
