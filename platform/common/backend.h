@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace plat::detail {
@@ -15,11 +16,25 @@ namespace plat::detail {
 // skipped.
 int waitForAnyUntil(const Event* const* events, size_t count, Deadline deadline);
 
+// The system handle an Event keeps in step with its state (see
+// Event::nativeHandle): a new one, set or not; -1 with *sysError (when
+// given) if the system refuses.
+int newEventHandle(bool signalled, int* sysError);
+void closeEventHandle(int handle);
+void signalEventHandle(int handle, bool set);
+
 // Opens a device path exclusively (see openSerialPort).
 std::unique_ptr<SerialPort> openDevicePort(const std::string& path, int* sysError);
 
 // Replaces the file's contents so that a reader sees either the old or the
 // new file, never a part of one. False with *sysError when it cannot.
 bool replaceFile(const std::string& path, const std::string& contents, int* sysError);
+
+// Device of COM<n> when no CFC_COM<n> variable names one; nothing when the
+// system has none for that number.
+std::optional<std::string> systemComPortPath(int portNumber);
+
+// `suffix` is lower case; `text` may be in any case.
+bool endsWithNoCase(const std::string& text, const std::string& suffix);
 
 } // namespace plat::detail

@@ -1,3 +1,4 @@
+// Event handles as eventfds, and waits on several events in ppoll.
 #include "plat/event.h"
 
 #include "common/backend.h"
@@ -9,105 +10,28 @@
 #include <cerrno>
 #include <vector>
 
-namespace plat {
+namespace plat::detail {
 
-namespace {
-
-// An eventfd that is readable while `signalled`; -1 with errno when the
-// system refuses one.
-int newPollHandle(bool signalled)
+int newEventHandle(bool signalled, int* sysError)
 {
-    return ::eventfd(signalled ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK);
-}
-
-} // namespace
-
-// The eventfd is readable exactly while the event is set; both change under
-// the mutex, so a poller and a condition-variable waiter never disagree.
-Event::Event(std::string name, bool pollable)
-    : name_(std::move(name)), fd_(pollable ? newPollHandle(false) : -1)
-{
-}
-
-Event::~Event()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-bool Event::attachPollHandle(int* sysError)
-{
-    std::lock_guard lock(mutex_);
-    if (fd_ >= 0)
-        return true;
-    fd_ = newPollHandle(signalled_);
-    if (fd_ >= 0)
-        return true;
-    if (sysError)
+    const int fd = ::eventfd(signalled ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (fd < 0 && sysError)
         *sysError = errno;
-    return false;
+    return fd;
 }
 
-void Event::detachPollHandle()
+void closeEventHandle(int handle)
 {
-    std::lock_guard lock(mutex_);
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+    ::close(handle);
 }
 
-int Event::nativeHandle() const
+void signalEventHandle(int handle, bool set)
 {
-    std::lock_guard lock(mutex_);
-    return fd_;
+    // Neither can fail: the counter moves between 0 and 1 only.
+    uint64_t value = 1;
+    [[maybe_unused]] const ssize_t n =
+        set ? ::write(handle, &value, sizeof value) : ::read(handle, &value, sizeof value);
 }
-
-void Event::set()
-{
-    {
-        std::lock_guard lock(mutex_);
-        if (signalled_)
-            return;
-        signalled_ = true;
-        if (fd_ >= 0) {
-            const uint64_t one = 1;
-            // Cannot fail: the counter is 0 here, far from overflow.
-            [[maybe_unused]] const ssize_t n = ::write(fd_, &one, sizeof one);
-        }
-    }
-    cv_.notify_all();
-}
-
-void Event::reset()
-{
-    std::lock_guard lock(mutex_);
-    if (!signalled_)
-        return;
-    signalled_ = false;
-    if (fd_ >= 0) {
-        uint64_t value = 0;
-        [[maybe_unused]] const ssize_t n = ::read(fd_, &value, sizeof value);
-    }
-}
-
-bool Event::isSet() const
-{
-    std::lock_guard lock(mutex_);
-    return signalled_;
-}
-
-bool Event::wait(uint32_t timeoutMs) const
-{
-    std::unique_lock lock(mutex_);
-    const auto signalled = [this] { return signalled_; };
-    if (timeoutMs == kWaitForever) {
-        cv_.wait(lock, signalled);
-        return true;
-    }
-    return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), signalled);
-}
-
-namespace detail {
 
 int waitForAnyUntil(const Event* const* events, size_t count, Deadline deadline)
 {
@@ -129,5 +53,4 @@ int waitForAnyUntil(const Event* const* events, size_t count, Deadline deadline)
     }
 }
 
-} // namespace detail
-} // namespace plat
+} // namespace plat::detail

@@ -1,8 +1,8 @@
 // Serial ports on a POSIX tty: non-blocking fd, waits in ppoll so that a read
 // also wakes on its cancel event.
 #include "common/backend.h"
+#include "common/device_port.h"
 #include "common/line_settings.h"
-#include "common/port_base.h"
 #include "plat/event.h"
 #include "posix/poll_wait.h"
 #include "posix/termios_map.h"
@@ -28,12 +28,6 @@ namespace {
 // the wait for room.
 constexpr size_t kDriverBuffer = 4096;
 constexpr auto kWriteSlack = std::chrono::seconds(2);
-
-// Errors that say the port has no modem control lines (a pseudo-terminal).
-bool noModemLines(int error)
-{
-    return error == ENOTTY || error == EINVAL;
-}
 
 // USB adapters otherwise hold received bytes for their latency timer (16 ms),
 // far longer than the inter-character time the library waits. Not every driver
@@ -76,9 +70,9 @@ void releaseLines(int fd)
     ::ioctl(fd, TIOCNXCL);
 }
 
-class PosixSerialPort final : public PortBase {
+class PosixSerialPort final : public DevicePort {
 public:
-    PosixSerialPort(int fd, const LineSettings& initial) : fd_(fd), settings_(initial)
+    PosixSerialPort(int fd, const LineSettings& initial) : DevicePort(initial), fd_(fd)
     {
         OpenPorts& ports = openPorts();
         std::lock_guard lock(ports.mutex);
@@ -102,29 +96,12 @@ public:
     IoResult read(uint8_t* buffer, size_t count, uint32_t timeoutMs, const Event* cancel) override;
     IoResult write(const uint8_t* data, size_t count) override;
     bool purge(bool rx, bool tx) override;
-    bool setDtr(bool on) override;
-    bool setRts(bool on) override;
 
 private:
-    // Drives one modem line; errno-style result, with the refusal of a port
-    // without modem lines forgiven unless DTR is to go high.
-    int driveLine(int line, bool high);
-    // setDtr/setRts: drive the line and record its level in the settings.
-    bool driveByHand(int line, bool LineSettings::*level, bool high);
-    LineSettings remembered() const;
+    int driveAtDriver(ModemLine line, bool high) override;
 
     const int fd_;
-    // termios does not hold the modem line levels; they are kept here.
-    // The receive thread reads while the caller's thread drives DTR.
-    mutable std::mutex mutex_;
-    LineSettings settings_;
 };
-
-LineSettings PosixSerialPort::remembered() const
-{
-    std::lock_guard lock(mutex_);
-    return settings_;
-}
 
 bool PosixSerialPort::getLineSettings(LineSettings& settings)
 {
@@ -155,24 +132,7 @@ bool PosixSerialPort::setLineSettings(const LineSettings& settings)
         return refuse(errno);
     if (!sameFormat(asked, got))
         return refuse(EINVAL);
-
-    // A line under flow control is the driver's; its level waits in the
-    // settings until flow control gives the line back.
-    LineSettings applied = settings;
-    int error = 0;
-    if (!driverOwnsDtr(settings)) {
-        error = driveLine(TIOCM_DTR, settings.dtr);
-        if (error != 0)
-            applied.dtr = remembered().dtr;
-    }
-    if (!driverOwnsRts(settings)) {
-        if (const int rtsError = driveLine(TIOCM_RTS, settings.rts); error == 0)
-            error = rtsError;
-    }
-    {
-        std::lock_guard lock(mutex_);
-        settings_ = applied;
-    }
+    const int error = applyModemLines(settings);
     return error == 0 || refuse(error);
 }
 
@@ -260,35 +220,12 @@ bool PosixSerialPort::purge(bool rx, bool tx)
     return ::tcflush(fd_, queue) == 0 || refuse(errno);
 }
 
-int PosixSerialPort::driveLine(int line, bool high)
+int PosixSerialPort::driveAtDriver(ModemLine line, bool high)
 {
     if (g_abandoned.load())
         return ECANCELED;
-    if (::ioctl(fd_, high ? TIOCMBIS : TIOCMBIC, &line) == 0)
-        return 0;
-    const int error = errno;
-    if (noModemLines(error) && !(line == TIOCM_DTR && high))
-        return 0;
-    return error;
-}
-
-bool PosixSerialPort::driveByHand(int line, bool LineSettings::*level, bool high)
-{
-    if (const int error = driveLine(line, high))
-        return refuse(error);
-    std::lock_guard lock(mutex_);
-    settings_.*level = high;
-    return true;
-}
-
-bool PosixSerialPort::setDtr(bool on)
-{
-    return driveByHand(TIOCM_DTR, &LineSettings::dtr, on);
-}
-
-bool PosixSerialPort::setRts(bool on)
-{
-    return driveByHand(TIOCM_RTS, &LineSettings::rts, on);
+    int bit = line == ModemLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
+    return ::ioctl(fd_, high ? TIOCMBIS : TIOCMBIC, &bit) == 0 ? 0 : errno;
 }
 
 // What the port is set to when it is opened, as far as the system can say.
