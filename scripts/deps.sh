@@ -6,6 +6,9 @@
 #                           Qt 6 widgets for kestrix)
 #   scripts/deps.sh fuzz    that and clang with its fuzzer runtime, which
 #                           only the fuzz preset uses (about 240 MB more)
+#   scripts/deps.sh windows that and what the windows preset and its tests
+#                           use: the MinGW-w64 cross compilers (posix
+#                           threads), GoogleTest's sources and Wine (64-bit)
 set -euo pipefail
 
 packages=(
@@ -17,7 +20,10 @@ packages=(
 case "${1:-}" in
   "") ;;
   fuzz) packages+=(clang libclang-rt-dev) ;;
-  *) echo "usage: $0 [fuzz]" >&2; exit 2 ;;
+  windows)
+    packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine wine64)
+    ;;
+  *) echo "usage: $0 [fuzz|windows]" >&2; exit 2 ;;
 esac
 
 missing=()
