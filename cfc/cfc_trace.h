@@ -7,6 +7,17 @@
 #include <cstdint>
 #include <mutex>
 
+// The trace formats with the C99 printf of the C library, which MinGW's
+// C++ library selects too; its checks must follow that one, not the older
+// one of the system's C runtime.
+#ifdef __MINGW32__
+#define CFC_PRINTF_FORMAT(formatIndex, firstArg)                                                   \
+    __attribute__((format(gnu_printf, formatIndex, firstArg)))
+#else
+#define CFC_PRINTF_FORMAT(formatIndex, firstArg)                                                   \
+    __attribute__((format(printf, formatIndex, firstArg)))
+#endif
+
 namespace cfc {
 
 inline constexpr uint16_t kDefaultTraceLevel = 9;
@@ -50,7 +61,7 @@ bool TraceSinkBound();
 void TraceLine(const TraceChannel& trace, uint16_t level, const char* text);
 // TraceLine with printf formatting; formats only when the level passes.
 void TraceLineF(const TraceChannel& trace, uint16_t level, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+    CFC_PRINTF_FORMAT(3, 4);
 
 // The lines of one operation: each starts with the layer's prefix and the
 // operation's name, and is formatted only when its level passes.
@@ -62,9 +73,9 @@ public:
     }
 
     // "prefix operation: text".
-    void step(uint16_t level, const char* format, ...) const __attribute__((format(printf, 3, 4)));
+    void step(uint16_t level, const char* format, ...) const CFC_PRINTF_FORMAT(3, 4);
     // "prefix operation" followed directly by the text, e.g. its arguments.
-    void call(uint16_t level, const char* format, ...) const __attribute__((format(printf, 3, 4)));
+    void call(uint16_t level, const char* format, ...) const CFC_PRINTF_FORMAT(3, 4);
     // "prefix operation: what fails with error N".
     void fails(uint16_t level, const char* what, int error) const;
     // "prefix operation: O.K.".

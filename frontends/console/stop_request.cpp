@@ -1,6 +1,11 @@
 #include "stop_request.h"
 
+#include "actions.h"
+
+#include "plat/serial.h"
+
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 
 namespace vornax {
@@ -34,6 +39,21 @@ void enterStep(const char* failureText)
 const char* currentStepFailure()
 {
     return g_step.load();
+}
+
+void stopJob()
+{
+    requestStop();
+    plat::abandonDevicePorts();
+}
+
+void endStoppedJob(std::FILE* out)
+{
+    if (const char* step = currentStepFailure())
+        reportFailure(out, step);
+    std::fflush(out);
+    // Without exit handlers: the job's thread still runs in the library.
+    std::_Exit(exitFailure & 0xFF);
 }
 
 void reportFailure(std::FILE* out, const char* failureText)

@@ -1,9 +1,6 @@
 #include "stop_signals.h"
 
-#include "actions.h"
 #include "stop_request.h"
-
-#include "plat/serial.h"
 
 #include <cerrno>
 #include <csignal>
@@ -11,7 +8,6 @@
 #include <thread>
 
 #include <pthread.h>
-#include <unistd.h>
 
 namespace vornax {
 
@@ -36,19 +32,13 @@ sigset_t stopSignals()
     int number = 0;
     while (sigwait(&set, &number) != 0) {
     }
-    requestStop();
-    // Not WComClose from here: the job's thread is inside the library with
-    // the port in use. Failing the port makes the job end on its own path.
-    plat::abandonDevicePorts();
+    stopJob();
 
     timespec grace{kGraceSeconds, 0};
     siginfo_t info{};
     while (sigtimedwait(&set, &info, &grace) < 0 && errno == EINTR) {
     }
-    if (const char* step = currentStepFailure())
-        reportFailure(out, step);
-    std::fflush(out);
-    ::_exit(exitFailure & 0xFF);
+    endStoppedJob(out);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-// vornax stopped by SIGINT or SIGTERM ends its job the way a failed step
+// vornax stopped by SIGINT or SIGTERM (on Windows: Ctrl+C, Ctrl+Break, or
+// the console closed) ends its job the way a failed step
 // does: the port is left with DTR low and out of exclusive mode at once, the
 // running step fails, its failure line is printed, the port is closed and
 // the exit code is that of a failure. A job that does not come to its end
@@ -11,7 +12,8 @@
 namespace vornax {
 
 // Call first in main, before any thread exists: the signals are blocked in
-// every thread and taken by a watcher thread of their own.
+// every thread and taken by a watcher thread of their own (on Windows the
+// system calls a handler on a thread of its own).
 void watchStopSignals(std::FILE* out);
 
 } // namespace vornax

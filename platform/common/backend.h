@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace plat::detail {
@@ -21,5 +22,12 @@ std::unique_ptr<SerialPort> openDevicePort(const std::string& path, int* sysErro
 // Replaces the file's contents so that a reader sees either the old or the
 // new file, never a part of one. False with *sysError when it cannot.
 bool replaceFile(const std::string& path, const std::string& contents, int* sysError);
+
+// Device of COM<n> when no CFC_COM<n> variable names one; nothing when the
+// system has none for that number.
+std::optional<std::string> systemComPortPath(int portNumber);
+
+// `suffix` is lower case; `text` may be in any case.
+bool endsWithNoCase(const std::string& text, const std::string& suffix);
 
 } // namespace plat::detail

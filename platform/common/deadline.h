@@ -4,6 +4,7 @@
 
 #include "plat/event.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 
@@ -17,6 +18,16 @@ inline Deadline deadlineAfter(uint32_t timeoutMs)
     if (timeoutMs == kWaitForever)
         return Deadline::max();
     return std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+}
+
+// A wait that must also notice an event without a system handle wakes in
+// short slices to look at it.
+inline Deadline sliceFor(Deadline deadline, bool eventWithoutHandle)
+{
+    constexpr auto kSlice = std::chrono::milliseconds(2);
+    if (!eventWithoutHandle)
+        return deadline;
+    return std::min(deadline, std::chrono::steady_clock::now() + kSlice);
 }
 
 } // namespace plat::detail

@@ -1,51 +1,21 @@
 #include "plat/portmap.h"
-#include "plat/profile.h"
 
-#include <array>
+#include "common/backend.h"
+
 #include <cstdlib>
 
 namespace plat {
-
-namespace {
-
-struct DefaultRange {
-    int first;
-    const char* devicePrefix;
-};
-
-// Each range holds 32 ports, numbered from 0 on the device side.
-constexpr int kRangeSize = 32;
-constexpr std::array<DefaultRange, 3> kDefaults{{
-    {1, "/dev/ttyS"},
-    {33, "/dev/ttyUSB"},
-    {65, "/dev/ttyACM"},
-}};
-
-std::optional<std::string> defaultPath(int portNumber)
-{
-    for (const DefaultRange& range : kDefaults) {
-        const int index = portNumber - range.first;
-        if (index >= 0 && index < kRangeSize)
-            return range.devicePrefix + std::to_string(index);
-    }
-    return std::nullopt;
-}
-
-} // namespace
 
 std::optional<std::string> comPortPath(int portNumber)
 {
     if (portNumber < 1)
         return std::nullopt;
-    const std::string key = "COM" + std::to_string(portNumber);
-    if (const char* fromEnv = std::getenv(("CFC_" + key).c_str()); fromEnv && fromEnv[0] != '\0')
+    // The variable also leads a COM number to an in-memory line, which is
+    // how tests and the simulator stand in for a module on every system.
+    const std::string key = "CFC_COM" + std::to_string(portNumber);
+    if (const char* fromEnv = std::getenv(key.c_str()); fromEnv && fromEnv[0] != '\0')
         return std::string(fromEnv);
-    if (const std::string dir = userConfigDir(); !dir.empty()) {
-        std::string fromFile = readProfileString(dir + "/cfc/ports.ini", "Ports", key, "");
-        if (!fromFile.empty())
-            return fromFile;
-    }
-    return defaultPath(portNumber);
+    return detail::systemComPortPath(portNumber);
 }
 
 } // namespace plat

@@ -1,51 +1,18 @@
 #include "plat/dynlib.h"
 
+#include "common/backend.h"
+
 #include <dlfcn.h>
 
-#include <algorithm>
-#include <cctype>
-
 namespace plat {
-
-namespace {
-
-bool endsWithNoCase(const std::string& text, const std::string& suffix)
-{
-    return text.size() >= suffix.size() &&
-           std::equal(suffix.rbegin(), suffix.rend(), text.rbegin(), [](char a, char b) {
-               return a == std::tolower(static_cast<unsigned char>(b));
-           });
-}
-
-} // namespace
-
-DynLib::~DynLib()
-{
-    close();
-}
-
-DynLib::DynLib(DynLib&& other) noexcept : handle_(other.handle_)
-{
-    other.handle_ = nullptr;
-}
-
-DynLib& DynLib::operator=(DynLib&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        other.handle_ = nullptr;
-    }
-    return *this;
-}
 
 std::string DynLib::fileNameFor(const std::string& name)
 {
     // A path or a name in the local form is meant literally.
-    if (name.find('/') != std::string::npos || endsWithNoCase(name, ".so"))
+    if (name.find('/') != std::string::npos || detail::endsWithNoCase(name, ".so"))
         return name;
     std::string base = name;
-    if (endsWithNoCase(base, ".dll"))
+    if (detail::endsWithNoCase(base, ".dll"))
         base.resize(base.size() - 4);
     return "lib" + base + ".so";
 }

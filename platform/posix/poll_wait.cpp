@@ -6,10 +6,6 @@
 
 namespace plat::detail {
 
-namespace {
-constexpr auto kSlice = std::chrono::milliseconds(2);
-} // namespace
-
 int pollUntil(pollfd* fds, nfds_t count, Deadline deadline)
 {
     for (;;) {
@@ -27,13 +23,6 @@ int pollUntil(pollfd* fds, nfds_t count, Deadline deadline)
         if (rc >= 0 || errno != EINTR)
             return rc;
     }
-}
-
-Deadline sliceFor(Deadline deadline, bool eventWithoutHandle)
-{
-    if (!eventWithoutHandle)
-        return deadline;
-    return std::min(deadline, std::chrono::steady_clock::now() + kSlice);
 }
 
 } // namespace plat::detail

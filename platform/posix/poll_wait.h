@@ -11,8 +11,4 @@ namespace plat::detail {
 // time that is left. Returns what poll returns (0 at the deadline).
 int pollUntil(pollfd* fds, nfds_t count, Deadline deadline);
 
-// A wait that must also notice an event without a poll handle wakes in short
-// slices to look at it.
-Deadline sliceFor(Deadline deadline, bool eventWithoutHandle);
-
 } // namespace plat::detail

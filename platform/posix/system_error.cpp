@@ -5,19 +5,6 @@
 
 namespace plat {
 
-OpenProblem classifyOpenError(int sysError)
-{
-    switch (sysError) {
-    case ENOENT:
-    case ENODEV:
-    case ENXIO: return OpenProblem::NoDevice;
-    case EACCES:
-    case EPERM: return OpenProblem::Denied;
-    case EBUSY: return OpenProblem::Busy;
-    default: return OpenProblem::Other;
-    }
-}
-
 std::string systemErrorText(int sysError)
 {
     char buffer[256];

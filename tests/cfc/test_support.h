@@ -5,13 +5,14 @@
 #include "cfc_connection.h"
 
 #include "plat/virtual_serial.h"
+#include "scoped_env.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace cfctest {
@@ -30,36 +31,16 @@ inline cfc::Connection& connectionOf(cfc::Connection& connection)
     return connection;
 }
 
-class ScopedEnv {
-public:
-    ScopedEnv(std::string name, const std::string& value) : name_(std::move(name))
-    {
-        if (const char* old = std::getenv(name_.c_str()))
-            old_ = old;
-        ::setenv(name_.c_str(), value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (old_)
-            ::setenv(name_.c_str(), old_->c_str(), 1);
-        else
-            ::unsetenv(name_.c_str());
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
-
 // A fresh temporary directory, made the working directory for the scope.
 class ScopedTempCwd {
 public:
     ScopedTempCwd() : old_(std::filesystem::current_path())
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "cfctest.XXXXXX").string();
-        dir_ = ::mkdtemp(pattern.data());
+        std::random_device random;
+        // A name another test run took already is simply passed over.
+        do
+            dir_ = std::filesystem::temp_directory_path() / ("cfctest." + std::to_string(random()));
+        while (!std::filesystem::create_directory(dir_));
         std::filesystem::current_path(dir_);
     }
     ~ScopedTempCwd()

@@ -2,6 +2,7 @@
 // side behaving like a real port.
 #include "plat/event.h"
 #include "plat/virtual_serial.h"
+#include "scoped_env.h"
 
 #include <gtest/gtest.h>
 
@@ -99,10 +100,11 @@ TEST_F(VirtualLine, OpensLikeAnExclusivePort)
 
     // The port map may lead a COM number to an in-memory line.
     host_.reset();
-    ::setenv("CFC_COM97", "virtual:plat-test", 1);
     plat::OpenError openError;
-    host_ = plat::openSerialPort(plat::PortLocation::com(97), &openError);
-    ::unsetenv("CFC_COM97");
+    {
+        const cfctest::ScopedEnv map("CFC_COM97", "virtual:plat-test");
+        host_ = plat::openSerialPort(plat::PortLocation::com(97), &openError);
+    }
     EXPECT_TRUE(host_) << openError.sysError;
     EXPECT_TRUE(device_->lineState().hostOpen);
 

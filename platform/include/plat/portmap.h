@@ -1,9 +1,12 @@
 // Where a COM port number lives on this machine.
 //
-// Lookup order: environment variable CFC_COM<n>; entry COM<n>=<path> in
-// section [Ports] of $XDG_CONFIG_HOME/cfc/ports.ini (~/.config/cfc/ports.ini);
-// defaults COM1-32 = /dev/ttyS0-31, COM33-64 = /dev/ttyUSB0-31,
-// COM65-96 = /dev/ttyACM0-31.
+// Lookup order: environment variable CFC_COM<n>, then the system's own:
+// - POSIX: entry COM<n>=<path> in section [Ports] of
+//   $XDG_CONFIG_HOME/cfc/ports.ini (~/.config/cfc/ports.ini); defaults
+//   COM1-32 = /dev/ttyS0-31, COM33-64 = /dev/ttyUSB0-31,
+//   COM65-96 = /dev/ttyACM0-31.
+// - Windows: COM<n> is a device of its own, "\\.\COM<n>" (the form that
+//   also reaches COM10 and above); there is no map file.
 #pragma once
 
 #include <optional>
@@ -15,7 +18,8 @@ namespace plat {
 std::optional<std::string> comPortPath(int portNumber);
 
 // $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config (HOME from
-// the user database when unset); empty when neither is known.
+// the user database when unset); on Windows %APPDATA%. Empty when none is
+// known.
 std::string userConfigDir();
 
 } // namespace plat

@@ -1,0 +1,28 @@
+// Win32 error codes in the errno terms the seam reports on every system, so
+// that the library's reasons and tests read the same everywhere.
+#pragma once
+
+#include <windows.h>
+
+namespace plat::detail {
+
+int errnoFromWin32(DWORD error);
+
+// The calling thread's GetLastError() in errno terms.
+int lastErrno();
+
+// Closes a handle at the end of its scope.
+struct ScopedHandle {
+    explicit ScopedHandle(HANDLE owned) : handle(owned) {}
+    ~ScopedHandle()
+    {
+        if (handle != INVALID_HANDLE_VALUE && handle != nullptr)
+            ::CloseHandle(handle);
+    }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+
+    const HANDLE handle;
+};
+
+} // namespace plat::detail
