@@ -49,7 +49,12 @@ std::string SignalTraceIniPath()
 {
     if (const char* path = std::getenv("CFC_TRACE_INI"); path != nullptr && *path != '\0')
         return path;
+#ifdef _WIN32
+    // Where the test PCs keep it, outside any user's profile.
+    return "c:\\test\\cfctrace.ini";
+#else
     return plat::userConfigDir() + "/cfc/cfctrace.ini";
+#endif
 }
 
 void ReadSignalTraceSettings(SignalTrace& signals)

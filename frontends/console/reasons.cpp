@@ -15,6 +15,15 @@ std::string portWithDevice(std::int32_t port, const std::string& devicePath)
     return text;
 }
 
+#ifdef _WIN32
+// Windows names its ports itself: there is no map to fix, only the number.
+std::string mappingHint(std::int32_t, const std::string&)
+{
+    return "the Device Manager lists the module's port under Ports (COM & LPT)";
+}
+constexpr const char* kDeniedHint = "; this user may not open the port";
+constexpr const char* kBusyHint = "; another program holds the port: end it";
+#else
 std::string mappingHint(std::int32_t port, const std::string& configDir)
 {
     const std::string com = "COM" + std::to_string(port);
@@ -23,6 +32,12 @@ std::string mappingHint(std::int32_t port, const std::string& configDir)
            "=/dev/serial/by-id/... or a line " + com + "=<device> in section [Ports] of " + ini +
            "/cfc/ports.ini";
 }
+constexpr const char* kDeniedHint =
+    "; join the dialout group (sudo usermod -aG dialout $USER) and log in again";
+constexpr const char* kBusyHint =
+    "; another program holds the port, often a modem manager probing a new adapter: "
+    "end it, or keep it off the adapter with a udev rule (ID_MM_DEVICE_IGNORE)";
+#endif
 
 const char* stepText(Step step)
 {
@@ -47,13 +62,8 @@ std::string openRefusalLine(const OpenRefusal& refusal, const std::string& confi
             return head + "no device is mapped to it; " + mappingHint(refusal.port, configDir);
         return head + refusal.reason + "; plug the adapter in, or " +
                mappingHint(refusal.port, configDir);
-    case CFC_OPEN_DENIED:
-        return head + refusal.reason +
-               "; join the dialout group (sudo usermod -aG dialout $USER) and log in again";
-    case CFC_OPEN_BUSY:
-        return head + refusal.reason +
-               "; another program holds the port, often a modem manager probing a new adapter: "
-               "end it, or keep it off the adapter with a udev rule (ID_MM_DEVICE_IGNORE)";
+    case CFC_OPEN_DENIED: return head + refusal.reason + kDeniedHint;
+    case CFC_OPEN_BUSY: return head + refusal.reason + kBusyHint;
     case CFC_OPEN_SLOT_IN_USE: return head + "this program has " + com + " open already";
     default: break;
     }
