@@ -105,5 +105,9 @@ expect_vornax 0 "AutoExec successfully switched off" com5
 # A port with nothing behind it fails the open, with the failure exit code.
 expect_vornax 255 "Error: Cannot connect to Module" com99
 
+echo "== ZANTAL.dll and kestrix.exe =="
+tests/windows/zantal_wine.sh "$bin" || failures=$((failures + 1))
+tests/windows/kestrix_wine.sh "$bin" build/screenshots || failures=$((failures + 1))
+
 echo "test-windows: $((SECONDS - started)) s"
 [ "$failures" -eq 0 ]
