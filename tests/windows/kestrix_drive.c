@@ -215,6 +215,21 @@ int main(int argc, char** argv)
     printBox(window, start, "StartButton");
     printBox(window, FindWindowExA(window, NULL, "Button", "Close"), "CloseButton");
 
+    /* Tab order: StartButton, CloseButton, PortSelBox, then About inside
+     * GroupBox1, and round again. */
+    {
+        HWND close = FindWindowExA(window, NULL, "Button", "Close");
+        HWND expected[] = {close, combo, about, start};
+        HWND at = start;
+        int i;
+        for (i = 0; i < 4; ++i) {
+            at = GetNextDlgTabItem(window, at, FALSE);
+            if (at != expected[i])
+                fail("the tab order is not StartButton, CloseButton, PortSelBox, About");
+        }
+        printf("tab order: StartButton, CloseButton, PortSelBox, About\n");
+    }
+
     item = SendMessageA(combo, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)argv[2]);
     printf("port list: %ld items, %s %s\n", (long)SendMessageA(combo, CB_GETCOUNT, 0, 0), argv[2],
            item == CB_ERR ? "missing" : "listed");
