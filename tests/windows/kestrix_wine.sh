@@ -21,10 +21,11 @@ mkdir -p "$shots"
 shots=$(cd "$shots" && pwd)
 
 work=$(mktemp -d)
+# Each step runs whatever the one before it met.
 cleanup() {
     wine_end
-    [ -n "${sim_pid:-}" ] && kill "$sim_pid" 2>/dev/null
-    [ -n "${x_pid:-}" ] && kill "$x_pid" 2>/dev/null
+    if [ -n "${sim_pid:-}" ]; then kill "$sim_pid" 2>/dev/null || true; fi
+    if [ -n "${x_pid:-}" ]; then kill "$x_pid" 2>/dev/null || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
