@@ -121,5 +121,9 @@ else
   failures=$((failures + 1))
 fi
 
+echo "== ZANTAL.dll and kestrix.exe =="
+tests/windows/zantal_wine.sh "$bin" || failures=$((failures + 1))
+tests/windows/kestrix_wine.sh "$bin" build/screenshots || failures=$((failures + 1))
+
 echo "test-windows: $((SECONDS - started)) s"
 [ "$failures" -eq 0 ]

@@ -1,9 +1,11 @@
 // Installing and removing modems, and the friendly-name queries, through the
 // exports over the sample INF.
 #include "modem_fixture.h"
+#include "run_as.h"
 #include "zantal.h"
 
 #include <chrono>
+#include <filesystem>
 
 namespace zantal_test {
 namespace {
@@ -124,6 +126,43 @@ TEST_F(InstallTest, QueriesNeedAPresentModemAndItsValues)
     EXPECT_EQ(ZANTAL_GetAttachedToByFriendlyName("Sample GSM Modem", port), 0);
     EXPECT_EQ(ZANTAL_GetMaximumPortSpeedByFriendlyName("Sample GSM Modem", speed), 1);
     EXPECT_STREQ(speed, "-1");
+}
+
+// The driver key is machine-wide and the queries ask for full access to it:
+// a process that may not change the machine's keys reads everything else
+// but gets no answer, even one whose administrator group is deny-only.
+TEST_F(InstallTest, QueriesNeedTheRightToChangeTheMachinesKeys)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "changing users needs root";
+    const std::string id = quickInstall("ZNT_GSM_A");
+    driverKey(id).setString("AttachedTo", "COM3");
+    const std::string driverPath = "System\\CurrentControlSet\\Control\\Class\\" +
+                                   deviceKey(id).string("Driver").value_or("missing");
+    // Readable by everyone, as the machine's keys are; still root's.
+    namespace fs = std::filesystem;
+    constexpr auto kReadable = fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(dir(), kReadable, fs::perm_options::add);
+    for (const auto& entry : fs::recursive_directory_iterator(dir()))
+        fs::permissions(entry.path(), kReadable, fs::perm_options::add);
+
+    // Bits of the child's exit code: 1 admin rights reported, 2 the query
+    // answered, 4 the driver key opened for reading, 8 for full access.
+    const auto check = [&] {
+        char port[260] = "untouched";
+        int bits = ZANTAL_HasAdminRights();
+        bits |= ZANTAL_GetAttachedToByFriendlyName("Sample GSM Modem", port) ? 2 : 0;
+        const auto opens = [&](win::REGSAM access) {
+            return win::RegKey::open(win::HKEY_LOCAL_MACHINE, driverPath, access).valid();
+        };
+        bits |= opens(win::KEY_READ) ? 4 : 0;
+        bits |= opens(win::KEY_ALL_ACCESS) ? 8 : 0;
+        return bits;
+    };
+    EXPECT_EQ(check(), 1 | 2 | 4 | 8);
+    EXPECT_EXIT(runAs({kNobody}, check), ::testing::ExitedWithCode(4), "");
+    EXPECT_EXIT(runAs({kNobody, 0}, check), ::testing::ExitedWithCode(1 | 4), "");
 }
 
 using RemoveTest = ModemStoreTest;

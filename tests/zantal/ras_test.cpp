@@ -94,5 +94,36 @@ TEST_F(RasTest, OnlyFieldsWithinTheDeclaredSizeReachThePhoneBook)
     EXPECT_NE(win::RasSetEntryPropertiesA(nullptr, "Odd", entry.get(), 1000, nullptr, 0), 0u);
 }
 
+// Windows 2000 alone gets the shorter record, which leaves the fields past
+// the device name out of the phone book; every other system the full one.
+TEST_F(RasTest, OnlyWindows2000WritesTheShortRecord)
+{
+    const struct {
+        const char* system;
+        bool shortRecord;
+    } cases[] = {
+        {"nt:5.0", true},   {"nt:5.0:basic", true}, {"nt:4.0", false}, {"nt:3.51", false},
+        {"nt:5.1", false},  {"nt:5.2", false},      {"nt:6.1", false}, {"win:4.10", false},
+        {"win:5.0", false}, {"nt:5", false},        {nullptr, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.system ? c.system : "the running kernel");
+        if (c.system)
+            setenv("ZANTAL_OS_VERSION", c.system, 1);
+        else
+            unsetenv("ZANTAL_OS_VERSION");
+        ASSERT_EQ(ZANTAL_AddRasEntry("Module GPRS", "Modem", "*99#"), 1);
+        auto entry = readEntry("Module GPRS");
+        ASSERT_TRUE(entry);
+        EXPECT_STREQ(entry->szDeviceName, "Modem");
+        EXPECT_EQ(entry->dwfOptions2, c.shortRecord ? 0u : 1u);
+        EXPECT_EQ(entry->dwRedialPause, c.shortRecord ? 0u : 1u);
+
+        char device[129] = "untouched";
+        EXPECT_EQ(ZANTAL_GetRasDevice("Module GPRS", device), 1);
+        EXPECT_STREQ(device, "Modem");
+    }
+}
+
 } // namespace
 } // namespace zantal_test

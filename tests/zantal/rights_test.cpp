@@ -1,23 +1,16 @@
 // The administrator check, for root and for processes that dropped it.
+#include "run_as.h"
 #include "zantal.h"
 
 #include <gtest/gtest.h>
 
-#include <grp.h>
-#include <unistd.h>
-#include <vector>
-
 namespace {
 
-constexpr uid_t kNobody = 65534;
+using zantal_test::kNobody;
 
-// In a child: take on these groups and the unprivileged user, then report.
-[[noreturn]] void checkAs(std::vector<gid_t> groups)
+[[noreturn]] void checkAs(const std::vector<gid_t>& groups)
 {
-    if (setgroups(groups.size(), groups.data()) != 0 || setgid(groups.front()) != 0 ||
-        setuid(kNobody) != 0)
-        _exit(100);
-    _exit(ZANTAL_HasAdminRights());
+    zantal_test::runAs(groups, [] { return ZANTAL_HasAdminRights(); });
 }
 
 class AdminRights : public ::testing::Test {

@@ -1,5 +1,5 @@
 // The probe's order and stopping rules, over a port that refuses on demand.
-#include "speed_probe.h"
+#include "serial_layer_try.h"
 
 #include <gtest/gtest.h>
 
@@ -48,13 +48,17 @@ private:
     Line& line_;
 };
 
-PortOpener opener(Line& line)
+// The probe over the serial layer, on a port of this line.
+TrySpeed opener(Line& line)
 {
-    return [&line](const std::string& name) -> std::unique_ptr<plat::SerialPort> {
+    PortOpener open = [&line](const std::string& name) -> std::unique_ptr<plat::SerialPort> {
         line.namesOpened.push_back(name);
         if (line.opensLeft-- <= 0)
             return nullptr;
         return std::make_unique<FakePort>(line);
+    };
+    return [open](const std::string& name, uint32_t baudRate) {
+        return tryOverSerialLayer(open, name, baudRate);
     };
 }
 

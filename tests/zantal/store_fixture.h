@@ -1,6 +1,7 @@
 // Every ZANTAL test runs over a store of its own: ZANTAL_ROOT points at a
 // fresh temporary directory, ZANTAL_SYSFS_ROOT at a fake device tree that
-// starts empty, and the port map's user file is kept out of reach.
+// starts empty, and the port map's user file is kept out of reach. A system
+// version a test names (ZANTAL_OS_VERSION) ends with the test.
 #pragma once
 
 #include "win/reg_key.h"
@@ -33,6 +34,7 @@ protected:
         unsetenv("ZANTAL_ROOT");
         unsetenv("ZANTAL_SYSFS_ROOT");
         unsetenv("XDG_CONFIG_HOME");
+        unsetenv("ZANTAL_OS_VERSION");
         std::filesystem::remove_all(dir_);
     }
 

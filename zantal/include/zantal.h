@@ -1,6 +1,6 @@
 /* ZANTAL: installation helpers for the radio modules' modem devices.
  *
- * An installer loads libZANTAL.so and calls these functions one at a time;
+ * An installer loads ZANTAL.dll (libZANTAL.so on Linux) and calls these functions one at a time;
  * none depends on another having been called first. Strings are
  * zero-terminated single-byte strings; output buffers belong to the caller
  * and must have at least the size named here. Unless stated otherwise a
@@ -13,7 +13,9 @@
 
 #include <stdint.h>
 
-#if defined(__GNUC__)
+#if defined(_WIN32)
+#define ZANTAL_API /* exported by the library's .def file */
+#elif defined(__GNUC__)
 #define ZANTAL_API __attribute__((visibility("default")))
 #else
 #define ZANTAL_API

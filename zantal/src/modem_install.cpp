@@ -8,9 +8,9 @@
 #include "win/guarded.h"
 #include "win/registry.h"
 
-#include "plat/clock.h"
-
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -21,7 +21,7 @@ constexpr size_t kMaxPortName = zantal::kNameBuffer - 1;
 // The modem driver's line-settings record: its baud rate sits at bytes 4-7.
 constexpr DWORD kDcbBuffer = 28;
 constexpr size_t kDcbBaudRate = 4;
-constexpr uint32_t kRestartPauseMs = 1000;
+constexpr std::chrono::milliseconds kRestartPause{1000};
 
 class DriverKey {
 public:
@@ -95,10 +95,10 @@ bool restart(const zantal::SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device)
 {
     if (!changeState(api, set, device, DICS_DISABLE))
         return false;
-    plat::sleepMs(kRestartPauseMs);
+    std::this_thread::sleep_for(kRestartPause);
     if (!changeState(api, set, device, DICS_ENABLE))
         return false;
-    plat::sleepMs(kRestartPauseMs);
+    std::this_thread::sleep_for(kRestartPause);
     return true;
 }
 

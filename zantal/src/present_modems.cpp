@@ -10,12 +10,17 @@ namespace zantal {
 
 using namespace win;
 
-PresentModems::PresentModems(const SetupApi& api) : api_(api)
+PresentModems::PresentModems(const SetupApi& api) : api_(api), set_(INVALID_HANDLE_VALUE)
 {
     DWORD required = 0;
     if (!api_.ClassGuidsFromName("Modem", &classGuid_, 1, &required) || required == 0)
         return;
     set_ = api_.GetClassDevs(&classGuid_, nullptr, nullptr, DIGCF_PRESENT);
+}
+
+bool PresentModems::valid() const
+{
+    return set_ != INVALID_HANDLE_VALUE;
 }
 
 PresentModems::~PresentModems()

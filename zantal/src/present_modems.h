@@ -16,7 +16,7 @@ public:
     PresentModems(const PresentModems&) = delete;
     PresentModems& operator=(const PresentModems&) = delete;
 
-    bool valid() const { return set_ != win::INVALID_HANDLE_VALUE; }
+    bool valid() const;
     win::HDEVINFO set() const { return set_; }
     const win::GUID& classGuid() const { return classGuid_; }
 
@@ -35,7 +35,7 @@ public:
 private:
     const SetupApi& api_;
     win::GUID classGuid_{};
-    win::HDEVINFO set_ = win::INVALID_HANDLE_VALUE;
+    win::HDEVINFO set_;
 };
 
 // Buffer sizes of the device's names as the installation reads them.

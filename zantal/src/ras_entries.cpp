@@ -43,14 +43,14 @@ System systemClass()
 DWORD declaredEntrySize()
 {
     return systemClass() == System::Windows2000 ? kWindows2000EntrySize
-                                                : static_cast<DWORD>(sizeof(RASENTRYA));
+                                                : static_cast<DWORD>(sizeof(RasEntryRecord));
 }
 
 // The record is large; it lives on the heap, zeroed in full.
-std::unique_ptr<RASENTRYA> newEntry()
+std::unique_ptr<RasEntryRecord> newEntry()
 {
-    auto entry = std::make_unique<RASENTRYA>();
-    std::memset(entry.get(), 0, sizeof(RASENTRYA));
+    auto entry = std::make_unique<RasEntryRecord>();
+    std::memset(entry.get(), 0, sizeof(RasEntryRecord));
     entry->dwSize = declaredEntrySize();
     return entry;
 }
@@ -80,7 +80,8 @@ int32_t addRasEntry(const char* entryName, const char* deviceName, const char* p
     entry->dwEncryptionType = ET_Optional;
     entry->dwfOptions2 = RASEO2_SecureFileAndPrint;
     entry->dwRedialPause = 1;
-    return RasSetEntryPropertiesA(nullptr, entryName, entry.get(), entry->dwSize, nullptr, 0) == 0
+    return RasSetEntryPropertiesA(nullptr, entryName, systemRecord(entry.get()), entry->dwSize,
+                                  nullptr, 0) == 0
                ? 1
                : 0;
 }
@@ -91,7 +92,8 @@ int32_t getRasDevice(const char* entryName, char* deviceName)
         return 0;
     auto entry = newEntry();
     DWORD size = entry->dwSize;
-    if (RasGetEntryPropertiesA(nullptr, entryName, entry.get(), &size, nullptr, nullptr) != 0)
+    if (RasGetEntryPropertiesA(nullptr, entryName, systemRecord(entry.get()), &size, nullptr,
+                               nullptr) != 0)
         return 0;
     const std::string_view device(entry->szDeviceName,
                                   strnlen(entry->szDeviceName, RAS_MaxDeviceName));

@@ -40,7 +40,8 @@ int32_t hasAdminRights()
         return 0;
 
     PSID administrators = nullptr;
-    if (!AllocateAndInitializeSid(&SECURITY_NT_AUTHORITY, 2, SECURITY_BUILTIN_DOMAIN_RID,
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
                                   DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators))
         return 0;
     const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(storage.data());

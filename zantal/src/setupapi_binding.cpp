@@ -1,6 +1,6 @@
 #include "setupapi_binding.h"
 
-#include "plat/dynlib.h"
+#include "system_library.h"
 
 #include <climits>
 #include <cstring>
@@ -82,7 +82,7 @@ static_assert(std::size(kNames) == 43);
 // of overflowing after 2^31 calls.
 std::mutex g_mutex;
 int32_t g_bindings = 0;
-plat::DynLib g_library;
+SystemLibrary g_library;
 void* g_addresses[std::size(kNames)];
 SetupApi g_api;
 

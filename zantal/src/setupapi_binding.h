@@ -2,7 +2,7 @@
 // name of a complete library looked up, kept for the rest of the process.
 #pragma once
 
-#include "setupapi.h"
+#include "setupapi_calls.h"
 
 namespace zantal {
 

@@ -26,6 +26,22 @@ struct OpenKey {
 
 HandleTable<OpenKey> g_handles(0x1000);
 
+// The rights that change a key, its values or its subkeys: DELETE,
+// WRITE_DAC and WRITE_OWNER besides the key-specific ones.
+constexpr REGSAM kChangingRights =
+    KEY_SET_VALUE | KEY_CREATE_SUB_KEY | 0x0020 | 0x00010000 | 0x00040000 | 0x00080000;
+
+bool isMachinePath(const std::vector<std::string>& path)
+{
+    return !path.empty() && path.front() == "HKLM";
+}
+
+// What a process gets on a machine-wide key, whatever it asked for.
+REGSAM machineRights()
+{
+    return mayChangeMachineStore() ? KEY_ALL_ACCESS : KEY_ALL_ACCESS & ~kChangingRights;
+}
+
 // The store as a transaction holds it: loaded once under the lock, changed
 // in memory, written once.
 struct LoadedStore {
@@ -93,7 +109,7 @@ LONG saveStore(const LoadedStore& store)
 std::optional<OpenKey> lookUp(HKEY key)
 {
     if (key == HKEY_LOCAL_MACHINE)
-        return OpenKey{{"HKLM"}, KEY_ALL_ACCESS, false, {}};
+        return OpenKey{{"HKLM"}, machineRights(), false, {}};
     if (key == HKEY_CURRENT_USER)
         return OpenKey{{"HKCU"}, KEY_ALL_ACCESS, false, {}};
     auto open = g_handles.find(key);
@@ -226,6 +242,10 @@ LONG openKey(HKEY key, const char* subKey, REGSAM access, bool create, HKEY* res
     if (!path)
         return ERROR_INVALID_NAME;
     if (create && path->size() > base->path.size() && !(base->access & KEY_CREATE_SUB_KEY))
+        return ERROR_ACCESS_DENIED;
+    // Access is checked when a key is opened, as the original host does: a
+    // caller that asks for more than it may have gets no handle at all.
+    if (isMachinePath(*path) && (access & ~machineRights() & kChangingRights))
         return ERROR_ACCESS_DENIED;
 
     OpenKey open{*path, access, isSerialMapPath(*path) && path->size() == 4, {}};

@@ -101,6 +101,15 @@ bool ensureStoreRoot()
     return makeDirectories(storeRoot());
 }
 
+bool mayChangeMachineStore()
+{
+    const uid_t self = geteuid();
+    struct stat st {};
+    if (self == 0 || stat(storeRoot().c_str(), &st) != 0)
+        return true;
+    return st.st_uid == self;
+}
+
 bool replaceFileAtomically(const std::string& path, const std::string& content)
 {
     std::string pattern = path + ".XXXXXX";
@@ -179,7 +188,11 @@ StoreLock::StoreLock(const std::string& lockPath, bool exclusive)
 {
     // A lock file that is no regular file (a FIFO put in its place) is
     // refused rather than waited on.
-    fd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    // A shared lock needs no write access to the lock file, so a process
+    // that may only read the store (another user's, made readable to it)
+    // can still read it consistently.
+    const int mode = exclusive ? O_RDWR : O_RDONLY;
+    fd_ = open(lockPath.c_str(), mode | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
     if (fd_ < 0)
         return;
     struct stat st {};

@@ -1,13 +1,17 @@
-// Remote access phone book. The default phone book is the file
-// "rasphone.pbk" under the store root (store.h): one section per entry,
-// holding the fields of the entry record that lie within the record's
-// declared size. Entry names compare without regard to case.
+// Remote access phone book: on Windows the system's calls; on Linux the
+// default phone book is the file "rasphone.pbk" under the store root
+// (store.h): one section per entry, holding the fields of the entry record
+// that lie within the record's declared size. Entry names compare without
+// regard to case.
 #pragma once
 
 #include "win/types.h"
 
 #include <cstddef>
 
+#ifdef _WIN32
+#include <ras.h>
+#else
 namespace win {
 
 inline constexpr size_t RAS_MaxEntryName = 256;
@@ -22,13 +26,20 @@ inline constexpr size_t RAS_MaxUserData = 200;
 inline constexpr size_t RAS_MaxDnsSuffix = 256;
 inline constexpr size_t MAX_PATH = 260;
 
-struct RASIPADDR {
+} // namespace win
+#endif
+
+namespace win {
+
+struct RasIpAddress {
     BYTE a, b, c, d;
 };
 
-// The entry record in its full (2884-byte) form. Older callers declare a
-// shorter size in dwSize; only the fields inside it are read or written.
-struct RASENTRYA {
+// The entry record in its full (2884-byte) form, laid out here rather than
+// taken from the system's headers, whose record grows with the version they
+// are built for. Older callers declare a shorter size in dwSize; only the
+// fields inside it are read or written.
+struct RasEntryRecord {
     DWORD dwSize;
     DWORD dwfOptions;
     DWORD dwCountryID;
@@ -36,11 +47,11 @@ struct RASENTRYA {
     char szAreaCode[RAS_MaxAreaCode + 1];
     char szLocalPhoneNumber[RAS_MaxPhoneNumber + 1];
     DWORD dwAlternateOffset;
-    RASIPADDR ipaddr;
-    RASIPADDR ipaddrDns;
-    RASIPADDR ipaddrDnsAlt;
-    RASIPADDR ipaddrWins;
-    RASIPADDR ipaddrWinsAlt;
+    RasIpAddress ipaddr;
+    RasIpAddress ipaddrDns;
+    RasIpAddress ipaddrDnsAlt;
+    RasIpAddress ipaddrWins;
+    RasIpAddress ipaddrWinsAlt;
     DWORD dwFrameSize;
     DWORD dwfNetProtocols;
     DWORD dwFramingProtocol;
@@ -79,16 +90,37 @@ struct RASENTRYA {
     DWORD dwRedialPause;
 };
 
-static_assert(offsetof(RASENTRYA, szDeviceName) == 989);
-static_assert(offsetof(RASENTRYA, dwSubEntries) == 1768);
-static_assert(offsetof(RASENTRYA, dwfOptions2) == 2088);
-static_assert(sizeof(RASENTRYA) == 2884);
+static_assert(offsetof(RasEntryRecord, szDeviceName) == 989);
+static_assert(offsetof(RasEntryRecord, dwSubEntries) == 1768);
+static_assert(offsetof(RasEntryRecord, dwfOptions2) == 2088);
+static_assert(sizeof(RasEntryRecord) == 2884);
 
 // The declared sizes the phone book accepts: the first-generation record
 // (up to dwReserved2), the second (up to dwVpnStrategy) and the full one.
-inline constexpr DWORD kRasEntrySizeV1 = offsetof(RASENTRYA, dwSubEntries);
-inline constexpr DWORD kRasEntrySizeV2 = offsetof(RASENTRYA, dwfOptions2);
-inline constexpr DWORD kRasEntrySizeFull = sizeof(RASENTRYA);
+inline constexpr DWORD kRasEntrySizeV1 = offsetof(RasEntryRecord, dwSubEntries);
+inline constexpr DWORD kRasEntrySizeV2 = offsetof(RasEntryRecord, dwfOptions2);
+inline constexpr DWORD kRasEntrySizeFull = sizeof(RasEntryRecord);
+
+#ifdef _WIN32
+
+using ::RasDeleteEntryA;
+using ::RasGetEntryPropertiesA;
+using ::RasSetEntryPropertiesA;
+
+// Our record, as the system's calls take it.
+inline LPRASENTRYA systemRecord(RasEntryRecord* record)
+{
+    return reinterpret_cast<LPRASENTRYA>(record);
+}
+
+#else
+
+using RASENTRYA = RasEntryRecord;
+
+inline RASENTRYA* systemRecord(RasEntryRecord* record)
+{
+    return record;
+}
 
 inline constexpr DWORD RASEO_SwCompression = 0x00000200;
 inline constexpr DWORD RASEO_IpHeaderCompression = 0x00000008;
@@ -116,5 +148,7 @@ DWORD RasSetEntryPropertiesA(const char* phoneBook, const char* entryName, const
 DWORD RasGetEntryPropertiesA(const char* phoneBook, const char* entryName, RASENTRYA* entry,
                              DWORD* entrySize, BYTE* deviceInfo, DWORD* deviceInfoSize);
 DWORD RasDeleteEntryA(const char* phoneBook, const char* entryName);
+
+#endif
 
 } // namespace win

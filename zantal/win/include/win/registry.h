@@ -15,9 +15,39 @@
 // Volatile content: HKEY_LOCAL_MACHINE\Hardware\DeviceMap\SerialComm lists,
 // besides any values written to it, the serial ports the kernel offers
 // (serial_map.h), read afresh at each open of the key.
+//
+// On Windows these are the system's registry calls, and a transaction is
+// empty: the system's device installer serialises its own work.
 #pragma once
 
 #include "win/types.h"
+
+#ifdef _WIN32
+
+namespace win {
+
+using ::RegCloseKey;
+using ::RegCreateKeyExA;
+using ::RegDeleteKeyA;
+using ::RegDeleteValueA;
+using ::RegEnumKeyExA;
+using ::RegEnumValueA;
+using ::RegOpenKeyExA;
+using ::RegQueryValueExA;
+using ::RegSetValueExA;
+
+class RegTransaction {
+public:
+    explicit RegTransaction(bool) {}
+    RegTransaction(const RegTransaction&) = delete;
+    RegTransaction& operator=(const RegTransaction&) = delete;
+    LONG status() const { return ERROR_SUCCESS; }
+    LONG commit() { return ERROR_SUCCESS; }
+};
+
+} // namespace win
+
+#else
 
 namespace win {
 
@@ -100,3 +130,5 @@ private:
 };
 
 } // namespace win
+
+#endif

@@ -24,6 +24,15 @@ std::string sysfsRoot();
 // Makes the root (and its parents) exist; false when it cannot.
 bool ensureStoreRoot();
 
+// Whether this process may change what the store keeps machine-wide
+// (HKEY_LOCAL_MACHINE). On the original host only administrators may; here
+// the store's owner plays the machine's administrator, so a user's own
+// store stays fully theirs, and root may change any store. Every other
+// process, one that only has the Administrators group deny-only included,
+// reads the machine's keys but cannot open them for writing. A root that
+// does not exist yet will be made by this process, so it counts as its own.
+bool mayChangeMachineStore();
+
 enum class StoreAccess { Done, LockFailed, ReadFailed, WriteFailed };
 
 // One read or read-modify-write of the store file `fileName` under the root,

@@ -1,5 +1,6 @@
 // Access tokens and security identifiers, as far as the rights check needs
-// them. A process's token lists these groups, in this order:
+// them: on Windows the system's calls. On Linux a process's token lists these
+// groups, in this order:
 //   S-1-1-0       Everyone
 //   S-1-5-32-545  Users
 //   S-1-22-2-<g>  each Unix group of the process (effective group first)
@@ -9,6 +10,26 @@
 #pragma once
 
 #include "win/types.h"
+
+#ifdef _WIN32
+
+namespace win {
+
+using ::AllocateAndInitializeSid;
+using ::CloseHandle;
+using ::EqualSid;
+using ::FreeSid;
+using ::GetCurrentProcess;
+using ::GetTokenInformation;
+using ::OpenProcessToken;
+using ::PSID;
+using ::SID_AND_ATTRIBUTES;
+using ::SID_IDENTIFIER_AUTHORITY;
+using ::TOKEN_GROUPS;
+
+} // namespace win
+
+#else
 
 namespace win {
 
@@ -60,3 +81,5 @@ BOOL EqualSid(PSID a, PSID b);
 void* FreeSid(PSID sid);
 
 } // namespace win
+
+#endif

@@ -1,10 +1,40 @@
 // The Windows vocabulary ZANTAL is written in: integer types, handles,
-// result codes and the calling thread's last error. Our Linux layer
-// (libzantalwin) provides the calls; the names keep the original host's
-// spelling so the installation logic reads as it was designed.
+// result codes and the calling thread's last error. On Windows these are the
+// system's own declarations, brought into namespace win; on Linux our layer
+// (libzantalwin) provides them, under the original host's spelling, so the
+// installation logic is one source for both.
+//
+// Many of the system's names are macros there, so code names them
+// unqualified (with `using namespace win;`), never as win::NAME.
 #pragma once
 
 #include <cstdint>
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+namespace win {
+
+using ::BOOL;
+using ::BYTE;
+using ::DWORD;
+using ::GUID;
+using ::HANDLE;
+using ::HKEY;
+using ::HWND;
+using ::LONG;
+using ::REGSAM;
+using ::UINT;
+using ::ULONG_PTR;
+using ::WORD;
+
+using ::GetLastError;
+using ::SetLastError;
+
+} // namespace win
+
+#else
 
 namespace win {
 
@@ -62,3 +92,5 @@ DWORD GetLastError();
 void SetLastError(DWORD error);
 
 } // namespace win
+
+#endif

@@ -1,0 +1,32 @@
+// kestrix: switches the Java autostart of a module off from one small window.
+#include "aboutbox.h"
+#include "com_ports.h"
+#include "disabletoolform.h"
+#include "module_library.h"
+
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
+{
+    using namespace kestrix::win32;
+    // The main window first, so that it is the program's main window, then
+    // the About dialog, hidden, belonging to it.
+    TDisableTool disableTool(instance, kestrix::cfcLibrary(), comPortConfigured);
+    if (!disableTool.window())
+        return 1;
+    TAboutBox aboutBox(instance, disableTool.window());
+    disableTool.setAboutBox(aboutBox);
+    ShowWindow(disableTool.window(), show);
+
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        // Tab, Enter and the default button in whichever form has the focus.
+        HWND form = GetAncestor(message.hwnd, GA_ROOT);
+        if (form && (form == aboutBox.window() || form == disableTool.window()) &&
+            IsDialogMessageA(form, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 0;
+}
