@@ -2,26 +2,26 @@
 # Installs the Debian packages the build needs and says which ones it
 # installs; quiet when all of them are there.
 #   scripts/deps.sh         what the default build needs (compiler, CMake,
-#                           Ninja, GoogleTest, Google Benchmark, SimpleIni,
-#                           Qt 6 widgets for kestrix)
+#                           Ninja, GoogleTest, Google Benchmark, Qt 6
+#                           widgets for kestrix)
 #   scripts/deps.sh fuzz    that and clang with its fuzzer runtime, which
 #                           only the fuzz preset uses (about 240 MB more)
 #   scripts/deps.sh windows that and what the windows preset and its tests
 #                           use: the MinGW-w64 cross compilers (posix
-#                           threads), GoogleTest's sources and Wine (64-bit)
+#                           threads), GoogleTest's sources, Wine (64-bit)
+#                           and Xvfb for kestrix.exe's windows
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsimpleini-dev
   qt6-base-dev
 )
 case "${1:-}" in
   "") ;;
   fuzz) packages+=(clang libclang-rt-dev) ;;
   windows)
-    packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine wine64)
+    packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine wine64 xvfb)
     ;;
   *) echo "usage: $0 [fuzz|windows]" >&2; exit 2 ;;
 esac

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -13,6 +17,38 @@
 using namespace cfctest;
 
 namespace {
+
+#ifdef _WIN32
+
+// On Windows the two live in the registry, under the current hardware
+// profile, where other tools of a production PC look for them.
+TEST(PortSettings, KeptInTheRegistryAndReadBack)
+{
+    RegDeleteKeyA(HKEY_CURRENT_CONFIG, "KVX_Library");
+    uint8_t port = 0;
+    uint32_t baudRate = 0;
+    EXPECT_EQ(WReadPortSettings(&port, &baudRate), 0) << "nothing stored yet";
+    EXPECT_EQ(port, 1);
+    EXPECT_EQ(baudRate, 115200u);
+
+    ASSERT_EQ(WWritePortSettings(12, 9600), 1);
+    EXPECT_EQ(WReadPortSettings(&port, &baudRate), 1);
+    EXPECT_EQ(port, 12);
+    EXPECT_EQ(baudRate, 115200u) << "the speed is stored, not read back";
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_CONFIG, "KVX_Library", 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD speed = 0, type = 0, size = sizeof speed;
+    EXPECT_EQ(
+        RegQueryValueExA(key, "Baudrate", nullptr, &type, reinterpret_cast<BYTE*>(&speed), &size),
+        ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(speed, 9600u);
+    RegCloseKey(key);
+    RegDeleteKeyA(HKEY_CURRENT_CONFIG, "KVX_Library");
+}
+
+#else
 
 std::string contentsOf(const std::filesystem::path& file)
 {
@@ -62,5 +98,7 @@ TEST(PortSettings, ValuesThatDoNotFitAreNotTaken)
     EXPECT_EQ(WReadPortSettings(&port, &baudRate), 1);
     EXPECT_EQ(port, 4);
 }
+
+#endif
 
 } // namespace
