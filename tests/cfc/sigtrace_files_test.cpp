@@ -180,9 +180,9 @@ TEST_F(SignalTraceBrokenOff, ItsRecordSaysWhatItHolds)
 
     // Broken off by the close: the module switched off in the middle.
     Bytes first{0xD4, 0x00};
-    putLe(first, 0, 12);  // source, destination, frame number, time
-    putLe(first, 100, 2); // the signal's length
-    putLe(first, 0, 6);   // unread, signal identifier
+    first.resize(first.size() + 12); // source, destination, frame number, time
+    putLe(first, 100, 2);            // the signal's length
+    first.resize(first.size() + 6);  // unread, signal identifier
     const Bytes data = countingBytes(10);
     first.insert(first.end(), data.begin(), data.end());
     signals().signalFrame(first.data(), static_cast<uint16_t>(first.size()), false);
