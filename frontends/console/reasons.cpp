@@ -23,6 +23,14 @@ std::string mappingHint(std::int32_t, const std::string&)
 }
 constexpr const char* kDeniedHint = "; this user may not open the port";
 constexpr const char* kBusyHint = "; another program holds the port: end it";
+// In the console's own words: cmd.exe knows no "NAME=value command".
+constexpr const char* kTraceHint =
+    "; with CFC_TRACE=1 set, the library writes its view to tracefiles\\tracefile.txt";
+std::string traceRunHint(std::int32_t port)
+{
+    return "; set CFC_TRACE=1, run vornax com" + std::to_string(port) +
+           " again and read tracefiles\\tracefile.txt for the reason";
+}
 #else
 std::string mappingHint(std::int32_t port, const std::string& configDir)
 {
@@ -37,6 +45,13 @@ constexpr const char* kDeniedHint =
 constexpr const char* kBusyHint =
     "; another program holds the port, often a modem manager probing a new adapter: "
     "end it, or keep it off the adapter with a udev rule (ID_MM_DEVICE_IGNORE)";
+constexpr const char* kTraceHint =
+    "; CFC_TRACE=1 writes the library's view to tracefiles/tracefile.txt";
+std::string traceRunHint(std::int32_t port)
+{
+    return "; run CFC_TRACE=1 vornax com" + std::to_string(port) +
+           " and read tracefiles/tracefile.txt for the reason";
+}
 #endif
 
 const char* stepText(Step step)
@@ -70,8 +85,7 @@ std::string openRefusalLine(const OpenRefusal& refusal, const std::string& confi
     if (refusal.systemError == ENOTTY || refusal.systemError == EISDIR)
         return head + refusal.reason +
                "; this is not a serial port: " + mappingHint(refusal.port, configDir);
-    return head + refusal.reason +
-           "; CFC_TRACE=1 writes the library's view to tracefiles/tracefile.txt";
+    return head + refusal.reason + kTraceHint;
 }
 
 std::string stepFailureLine(Step step, std::int32_t port, const std::string& devicePath,
@@ -82,8 +96,7 @@ std::string stepFailureLine(Step step, std::int32_t port, const std::string& dev
                                  ? std::string()
                                  : " (library error " + std::to_string(libraryError) + ")";
     return "vornax: " + portWithDevice(port, devicePath) + ": " + stepText(step) + code +
-           "; run CFC_TRACE=1 vornax com" + std::to_string(port) +
-           " and read tracefiles/tracefile.txt for the reason";
+           traceRunHint(port);
 }
 
 std::string kernelConsoleWarning(std::int32_t port, const std::string& devicePath)
