@@ -7,6 +7,15 @@ namespace cfc {
 
 namespace {
 constexpr size_t kHeaderSize = 160;
+
+// "<name>: <lead><text>", the text formed from the caller's format.
+void formattedStep(const OpTrace& trace, uint16_t level, const char* lead, const char* format,
+                   va_list args)
+{
+    char text[kHeaderSize];
+    std::vsnprintf(text, sizeof text, format, args);
+    trace.step(level, "%s%s", lead, text);
+}
 } // namespace
 
 ArgText::ArgText(const char* format, ...)
@@ -43,12 +52,10 @@ int32_t CalibrationOp::refuse(uint16_t error, const char* format, ...) const
 {
     connection.storeError(error);
     if (connection.trace.passes(4)) {
-        char text[kHeaderSize];
         va_list args;
         va_start(args, format);
-        std::vsnprintf(text, sizeof text, format, args);
+        formattedStep(trace_, 4, "", format, args);
         va_end(args);
-        trace_.step(4, "%s", text);
     }
     return 0;
 }
@@ -57,12 +64,10 @@ void CalibrationOp::rets(const char* format, ...) const
 {
     if (!connection.trace.passes(9))
         return;
-    char text[kHeaderSize];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    formattedStep(trace_, 9, "rets ", format, args);
     va_end(args);
-    trace_.step(9, "rets %s", text);
 }
 
 void CalibrationOp::header(char* text, size_t size, const char* what) const
