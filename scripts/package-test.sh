@@ -61,8 +61,11 @@ else
     [ -e "$lib/cfckit/$f" ] || fail "missing $lib/cfckit/$f"
     [ ! -e "$lib/$f" ] || fail "$f lies in the public library directory"
   done
-  ldd "$zantal" | grep -q "libzantalwin.so => $lib/cfckit/" ||
-    fail "libZANTAL does not find its helper in cfckit/: $(ldd "$zantal" | grep zantalwin)"
+  # Read whole first: with pipefail, grep -q stopping at its match can end
+  # ldd with SIGPIPE and fail a check that held.
+  needed=$(ldd "$zantal")
+  grep -q "libzantalwin.so => $lib/cfckit/" <<<"$needed" ||
+    fail "libZANTAL does not find its helper in cfckit/: $(grep zantalwin <<<"$needed")"
 fi
 
 version=$("$usr/bin/vornax" -ver) || fail "vornax -ver failed"
