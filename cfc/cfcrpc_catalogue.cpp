@@ -354,6 +354,18 @@ uint16_t sendByte(Connection& connection, const CallDef& def, uint8_t value)
         connection, def, 0, [&](Payload& p) { p.u8(value); }, judgeOnlyReference);
 }
 
+// A definition area of the module's frame schedule, shown in the trace and
+// sent with the number it defines.
+uint16_t sendDefinition(Connection& connection, const CallDef& def, const char* traceHead,
+                        const uint8_t* definition, uint16_t size, uint8_t number)
+{
+    if (definition != nullptr)
+        TraceBytes(connection.trace, 6, traceHead, definition, size);
+    return Perform(
+        connection, def, 0, [&](Payload& p) { p.bytes(callerData(definition, size)).u8(number); },
+        judgeDone);
+}
+
 template <class T>
 void put(T* out, T value)
 {
@@ -521,29 +533,17 @@ uint16_t CFCRPCCalDevGsmLoopBackData(Connection& connection, LoopBackData* data)
 uint16_t CFCRPCCalDevGsmSlotDefine(Connection& connection, const uint8_t* slotDefinition,
                                    uint8_t slotNumber)
 {
-    if (slotDefinition != nullptr)
-        TraceBytes(connection.trace, 6, "(RPC ) CFCRPCCalDevGsmSlotDefine: slotdefinition ->",
-                   slotDefinition, kSlotDefinitionSize);
-    return Perform(
-        connection, rpc::kSlotDefine, 0,
-        [&](Payload& p) {
-            p.bytes(callerData(slotDefinition, kSlotDefinitionSize)).u8(slotNumber);
-        },
-        judgeDone);
+    return sendDefinition(connection, rpc::kSlotDefine,
+                          "(RPC ) CFCRPCCalDevGsmSlotDefine: slotdefinition ->", slotDefinition,
+                          kSlotDefinitionSize, slotNumber);
 }
 
 uint16_t CFCRPCCalDevGsmFrameDefine(Connection& connection, const uint8_t* frameDefinition,
                                     uint8_t frameNumber)
 {
-    if (frameDefinition != nullptr)
-        TraceBytes(connection.trace, 6, "(RPC ) CFCRPCCalDevGsmFrameDefine: framedefinition ->",
-                   frameDefinition, kFrameDefinitionSize);
-    return Perform(
-        connection, rpc::kFrameDefine, 0,
-        [&](Payload& p) {
-            p.bytes(callerData(frameDefinition, kFrameDefinitionSize)).u8(frameNumber);
-        },
-        judgeDone);
+    return sendDefinition(connection, rpc::kFrameDefine,
+                          "(RPC ) CFCRPCCalDevGsmFrameDefine: framedefinition ->", frameDefinition,
+                          kFrameDefinitionSize, frameNumber);
 }
 
 uint16_t CFCRPCCalDevGsmFrameTiming(Connection& connection, uint8_t frameNumber,
