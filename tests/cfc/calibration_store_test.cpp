@@ -53,12 +53,15 @@ TEST_F(CalibrationStoreTest, CollectedValuesLandInTheModuleByteForByte)
 {
     ModuleLink link(40, "store-all");
     const uint32_t h = link.handle();
-    // The module holds item 0 (replaced by the store) and item 12 (carried
-    // over the erase) before.
+    // The module holds item 0 (replaced by the store), item 12 (one of the
+    // host's, read and written back over the erase) and item 40 (beyond the
+    // host's items, kept over the erase by the module itself) before.
     const Bytes old0(208, 0x55);
     const Bytes item12 = countingBytes(40, 0x90);
+    const Bytes item40 = countingBytes(24, 0x40);
     ASSERT_EQ(WWriteNVRAMCalibrationItem(h, 0, old0.data(), 208), 1);
     ASSERT_EQ(WWriteNVRAMCalibrationItem(h, 12, item12.data(), 40), 1);
+    ASSERT_EQ(WWriteNVRAMQVCalibrationItem(h, 40, item40.data(), 24), 1);
 
     const auto gains = counting(26, 0x100);
     const auto accurate = counting(26, 0x200);
@@ -112,6 +115,7 @@ TEST_F(CalibrationStoreTest, CollectedValuesLandInTheModuleByteForByte)
     expected[7] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFE, 0xFF, 0, 0, 0, 0};
     expected[12] = item12;
     expected[18] = {5, 0, 0xFA, 0xFF};
+    expected[40] = item40;
     EXPECT_EQ(link.sim().calibrationItems(), expected);
 }
 
@@ -168,14 +172,18 @@ TEST_F(CalibrationStoreTest, AnItemThatCannotBeReadIsNotWrittenBackEmpty)
     ASSERT_EQ(WWriteNVRAMCalibrationItem(h, 9, item9.data(), 8), 1);
     ASSERT_EQ(WQuorleStoreCalibrationDataAFC(h, 1, 2), 1);
 
+    const size_t before = link.sim().hostMessages().size();
     ASSERT_EQ(WWriteAllStoredValuesToModuleNVRAM(h, 0), 1);
     EXPECT_TRUE(traced("(TEST) No calibration item 9 found"));
     EXPECT_FALSE(traced("(CFC) Successfully re-written calibration item 9"));
-    // The module's own save and restore kept item 9; nothing overwrote it
-    // with an empty one.
+    // Item 9 is the host's to carry, and it had nothing to carry: the erase
+    // took it, and no empty item took its place.
+    const auto sent = link.sim().hostMessages();
+    for (size_t i = before; i < sent.size(); ++i)
+        if (sent[i].type == sim::kTypeCommand && sent[i].command == 59)
+            EXPECT_NE(sent[i].data.at(2), 9);
     const Items items = firmware->calibrationItems();
-    ASSERT_EQ(items.count(9), 1u);
-    EXPECT_EQ(items.at(9), item9);
+    EXPECT_EQ(items.count(9), 0u);
     EXPECT_EQ(items.at(2).size(), 14u);
 }
 

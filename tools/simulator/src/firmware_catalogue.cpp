@@ -231,13 +231,21 @@ std::optional<Firmware::Answer> Firmware::catalogue(uint16_t reference, uint16_t
     case rpc::kRestoreAllOther: {
         if (size != 4)
             return std::nullopt;
-        // The items up to the last one named are kept apart and brought back.
+        // The host handles the items up to the one named itself; the others,
+        // above it, are what the module keeps apart over an erase. A save
+        // replaces what an earlier one kept, so nothing deleted since comes
+        // back.
         const uint16_t last = getLe16(request, 2);
-        auto& from = command == rpc::kSaveAllOther ? calibrationItems_ : savedCalibrationItems_;
-        auto& to = command == rpc::kSaveAllOther ? savedCalibrationItems_ : calibrationItems_;
-        for (const auto& [id, item] : from)
-            if (id <= last)
-                to[id] = item;
+        if (command == rpc::kSaveAllOther) {
+            savedCalibrationItems_.clear();
+            for (const auto& [id, item] : calibrationItems_)
+                if (id > last)
+                    savedCalibrationItems_[id] = item;
+        } else {
+            for (const auto& [id, item] : savedCalibrationItems_)
+                if (id > last)
+                    calibrationItems_[id] = item;
+        }
         return status(0);
     }
     case rpc::kFlashSerialNumberRead:
