@@ -11,7 +11,8 @@
 #   scripts/deps.sh windows that and what the windows preset and its tests
 #                           use: the MinGW-w64 cross compilers (posix
 #                           threads), GoogleTest's sources, Wine (64-bit)
-#                           and Xvfb for kestrix.exe's windows
+#                           with its own fonts, Xvfb for kestrix.exe's
+#                           windows, and NSIS for the installer
 set -euo pipefail
 
 packages=(
@@ -24,7 +25,8 @@ case "${1:-}" in
   style) packages=(clang-format git) ;;
   fuzz) packages+=(clang libclang-rt-dev) ;;
   windows)
-    packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine wine64 xvfb)
+    packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine wine64 xvfb
+      fonts-wine nsis unzip)
     ;;
   *) echo "usage: $0 [fuzz|windows]" >&2; exit 2 ;;
 esac

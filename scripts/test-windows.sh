@@ -6,7 +6,11 @@
 #      Linux cfcsim) on a pseudo-terminal that Wine maps to COM3;
 #   3. vornax.exe -ver; vornax.exe com4 / com5 against simulated modules in
 #      AT and in EMMI mode, each of which must end with AutoExec off; and
-#      vornax.exe com99, a port with nothing behind it.
+#      vornax.exe com99, a port with nothing behind it;
+#   4. ZANTAL.dll and kestrix.exe;
+#   5. the Windows package: the ZIP and the installer built, installed
+#      silently, the installed programs and a C program on the installed
+#      cfc.dll run against simulated modules, uninstalled silently.
 # What Wine cannot do (DTR on a pseudo-terminal, exclusive opens) is skipped
 # with the reason by the tests themselves.
 #   BUILD_JOBS   parallel build jobs (default: all processors)
@@ -61,6 +65,10 @@ echo "== Wine prefix =="
 mkdir "$WINEPREFIX"
 start_wineserver
 wineboot -i >/dev/null 2>&1
+# A fresh prefix maps COM1 to /dev/ttyS0 by itself, on many machines the
+# kernel's console: no test may reach it. Every port a test uses is mapped
+# below, each to its own simulated module or to nothing.
+wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "" /f >/dev/null 2>&1
 echo "prefix ready after $((SECONDS - started)) s"
 
 echo "== library tests under Wine =="
@@ -124,6 +132,27 @@ fi
 echo "== ZANTAL.dll and kestrix.exe =="
 tests/windows/zantal_wine.sh "$bin" || failures=$((failures + 1))
 tests/windows/kestrix_wine.sh "$bin" build/screenshots || failures=$((failures + 1))
+
+# ---- The Windows package: the ZIP and the installer, installed silently
+# into this prefix and used as a Windows user and programmer would (see
+# tests/windows/package_wine.sh). Its ports: two fresh simulated modules,
+# and one mapped to a device that does not exist.
+package_checks() {
+  local phase=$SECONDS
+  echo "== Windows package =="
+  module_on_com 6 --mode=at
+  module_on_com 9 --mode=at
+  wine reg add 'HKLM\Software\Wine\Ports' /v COM8 /t REG_SZ /d "$work/unplugged-adapter" /f >/dev/null 2>&1
+  stop_wineserver
+  start_wineserver
+  if [ "$(readlink "$WINEPREFIX/dosdevices/com1" 2>/dev/null)" = /dev/ttyS0 ]; then
+    echo "FAILED: COM1 is still mapped to /dev/ttyS0" >&2
+    failures=$((failures + 1))
+  fi
+  tests/windows/package_wine.sh "$bin" com6 com9 com8 || failures=$((failures + 1))
+  echo "package checks: $((SECONDS - phase)) s"
+}
+package_checks
 
 echo "test-windows: $((SECONDS - started)) s"
 [ "$failures" -eq 0 ]

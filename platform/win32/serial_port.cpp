@@ -351,10 +351,19 @@ std::unique_ptr<SerialPort> openDevicePort(const std::string& path, int* sysErro
     };
     // A file or pipe under a COM name would take the settings calls below
     // as errors anyway; saying so is clearer.
-    if (::GetFileType(port) != FILE_TYPE_CHAR)
-        return fail(ENOTTY);
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
+    switch (::GetFileType(port)) {
+    case FILE_TYPE_CHAR: break;
+    case FILE_TYPE_UNKNOWN:
+        // A name whose device has gone opens as nothing in particular (under
+        // Wine, a port mapped to an adapter that is unplugged): the port is
+        // missing, not of the wrong kind.
+        if (!::GetCommState(port, &dcb))
+            return fail(ENODEV);
+        break;
+    default: return fail(ENOTTY);
+    }
     if (!::GetCommState(port, &dcb))
         return fail(lastErrno());
     if (!::SetupComm(port, kInputQueue, kOutputQueue))

@@ -55,14 +55,58 @@ int lastErrno()
     return errnoFromWin32(::GetLastError());
 }
 
+DWORD win32FromErrno(int sysError)
+{
+    // One Win32 code for each errno value the backend reports; the one
+    // Windows itself gives in that situation where there are several.
+    switch (sysError) {
+    case 0: return ERROR_SUCCESS;
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENODEV: return ERROR_DEVICE_NOT_CONNECTED;
+    case EACCES: return ERROR_ACCESS_DENIED;
+    // A COM port another program holds.
+    case EBUSY: return ERROR_SHARING_VIOLATION;
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case EINVAL: return ERROR_INVALID_PARAMETER;
+    // A serial call on a handle that is no serial port.
+    case ENOTTY: return ERROR_INVALID_FUNCTION;
+    case EBADF: return ERROR_INVALID_HANDLE;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case EMFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOSPC: return ERROR_DISK_FULL;
+    case ECANCELED: return ERROR_OPERATION_ABORTED;
+    case ETIMEDOUT: return ERROR_SEM_TIMEOUT;
+    case ENOTDIR: return ERROR_DIRECTORY;
+    case ELOOP: return ERROR_CANT_RESOLVE_FILENAME;
+    // What an unplugged adapter leaves behind.
+    case EIO: return ERROR_GEN_FAILURE;
+    default: return ERROR_MR_MID_NOT_FOUND;
+    }
+}
+
 } // namespace detail
 
 std::string systemErrorText(int sysError)
 {
-    char buffer[256];
-    if (::strerror_s(buffer, sizeof buffer, sysError) != 0)
-        return "error " + std::to_string(sysError);
-    return buffer;
+    // The system's own words, in the user's language, on one line: the
+    // reasons join sentences of the program's own.
+    const DWORD code = detail::win32FromErrno(sysError);
+    char buffer[512];
+    DWORD length =
+        code == ERROR_MR_MID_NOT_FOUND
+            ? 0
+            : ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                   FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                               nullptr, code, 0, buffer, sizeof buffer, nullptr);
+    if (length == 0) {
+        if (::strerror_s(buffer, sizeof buffer, sysError) != 0)
+            return "error " + std::to_string(sysError);
+        return buffer;
+    }
+    while (length > 0 && (buffer[length - 1] == ' ' || buffer[length - 1] == '\r' ||
+                          buffer[length - 1] == '\n' || buffer[length - 1] == '.'))
+        --length;
+    return std::string(buffer, length);
 }
 
 } // namespace plat

@@ -7,6 +7,9 @@
 namespace plat::detail {
 
 int errnoFromWin32(DWORD error);
+// The other way, for the system's words: the Win32 code whose meaning the
+// errno value stands for, ERROR_MR_MID_NOT_FOUND for one it never reports.
+DWORD win32FromErrno(int sysError);
 
 // The calling thread's GetLastError() in errno terms.
 int lastErrno();

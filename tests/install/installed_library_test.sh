@@ -30,7 +30,7 @@ LD_LIBRARY_PATH=$libdir "$source/scripts/run-demo.sh" "$build/tools/cfcsim" "$wo
 
 # A production sequence (IMEI, a user item written and read back), and the
 # example of the README, which must build as it stands there.
-cc -Wall -Wextra -Werror -std=c11 "$source/tests/install/production.c" \
+cc -Wall -Wextra -Werror -std=c11 "$source/examples/production.c" \
   $(pkg-config --cflags --libs cfc) -o "$work/production"
 LD_LIBRARY_PATH=$libdir "$source/scripts/run-demo.sh" "$build/tools/cfcsim" "$work/production"
 awk '/^<!-- production example -->$/ { take = 1; next } take && /^```c$/ { inside = 1; next }

@@ -2,8 +2,10 @@
  * window appears with the port listed, "AutoExec Off" before a selection
  * says "No COM Port selected", the About dialog opens and Enter hides it,
  * and with the port selected the switch-off runs to its message box while
- * the window stays responsive. The windows are saved as BMP files along
- * the way, from the screen, and their places and sizes printed.
+ * the window stays responsive. Along the way: the task bar's title, the
+ * window's place on the screen and the About dialog's texts inside their
+ * panel; the windows are saved as BMP files, from the screen, and their
+ * places and sizes printed.
  *
  * kestrix_drive <kestrix.exe> <port> <screenshot-directory>
  * Exit code 0 when the switch-off ended with the success message. */
@@ -122,6 +124,86 @@ static void printForm(HWND form, const char* name)
            outer.right - outer.left, outer.bottom - outer.top, client.right, client.bottom);
 }
 
+/* The task bar shows the application title "Autostart Off": its button
+ * belongs to a visible window without owner, which owns the main window
+ * (which then has no button of its own). */
+static void checkTaskBarTitle(HWND main)
+{
+    char title[64] = "";
+    HWND owner = GetWindow(main, GW_OWNER);
+    if (!owner)
+        fail("the main window has no owner whose button the task bar shows");
+    GetWindowTextA(owner, title, sizeof title);
+    if (strcmp(title, "Autostart Off") != 0 || !IsWindowVisible(owner) ||
+        GetWindow(owner, GW_OWNER) || (GetWindowLongA(owner, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) ||
+        (GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_APPWINDOW))
+        fail("the task bar does not show \"Autostart Off\" for the program");
+    printf("task bar: \"%s\"\n", title);
+}
+
+/* At the designed place 196, 539 when the window fits the work area there,
+ * else moved just inside it. */
+static void checkPlacement(HWND main)
+{
+    MONITORINFO monitor;
+    RECT r;
+    LONG width;
+    LONG height;
+    int fits;
+    GetWindowRect(main, &r);
+    width = r.right - r.left;
+    height = r.bottom - r.top;
+    memset(&monitor, 0, sizeof monitor);
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoA(MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST), &monitor);
+    if (r.left < monitor.rcWork.left || r.top < monitor.rcWork.top ||
+        r.right > monitor.rcWork.right || r.bottom > monitor.rcWork.bottom)
+        fail("the main window leaves the work area");
+    fits = 196 + width <= monitor.rcWork.right && 539 + height <= monitor.rcWork.bottom;
+    if (fits && (r.left != 196 || r.top != 539))
+        fail("the main window is not at its designed place, where it fits");
+    if (!fits && r.right != monitor.rcWork.right && r.bottom != monitor.rcWork.bottom)
+        fail("the main window was moved further than into the work area");
+    printf("placement: %ld, %ld inside the work area %ld, %ld - %ld, %ld\n", r.left, r.top,
+           monitor.rcWork.left, monitor.rcWork.top, monitor.rcWork.right, monitor.rcWork.bottom);
+}
+
+/* Every text of the About panel lies inside its bevel, and the OK button
+ * below the panel inside the dialog. */
+static void checkAboutLayout(HWND dialog)
+{
+    HWND panel = FindWindowExA(dialog, NULL, "TAboutBoxPanel", NULL);
+    HWND ok = GetDlgItem(dialog, IDOK);
+    HWND label = NULL;
+    RECT inner;
+    RECT client;
+    RECT box;
+    RECT panelBox;
+    int labels = 0;
+    if (!panel || !ok)
+        fail("the About dialog lacks its panel or OK button");
+    GetClientRect(panel, &inner);
+    InflateRect(&inner, -2, -2);
+    while ((label = FindWindowExA(panel, label, "Static", NULL)) != NULL) {
+        GetWindowRect(label, &box);
+        MapWindowPoints(NULL, panel, (POINT*)&box, 2);
+        if (box.left < inner.left || box.top < inner.top || box.right > inner.right ||
+            box.bottom > inner.bottom)
+            fail("a text of the About dialog runs over its panel's border");
+        ++labels;
+    }
+    if (labels < 5)
+        fail("the About panel lacks a text");
+    GetClientRect(dialog, &client);
+    GetWindowRect(panel, &panelBox);
+    MapWindowPoints(NULL, dialog, (POINT*)&panelBox, 2);
+    GetWindowRect(ok, &box);
+    MapWindowPoints(NULL, dialog, (POINT*)&box, 2);
+    if (box.top < panelBox.bottom || box.bottom > client.bottom)
+        fail("the About dialog's OK button overlaps the panel or leaves the dialog");
+    printf("About layout: %d texts inside the panel's border\n", labels);
+}
+
 /* The window as the screen shows it, into <directory>/<name>.bmp. */
 static void saveShot(HWND form, const char* name)
 {
@@ -203,6 +285,8 @@ int main(int argc, char** argv)
         fail("no window \"Disable AutoExec\"");
     g_owner = window;
     printForm(window, "main window");
+    checkTaskBarTitle(window);
+    checkPlacement(window);
     combo = FindWindowExA(window, NULL, "ComboBox", NULL);
     group = FindWindowExA(window, NULL, "Button", "COM Port for Module");
     about = group ? FindWindowExA(group, NULL, "Button", "About") : NULL;
@@ -254,6 +338,7 @@ int main(int argc, char** argv)
     if (!aboutBox)
         fail("the About dialog does not open");
     printForm(aboutBox, "About dialog");
+    checkAboutLayout(aboutBox);
     saveShot(aboutBox, "kestrix-win32-about");
     PostMessageA(GetDlgItem(aboutBox, IDOK), WM_KEYDOWN, VK_RETURN, 0);
     if (!waitFor(hiddenForm, aboutForm, 10000))

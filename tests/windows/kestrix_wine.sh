@@ -57,6 +57,7 @@ pty=$(head -n 1 "$work/sim_out")
 # Wine draws the windows' frames itself, so the screenshots show them.
 wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$pty" /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+wine_fonts
 wine_restart
 
 gui="$build/frontends/gui"

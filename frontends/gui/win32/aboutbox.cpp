@@ -1,5 +1,6 @@
 #include "aboutbox.h"
 
+#include "form_fit.h"
 #include "form_look.h"
 #include "forms.h"
 
@@ -12,6 +13,8 @@ namespace form = forms::aboutbox;
 
 constexpr const char* windowClass = "TAboutBox";
 constexpr const char* panelClass = "TAboutBoxPanel";
+constexpr DWORD dialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD dialogExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 } // namespace
 
@@ -20,13 +23,10 @@ TAboutBox::TAboutBox(HINSTANCE instance, HWND owner)
     registerFormClass(instance, windowClass, procedure);
     registerFormClass(instance, panelClass, panelProcedure);
 
-    // A dialog frame: not resizable, and the designed client area inside it.
-    constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    constexpr DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-    RECT outer{0, 0, form::clientWidth, form::clientHeight};
-    AdjustWindowRectEx(&outer, style, FALSE, exStyle);
-    window_ = CreateWindowExA(exStyle, windowClass, form::caption, style, CW_USEDEFAULT,
-                              CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top,
+    // A dialog frame: not resizable; the client area is sized once the
+    // controls know the room their text needs.
+    window_ = CreateWindowExA(dialogExStyle, windowClass, form::caption, dialogStyle, CW_USEDEFAULT,
+                              CW_USEDEFAULT, scaled(form::clientWidth), scaled(form::clientHeight),
                               owner, nullptr, instance, nullptr);
     if (window_)
         createControls(instance);
@@ -46,7 +46,7 @@ HWND TAboutBox::label(HWND parent, const char* text, int left, int top, HFONT fo
 {
     const SIZE size = textExtent(parent, font, text);
     return createControl(parent, "STATIC", text, SS_LEFT | SS_NOPREFIX,
-                         {left, top, size.cx, size.cy}, 0, font);
+                         {scaled(left), scaled(top), size.cx, size.cy}, 0, font);
 }
 
 void TAboutBox::createControls(HINSTANCE instance)
@@ -55,31 +55,44 @@ void TAboutBox::createControls(HINSTANCE instance)
     productFont_ = createFormFont(form::productNamePixelHeight, true);
     setFont(window_, font_);
 
-    HWND panel = createControl(window_, panelClass, "", WS_CLIPCHILDREN, form::panel1, 0, font_);
-    icon_ = programIcon(instance, form::programIcon.width);
-    HWND picture = createControl(panel, "STATIC", "", SS_ICON | SS_REALSIZECONTROL,
-                                 form::programIcon, 0, nullptr);
+    // The comment wraps at its fixed width in whatever face the system
+    // chose for the designed one; the panel takes the lines it needs.
+    const forms::Box commentsBox = scaled(form::comments);
+    RECT wrapped{0, 0, commentsBox.width, 0};
+    HDC dc = GetDC(window_);
+    HGDIOBJ old = SelectObject(dc, font_);
+    DrawTextA(dc, form::commentsText, -1, &wrapped, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(window_, dc);
+    const forms::AboutFit fit = forms::fitAbout(designedFrom(wrapped.bottom));
+    RECT outer{0, 0, scaled(form::clientWidth), scaled(fit.clientHeight)};
+    AdjustWindowRectEx(&outer, dialogStyle, FALSE, dialogExStyle);
+    SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    forms::Box panelBox = form::panel1;
+    panelBox.height = fit.panelHeight;
+    HWND panel =
+        createControl(window_, panelClass, "", WS_CLIPCHILDREN, scaled(panelBox), 0, font_);
+    const forms::Box iconBox = scaled(form::programIcon);
+    icon_ = programIcon(instance, iconBox.width);
+    HWND picture =
+        createControl(panel, "STATIC", "", SS_ICON | SS_REALSIZECONTROL, iconBox, 0, nullptr);
     SendMessageA(picture, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
-    MoveWindow(picture, form::programIcon.left, form::programIcon.top, form::programIcon.width,
-               form::programIcon.height, FALSE);
+    MoveWindow(picture, iconBox.left, iconBox.top, iconBox.width, iconBox.height, FALSE);
 
     // The texts are the program's constants, in the order the form sets them.
     label(panel, form::productNameText, form::productNameLeft, form::productNameTop, productFont_);
     label(panel, form::copyrightText, form::copyrightLeft, form::copyrightTop, font_);
     label(panel, form::versionText, form::versionLeft, form::versionTop, font_);
-    // Fixed width, wrapped; the height follows the wrapped text.
-    RECT wrapped{0, 0, form::comments.width, 0};
-    HDC dc = GetDC(panel);
-    HGDIOBJ old = SelectObject(dc, font_);
-    DrawTextA(dc, form::commentsText, -1, &wrapped, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(panel, dc);
-    forms::Box comments = form::comments;
-    comments.height = std::max<int>(comments.height, wrapped.bottom);
+    forms::Box comments = commentsBox;
+    comments.height = std::max<int>(scaled(fit.commentsHeight), wrapped.bottom);
     createControl(panel, "STATIC", form::commentsText, SS_LEFT | SS_NOPREFIX, comments, 0, font_);
 
+    forms::Box okBox = form::okButton;
+    okBox.top = fit.okButtonTop;
     createControl(window_, "BUTTON", form::okButtonCaption, BS_DEFPUSHBUTTON | WS_TABSTOP,
-                  form::okButton, IDOK, font_);
+                  scaled(okBox), IDOK, font_);
 }
 
 void TAboutBox::show()

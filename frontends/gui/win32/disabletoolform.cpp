@@ -1,5 +1,7 @@
 #include "disabletoolform.h"
 
+#include "application.h"
+#include "form_fit.h"
 #include "form_look.h"
 #include "forms.h"
 
@@ -24,19 +26,39 @@ TDisableTool* viewOf(HWND window)
     return reinterpret_cast<TDisableTool*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
+// The designed place, unless the window would leave the work area of the
+// screen it is on (a small screen, a task bar at the bottom): then just
+// inside it.
+forms::Box placeOnScreen()
+{
+    forms::Box box{form::outer.left, form::outer.top, scaled(form::outer.width),
+                   scaled(form::outer.height)};
+    const RECT designed{box.left, box.top, box.left + box.width, box.top + box.height};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoA(MonitorFromRect(&designed, MONITOR_DEFAULTTONEAREST), &monitor))
+        return box;
+    const RECT& work = monitor.rcWork;
+    return forms::keepInside(box,
+                             {work.left, work.top, work.right - work.left, work.bottom - work.top});
+}
+
 } // namespace
 
-TDisableTool::TDisableTool(HINSTANCE instance, ModuleLibrary& library, const PortProbe& portPresent)
+TDisableTool::TDisableTool(HINSTANCE instance, HWND owner, ModuleLibrary& library,
+                           const PortProbe& portPresent)
 {
     icon_ = programIcon(instance, GetSystemMetrics(SM_CXICON));
     smallIcon_ = programIcon(instance, GetSystemMetrics(SM_CXSMICON));
     registerFormClass(instance, windowClass, procedure, icon_, smallIcon_);
 
     // The outer frame as designed; the client area is what the system's
-    // sizeable frame leaves inside it.
+    // sizeable frame leaves inside it. Owned by the application's window,
+    // whose button the task bar shows.
+    const forms::Box outer = placeOnScreen();
     window_ = CreateWindowExA(WS_EX_CONTROLPARENT, windowClass, form::caption, WS_OVERLAPPEDWINDOW,
-                              form::outer.left, form::outer.top, form::outer.width,
-                              form::outer.height, nullptr, nullptr, instance, this);
+                              outer.left, outer.top, outer.width, outer.height, owner, nullptr,
+                              instance, this);
     if (!window_)
         return;
     jobTarget_ = window_;
@@ -67,16 +89,16 @@ void TDisableTool::createControls()
     // controls that stand in its frame.
     startButton_ =
         createControl(window_, "BUTTON", form::startButtonCaption, BS_PUSHBUTTON | WS_TABSTOP,
-                      form::startButton, startButtonId, font_);
+                      scaled(form::startButton), startButtonId, font_);
     createControl(window_, "BUTTON", form::closeButtonCaption, BS_PUSHBUTTON | WS_TABSTOP,
-                  form::closeButton, closeButtonId, font_);
+                  scaled(form::closeButton), closeButtonId, font_);
     forms::Box combo = form::portSelBox;
     combo.height += dropDownHeight;
     portSelBox_ = createControl(window_, "COMBOBOX", "", CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP,
-                                combo, portSelBoxId, font_);
-    SendMessageA(portSelBox_, CB_SETITEMHEIGHT, 0, form::portSelItemHeight);
+                                scaled(combo), portSelBoxId, font_);
+    SendMessageA(portSelBox_, CB_SETITEMHEIGHT, 0, scaled(form::portSelItemHeight));
     HWND group = createControl(window_, "BUTTON", form::groupBox1Caption, BS_GROUPBOX,
-                               form::groupBox1, groupBox1Id, font_);
+                               scaled(form::groupBox1), groupBox1Id, font_);
     // The group box holds the About button: tabbing goes into it, and the
     // button's click, which goes to its parent, is handed on to the window.
     SetWindowLongPtrA(group, GWL_EXSTYLE,
@@ -84,8 +106,8 @@ void TDisableTool::createControls()
     groupDefault_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(group, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(groupProcedure)));
     SetWindowLongPtrA(group, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    createControl(group, "BUTTON", form::aboutCaption, BS_PUSHBUTTON | WS_TABSTOP, form::about,
-                  aboutId, font_);
+    createControl(group, "BUTTON", form::aboutCaption, BS_PUSHBUTTON | WS_TABSTOP,
+                  scaled(form::about), aboutId, font_);
     SetFocus(startButton_);
 }
 
@@ -183,6 +205,10 @@ LRESULT TDisableTool::handle(UINT message, WPARAM w, LPARAM l)
         (*job)();
         return 0;
     }
+    case WM_SYSCOMMAND:
+        if (minimiseThroughOwner(window_, w))
+            return 0;
+        break;
     case WM_SETCURSOR:
         if (busy_) {
             SetCursor(LoadCursor(nullptr, IDC_WAIT));

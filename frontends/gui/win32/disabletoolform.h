@@ -14,7 +14,8 @@ namespace kestrix::win32 {
 
 class TDisableTool final : public DisableToolView {
 public:
-    TDisableTool(HINSTANCE instance, ModuleLibrary& library, const PortProbe& portPresent);
+    TDisableTool(HINSTANCE instance, HWND owner, ModuleLibrary& library,
+                 const PortProbe& portPresent);
     ~TDisableTool();
     TDisableTool(const TDisableTool&) = delete;
     TDisableTool& operator=(const TDisableTool&) = delete;

@@ -3,14 +3,51 @@
 #include <cstring>
 
 namespace kestrix::win32 {
+namespace {
+
+constexpr int designDpi = 96;
+
+int screenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : designDpi;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : designDpi;
+}
+
+int dpi()
+{
+    // The system's setting holds for the process's life (system DPI aware).
+    static const int value = screenDpi();
+    return value;
+}
+
+} // namespace
+
+int scaled(int designed)
+{
+    return MulDiv(designed, dpi(), designDpi);
+}
+
+forms::Box scaled(const forms::Box& designed)
+{
+    return {scaled(designed.left), scaled(designed.top), scaled(designed.width),
+            scaled(designed.height)};
+}
+
+int designedFrom(int screenPixels)
+{
+    return (screenPixels * designDpi + dpi() - 1) / dpi();
+}
 
 HFONT createFormFont(int pixelHeight, bool bold)
 {
     // Where the face is missing the system substitutes its nearest sans face
-    // at the same height, which keeps every caption inside its control.
-    return CreateFontA(-pixelHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_SWISS, forms::fontFamily);
+    // at the same height; the About dialog measures what it got.
+    return CreateFontA(-scaled(pixelHeight), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, forms::fontFamily);
 }
 
 void setFont(HWND window, HFONT font)

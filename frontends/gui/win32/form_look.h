@@ -10,12 +10,20 @@ namespace kestrix::win32 {
 
 inline constexpr int iconResource = 1;
 
-// The forms' font at a pixel height (negative: the character height, not
-// the cell's), normal or bold. Owned by the caller.
+// The forms were designed at 96 dpi. The program tells the system it scales
+// itself (its manifest), so that text stays crisp: designed pixels become
+// the screen's here, and back again (rounded up) for a measured size.
+int scaled(int designed);
+forms::Box scaled(const forms::Box& designed);
+int designedFrom(int screenPixels);
+
+// The forms' font at a designed pixel height (negative: the character
+// height, not the cell's), normal or bold. Owned by the caller.
 HFONT createFormFont(int pixelHeight, bool bold);
 void setFont(HWND window, HFONT font);
 
-// A child control at its designed box inside `parent`'s client area.
+// A child control at a box of screen pixels inside `parent`'s client area
+// (a designed box goes through scaled() first).
 HWND createControl(HWND parent, const char* windowClass, const char* text, DWORD style,
                    const forms::Box& box, int id, HFONT font);
 

@@ -1,6 +1,11 @@
-/* A production line's program outside the tree: through the installed
- * shared library it brings the module into service mode, reads its IMEI,
- * writes a user item and reads it back. */
+/* A production line's program: through the CFC library it brings the
+ * module into service mode, reads its IMEI, writes a user item and reads it
+ * back. Run it as "production com3".
+ *
+ * Linux:   cc production.c $(pkg-config --cflags --libs cfc) -o production
+ * Windows, in the kit's folder, with MinGW-w64:
+ *          gcc examples\production.c -Iinclude -Llib -lcfc -o production.exe
+ *          (cfc.dll from bin beside it or on PATH) */
 #include <cfc.h>
 
 #include <stdio.h>
