@@ -105,7 +105,12 @@ uint16_t Module::lastError() const
 
 std::string Module::lastErrorText() const
 {
-    return "library error " + std::to_string(lastError());
+    // A step that left no code would read "no error", which is not so.
+    if (lastError() == EMMIERR_OK)
+        return "the library gave no reason (library error 0)";
+    char text[512] = {};
+    WGetLastErrorText(handle_, text, sizeof text);
+    return std::string(text) + " (library error " + std::to_string(lastError()) + ")";
 }
 
 void enableLibraryTrace()
