@@ -4,6 +4,8 @@
 // kept apart from the results.
 #include "child_process.h"
 
+#include "cfc.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -141,7 +143,49 @@ TEST_F(Cfctool, ItemsWrittenFromAFileReadBackTheSame)
     EXPECT_EQ(run({"com3", "nvram", "user", "delete", "65536", "7"}).status, 0);
     const Outcome gone = run({"com3", "nvram", "user", "read", "65536", "7"});
     EXPECT_EQ(gone.status, 1);
-    EXPECT_EQ(errors().rfind("cfctool: cannot read user item 65536: ", 0), 0u) << errors();
+    // The absent item's read status makes the library's code 5, in its words.
+    EXPECT_EQ(errors(), std::string("cfctool: cannot read user item 65536: ") +
+                            WGetErrorText(CFCRPC_BAD_CONFIRM) + " (library error 5)\n");
+}
+
+// The firmware's name as the library evaluates it, postfix and all, and a
+// module whose version text names no firmware.
+TEST_F(Cfctool, InfoNamesTheFirmwareOfTheVersionText)
+{
+    startModule({"--mode=emmi", "--version-text=MARLO_B1_207CA:x&Bln-Bootloader V02.01&RPC"});
+    const nlohmann::json info = runJson({"com3", "info"});
+    EXPECT_EQ(info["project"], "MARLO");
+    EXPECT_EQ(info["version_number"], 207);
+    EXPECT_EQ(info["postfix"], "CA");
+    EXPECT_EQ(info["bootloader"], "Bln-Bootloader V02.01");
+}
+
+TEST_F(Cfctool, AutostartDoesTheJobOfVornax)
+{
+    startModule({"--mode=at", "--autostart=on"});
+    const Outcome off = run({"com3", "autostart", "off"});
+    EXPECT_EQ(off.status, 0) << errors();
+    EXPECT_EQ(off.output, "Java autostart switched off; the module is switched off\n");
+    // Switched off, it answers nothing more.
+    EXPECT_EQ(run({"com3", "info"}).status, 1);
+}
+
+TEST_F(Cfctool, PortsListsThoseThatAreThere)
+{
+    startModule({"--mode=at"});
+    const nlohmann::json ports = runJson({"ports", "--all"});
+    bool com3 = false;
+    for (const auto& port : ports["ports"]) {
+        if (port["port"] == "COM3") {
+            com3 = true;
+            EXPECT_EQ(port["present"], true);
+            EXPECT_EQ(port["kernel_console"], false);
+            EXPECT_EQ(port["device"].get<std::string>().rfind("/dev/pts/", 0), 0u);
+        }
+    }
+    EXPECT_TRUE(com3) << ports.dump();
+    const Outcome present = run({"ports"});
+    EXPECT_NE(present.output.find("COM3   /dev/pts/"), std::string::npos) << present.output;
 }
 
 TEST_F(Cfctool, BackupEraseRestoreLeavesTheItemsAsTheyWere)
