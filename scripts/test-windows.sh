@@ -6,7 +6,8 @@
 #      Linux cfcsim) on a pseudo-terminal that Wine maps to COM3;
 #   3. vornax.exe -ver; vornax.exe com4 / com5 against simulated modules in
 #      AT and in EMMI mode, each of which must end with AutoExec off; and
-#      vornax.exe com99, a port with nothing behind it.
+#      vornax.exe com99, a port with nothing behind it;
+#   4. cfctool.exe --json com6 info against a simulated module in EMMI mode.
 # What Wine cannot do (DTR on a pseudo-terminal, exclusive opens) is skipped
 # with the reason by the tests themselves.
 #   BUILD_JOBS   parallel build jobs (default: all processors)
@@ -84,6 +85,7 @@ module_on_com() {
 module_on_com 3 --mode=at
 module_on_com 4 --mode=at
 module_on_com 5 --mode=emmi
+module_on_com 6 --mode=emmi
 # The ports are mapped when Wine starts again.
 stop_wineserver
 start_wineserver
@@ -118,6 +120,19 @@ if grep -q '(CFC ) WComOpen' "$work/tracefiles/tracefile.txt" 2>/dev/null; then
   echo "ok: CFC_TRACE=1 vornax.exe com99 -> tracefiles\\tracefile.txt"
 else
   echo "FAILED: CFC_TRACE=1 vornax.exe com99 wrote no trace file" >&2
+  failures=$((failures + 1))
+fi
+
+echo "== cfctool.exe =="
+# info against a simulated module: the IMEI the simulator gives, as JSON.
+cfctool=$PWD/$bin/frontends/cfctool/cfctool.exe
+code=0
+out=$(cd "$work" && timeout 120 wine "$cfctool" --json com6 info 2>&1) || code=$?
+if [ "$code" -eq 0 ] && grep -qE '"imei": "351234567890123f"' <<<"${out//$'\r'/}"; then
+  echo "ok: cfctool.exe --json com6 info -> imei 351234567890123f"
+else
+  echo "FAILED: cfctool.exe --json com6 info (exit code $code); it printed:" >&2
+  echo "$out" >&2
   failures=$((failures + 1))
 fi
 

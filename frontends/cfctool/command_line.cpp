@@ -25,7 +25,7 @@ const char* const kDescription =
     "and calibration items (with a backup that can be put back and proven the same), AT\n"
     "commands through its firmware, its Java autostart and its signal trace.\n"
     "<com-port> is written as for vornax: com1 up to com99 (CFC_COM<n> or ports.ini\n"
-    "map it to a device on Linux). Numbers are decimal or 0x hexadecimal.";
+    "map it to a device on Linux). Numbers are decimal or 0x hexadecimal.\n";
 
 const char* const kFooter =
     "Results go to standard output (one JSON document with --json), reasons to standard\n"

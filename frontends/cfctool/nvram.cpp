@@ -101,7 +101,17 @@ Report calibrationItem(const Invocation& invocation)
         break;
     }
     case Command::CalRead: {
-        const CalibrationItem item = readCalibrationItem(module, qv, id);
+        CalibrationItem item;
+        try {
+            item = readCalibrationItem(module, qv, id);
+        } catch (const Failure&) {
+            // The firmware refuses the read of an item it does not hold with
+            // the same status as any other failure; its check tells them
+            // apart for the technician.
+            if (!calibrationItemPresent(module, qv, id))
+                throw Failure(kExitFailed, name + " is absent");
+            throw;
+        }
         if (item.version)
             report.json["version"] = *item.version;
         reportBytes(report, invocation, name, item.data);

@@ -139,6 +139,8 @@ TEST_F(Cfctool, ItemsWrittenFromAFileReadBackTheSame)
     EXPECT_EQ(fileText(dir() / "cal.bin"), bytes);
     EXPECT_EQ(run({"com3", "nvram", "cal", "--qv", "write", "4660", "item.bin"}).status, 0);
     EXPECT_EQ(runJson({"com3", "nvram", "cal", "--qv", "read", "0x1234"})["length"], 300);
+    EXPECT_EQ(run({"com3", "nvram", "cal", "read", "200"}).status, 1);
+    EXPECT_EQ(errors(), "cfctool: calibration item 200 is absent\n");
 
     EXPECT_EQ(run({"com3", "nvram", "user", "delete", "65536", "7"}).status, 0);
     const Outcome gone = run({"com3", "nvram", "user", "read", "65536", "7"});
