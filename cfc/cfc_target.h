@@ -25,6 +25,8 @@ struct TargetVersionInfo {
     std::array<char, kBootloaderTextSize> bootloader{};
     // Low byte of the module's RPC version word.
     uint8_t rpcVersion = 0;
+    // The whole word, major number in the upper half, for those who show it.
+    uint32_t rpcVersionWord = 0;
 };
 
 struct TargetFacts {

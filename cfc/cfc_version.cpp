@@ -204,6 +204,7 @@ void EvaluateTargetVersion(Connection& connection, std::string_view text, uint32
     if (bootloader.empty())
         TraceLine(trace, 2, "(CFC) Bootloader info not found");
     version.rpcVersion = static_cast<uint8_t>(rpcVersion & 0xFF);
+    version.rpcVersionWord = rpcVersion;
     traceVersions(trace, hardwareId, rpcVersion);
     evaluate(connection, text);
 }
@@ -221,4 +222,30 @@ extern "C" int32_t WGetBootloaderVersion(uint32_t handle, char* text)
     }
     std::memcpy(text, connection->target.version.bootloader.data(), cfc::kBootloaderTextSize);
     return 1;
+}
+
+extern "C" int32_t WGetTargetVersion(uint32_t handle, char* project, uint32_t projectSize,
+                                     int16_t* pNumber, char* postfix, uint32_t postfixSize,
+                                     uint32_t* pRpcVersion)
+{
+    const cfc::Connection* connection = cfc::ConnectionOf(handle);
+    const bool known = connection != nullptr && connection->target.version.gotTargetVersion != 0;
+    const cfc::TargetVersionInfo unknown{};
+    const cfc::TargetVersionInfo& version = known ? connection->target.version : unknown;
+    const auto copyText = [](char* to, uint32_t size, const auto& from) {
+        if (to == nullptr || size == 0)
+            return;
+        const size_t held =
+            static_cast<size_t>(std::find(from.begin(), from.end(), '\0') - from.begin());
+        const size_t length = std::min<size_t>(held, size - 1);
+        std::memcpy(to, from.data(), length);
+        to[length] = '\0';
+    };
+    copyText(project, projectSize, version.project);
+    copyText(postfix, postfixSize, version.postfix);
+    if (pNumber != nullptr)
+        *pNumber = version.versionNumber;
+    if (pRpcVersion != nullptr)
+        *pRpcVersion = version.rpcVersionWord;
+    return known ? 1 : 0;
 }

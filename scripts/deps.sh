@@ -3,7 +3,8 @@
 # installs; quiet when all of them are there.
 #   scripts/deps.sh         what the default build needs (compiler, CMake,
 #                           Ninja, GoogleTest, Google Benchmark, Qt 6
-#                           widgets for kestrix)
+#                           widgets for kestrix, CLI11, nlohmann-json and
+#                           OpenSSL's libcrypto for cfctool)
 #   scripts/deps.sh style   clang-format, which checks the layout of the
 #                           sources in CI
 #   scripts/deps.sh fuzz    that and clang with its fuzzer runtime, which
@@ -19,6 +20,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev
+  libcli11-dev nlohmann-json3-dev libssl-dev
 )
 case "${1:-}" in
   "") ;;

@@ -8,7 +8,8 @@
 #      AT and in EMMI mode, each of which must end with AutoExec off; and
 #      vornax.exe com99, a port with nothing behind it;
 #   4. ZANTAL.dll and kestrix.exe;
-#   5. the Windows package: the ZIP and the installer built, installed
+#   5. cfctool.exe --json com6 info against a simulated module in EMMI mode;
+#   6. the Windows package: the ZIP and the installer built, installed
 #      silently, the installed programs and a C program on the installed
 #      cfc.dll run against simulated modules, uninstalled silently.
 # What Wine cannot do (DTR on a pseudo-terminal, exclusive opens) is skipped
@@ -92,6 +93,7 @@ module_on_com() {
 module_on_com 3 --mode=at
 module_on_com 4 --mode=at
 module_on_com 5 --mode=emmi
+module_on_com 6 --mode=emmi
 # The ports are mapped when Wine starts again.
 stop_wineserver
 start_wineserver
@@ -126,6 +128,19 @@ if grep -q '(CFC ) WComOpen' "$work/tracefiles/tracefile.txt" 2>/dev/null; then
   echo "ok: CFC_TRACE=1 vornax.exe com99 -> tracefiles\\tracefile.txt"
 else
   echo "FAILED: CFC_TRACE=1 vornax.exe com99 wrote no trace file" >&2
+  failures=$((failures + 1))
+fi
+
+echo "== cfctool.exe =="
+# info against a simulated module: the IMEI the simulator gives, as JSON.
+cfctool=$PWD/$bin/frontends/cfctool/cfctool.exe
+code=0
+out=$(cd "$work" && timeout 120 wine "$cfctool" --json com6 info 2>&1) || code=$?
+if [ "$code" -eq 0 ] && grep -qE '"imei": "351234567890123f"' <<<"${out//$'\r'/}"; then
+  echo "ok: cfctool.exe --json com6 info -> imei 351234567890123f"
+else
+  echo "FAILED: cfctool.exe --json com6 info (exit code $code); it printed:" >&2
+  echo "$out" >&2
   failures=$((failures + 1))
 fi
 

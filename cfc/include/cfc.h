@@ -68,6 +68,13 @@ int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count);
 /* Target version: the module's bootloader item, at most 24 characters, into
  * `text` of 25 bytes; all zeros and 0 while the version is not known. */
 int32_t WGetBootloaderVersion(uint32_t handle, char* text);
+/* The firmware as its version text names it: project, version number and
+ * postfix, and the RPC version word (major number in the upper 16 bits).
+ * Texts are cut to their sizes and always zero-terminated; each output may
+ * be null. 0, with empty texts and zero numbers, while the version is not
+ * known. */
+int32_t WGetTargetVersion(uint32_t handle, char* project, uint32_t projectSize, int16_t* pNumber,
+                          char* postfix, uint32_t postfixSize, uint32_t* pRpcVersion);
 
 /* Operation modes. Each initialisation brings the serial line to EMMI
  * (booting a silent module), loads the mode's signal-trace configuration and

@@ -13,6 +13,20 @@ namespace {
 constexpr std::array<std::string_view, 4> kPlainCommands = {"", "H", "+CGATT=0", "+CGATT=1"};
 constexpr std::string_view kSwitchToEmmi = "^SQWE=1";
 
+// Commands that answer with texts of their own before the OK, as a
+// module's identification and signal quality do.
+struct TextCommand {
+    std::string_view body;
+    std::string_view text;
+};
+constexpr TextCommand kTextCommands[] = {
+    {"I", "\r\ncfcsim\r\nZEPHIN\r\nREVISION 02.40\r\n"},
+    {"+CGMI", "\r\ncfcsim\r\n"},
+    {"+CGMR", "\r\nREVISION 02.40\r\n"},
+    {"+CGSN", "\r\n351234567890123\r\n"},
+    {"+CSQ", "\r\n+CSQ: 20,99\r\n"},
+};
+
 std::string upper(std::string_view text)
 {
     std::string result(text);
@@ -38,6 +52,9 @@ AtReply answerAtLine(std::string_view line, AtAnswers answers)
     }
     if (std::ranges::find(kPlainCommands, body) != kPlainCommands.end())
         return {std::string(kAtOk)};
+    for (const TextCommand& command : kTextCommands)
+        if (body == command.body)
+            return {std::string(command.text) + std::string(kAtOk)};
     // A voice call to any number is set up at once.
     if (body.size() > 2 && body.starts_with("D") && body.ends_with(";"))
         return {std::string(kAtOk)};

@@ -48,6 +48,8 @@ const std::string_view kUsage =
     "                            after-fallback: no confirm until the request comes\n"
     "                            again under its fallback id\n"
     "  --never-silent            keep answering after the switch-off request\n"
+    "  --calibrated              hold the calibration items of a calibrated module\n"
+    "                            (ids 0 to 7 and 18) from the start\n"
     "\n"
     "Faults on the EMMI line:\n"
     "  --nak-first[=N]           answer the first transmission of N host frames with NAK\n"
@@ -190,6 +192,8 @@ bool takeSwitch(std::string_view name, Config& config)
         firmware.keepsOperationMode = true;
     else if (name == "--never-silent")
         firmware.silentAfterSwitchOff = false;
+    else if (name == "--calibrated")
+        firmware.calibrationItems = factoryCalibrationItems();
     else
         return false;
     return true;

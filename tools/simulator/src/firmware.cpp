@@ -52,6 +52,8 @@ Firmware::Firmware(const FirmwareOptions& options)
       invalidBandModeReads_(options.bandModeInvalidReads), operationMode_(options.operationMode),
       javaAutoStart_(options.javaAutoStart)
 {
+    for (const auto& [id, data] : options.calibrationItems)
+        calibrationItems_[id] = Item{0, data};
 }
 
 void Firmware::start(const FirmwareOptions& options)

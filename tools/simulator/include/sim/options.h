@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -154,7 +156,13 @@ struct FirmwareOptions {
     // A calibration item id this firmware does not handle: its check and
     // read report the item state 4. None when above 0xFFFF.
     uint32_t unknownCalibrationItem = 0x10000;
+    // The NVRAM calibration items the module holds when it is made, by id.
+    std::map<uint16_t, std::vector<uint8_t>> calibrationItems;
 };
+
+// The items of a calibrated module: ids 0 to 7 and 18 in the sizes the
+// host's calibration store gives them, each filled with its own pattern.
+std::map<uint16_t, std::vector<uint8_t>> factoryCalibrationItems();
 
 struct Options {
     // Silence allowed inside a host frame before it counts as broken off.
