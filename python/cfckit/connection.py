@@ -354,6 +354,7 @@ class Connection(NvramOperations, RadioOperations, IdentityOperations):
         """Attaches to GPRS (AT+CGATT=1) after a 2 s settling wait."""
         self._call("WStartGPRSAttach")
 
+    @raises(LOCAL_FAILURES)
     def prepare_network_registration(self, timeout1: int, timeout2: int) -> None:
         """Kept for older programs: traces its arguments and does nothing else."""
         self._call(
