@@ -3,7 +3,8 @@
 # installs; quiet when all of them are there.
 #   scripts/deps.sh         what the default build needs (compiler, CMake,
 #                           Ninja, GoogleTest, Google Benchmark, Qt 6
-#                           widgets for kestrix)
+#                           widgets for kestrix; pytest, venv, setuptools
+#                           and wheel for the Python package's tests)
 #   scripts/deps.sh fuzz    that and clang with its fuzzer runtime, which
 #                           only the fuzz preset uses (about 240 MB more)
 #   scripts/deps.sh windows that and what the windows preset and its tests
@@ -16,6 +17,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev
+  python3-pytest python3-venv python3-setuptools python3-wheel
 )
 case "${1:-}" in
   "") ;;
