@@ -79,4 +79,7 @@ class Operations:
 
     def _failure(self, name: str, handle: int) -> CfcError:
         code = call("WGetLastError", handle)
+        if code == 0:
+            # The words for 0 would read as success.
+            return CfcError(name, code, "the library gave no reason")
         return CfcError(name, code, last_error_text(handle, code))

@@ -147,3 +147,26 @@ def test_module_functions_without_a_connection(monkeypatch, tmp_path):
     cfckit.write_port_settings(COM, 57600)
     assert cfckit.read_port_settings() == (COM, 115200)
     assert cfckit.get_version() == 0x00014000
+
+
+def test_outputs_come_back_in_their_places(module):
+    # Addresses and values swapped would read back the addresses.
+    written = module.bbc_register(0x5555, range(8), range(100, 108))
+    assert written == tuple(range(100, 108))
+    assert module.bbc_register(0xAAAA, range(8), [0] * 8) == tuple(range(100, 108))
+
+    # The simulated firmware numbers a table's codes band * 0x100 + gain
+    # index * 0x10 + i, so swapped arguments show; the table ends after its
+    # codes.
+    module.init_gain_code_templates(2, 1)
+    codes = []
+    with pytest.raises(cfckit.CfcError) as raised:
+        while len(codes) < 17:
+            codes.append(module.get_next_gain_code())
+    assert raised.value.operation == "WGetNextGainCode"
+    assert codes and codes == [0x120 + i for i in range(len(codes))]
+
+    module.start_loopback(10, 20, 2, 5, 7)
+    data = module.get_loopback_data()
+    assert data == cfckit.LoopbackData(2, -150, 7, 900, -1100)
+    assert (data.freq_offset, data.rssi) == (-150, -1100)
