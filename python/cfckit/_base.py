@@ -44,6 +44,8 @@ def error_text(code: int) -> str:
     return f"library error {code}"
 
 
+# The library cuts the text to this size; its longest texts, a code's words
+# and the system's reason, take far less.
 _TEXT_SIZE = 1024
 
 
@@ -51,13 +53,8 @@ def last_error_text(handle: int, code: int) -> str:
     """The connection's last error in words, with the system's reason."""
     if not library().has("WGetLastErrorText"):
         return error_text(code)
-    size = _TEXT_SIZE
-    for _ in range(2):
-        text = (ctypes.c_char * size)()
-        length = call("WGetLastErrorText", handle, text, size)
-        if length < size - 1:
-            break
-        size = length + 1
+    text = (ctypes.c_char * _TEXT_SIZE)()
+    call("WGetLastErrorText", handle, text, _TEXT_SIZE)
     return decoded(text.raw) or error_text(code)
 
 
