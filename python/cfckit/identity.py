@@ -17,6 +17,11 @@ class IdentityOperations(Operations):
         self._call(name, data)
         return bytes(data)[:size]
 
+    def _imei_mode(self, name: str) -> int:
+        mode = c_uint8(0)
+        self._call(name, byref(mode))
+        return mode.value
+
     @raises(RPC_FAILURES)
     def get_flash_serial_number(self) -> bytes:
         """The flash memory's serial number (4 bytes)."""
@@ -36,9 +41,7 @@ class IdentityOperations(Operations):
         Returns:
             The mode the module keeps.
         """
-        mode = c_uint8(0)
-        self._call("WResetIMEIMode", byref(mode))
-        return mode.value
+        return self._imei_mode("WResetIMEIMode")
 
     @raises(IDENTITY_FAILURES)
     def set_customer_imei_mode(self) -> int:
@@ -47,9 +50,7 @@ class IdentityOperations(Operations):
         Returns:
             The mode the module keeps.
         """
-        mode = c_uint8(0)
-        self._call("WSetCustomerIMEIMode", byref(mode))
-        return mode.value
+        return self._imei_mode("WSetCustomerIMEIMode")
 
     @raises(IDENTITY_FAILURES)
     def read_serial_number(self) -> bytes:

@@ -4,7 +4,7 @@ is written to the module's NVRAM in one go."""
 from __future__ import annotations
 
 from ctypes import byref, c_int8, c_int16, c_uint8, c_uint16, c_uint32
-from typing import NamedTuple, Sequence
+from typing import NamedTuple, Sequence, Tuple
 
 from ._base import LOCAL_FAILURES, RPC_FAILURES, Operations, raises
 from ._convert import BytesLike, area, flag, number, output, words
@@ -33,6 +33,18 @@ class NvramOperations(Operations):
         self._call(name, *head, data, length, byref(delivered), byref(version))
         return VersionedData(bytes(data)[: min(delivered.value, length)], version.value)
 
+    def _check(self, name: str, calibration_id: int) -> bool:
+        present = c_uint8(0)
+        self._call(name, calibration_id, byref(present))
+        return present.value == 1
+
+    def _write(self, name: str, head: Tuple[int, ...], data: BytesLike, *tail: int) -> None:
+        buffer, length = area(data, "data")
+        self._call(name, *head, buffer, length, *tail)
+
+    def _store_agc_values(self, name: str, band: int, values: Sequence[int], label: str) -> None:
+        self._call(name, number(band, c_uint8, "band"), words(values, c_uint16, 26, label))
+
     # Calibration items with 8-bit ids
 
     @raises(RPC_FAILURES)
@@ -59,23 +71,16 @@ class NvramOperations(Operations):
         Returns:
             True only for an item the firmware reports present.
         """
-        present = c_uint8(0)
-        self._call(
-            "WCheckNVRAMCalibrationItem",
-            number(calibration_id, c_uint8, "calibration_id"),
-            byref(present),
-        )
-        return present.value == 1
+        checked = number(calibration_id, c_uint8, "calibration_id")
+        return self._check("WCheckNVRAMCalibrationItem", checked)
 
     @raises(RPC_FAILURES)
     def write_nvram_calibration_item(self, calibration_id: int, data: BytesLike) -> None:
         """Writes `data` as the NVRAM calibration item `calibration_id` (0 to 255)."""
-        buffer, length = area(data, "data")
-        self._call(
+        self._write(
             "WWriteNVRAMCalibrationItem",
-            number(calibration_id, c_uint8, "calibration_id"),
-            buffer,
-            length,
+            (number(calibration_id, c_uint8, "calibration_id"),),
+            data,
         )
 
     @raises(RPC_FAILURES)
@@ -106,13 +111,8 @@ class NvramOperations(Operations):
     @raises(RPC_FAILURES + " Code 6 when the module reports an undefined item state.")
     def check_nvramqv_calibration_item(self, calibration_id: int) -> bool:
         """Whether the module holds the QV calibration item `calibration_id` (0 to 65535)."""
-        present = c_uint8(0)
-        self._call(
-            "WCheckNVRAMQVCalibrationItem",
-            number(calibration_id, c_uint16, "calibration_id"),
-            byref(present),
-        )
-        return present.value == 1
+        checked = number(calibration_id, c_uint16, "calibration_id")
+        return self._check("WCheckNVRAMQVCalibrationItem", checked)
 
     @raises(RPC_FAILURES)
     def read_nvramqv_calibration_item(self, calibration_id: int, size: int) -> bytes:
@@ -134,12 +134,10 @@ class NvramOperations(Operations):
     @raises(RPC_FAILURES)
     def write_nvramqv_calibration_item(self, calibration_id: int, data: BytesLike) -> None:
         """Writes `data` as the QV calibration item `calibration_id` (0 to 65535)."""
-        buffer, length = area(data, "data")
-        self._call(
+        self._write(
             "WWriteNVRAMQVCalibrationItem",
-            number(calibration_id, c_uint16, "calibration_id"),
-            buffer,
-            length,
+            (number(calibration_id, c_uint16, "calibration_id"),),
+            data,
         )
 
     @raises(RPC_FAILURES)
@@ -164,12 +162,10 @@ class NvramOperations(Operations):
     ) -> None:
         """Writes `data` as the QV calibration item `calibration_id` with
         `version` (0 to 255); firmware without item versions gets the plain write."""
-        buffer, length = area(data, "data")
-        self._call(
+        self._write(
             "WWriteNVRAMQVCalibrationItemVer",
-            number(calibration_id, c_uint16, "calibration_id"),
-            buffer,
-            length,
+            (number(calibration_id, c_uint16, "calibration_id"),),
+            data,
             number(version, c_uint8, "version"),
         )
 
@@ -199,13 +195,10 @@ class NvramOperations(Operations):
     def write_nvram_user_item(self, user_id: int, value: int, data: BytesLike) -> None:
         """Writes `data` as the NVRAM user item `user_id` (`value` goes to the
         firmware unchanged, 0 usually)."""
-        buffer, length = area(data, "data")
-        self._call(
+        self._write(
             "WWriteNVRAMUserItem",
-            number(user_id, c_uint32, "user_id"),
-            number(value, c_uint16, "value"),
-            buffer,
-            length,
+            (number(user_id, c_uint32, "user_id"), number(value, c_uint16, "value")),
+            data,
         )
 
     @raises(RPC_FAILURES)
@@ -228,13 +221,10 @@ class NvramOperations(Operations):
         self, user_id: int, value: int, data: BytesLike, version: int
     ) -> None:
         """Writes `data` as the NVRAM user item `user_id` with `version` (0 to 255)."""
-        buffer, length = area(data, "data")
-        self._call(
+        self._write(
             "WWriteNVRAMUserItemVer",
-            number(user_id, c_uint32, "user_id"),
-            number(value, c_uint16, "value"),
-            buffer,
-            length,
+            (number(user_id, c_uint32, "user_id"), number(value, c_uint16, "value")),
+            data,
             number(version, c_uint8, "version"),
         )
 
@@ -308,10 +298,8 @@ class NvramOperations(Operations):
         self, band: int, gain_words: Sequence[int]
     ) -> None:
         """Stores a band's 26 AGC gain words for item 0."""
-        self._call(
-            "WQuorleStoreCalibrationDataAGCGainWords",
-            number(band, c_uint8, "band"),
-            words(gain_words, c_uint16, 26, "gain_words"),
+        self._store_agc_values(
+            "WQuorleStoreCalibrationDataAGCGainWords", band, gain_words, "gain_words"
         )
 
     @raises("CfcError: code 12 for a band above 3.")
@@ -319,10 +307,8 @@ class NvramOperations(Operations):
         self, band: int, accurate_values: Sequence[int]
     ) -> None:
         """Stores a band's 26 AGC accurate values for item 1."""
-        self._call(
-            "WQuorleStoreCalibrationDataAGCAccurateValues",
-            number(band, c_uint8, "band"),
-            words(accurate_values, c_uint16, 26, "accurate_values"),
+        self._store_agc_values(
+            "WQuorleStoreCalibrationDataAGCAccurateValues", band, accurate_values, "accurate_values"
         )
 
     @raises("CfcError: code 12 for a band above 3, 14 for a modulation above 1.")
