@@ -24,12 +24,20 @@ IDENTITY_FAILURES = RPC_FAILURES[:-1] + "; 700 + s for a non-zero status byte s 
 LOCAL_FAILURES = "CfcError: when the library refuses the values (the code says which)."
 
 
+_REFUSED_VALUES = (
+    "ValueError, TypeError: a value that does not fit its C type, or an area "
+    "of the wrong size; nothing is sent. ValueError also on a closed connection."
+)
+
+
 def raises(text: str) -> Callable[[F], F]:
     """Adds the failures an operation raises to its docstring."""
 
     def mark(function: F) -> F:
         doc = (function.__doc__ or "").rstrip()
-        function.__doc__ = f"{doc}\n\n        Raises:\n            {text}\n        "
+        function.__doc__ = (
+            f"{doc}\n\n        Raises:\n            {text}\n            {_REFUSED_VALUES}\n        "
+        )
         return function
 
     return mark

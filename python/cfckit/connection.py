@@ -45,6 +45,10 @@ class ExitData(NamedTuple):
 
 _AT_RESPONSE_SIZE = 513
 _BOOTLOADER_TEXT_SIZE = 25
+_MODE_FAILURES = RPC_FAILURES + (
+    " Code 17 when the module kept its old mode, 19 when its line did not come"
+    " to EMMI, 20 when a booted module did not start."
+)
 _COM_NAME = re.compile(r"(?:com)?(\d+)", re.IGNORECASE)
 
 
@@ -238,33 +242,33 @@ class Connection(NvramOperations, RadioOperations, IdentityOperations):
         self._call("WGetBootloaderVersion", buffer)
         return decoded(buffer.raw)
 
-    @raises(RPC_FAILURES)
+    @raises(_MODE_FAILURES)
     def init_service_mode(self) -> None:
         """Brings the serial line to EMMI (booting a silent module), loads the
         mode's signal-trace settings and switches the firmware into service mode."""
         self._call("WInitServiceMode")
 
-    @raises(RPC_FAILURES)
+    @raises(_MODE_FAILURES)
     def init_normal_mode(self) -> None:
         """As init_service_mode, into normal mode."""
         self._call("WInitNormalMode")
 
-    @raises(RPC_FAILURES)
+    @raises(_MODE_FAILURES)
     def init_test_mode(self) -> None:
         """As init_service_mode, into test mode."""
         self._call("WInitTestMode")
 
-    @raises(RPC_FAILURES)
+    @raises(_MODE_FAILURES)
     def init_airplane_mode(self) -> None:
         """As init_service_mode, into airplane mode."""
         self._call("WInitAirplaneMode")
 
-    @raises(RPC_FAILURES)
+    @raises(_MODE_FAILURES)
     def init_normal_mode_from_test_mode(self) -> None:
         """Ends test mode and switches the firmware into normal mode."""
         self._call("WInitNormalModeFromTestMode")
 
-    @raises(RPC_FAILURES)
+    @raises(_MODE_FAILURES)
     def switch_target_to_operation_mode(self, public_mode: int) -> None:
         """Switches the firmware into `public_mode` (a PublicMode: 0 normal,
         1 service, 2 airplane, 3 test); any other number fails."""
@@ -296,7 +300,7 @@ class Connection(NvramOperations, RadioOperations, IdentityOperations):
         """Switches the module's Java autostart on or off."""
         self._call("WSwitchJavaAutoStart", flag(on, "on"))
 
-    @raises(RPC_FAILURES)
+    @raises(RPC_FAILURES + " Code 18 when the module went on answering.")
     def switch_off(self) -> None:
         """Switches the module off and waits until its serial line is silent."""
         self._call("WSwitchOff")
