@@ -3,8 +3,9 @@
 # installs; quiet when all of them are there.
 #   scripts/deps.sh         what the default build needs (compiler, CMake,
 #                           Ninja, GoogleTest, Google Benchmark, Qt 6
-#                           widgets for kestrix, CLI11, nlohmann-json and
-#                           OpenSSL's libcrypto for cfctool)
+#                           widgets for kestrix; CLI11, nlohmann-json and
+#                           OpenSSL's libcrypto for cfctool; pytest, venv,
+#                           setuptools and wheel for the Python package)
 #   scripts/deps.sh style   clang-format, which checks the layout of the
 #                           sources in CI
 #   scripts/deps.sh fuzz    that and clang with its fuzzer runtime, which
@@ -21,6 +22,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev
   libcli11-dev nlohmann-json3-dev libssl-dev
+  python3-pytest python3-venv python3-setuptools python3-wheel
 )
 case "${1:-}" in
   "") ;;

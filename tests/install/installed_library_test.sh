@@ -3,8 +3,8 @@
 # against the installed CFC header and shared library, through pkg-config
 # and through CMake's find_package; both open a connection to the module
 # simulator and close it. A production sequence and the README's example
-# run against the simulator too. The shared library must export the public
-# operations only.
+# run against the simulator too, and so does the installed Python package.
+# The shared library must export the public operations only.
 # Arguments: build directory, source directory.
 set -euo pipefail
 build=$1
@@ -38,6 +38,13 @@ awk '/^<!-- production example -->$/ { take = 1; next } take && /^```c$/ { insid
 [ -s "$work/example.c" ] || { echo "README has no production example" >&2; exit 1; }
 cc -Wall -Wextra -Werror -std=c11 "$work/example.c" $(pkg-config --cflags --libs cfc) -o "$work/example"
 LD_LIBRARY_PATH=$libdir "$source/scripts/run-demo.sh" "$build/tools/cfcsim" "$work/example"
+
+# cfckit for Python where the package puts it, on the installed library.
+pydir="$work/prefix/lib/python3/dist-packages"
+[ -f "$pydir/cfckit/__init__.py" ] && [ -f "$pydir/cfckit/py.typed" ] ||
+  { echo "cfckit was not installed below lib/python3/dist-packages" >&2; exit 1; }
+CFCSIM="$build/tools/cfcsim" CFC_LIBRARY="$libdir/libcfc.so.1" PYTHONPATH="$pydir" \
+  python3 "$work/prefix/share/doc/cfckit/examples/python/station_on_simulator.py" >/dev/null
 
 cmake -S "$source/tests/install" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/consumer" >/dev/null
