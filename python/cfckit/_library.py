@@ -43,6 +43,7 @@ PROTOTYPES: Dict[str, Tuple[Any, List[Any]]] = {
     "WGetExitData": (c_int32, [_H, c_uint8, _u8p, _u8p]),
     "WStartModuleForTheFirstTime": (c_int32, [_H, c_uint16]),
     "WGetBootloaderVersion": (c_int32, [_H, _charp]),
+    "WGetTargetVersion": (c_int32, [_H, _charp, c_uint32, _i16p, _charp, c_uint32, _u32p]),
     # Operation modes
     "WInitServiceMode": (c_int32, [_H]),
     "WInitNormalMode": (c_int32, [_H]),

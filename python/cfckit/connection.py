@@ -34,6 +34,17 @@ CFCAirplaneMode = PublicMode.AIRPLANE
 CFCTestMode = PublicMode.TEST
 
 
+class TargetVersion(NamedTuple):
+    """The firmware as its version text names it."""
+
+    project: str
+    number: int
+    """The version number."""
+    postfix: str
+    rpc_version: int
+    """The RPC version word: the major number in the upper 16 bits."""
+
+
 class ExitData(NamedTuple):
     """The "EXIT" records the module reported since the open."""
 
@@ -45,6 +56,8 @@ class ExitData(NamedTuple):
 
 _AT_RESPONSE_SIZE = 513
 _BOOTLOADER_TEXT_SIZE = 25
+# Room for any project or postfix a version text can carry.
+_VERSION_TEXT_SIZE = 64
 _MODE_FAILURES = RPC_FAILURES + (
     " Code 17 when the module kept its old mode, 19 when its line did not come"
     " to EMMI, 20 when a booted module did not start."
@@ -241,6 +254,28 @@ class Connection(NvramOperations, RadioOperations, IdentityOperations):
         buffer = (ctypes.c_char * _BOOTLOADER_TEXT_SIZE)()
         self._call("WGetBootloaderVersion", buffer)
         return decoded(buffer.raw)
+
+    @raises("CfcError: while the module's version is not known yet.")
+    def get_target_version(self) -> TargetVersion:
+        """The firmware's project, version number, postfix and RPC version,
+        known after the first call into the firmware.
+
+        Returns:
+            TargetVersion(project, number, postfix, rpc_version).
+        """
+        project = (ctypes.c_char * _VERSION_TEXT_SIZE)()
+        postfix = (ctypes.c_char * _VERSION_TEXT_SIZE)()
+        version, rpc = ctypes.c_int16(0), ctypes.c_uint32(0)
+        self._call(
+            "WGetTargetVersion",
+            project,
+            _VERSION_TEXT_SIZE,
+            ctypes.byref(version),
+            postfix,
+            _VERSION_TEXT_SIZE,
+            ctypes.byref(rpc),
+        )
+        return TargetVersion(decoded(project.raw), version.value, decoded(postfix.raw), rpc.value)
 
     @raises(_MODE_FAILURES)
     def init_service_mode(self) -> None:

@@ -170,3 +170,10 @@ def test_outputs_come_back_in_their_places(module):
     data = module.get_loopback_data()
     assert data == cfckit.LoopbackData(2, -150, 7, 900, -1100)
     assert (data.freq_offset, data.rssi) == (-150, -1100)
+
+
+def test_target_version_is_the_firmware_the_module_names(module):
+    # The simulated module names itself ZEPHIN, version 240, RPC version 1.0.
+    version = module.get_target_version()
+    assert version == cfckit.TargetVersion("ZEPHIN", 240, "", 0x10000)
+    assert version.rpc_version >> 16 == 1
