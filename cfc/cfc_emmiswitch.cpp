@@ -92,11 +92,7 @@ bool bootModule(Connection& connection, uint8_t bootServiceMode)
 int32_t switchToEmmi(Connection& connection, uint8_t bootServiceMode, uint8_t emmiFirst)
 {
     switchTrace(connection).step(kSwitchLevel, "get target serial mode...");
-    const ErrorMark probed(connection);
     uint8_t mode = GetTargetSerialMode(connection, emmiFirst);
-    // A port that refuses the probe is no silent module to boot.
-    if (probed.storedSince())
-        return 0;
     if ((mode & kTargetSerialModeSeemsOff) != 0) {
         if (!bootModule(connection, bootServiceMode)) {
             switchTrace(connection).call(kSwitchLevel, " fails: could not start module");

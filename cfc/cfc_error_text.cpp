@@ -6,6 +6,7 @@
 
 #include "plat/system_error.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
