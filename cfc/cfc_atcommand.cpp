@@ -2,6 +2,7 @@
 #include "cfc_atcommand.h"
 
 #include "cfc.h"
+#include "cfc_arguments.h"
 #include "cfc_connection.h"
 #include "cfcrpc.h"
 
@@ -28,12 +29,13 @@ constexpr const char* kAttachCommand = "AT+CGATT=1";
 
 int32_t SendAtCommand(Connection& connection, const char* text, char* response)
 {
-    if (text == nullptr)
+    if (RefuseBadArgument(connection, "WSendAtCommand", {Argument::needed(text, "text")}))
         return 0;
     const OpTrace trace(connection.trace, "(CFC )", "WSendAtCommand");
     // The request's text area holds the line, its carriage return and a zero.
     const size_t length = std::strlen(text);
     if (length > kMaxAtCommandLength) {
+        connection.storeError(EMMIERR_BAD_ARGUMENT);
         trace.step(4, "Error, string too long");
         return 0;
     }
@@ -72,19 +74,27 @@ int32_t SendAtCommandAndWait(Connection& connection, const char* command, const 
     trace.call(4, " (command to send is %s, wait for %s, wait %d secs)", command, expected,
                seconds);
     std::array<char, kAtResponseSize> response{};
-    if (!SendAtCommand(connection, command, response.data()))
-        return 0;
+    // A first send that failed still leaves the module's later texts to
+    // come: a command it took whose echo went missing is answered all the
+    // same.
+    int32_t received = SendAtCommand(connection, command, response.data());
     // One further reception a second: the firmware sends what the module
     // answers later (a call set up, an attach done) as texts of their own.
-    int32_t received = 1;
     for (int32_t attempt = 1; !std::strstr(response.data(), expected) &&
                               !std::strstr(response.data(), "ERROR") && attempt <= seconds;
          ++attempt) {
         TraceLineF(connection.trace, 5, "(CFC ) Attempting receive (#%d)", attempt);
         received = ReceiveAtCommand(connection, response.data());
     }
-    if (received == 0 || std::strstr(response.data(), expected) == nullptr)
+    if (received == 0)
         return 0;
+    // The module answered, but not with the awaited text ("ERROR", or
+    // nothing that holds it within the receptions).
+    if (std::strstr(response.data(), expected) == nullptr) {
+        connection.storeError(CFCRPC_BAD_CONFIRM);
+        trace.fails(4, "awaited text", CFCRPC_BAD_CONFIRM);
+        return 0;
+    }
     trace.ok(6);
     return 1;
 }
@@ -104,44 +114,42 @@ int32_t WSendAtCommand(uint32_t handle, const char* text, char* response)
 
 int32_t WReceiveAtCommand(uint32_t handle, char* response)
 {
-    if (response == nullptr)
-        return 0;
-    return OnConnection(handle, int32_t{0}, [&](Connection& connection) {
-        return ReceiveAtCommand(connection, response);
-    });
+    return CheckedCall(
+        handle, "WReceiveAtCommand", {Argument::needed(response, "response")},
+        [&](Connection& connection) { return ReceiveAtCommand(connection, response); });
 }
 
 int32_t WSendAtCommandAndWait(uint32_t handle, const char* command, const char* expected,
                               int32_t seconds)
 {
-    if (command == nullptr || expected == nullptr)
-        return 0;
-    return OnConnection(handle, int32_t{0}, [&](Connection& connection) {
-        return SendAtCommandAndWait(connection, command, expected, seconds);
-    });
+    return CheckedCall(
+        handle, "WSendAtCommandAndWait",
+        {Argument::needed(command, "command"), Argument::needed(expected, "expected")},
+        [&](Connection& connection) {
+            return SendAtCommandAndWait(connection, command, expected, seconds);
+        });
 }
 
 int32_t WStartCircuitSwitchedCall(uint32_t handle, const char* number)
 {
-    if (number == nullptr)
-        return 0;
-    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
-        const OpTrace trace(connection.trace, "(CFC )", "WStartCircuitSwitchedCall");
-        const size_t length = std::strlen(number);
-        if (length >= kMaxDialLength) {
-            // The length is the reason; one too long to keep is kept as the
-            // largest, so the failure never reads as success.
-            connection.storeError(static_cast<uint16_t>(std::min<size_t>(length, UINT16_MAX)));
-            trace.step(4, "number string too long: %d characters", static_cast<int>(length));
-            return 0;
-        }
-        trace.call(4, "(number=%s)", number);
-        trace.step(5, "sleep 2 seconds after location update before start call");
-        plat::sleepMs(kSettleMs);
-        const std::string command = "ATD" + std::string(number) + ";";
-        trace.call(5, " (command to send is %s)", command.c_str());
-        return SendAtCommandAndWait(connection, command.c_str(), "OK", kCallWaitSeconds);
-    });
+    return CheckedCall(
+        handle, "WStartCircuitSwitchedCall", {Argument::needed(number, "number")},
+        [&](Connection& connection) -> int32_t {
+            const OpTrace trace(connection.trace, "(CFC )", "WStartCircuitSwitchedCall");
+            const size_t length = std::strlen(number);
+            if (length >= kMaxDialLength) {
+                // A bad argument like any other; the trace keeps the length.
+                connection.storeError(EMMIERR_BAD_ARGUMENT);
+                trace.step(4, "number string too long: %d characters", static_cast<int>(length));
+                return 0;
+            }
+            trace.call(4, "(number=%s)", number);
+            trace.step(5, "sleep 2 seconds after location update before start call");
+            plat::sleepMs(kSettleMs);
+            const std::string command = "ATD" + std::string(number) + ";";
+            trace.call(5, " (command to send is %s)", command.c_str());
+            return SendAtCommandAndWait(connection, command.c_str(), "OK", kCallWaitSeconds);
+        });
 }
 
 int32_t WStartGPRSAttach(uint32_t handle)

@@ -39,6 +39,9 @@ struct CallEnding {
 // the switch-off goes on whether or not there was anything to end.
 void endActiveCall(Connection& connection, const CallEnding& ending)
 {
+    // Nothing to hang up is the common case; its failure is not the
+    // operation's.
+    const KeptLastError kept(connection);
     const OpTrace trace(connection.trace, "(CFC )", ending.name);
     char response[kAtResponseSize];
     trace.step(ending.level, "target in normal mode, try to end active voice call...");
@@ -152,9 +155,14 @@ int32_t WSwitchOff(uint32_t handle)
             // The request has no confirm: a module that is off stops answering
             // the serial probe.
             trace.step(5, "wait until target is switched off...");
+            const ErrorMark mark(connection);
             switchedOff = WaitForTargetSerialMode(connection, kTargetSerialModeOff) != 0;
+            // A port that refuses the probe will not tell either way.
+            if (!switchedOff && mark.storedSince())
+                return 0;
         }
         if (!switchedOff) {
+            connection.storeError(EMMIERR_NOT_SWITCHED_OFF);
             trace.step(4, "target not switched off!?");
             return 0;
         }

@@ -63,9 +63,13 @@ OpTrace firstStart(const Connection& connection)
 
 // The module's ignition input hangs on DTR: DTR high pulls the ignition low
 // and switches the module on.
+// A port that refuses the line is a system failure, kept with its reason.
 bool driveIgnition(Connection& connection, bool dtrHigh)
 {
-    return EmmiL1SetDtr(connection.serial, dtrHigh) == EMMIERR_OK;
+    const ErrorCode code = EmmiL1SetDtr(connection.serial, dtrHigh);
+    if (code != EMMIERR_OK)
+        connection.storeError(code);
+    return code == EMMIERR_OK;
 }
 
 void setRawByteMode(Connection& connection, bool on)

@@ -81,11 +81,10 @@ extern "C" {
 
 int32_t WSetBurstData(uint32_t handle, const uint16_t* pBurstData, uint8_t modulation)
 {
-    return CalibrationCall(
+    return CheckedCalibrationCall(
         handle, {"WSetBurstData", "CFCRPCCalDevGsmSetBurstData"},
-        ArgText("(modulation=%d)", modulation), [&](Connection& c) {
-            if (pBurstData == nullptr)
-                return CFCRPCCalDevGsmSetBurstData(c, nullptr);
+        {Argument::needed(pBurstData, "pBurstData")}, ArgText("(modulation=%d)", modulation),
+        [&](Connection& c) {
             const std::span<uint16_t> store = burstStore(c, modulation);
             std::copy(pBurstData, pBurstData + store.size(), store.begin());
             return CFCRPCCalDevGsmSetBurstData(c, wordBytes({pBurstData, k8pskBurstWords}).data());
@@ -149,28 +148,35 @@ int32_t WSetCircuitSwitchedTDMAFrame(uint32_t handle, uint8_t burstType, const u
                                      uint8_t secondBurstType, uint8_t timingAdvance,
                                      uint8_t rachData, uint8_t powerLevel, uint16_t scaleFactor)
 {
-    BurstSetting burst;
-    if (pBurstOn != nullptr)
+    const auto run = [&](Connection& connection) -> int32_t {
+        BurstSetting burst;
         std::copy(pBurstOn, pBurstOn + burst.burstOn.size(), burst.burstOn.begin());
-    if (pChannels != nullptr)
         std::copy(pChannels, pChannels + burst.channels.size(), burst.channels.begin());
-    if (pGains != nullptr)
         std::copy(pGains, pGains + burst.gains.size(), burst.gains.begin());
-    burst.burstType = burstType;
-    burst.secondBurstType = secondBurstType;
-    burst.timingAdvance = timingAdvance;
-    burst.rachData = rachData;
-    burst.powerLevel = powerLevel;
-    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
+        burst.burstType = burstType;
+        burst.secondBurstType = secondBurstType;
+        burst.timingAdvance = timingAdvance;
+        burst.rachData = rachData;
+        burst.powerLevel = powerLevel;
+        // The operation's own call line comes first; the ramp scale factor is
+        // one of its steps.
+        const CalibrationOp op(connection,
+                               {"WSetCircuitSwitchedTDMAFrame", "CFCRPCCalDevGsmSetBurst"});
+        op.announce(ArgText("(burstType=%d, secondBurstType=%d, timingAdvance=%d, powerLevel=%d, "
+                            "scaleFactor=%d)",
+                            burstType, secondBurstType, timingAdvance, powerLevel, scaleFactor));
         if (!SetRampScaleFactor(connection, scaleFactor))
             return 0;
-        return RunCalibrationOp(
-            connection, {"WSetCircuitSwitchedTDMAFrame", "CFCRPCCalDevGsmSetBurst"},
-            ArgText("(burstType=%d, secondBurstType=%d, timingAdvance=%d, powerLevel=%d, "
-                    "scaleFactor=%d)",
-                    burstType, secondBurstType, timingAdvance, powerLevel, scaleFactor),
-            [&](Connection& c) { return CFCRPCCalDevGsmSetBurst(c, burst); });
-    });
+        op.lowerCall();
+        if (!op.made(CFCRPCCalDevGsmSetBurst(connection, burst)))
+            return 0;
+        return op.ok();
+    };
+    return CheckedCall(handle, "WSetCircuitSwitchedTDMAFrame",
+                       {Argument::needed(pBurstOn, "pBurstOn"),
+                        Argument::needed(pChannels, "pChannels"),
+                        Argument::needed(pGains, "pGains")},
+                       run);
 }
 
 } // extern "C"

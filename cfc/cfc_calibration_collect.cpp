@@ -87,20 +87,20 @@ private:
 };
 
 int32_t collectWords(uint32_t handle, const char* name, uint8_t id, uint8_t band,
-                     const uint16_t* values, size_t count, size_t bandStride)
+                     const uint16_t* values, const char* valuesName, size_t count,
+                     size_t bandStride)
 {
-    if (values == nullptr)
-        return 0;
-    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
-        Collect collect(connection, name);
-        collect.op().trace().call(4, "(band=%d)", band);
-        if (!collect.bandValid(band))
-            return 0;
-        const std::span<uint8_t> item = collect.item(id);
-        for (size_t i = 0; i < count; ++i)
-            putLe16(item, bandStride * band + 2 * i, values[i]);
-        return collect.stored(id);
-    });
+    return CheckedCall(handle, name, {Argument::needed(values, valuesName)},
+                       [&](Connection& connection) -> int32_t {
+                           Collect collect(connection, name);
+                           collect.op().trace().call(4, "(band=%d)", band);
+                           if (!collect.bandValid(band))
+                               return 0;
+                           const std::span<uint8_t> item = collect.item(id);
+                           for (size_t i = 0; i < count; ++i)
+                               putLe16(item, bandStride * band + 2 * i, values[i]);
+                           return collect.stored(id);
+                       });
 }
 
 } // namespace
@@ -160,19 +160,20 @@ int32_t WQuorleStoreCalibrationDataTxIQOffsets(uint32_t handle, uint8_t band, ui
 int32_t WQuorleStoreCalibrationDataScalingFactors(uint32_t handle, uint8_t band, uint8_t modulation,
                                                   const uint16_t* pFactors)
 {
-    if (pFactors == nullptr)
-        return 0;
-    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
-        Collect collect(connection, "WQuorleStoreCalibrationDataScalingFactors");
-        collect.op().trace().call(4, "(band=%d, modulation=%d)", band, modulation);
-        if (!collect.modulationValid(modulation) || !collect.bandValid(band))
-            return 0;
-        const uint8_t id = modulation == kPsk8 ? kScalingFactors8pskItem : kScalingFactorsGmskItem;
-        const std::span<uint8_t> item = collect.item(id);
-        for (size_t i = 0; i < kScalingFactors; ++i)
-            putLe16(item, 2 * kScalingFactors * band + 2 * i, pFactors[i]);
-        return collect.stored(id);
-    });
+    return CheckedCall(
+        handle, "WQuorleStoreCalibrationDataScalingFactors",
+        {Argument::needed(pFactors, "pFactors")}, [&](Connection& connection) -> int32_t {
+            Collect collect(connection, "WQuorleStoreCalibrationDataScalingFactors");
+            collect.op().trace().call(4, "(band=%d, modulation=%d)", band, modulation);
+            if (!collect.modulationValid(modulation) || !collect.bandValid(band))
+                return 0;
+            const uint8_t id =
+                modulation == kPsk8 ? kScalingFactors8pskItem : kScalingFactorsGmskItem;
+            const std::span<uint8_t> item = collect.item(id);
+            for (size_t i = 0; i < kScalingFactors; ++i)
+                putLe16(item, 2 * kScalingFactors * band + 2 * i, pFactors[i]);
+            return collect.stored(id);
+        });
 }
 
 int32_t WQuorleStoreCalibrationDataAMLoopOffsets(uint32_t handle, uint8_t band, uint32_t value)
@@ -191,14 +192,15 @@ int32_t WQuorleStoreCalibrationDataAGCGainWords(uint32_t handle, uint8_t band,
                                                 const uint16_t* pGainWords)
 {
     return collectWords(handle, "WQuorleStoreCalibrationDataAGCGainWords", kAgcGainWordsItem, band,
-                        pGainWords, kAgcWords, 2 * kAgcWords);
+                        pGainWords, "pGainWords", kAgcWords, 2 * kAgcWords);
 }
 
 int32_t WQuorleStoreCalibrationDataAGCAccurateValues(uint32_t handle, uint8_t band,
                                                      const uint16_t* pAccurateValues)
 {
     return collectWords(handle, "WQuorleStoreCalibrationDataAGCAccurateValues",
-                        kAgcAccurateValuesItem, band, pAccurateValues, kAgcWords, 2 * kAgcWords);
+                        kAgcAccurateValuesItem, band, pAccurateValues, "pAccurateValues", kAgcWords,
+                        2 * kAgcWords);
 }
 
 int32_t WQuorleStoreCalibrationDataTxDacOffsets(uint32_t handle, uint8_t band, uint8_t modulation,

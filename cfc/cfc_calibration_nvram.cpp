@@ -50,6 +50,22 @@ bool versionedItems(Connection& connection)
     return connection.target.version.rpcVersion == 1;
 }
 
+// The data a write can carry: the message less the request's fixed part.
+constexpr size_t writable(const rpc::CallDef& def)
+{
+    return rpc::kMaxRequestSize - def.requestSize;
+}
+
+Argument dataArea(const void* data, uint16_t dataSize)
+{
+    return Argument::area(data, dataSize, "pData");
+}
+
+Argument writeSize(const rpc::CallDef& def, uint16_t dataSize)
+{
+    return Argument::atMost(dataSize, writable(def), "dataSize");
+}
+
 // Reads deliver their length through the operation even when the caller
 // passes no place for it.
 uint16_t* lengthOut(uint16_t* bytesRead, uint16_t& spare)
@@ -124,25 +140,28 @@ extern "C" {
 int32_t WReadNVRAMCalibrationItem(uint32_t handle, uint8_t calibrationId, uint8_t* pData,
                                   uint16_t dataSize, uint16_t* pBytesRead)
 {
-    return OnConnection(handle, int32_t{0}, [&](Connection& c) {
-        return ReadCalibrationItem(c, calibrationId, pData, dataSize, pBytesRead);
-    });
+    return CheckedCall(
+        handle, "WReadNVRAMCalibrationItem", {dataArea(pData, dataSize)}, [&](Connection& c) {
+            return ReadCalibrationItem(c, calibrationId, pData, dataSize, pBytesRead);
+        });
 }
 
 int32_t WCheckNVRAMCalibrationItem(uint32_t handle, uint8_t calibrationId,
                                    uint8_t* pNVRAMBlockExists)
 {
-    return OnConnection(handle, int32_t{0}, [&](Connection& c) {
-        return CheckCalibrationItem(c, calibrationId, pNVRAMBlockExists);
-    });
+    return CheckedCall(
+        handle, "WCheckNVRAMCalibrationItem",
+        {Argument::needed(pNVRAMBlockExists, "pNVRAMBlockExists")},
+        [&](Connection& c) { return CheckCalibrationItem(c, calibrationId, pNVRAMBlockExists); });
 }
 
 int32_t WWriteNVRAMCalibrationItem(uint32_t handle, uint8_t calibrationId, const uint8_t* pData,
                                    uint16_t dataSize)
 {
-    return OnConnection(handle, int32_t{0}, [&](Connection& c) {
-        return WriteCalibrationItem(c, calibrationId, pData, dataSize);
-    });
+    return CheckedCall(
+        handle, "WWriteNVRAMCalibrationItem",
+        {dataArea(pData, dataSize), writeSize(rpc::kL1ALNvRamWriteCal, dataSize)},
+        [&](Connection& c) { return WriteCalibrationItem(c, calibrationId, pData, dataSize); });
 }
 
 int32_t WEraseAllNVRAMCalibrationItems(uint32_t handle)
@@ -169,8 +188,9 @@ int32_t WCheckNVRAMQVCalibrationItem(uint32_t handle, uint16_t calibrationId,
                                      uint8_t* pNVRAMBlockExists)
 {
     uint8_t state = 0;
-    return CalibrationCall(
+    return CheckedCalibrationCall(
         handle, {"WCheckNVRAMQVCalibrationItem", "CFCRPCQVNVRAMCheckCal"},
+        {Argument::needed(pNVRAMBlockExists, "pNVRAMBlockExists")},
         ArgText("(calibrationId=%d)", calibrationId),
         [&](Connection& c) { return CFCRPCQVNVRAMCheckCal(c, calibrationId, &state); },
         checkResults(state, pNVRAMBlockExists));
@@ -181,8 +201,9 @@ int32_t WReadNVRAMQVCalibrationItem(uint32_t handle, uint16_t calibrationId, uin
 {
     uint16_t spare = 0;
     uint16_t* length = lengthOut(pBytesRead, spare);
-    return CalibrationCall(
+    return CheckedCalibrationCall(
         handle, {"WReadNVRAMQVCalibrationItem", "CFCRPCQVNVRAMReadCal"},
+        {dataArea(pData, dataSize)},
         ArgText("(calibrationId=%d, dataSize=%d)", calibrationId, dataSize),
         [&](Connection& c) {
             return CFCRPCQVNVRAMReadCal(c, calibrationId, pData, dataSize, length);
@@ -193,8 +214,9 @@ int32_t WReadNVRAMQVCalibrationItem(uint32_t handle, uint16_t calibrationId, uin
 int32_t WWriteNVRAMQVCalibrationItem(uint32_t handle, uint16_t calibrationId, const uint8_t* pData,
                                      uint16_t dataSize)
 {
-    return CalibrationCall(
+    return CheckedCalibrationCall(
         handle, {"WWriteNVRAMQVCalibrationItem", "CFCRPCQVNvRamWriteCal"},
+        {dataArea(pData, dataSize), writeSize(rpc::kQVNvRamWriteCal, dataSize)},
         ArgText("(calibrationId=%d, dataSize=%d)", calibrationId, dataSize),
         [&](Connection& c) { return CFCRPCQVNvRamWriteCal(c, calibrationId, dataSize, pData); });
 }
@@ -204,43 +226,50 @@ int32_t WReadNVRAMQVCalibrationItemVer(uint32_t handle, uint16_t calibrationId, 
 {
     uint16_t spare = 0;
     uint16_t* length = lengthOut(pBytesRead, spare);
-    return OnConnection(handle, int32_t{0}, [&](Connection& connection) {
-        const ArgText args("(calibrationId=%d, dataSize=%d)", calibrationId, dataSize);
-        if (!versionedItems(connection))
+    return CheckedCall(
+        handle, "WReadNVRAMQVCalibrationItemVer", {dataArea(pData, dataSize)},
+        [&](Connection& connection) {
+            const ArgText args("(calibrationId=%d, dataSize=%d)", calibrationId, dataSize);
+            if (!versionedItems(connection))
+                return RunCalibrationOp(
+                    connection, {"WReadNVRAMQVCalibrationItemVer", "CFCRPCQVNVRAMReadCal"}, args,
+                    [&](Connection& c) {
+                        return CFCRPCQVNVRAMReadCal(c, calibrationId, pData, dataSize, length);
+                    },
+                    readResults(pData, length));
+            uint8_t version = 0;
             return RunCalibrationOp(
-                connection, {"WReadNVRAMQVCalibrationItemVer", "CFCRPCQVNVRAMReadCal"}, args,
+                connection, {"WReadNVRAMQVCalibrationItemVer", "CFCRPCQVNVRAMReadCalVer"}, args,
                 [&](Connection& c) {
-                    return CFCRPCQVNVRAMReadCal(c, calibrationId, pData, dataSize, length);
+                    return CFCRPCQVNVRAMReadCalVer(c, calibrationId, pData, dataSize, length,
+                                                   &version);
                 },
-                readResults(pData, length));
-        uint8_t version = 0;
-        return RunCalibrationOp(
-            connection, {"WReadNVRAMQVCalibrationItemVer", "CFCRPCQVNVRAMReadCalVer"}, args,
-            [&](Connection& c) {
-                return CFCRPCQVNVRAMReadCalVer(c, calibrationId, pData, dataSize, length, &version);
-            },
-            versionedReadResults(pData, length, version, pVersion));
-    });
+                versionedReadResults(pData, length, version, pVersion));
+        });
 }
 
 int32_t WWriteNVRAMQVCalibrationItemVer(uint32_t handle, uint16_t calibrationId,
                                         const uint8_t* pData, uint16_t dataSize, uint8_t version)
 {
-    return OnConnection(handle, int32_t{0}, [&](Connection& connection) {
-        const ArgText args("(calibrationId=%d, dataSize=%d, version=%d)", calibrationId, dataSize,
-                           version);
-        if (!versionedItems(connection))
+    // The larger request of the two calls sets the bound.
+    return CheckedCall(
+        handle, "WWriteNVRAMQVCalibrationItemVer",
+        {dataArea(pData, dataSize), writeSize(rpc::kQVNvRamWriteCalVer, dataSize)},
+        [&](Connection& connection) {
+            const ArgText args("(calibrationId=%d, dataSize=%d, version=%d)", calibrationId,
+                               dataSize, version);
+            if (!versionedItems(connection))
+                return RunCalibrationOp(
+                    connection, {"WWriteNVRAMQVCalibrationItemVer", "CFCRPCQVNvRamWriteCal"}, args,
+                    [&](Connection& c) {
+                        return CFCRPCQVNvRamWriteCal(c, calibrationId, dataSize, pData);
+                    });
             return RunCalibrationOp(
-                connection, {"WWriteNVRAMQVCalibrationItemVer", "CFCRPCQVNvRamWriteCal"}, args,
+                connection, {"WWriteNVRAMQVCalibrationItemVer", "CFCRPCQVNvRamWriteCalVer"}, args,
                 [&](Connection& c) {
-                    return CFCRPCQVNvRamWriteCal(c, calibrationId, dataSize, pData);
+                    return CFCRPCQVNvRamWriteCalVer(c, calibrationId, dataSize, version, pData);
                 });
-        return RunCalibrationOp(
-            connection, {"WWriteNVRAMQVCalibrationItemVer", "CFCRPCQVNvRamWriteCalVer"}, args,
-            [&](Connection& c) {
-                return CFCRPCQVNvRamWriteCalVer(c, calibrationId, dataSize, version, pData);
-            });
-    });
+        });
 }
 
 int32_t WReadNVRAMUserItem(uint32_t handle, uint32_t userId, uint16_t value, uint8_t* pData,
@@ -248,8 +277,8 @@ int32_t WReadNVRAMUserItem(uint32_t handle, uint32_t userId, uint16_t value, uin
 {
     uint16_t spare = 0;
     uint16_t* length = lengthOut(pBytesRead, spare);
-    return CalibrationCall(
-        handle, {"WReadNVRAMUserItem", "CFCRPCL1ALNVRAMRead"},
+    return CheckedCalibrationCall(
+        handle, {"WReadNVRAMUserItem", "CFCRPCL1ALNVRAMRead"}, {dataArea(pData, dataSize)},
         ArgText("(userId=%u, value=%d, dataSize=%d)", userId, value, dataSize),
         [&](Connection& c) {
             return CFCRPCL1ALNVRAMRead(c, value, userId, pData, dataSize, length);
@@ -260,8 +289,9 @@ int32_t WReadNVRAMUserItem(uint32_t handle, uint32_t userId, uint16_t value, uin
 int32_t WWriteNVRAMUserItem(uint32_t handle, uint32_t userId, uint16_t value, const uint8_t* pData,
                             uint16_t dataSize)
 {
-    return CalibrationCall(
+    return CheckedCalibrationCall(
         handle, {"WWriteNVRAMUserItem", "CFCRPCL1ALNVRAMWrite"},
+        {dataArea(pData, dataSize), writeSize(rpc::kL1ALNVRAMWrite, dataSize)},
         ArgText("(userId=%u, value=%d, dataSize=%d)", userId, value, dataSize),
         [&](Connection& c) { return CFCRPCL1ALNVRAMWrite(c, value, userId, dataSize, pData); });
 }
@@ -271,43 +301,48 @@ int32_t WReadNVRAMUserItemVer(uint32_t handle, uint32_t userId, uint16_t value, 
 {
     uint16_t spare = 0;
     uint16_t* length = lengthOut(pBytesRead, spare);
-    return OnConnection(handle, int32_t{0}, [&](Connection& connection) {
-        const ArgText args("(userId=%u, value=%d, dataSize=%d)", userId, value, dataSize);
-        if (!versionedItems(connection))
+    return CheckedCall(
+        handle, "WReadNVRAMUserItemVer", {dataArea(pData, dataSize)}, [&](Connection& connection) {
+            const ArgText args("(userId=%u, value=%d, dataSize=%d)", userId, value, dataSize);
+            if (!versionedItems(connection))
+                return RunCalibrationOp(
+                    connection, {"WReadNVRAMUserItemVer", "CFCRPCL1ALNVRAMRead"}, args,
+                    [&](Connection& c) {
+                        return CFCRPCL1ALNVRAMRead(c, value, userId, pData, dataSize, length);
+                    },
+                    readResults(pData, length));
+            uint8_t version = 0;
             return RunCalibrationOp(
-                connection, {"WReadNVRAMUserItemVer", "CFCRPCL1ALNVRAMRead"}, args,
+                connection, {"WReadNVRAMUserItemVer", "CFCRPCL1ALNVRAMReadVer"}, args,
                 [&](Connection& c) {
-                    return CFCRPCL1ALNVRAMRead(c, value, userId, pData, dataSize, length);
+                    return CFCRPCL1ALNVRAMReadVer(c, value, userId, pData, dataSize, length,
+                                                  &version);
                 },
-                readResults(pData, length));
-        uint8_t version = 0;
-        return RunCalibrationOp(
-            connection, {"WReadNVRAMUserItemVer", "CFCRPCL1ALNVRAMReadVer"}, args,
-            [&](Connection& c) {
-                return CFCRPCL1ALNVRAMReadVer(c, value, userId, pData, dataSize, length, &version);
-            },
-            versionedReadResults(pData, length, version, pVersion));
-    });
+                versionedReadResults(pData, length, version, pVersion));
+        });
 }
 
 int32_t WWriteNVRAMUserItemVer(uint32_t handle, uint32_t userId, uint16_t value,
                                const uint8_t* pData, uint16_t dataSize, uint8_t version)
 {
-    return OnConnection(handle, int32_t{0}, [&](Connection& connection) {
-        const ArgText args("(userId=%u, value=%d, dataSize=%d, version=%d)", userId, value,
-                           dataSize, version);
-        if (!versionedItems(connection))
-            return RunCalibrationOp(connection, {"WWriteNVRAMUserItemVer", "CFCRPCL1ALNVRAMWrite"},
-                                    args, [&](Connection& c) {
-                                        return CFCRPCL1ALNVRAMWrite(c, value, userId, dataSize,
-                                                                    pData);
-                                    });
-        return RunCalibrationOp(connection, {"WWriteNVRAMUserItemVer", "CFCRPCL1ALNVRAMWriteVer"},
-                                args, [&](Connection& c) {
-                                    return CFCRPCL1ALNVRAMWriteVer(c, value, userId, dataSize,
-                                                                   version, pData);
-                                });
-    });
+    return CheckedCall(
+        handle, "WWriteNVRAMUserItemVer",
+        {dataArea(pData, dataSize), writeSize(rpc::kL1ALNVRAMWriteVer, dataSize)},
+        [&](Connection& connection) {
+            const ArgText args("(userId=%u, value=%d, dataSize=%d, version=%d)", userId, value,
+                               dataSize, version);
+            if (!versionedItems(connection))
+                return RunCalibrationOp(
+                    connection, {"WWriteNVRAMUserItemVer", "CFCRPCL1ALNVRAMWrite"}, args,
+                    [&](Connection& c) {
+                        return CFCRPCL1ALNVRAMWrite(c, value, userId, dataSize, pData);
+                    });
+            return RunCalibrationOp(
+                connection, {"WWriteNVRAMUserItemVer", "CFCRPCL1ALNVRAMWriteVer"}, args,
+                [&](Connection& c) {
+                    return CFCRPCL1ALNVRAMWriteVer(c, value, userId, dataSize, version, pData);
+                });
+        });
 }
 
 int32_t WDeleteNVRAMUserItem(uint32_t handle, uint32_t userId, uint16_t value)

@@ -28,12 +28,22 @@ ArgText::ArgText(const char* format, ...)
 
 void CalibrationOp::begin(const ArgText& args) const
 {
-    if (names_.success != nullptr) {
+    announce(args);
+    lowerCall();
+}
+
+void CalibrationOp::announce(const ArgText& args) const
+{
+    if (names_.success != nullptr)
         TraceLineF(connection.trace, 4, "(CFC ) %s", names_.name);
-        return;
-    }
-    trace_.call(4, "%s", args.text());
-    trace_.step(6, "call %s()...", names_.lower);
+    else
+        trace_.call(4, "%s", args.text());
+}
+
+void CalibrationOp::lowerCall() const
+{
+    if (names_.success == nullptr)
+        trace_.step(6, "call %s()...", names_.lower);
 }
 
 bool CalibrationOp::made(uint16_t result) const

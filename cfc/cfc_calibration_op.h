@@ -6,6 +6,7 @@
 // of the pattern.
 #pragma once
 
+#include "cfc_arguments.h"
 #include "cfc_connection.h"
 #include "cfc_trace.h"
 
@@ -42,7 +43,11 @@ public:
 
     Connection& connection;
 
+    // The call line and the lower call's line.
     void begin(const ArgText& args) const;
+    // The two lines apart, for an operation with steps between them.
+    void announce(const ArgText& args) const;
+    void lowerCall() const;
     // The lower call's result: true for 0; otherwise it becomes the last
     // error and the failure line is traced.
     bool made(uint16_t result) const;
@@ -91,6 +96,17 @@ int32_t CalibrationCall(uint32_t handle, const OpNames& names, const ArgText& ar
                         Results&& results = Results{})
 {
     return OnConnection(handle, int32_t{0}, [&](Connection& connection) {
+        return RunCalibrationOp(connection, names, args, lower, results);
+    });
+}
+
+// The same with the operation's arguments checked first.
+template <class Lower, class Results = NoResults>
+int32_t CheckedCalibrationCall(uint32_t handle, const OpNames& names,
+                               std::initializer_list<Argument> arguments, const ArgText& args,
+                               Lower&& lower, Results&& results = Results{})
+{
+    return CheckedCall(handle, names.name, arguments, [&](Connection& connection) {
         return RunCalibrationOp(connection, names, args, lower, results);
     });
 }

@@ -38,6 +38,7 @@ constexpr uint16_t kTxOffsetMask = 0x0A5A;
 constexpr uint16_t kReadThree = 0x2A;
 constexpr uint16_t kReadFour = 0xAA;
 constexpr uint16_t kReadWriteTwo = 0xAA5A;
+constexpr uint16_t kWriteBits = 0x5555;
 
 constexpr uint32_t kAmLoopOffsetLimit = 0x40;
 constexpr uint16_t kRampDacLimit = 1024;
@@ -59,8 +60,10 @@ int32_t gainProgram(uint32_t handle, const char* name, uint16_t value, uint8_t g
                     uint8_t band, uint8_t operation, uint16_t* valueOut)
 {
     uint16_t delivered = 0;
-    return CalibrationCall(
+    // Only the read delivers a word, and there the word is the point.
+    return CheckedCalibrationCall(
         handle, {name, "CFCRPCCalDevGsmGainProgram"},
+        {Argument::needed(operation == kGainRead ? valueOut : &delivered, "pGainWord")},
         ArgText("(value=0x%x, gainIndex=%d, band=%d)", value, gainIndex, band),
         [&](Connection& c) {
             return CFCRPCCalDevGsmGainProgram(c, value, gainIndex, band, operation, &delivered);
@@ -127,24 +130,27 @@ int32_t WSetAFC(uint32_t handle, uint16_t value)
 
 int32_t WSetAFCAndMeasure(uint32_t handle, uint16_t arfcn, uint16_t value, int16_t* pFreqOffset)
 {
-    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
-        const CalibrationOp op(connection, {"WSetAFCAndMeasure", "CFCRPCCalDevGsmFreqOffsetMeas"});
-        op.begin(ArgText("(arfcn=%d, value=%d)", arfcn, value));
-        int16_t offset = 0;
-        uint8_t status = 0;
-        if (!op.made(CFCRPCCalDevGsmFreqOffsetMeas(connection, arfcn, value, &offset, &status)))
-            return 0;
-        op.trace().step(9, "rets freqBurstStatus %d", status);
-        // Without a frequency burst the offset is no measurement.
-        if (status != kBurstFound && status != kBurstFoundAgain)
-            return op.refuse(kErrorBurstStatus,
-                             "CFCRPCCalDevGsmFreqOffsetMeas rets status %d, error %d", status,
-                             kErrorBurstStatus);
-        if (pFreqOffset != nullptr)
-            *pFreqOffset = offset;
-        op.rets("*pFreqOffset %d", offset);
-        return op.ok();
-    });
+    return CheckedCall(
+        handle, "WSetAFCAndMeasure", {Argument::needed(pFreqOffset, "pFreqOffset")},
+        [&](Connection& connection) -> int32_t {
+            const CalibrationOp op(connection,
+                                   {"WSetAFCAndMeasure", "CFCRPCCalDevGsmFreqOffsetMeas"});
+            op.begin(ArgText("(arfcn=%d, value=%d)", arfcn, value));
+            int16_t offset = 0;
+            uint8_t status = 0;
+            if (!op.made(CFCRPCCalDevGsmFreqOffsetMeas(connection, arfcn, value, &offset, &status)))
+                return 0;
+            op.trace().step(9, "rets freqBurstStatus %d", status);
+            // Without a frequency burst the offset is no measurement.
+            if (status != kBurstFound && status != kBurstFoundAgain)
+                return op.refuse(kErrorBurstStatus,
+                                 "CFCRPCCalDevGsmFreqOffsetMeas rets status %d, error %d", status,
+                                 kErrorBurstStatus);
+            if (pFreqOffset != nullptr)
+                *pFreqOffset = offset;
+            op.rets("*pFreqOffset %d", offset);
+            return op.ok();
+        });
 }
 
 int32_t WSetGainProgramWord(uint32_t handle, uint16_t gainWord, uint8_t gainIndex, uint8_t band)
@@ -168,8 +174,8 @@ int32_t WGetPowerValue(uint32_t handle, uint16_t channel, uint16_t gain, uint8_t
                        int16_t* pRssi)
 {
     int16_t rssi = 0;
-    return CalibrationCall(
-        handle, {"WGetPowerValue", "CFCRPCCalDevGsmRssi"},
+    return CheckedCalibrationCall(
+        handle, {"WGetPowerValue", "CFCRPCCalDevGsmRssi"}, {Argument::needed(pRssi, "pRssi")},
         ArgText("(channel=%d, gain=0x%x, applyAgcTable=%d)", channel, gain, applyAgcTable),
         [&](Connection& c) { return CFCRPCCalDevGsmRssi(c, channel, gain, applyAgcTable, &rssi); },
         [&](const CalibrationOp& op) {
@@ -182,9 +188,9 @@ int32_t WGetPowerValue(uint32_t handle, uint16_t channel, uint16_t gain, uint8_t
 int32_t WGetUsedIQOffsetValues(uint32_t handle, uint8_t measure, int16_t* pOffsets)
 {
     std::array<int16_t, 4> offsets{};
-    return CalibrationCall(
+    return CheckedCalibrationCall(
         handle, {"WGetUsedIQOffsetValues", "CFCRPCCalDevGsmDcOffset"},
-        ArgText("(measure=%d)", measure),
+        {Argument::needed(pOffsets, "pOffsets")}, ArgText("(measure=%d)", measure),
         [&](Connection& c) {
             return CFCRPCCalDevGsmDcOffset(c, measure, &offsets[0], &offsets[1], &offsets[2],
                                            &offsets[3]);
@@ -206,18 +212,17 @@ int32_t WSetCurrentDualBandMode(uint32_t handle, uint8_t bandMode)
 
 int32_t WSetPowerRamp(uint32_t handle, const uint16_t* pRamp)
 {
-    return CalibrationCall(handle, {"WSetPowerRamp", "CFCRPCCalDevGsmSetPowerRamp"}, ArgText(),
-                           [&](Connection& c) {
-                               if (pRamp == nullptr)
-                                   return CFCRPCCalDevGsmSetPowerRamp(c, nullptr);
-                               // The firmware takes the values low byte first.
-                               std::array<uint8_t, kPowerRampSize> bytes{};
-                               for (size_t i = 0; i < kPowerRampSize / 2; ++i) {
-                                   bytes[2 * i] = static_cast<uint8_t>(pRamp[i] & 0xFF);
-                                   bytes[2 * i + 1] = static_cast<uint8_t>(pRamp[i] >> 8);
-                               }
-                               return CFCRPCCalDevGsmSetPowerRamp(c, bytes.data());
-                           });
+    return CheckedCalibrationCall(handle, {"WSetPowerRamp", "CFCRPCCalDevGsmSetPowerRamp"},
+                                  {Argument::needed(pRamp, "pRamp")}, ArgText(),
+                                  [&](Connection& c) {
+                                      // The firmware takes the values low byte first.
+                                      std::array<uint8_t, kPowerRampSize> bytes{};
+                                      for (size_t i = 0; i < kPowerRampSize / 2; ++i) {
+                                          bytes[2 * i] = static_cast<uint8_t>(pRamp[i] & 0xFF);
+                                          bytes[2 * i + 1] = static_cast<uint8_t>(pRamp[i] >> 8);
+                                      }
+                                      return CFCRPCCalDevGsmSetPowerRamp(c, bytes.data());
+                                  });
 }
 
 int32_t WSetRampScaleFactor(uint32_t handle, uint16_t scaleFactor)
@@ -306,13 +311,14 @@ int32_t WConfigureGPRSMultiFrame(uint32_t handle, uint8_t frameNumber, const uin
     // channels and the four advances, low byte first.
     std::array<uint8_t, kFrameDefinitionSize> definition{};
     rpc::Payload payload(definition);
-    for (size_t slot = 0; slot < 8; ++slot)
-        payload.u8(pSlotMapping != nullptr ? pSlotMapping[slot] : 0);
+    for (size_t slot = 0; pSlotMapping != nullptr && slot < 8; ++slot)
+        payload.u8(pSlotMapping[slot]);
     for (const uint16_t value :
          {rxChannel, txChannel, monitorChannel, frameAdvance, rxAdvance, txAdvance, monitorAdvance})
         payload.le16(value);
-    return CalibrationCall(
+    return CheckedCalibrationCall(
         handle, {"WConfigureGPRSMultiFrame", "CFCRPCCalDevGsmFrameDefine"},
+        {Argument::needed(pSlotMapping, "pSlotMapping")},
         ArgText("(frameNumber=%d, rxChannel=%d, txChannel=%d, monitorChannel=%d)", frameNumber,
                 rxChannel, txChannel, monitorChannel),
         [&](Connection& c) {
@@ -343,9 +349,14 @@ int32_t WSetGPRSUsage(uint32_t handle, uint8_t mode)
 int32_t WBBCRegister(uint32_t handle, uint16_t readWriteMask, const uint16_t* pAddresses,
                      const uint16_t* pValues, uint16_t* pReturned)
 {
-    return OnConnection(handle, int32_t{0}, [&](Connection& c) {
-        return BBCRegister(c, readWriteMask, pAddresses, pValues, pReturned);
-    });
+    // A register the mask writes takes its value from the list.
+    const bool writes = (readWriteMask & kWriteBits) != 0;
+    return CheckedCall(handle, "WBBCRegister",
+                       {Argument::needed(pAddresses, "pAddresses"),
+                        Argument::needed(writes ? pValues : pAddresses, "pValues")},
+                       [&](Connection& c) {
+                           return BBCRegister(c, readWriteMask, pAddresses, pValues, pReturned);
+                       });
 }
 
 int32_t WSetTxOffset(uint32_t handle, uint8_t iOffset, uint8_t qOffset)
@@ -438,20 +449,22 @@ int32_t WInitGainCodeTemplates(uint32_t handle, uint8_t gainIndex, uint8_t band)
 
 int32_t WGetNextGainCode(uint32_t handle, uint16_t* pCode)
 {
-    return OnConnection(handle, int32_t{0}, [&](Connection& connection) -> int32_t {
-        CalibrationStore& store = connection.calibration;
-        const OpTrace trace(connection.trace, "(CFC )", "WGetNextGainCode");
-        // The count came from the module; the table's capacity is the bound.
-        if (store.gainCodeIndex >= std::min<size_t>(store.gainCodeCount, kGainCodeCapacity)) {
-            trace.step(6, "index %d too large", store.gainCodeIndex);
-            return 0;
-        }
-        const uint16_t code = store.gainCodes[store.gainCodeIndex++];
-        if (pCode != nullptr)
-            *pCode = code;
-        trace.step(9, "rets *pCode 0x%x", code);
-        return 1;
-    });
+    return CheckedCall(handle, "WGetNextGainCode", {Argument::needed(pCode, "pCode")},
+                       [&](Connection& connection) -> int32_t {
+                           CalibrationStore& store = connection.calibration;
+                           const OpTrace trace(connection.trace, "(CFC )", "WGetNextGainCode");
+                           // The count came from the module; the table's capacity is the bound.
+                           if (store.gainCodeIndex >=
+                               std::min<size_t>(store.gainCodeCount, kGainCodeCapacity)) {
+                               connection.storeError(EMMIERR_TABLE_END);
+                               trace.step(6, "index %d too large", store.gainCodeIndex);
+                               return 0;
+                           }
+                           const uint16_t code = store.gainCodes[store.gainCodeIndex++];
+                           *pCode = code;
+                           trace.step(9, "rets *pCode 0x%x", code);
+                           return 1;
+                       });
 }
 
 int32_t WSetApexBandMode(uint32_t handle, uint8_t bandMode)

@@ -44,7 +44,11 @@ public:
     {
         systemError_.store(systemError);
         lastError_.store(error);
+        errorStores_.fetch_add(1);
     }
+    // Counts every store: an operation tells by it whether a step below it
+    // left a code.
+    uint32_t errorStores() const { return errorStores_.load(); }
 
     // Declared in the order they are built: each layer is wired to those
     // below it.
@@ -61,6 +65,41 @@ public:
 private:
     std::atomic<uint16_t> lastError_{0};
     std::atomic<int> systemError_{0};
+    std::atomic<uint32_t> errorStores_{0};
+};
+
+// Steps whose failure the operation does not count as its own (an AT
+// command that only tidies up) leave the last error as it was before them.
+class KeptLastError {
+public:
+    explicit KeptLastError(Connection& connection)
+        : connection_(connection), error_(connection.lastError()),
+          systemError_(connection.lastSystemError())
+    {
+    }
+    ~KeptLastError() { connection_.storeError(error_, systemError_); }
+    KeptLastError(const KeptLastError&) = delete;
+    KeptLastError& operator=(const KeptLastError&) = delete;
+
+private:
+    Connection& connection_;
+    uint16_t error_;
+    int systemError_;
+};
+
+// A code for a failure that no step below left one for: stored when the
+// operation fails and nothing was stored since the mark was taken.
+class ErrorMark {
+public:
+    explicit ErrorMark(const Connection& connection)
+        : connection_(connection), stores_(connection.errorStores())
+    {
+    }
+    bool storedSince() const { return connection_.errorStores() != stores_; }
+
+private:
+    const Connection& connection_;
+    uint32_t stores_;
 };
 
 // The connection of slot i; i must be below kSlotCount. The table lives as

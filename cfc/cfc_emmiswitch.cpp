@@ -38,6 +38,7 @@ SwitchCommand sendSwitchCommand(Connection& connection)
     switchTrace(connection).step(kSwitchLevel, "target serial in AT mode, sending at^sqwe=1");
     const ErrorCode code = SendBlock(connection.pacer, kSwitchCommand, sizeof kSwitchCommand);
     if (code != EMMIERR_OK) {
+        connection.storeError(code);
         switchTrace(connection).call(kSwitchLevel, " fails: could not send (%d)", code);
         return SwitchCommand::NotSent;
     }
@@ -65,20 +66,27 @@ bool switchCommandAccepted(Connection& connection)
         }
         plat::sleepMs(kBetweenAttemptsMs);
     }
+    connection.storeError(EMMIERR_NO_EMMI);
     switchTrace(connection).call(kSwitchLevel, " fails: at^sqwe=1 not correctly answered");
     return false;
 }
 
 bool bootModule(Connection& connection, uint8_t bootServiceMode)
 {
+    const ErrorMark mark(connection);
+    bool started = false;
     if (bootServiceMode != 0) {
         switchTrace(connection)
             .step(kSwitchLevel, "mobile seems to be off, switch on in service mode...");
-        return ModuleBootServiceMode(connection) != 0;
+        started = ModuleBootServiceMode(connection) != 0;
+    } else {
+        switchTrace(connection)
+            .step(kSwitchLevel, "mobile seems to be off, switch on in normal mode...");
+        started = ModuleBootNormalMode(connection) != 0;
     }
-    switchTrace(connection)
-        .step(kSwitchLevel, "mobile seems to be off, switch on in normal mode...");
-    return ModuleBootNormalMode(connection) != 0;
+    if (!started && !mark.storedSince())
+        connection.storeError(EMMIERR_NOT_STARTED);
+    return started;
 }
 
 int32_t switchToEmmi(Connection& connection, uint8_t bootServiceMode, uint8_t emmiFirst)
@@ -102,7 +110,10 @@ int32_t switchToEmmi(Connection& connection, uint8_t bootServiceMode, uint8_t em
     if (!switchCommandAccepted(connection))
         return 0;
     switchTrace(connection).step(kSwitchLevel, "target serial entering EMMI mode...");
+    const ErrorMark waited(connection);
     if (WaitForTargetSerialMode(connection, kTargetSerialModeEMMI) == 0) {
+        if (!waited.storedSince())
+            connection.storeError(EMMIERR_NO_EMMI);
         switchTrace(connection).call(kSwitchLevel, " fails: EMMI mode not reached!?");
         return 0;
     }

@@ -6,6 +6,7 @@
 
 #include "plat/system_error.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -17,7 +18,7 @@ namespace {
 
 // Several codes carry one meaning in the link layers and another as a call's
 // result. Only what can become a last error is said; where both can, both.
-constexpr std::array<const char*, 21> kCodeTexts{{
+constexpr std::array<const char*, 23> kCodeTexts{{
     /* 0 */ "no error",
     /* 1 */ "the request was not sent to the module",
     /* 2 */ "no confirm from the module in time",
@@ -41,6 +42,8 @@ constexpr std::array<const char*, 21> kCodeTexts{{
     /* 18 */ "the module did not switch off",
     /* 19 */ "the module's serial line did not come to EMMI mode",
     /* 20 */ "the module did not start up",
+    /* 21 */ "no further entry: every gain code of the table was read",
+    /* 22 */ "the module's version is not known: none was fetched on this connection",
 }};
 
 constexpr const char* kUnknownCode = "unknown error code";

@@ -29,10 +29,12 @@ int32_t imeiMode(uint32_t handle, const char* name, uint16_t mode, uint8_t* pMod
 
 // A number of `size` bytes read into the caller's area.
 template <size_t size, class Read>
-int32_t readNumber(uint32_t handle, const OpNames& names, uint8_t* area, Read read)
+int32_t readNumber(uint32_t handle, const OpNames& names, uint8_t* area, const char* areaName,
+                   Read read)
 {
-    return CalibrationCall(
-        handle, names, ArgText(), [&](Connection& c) { return read(c, area); },
+    return CheckedCalibrationCall(
+        handle, names, {Argument::needed(area, areaName)}, ArgText(),
+        [&](Connection& c) { return read(c, area); },
         [&](const CalibrationOp& op) {
             // The identity texts name the operation's end and nothing else.
             if (area != nullptr && names.success == nullptr)
@@ -52,14 +54,15 @@ int32_t WGetFlashSerialNumber(uint32_t handle, uint8_t* pSerialNumber)
 {
     return readNumber<kFlashSerialNumberSize>(
         handle, {"WGetFlashSerialNumber", "CFCRPCFlashSerialNumberRead", "successfull"},
-        pSerialNumber, CFCRPCFlashSerialNumberRead);
+        pSerialNumber, "pSerialNumber", CFCRPCFlashSerialNumberRead);
 }
 
 int32_t WGetSingleIE(uint32_t handle, uint16_t ieCode, uint16_t* pValue)
 {
     uint16_t value = 0;
-    return CalibrationCall(
-        handle, {"WGetSingleIE", "CFCRPCGetSingleIE"}, ArgText("(ieCode=%d)", ieCode),
+    return CheckedCalibrationCall(
+        handle, {"WGetSingleIE", "CFCRPCGetSingleIE"}, {Argument::needed(pValue, "pValue")},
+        ArgText("(ieCode=%d)", ieCode),
         [&](Connection& c) { return CFCRPCGetSingleIE(c, ieCode, &value); },
         [&](const CalibrationOp& op) {
             if (pValue != nullptr)
@@ -81,12 +84,13 @@ int32_t WSetCustomerIMEIMode(uint32_t handle, uint8_t* pMode)
 int32_t WReadSerialNumber(uint32_t handle, uint8_t* pSerialNumber)
 {
     return readNumber<kSerialNumberSize>(handle, {"WReadSerialNumber", "CFCRPCReadSerialNumber"},
-                                         pSerialNumber, CFCRPCReadSerialNumber);
+                                         pSerialNumber, "pSerialNumber", CFCRPCReadSerialNumber);
 }
 
 int32_t WReadIMEI(uint32_t handle, uint8_t* pImei)
 {
-    return readNumber<kIMEISize>(handle, {"WReadIMEI", "CFCRPCReadIMEI"}, pImei, CFCRPCReadIMEI);
+    return readNumber<kIMEISize>(handle, {"WReadIMEI", "CFCRPCReadIMEI"}, pImei, "pImei",
+                                 CFCRPCReadIMEI);
 }
 
 int32_t WInitIMEI(uint32_t handle)
@@ -97,37 +101,38 @@ int32_t WInitIMEI(uint32_t handle)
 
 int32_t WFreezeIMEI(uint32_t handle, const uint8_t* pImei)
 {
-    return CalibrationCall(handle, {"WFreezeIMEI", "CFCRPCFreezeIMEI"}, ArgText(),
-                           [&](Connection& c) { return CFCRPCFreezeIMEI(c, pImei); });
+    return CheckedCalibrationCall(handle, {"WFreezeIMEI", "CFCRPCFreezeIMEI"},
+                                  {Argument::needed(pImei, "pImei")}, ArgText(),
+                                  [&](Connection& c) { return CFCRPCFreezeIMEI(c, pImei); });
 }
 
 int32_t WSetSecurityMode(uint32_t handle, uint16_t* pMode, uint32_t value)
 {
-    if (pMode == nullptr)
-        return 0;
-    return CalibrationCall(handle, {"WSetSecurityMode", "CFCRPCSetSecurityMode", kSuccessful},
-                           ArgText(),
-                           [&](Connection& c) { return CFCRPCSetSecurityMode(c, pMode, value); });
+    return CheckedCalibrationCall(
+        handle, {"WSetSecurityMode", "CFCRPCSetSecurityMode", kSuccessful},
+        {Argument::needed(pMode, "pMode")}, ArgText(),
+        [&](Connection& c) { return CFCRPCSetSecurityMode(c, pMode, value); });
 }
 
 int32_t WRequestChallenge(uint32_t handle, uint8_t* pChallenge)
 {
     return readNumber<kChallengeSize>(handle,
                                       {"WRequestChallenge", "CFCRPCRequestChallenge", kSuccessful},
-                                      pChallenge, CFCRPCRequestChallenge);
+                                      pChallenge, "pChallenge", CFCRPCRequestChallenge);
 }
 
 int32_t WSendResponse(uint32_t handle, const uint8_t* pResponse)
 {
-    return CalibrationCall(handle, {"WSendResponse", "CFCRPCSendResponse", kSuccessful}, ArgText(),
-                           [&](Connection& c) { return CFCRPCSendResponse(c, pResponse); });
+    return CheckedCalibrationCall(handle, {"WSendResponse", "CFCRPCSendResponse", kSuccessful},
+                                  {Argument::needed(pResponse, "pResponse")}, ArgText(),
+                                  [&](Connection& c) { return CFCRPCSendResponse(c, pResponse); });
 }
 
 int32_t WGetMobileInformation(uint32_t handle, uint8_t* pInformation)
 {
     return readNumber<kMobileInfoSize>(
         handle, {"WGetMobileInformation", "CFCRPCGetMobileInfo", kSuccessful}, pInformation,
-        CFCRPCGetMobileInfo);
+        "pInformation", CFCRPCGetMobileInfo);
 }
 
 } // extern "C"

@@ -234,9 +234,11 @@ int32_t WComClose(uint32_t handle)
         const OpTrace trace(connection.trace, "(CFC )", "WComClose");
         trace.call(4, "()");
         // A connection that is not open has no thread, port or receive paths to
-        // end.
-        if (!connection.isOpen())
+        // end; its handle names no connection any more.
+        if (!connection.isOpen()) {
+            connection.storeError(EMMIERR_BAD_HANDLE);
             return 0;
+        }
         if (connection.signals.signalTraceEnabled())
             FinishSignalTrace(connection.signals);
         EmmiL3StopReceiver(connection.messages);

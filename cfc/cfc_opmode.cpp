@@ -3,6 +3,7 @@
 #include "cfc_opmode.h"
 
 #include "cfc.h"
+#include "cfc_arguments.h"
 #include "cfc_connection.h"
 #include "cfc_emmiswitch.h"
 #include "cfc_sigtrace.h"
@@ -99,10 +100,13 @@ int32_t initMode(Connection& connection, const ModeInit& init)
     const OpTrace trace(connection.trace, "(CFC )", init.name);
     trace.call(4, "()");
     trace.step(init.level, "switch serial to EMMI mode...");
+    const ErrorMark mark(connection);
     const int32_t onEmmi = init.emmiFirst
                                ? SwitchSerialToEMMIModeEmmiFirst(connection, init.bootServiceMode)
                                : SwitchSerialToEMMIMode(connection, init.bootServiceMode);
     if (!onEmmi) {
+        if (!mark.storedSince())
+            connection.storeError(EMMIERR_NO_EMMI);
         trace.step(4, "SwitchSerialToEmmiMode fails");
         return 0;
     }
@@ -156,6 +160,9 @@ int32_t switchToPublicMode(Connection& connection, uint8_t publicMode)
         const PublicMode& target = kPublicModes[publicMode];
         trace.step(6, "calling SwitchTargetToOperationMode(cfcHandle, %s)", target.name);
         result = SwitchTargetToOperationMode(connection, target.mode);
+    } else {
+        RefuseBadArgument(connection, "WSwitchTargetToOperationMode",
+                          {Argument::atMost(publicMode, kPublicModes.size() - 1, "operationMode")});
     }
     trace.call(6, " rets %d", result);
     return result;
@@ -203,6 +210,7 @@ int32_t SwitchTargetToOperationMode(Connection& connection, uint8_t mode)
         return 0;
     }
     if (current != mode) {
+        connection.storeError(EMMIERR_MODE_NOT_TAKEN);
         trace.step(kSwitchLevel, "mode %d, target *NOT* successfully set to mode %d", current,
                    mode);
         return 0;

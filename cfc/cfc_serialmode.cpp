@@ -48,6 +48,7 @@ TestResult atTest(Connection& connection, ProbeAnswer& answer)
 {
     for (const uint8_t byte : kAtTestString) {
         if (const ErrorCode code = SendBlock(connection.pacer, &byte, 1); code != EMMIERR_OK) {
+            connection.storeError(code);
             probeTrace(connection).step(kProbeLevel, "could not send (%d)", code);
             return kTargetSerialModeUnknown;
         }
@@ -74,6 +75,7 @@ TestResult emmiTest(Connection& connection, ProbeAnswer& answer)
 {
     if (const ErrorCode code = SendBlock(connection.pacer, kEmmiTestString, sizeof kEmmiTestString);
         code != EMMIERR_OK) {
+        connection.storeError(code);
         probeTrace(connection).step(kEmmiSendFailureLevel, "could not send (%d)", code);
         return kTargetSerialModeUnknown;
     }
@@ -100,9 +102,13 @@ template <typename Reached>
 bool probeUntil(Connection& connection, Reached reached, uint8_t& last)
 {
     for (unsigned probe = 1; probe <= kWaitProbes; ++probe) {
+        const ErrorMark mark(connection);
         last = GetTargetSerialMode(connection, 0);
         if (reached(last))
             return true;
+        // A port that refuses the probe will refuse the next one too.
+        if (mark.storedSince())
+            return false;
         if (probe < kWaitProbes)
             plat::sleepMs(kBetweenProbesMs);
     }

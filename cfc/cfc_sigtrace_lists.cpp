@@ -24,7 +24,13 @@ template <typename Operation>
 int32_t OnSlotBits(uint32_t value, Operation&& operation)
 {
     Connection* connection = ConnectionOfBits(value);
-    return connection != nullptr && operation(connection->signals) ? 1 : 0;
+    if (connection == nullptr)
+        return 0;
+    if (operation(connection->signals))
+        return 1;
+    // A full list is a table that holds no more.
+    connection->storeError(EMMIERR_BAD_ARGUMENT);
+    return 0;
 }
 
 } // namespace

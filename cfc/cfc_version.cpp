@@ -1,6 +1,7 @@
 #include "cfc_version.h"
 
 #include "cfc.h"
+#include "cfc_arguments.h"
 #include "cfc_banner.h"
 #include "cfc_connection.h"
 
@@ -213,10 +214,14 @@ void EvaluateTargetVersion(Connection& connection, std::string_view text, uint32
 
 extern "C" int32_t WGetBootloaderVersion(uint32_t handle, char* text)
 {
-    if (text == nullptr)
+    cfc::Connection* connection = cfc::ConnectionOf(handle);
+    if (connection == nullptr)
         return 0;
-    const cfc::Connection* connection = cfc::ConnectionOf(handle);
-    if (connection == nullptr || connection->target.version.gotTargetVersion == 0) {
+    if (cfc::RefuseBadArgument(*connection, "WGetBootloaderVersion",
+                               {cfc::Argument::needed(text, "text")}))
+        return 0;
+    if (connection->target.version.gotTargetVersion == 0) {
+        connection->storeError(EMMIERR_VERSION_UNKNOWN);
         std::memset(text, 0, cfc::kBootloaderTextSize);
         return 0;
     }

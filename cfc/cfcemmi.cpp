@@ -36,9 +36,15 @@ bool takeMessage(MessageLink& messages, uint16_t* id, uint8_t* buffer, uint16_t*
 
 } // namespace
 
+ErrorCode CFCSendMessageToTarget(MessageLink& messages, uint16_t id, const uint8_t* data,
+                                 uint16_t length)
+{
+    return EmmiL3SendMessage(messages, id, 0, 0, 0, data, length, 0);
+}
+
 bool CFCSendToTarget(MessageLink& messages, uint16_t id, const uint8_t* data, uint16_t length)
 {
-    return EmmiL3SendMessage(messages, id, 0, 0, 0, data, length, 0) == EMMIERR_OK;
+    return CFCSendMessageToTarget(messages, id, data, length) == EMMIERR_OK;
 }
 
 bool CFCSendParamsToTarget(MessageLink& messages, int32_t parameter32, uint16_t parameterA,
@@ -56,7 +62,7 @@ bool CFCSendByteParamToTarget(MessageLink& messages, uint8_t parameter, const ui
 }
 
 bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint16_t id,
-                          uint8_t* data, uint16_t expectedLength)
+                          uint8_t* data, uint16_t expectedLength, uint16_t* received)
 {
     OpTrace(trace, "(EMMI)", "CFCReceiveFromTarget")
         .step(8, "expected cmd 0x%x, dataLength %d", id, expectedLength);
@@ -66,15 +72,15 @@ bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint
                   kMessageSize);
         expectedLength = kMessageSize;
     }
-    std::array<uint8_t, kMessageSize> received;
+    std::array<uint8_t, kMessageSize> message;
     for (;;) {
         uint16_t receivedId = 0;
         uint16_t length = 0;
-        if (!takeMessage(messages, &receivedId, received.data(), &length))
+        if (!takeMessage(messages, &receivedId, message.data(), &length))
             return false;
         OpTrace(trace, "(EMMI)", "ReceiveFromTarget")
             .step(8, "cmd 0x%x, len %d", receivedId, length);
-        TraceBytes(trace, 8, "(EMMI) ReceiveFromTarget: recBuf ->", received.data(),
+        TraceBytes(trace, 8, "(EMMI) ReceiveFromTarget: recBuf ->", message.data(),
                    dumpCount(length));
         if (receivedId != id) {
             OpTrace(trace, "(EMMI)", "ReceiveFromTarget")
@@ -84,7 +90,9 @@ bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint
         OpTrace(trace, "(EMMI)", "ReceiveFromTarget").step(8, "expected cmd 0x%x - Match!", id);
         length = std::min(length, expectedLength);
         if (data != nullptr)
-            std::memcpy(data, received.data(), length);
+            std::memcpy(data, message.data(), length);
+        if (received != nullptr)
+            *received = length;
         TraceBytes(trace, 8, "(EMMI) ReceiveFromTarget: data ->", data, dumpCount(length));
         return true;
     }

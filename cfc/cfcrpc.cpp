@@ -92,6 +92,16 @@ uint16_t JudgeAutoStartConfirm(const TraceChannel& trace, std::span<const uint8_
     return kRpcBadConfirm;
 }
 
+bool AtTextWhole(std::span<const uint8_t> confirm, size_t received)
+{
+    if (received >= kAtMessage)
+        return true;
+    // A text cut off before its zero byte would come out shortened.
+    const std::span<const uint8_t> text =
+        Fields(confirm.first(received)).bytes(kAtText, kAtTextArea);
+    return std::find(text.begin(), text.end(), uint8_t{0}) != text.end();
+}
+
 void TakeAtText(std::span<const uint8_t> confirm, char* text)
 {
     if (text == nullptr)
@@ -111,8 +121,8 @@ uint16_t CFCRPCGetCurrentOperationMode(Connection& connection, uint8_t* mode)
     payload.le16(call.reference());
     std::array<uint8_t, status::kOperationModeConfirm> confirm;
     const ConfirmWait wait{CFCConfirmGetCurrentOperationMode};
-    if (const uint16_t result =
-            call.exchange(CFCRequestGetCurrentOperationMode, payload, wait, confirm))
+    if (const uint16_t result = call.exchange(CFCRequestGetCurrentOperationMode, payload, wait,
+                                              confirm, confirm.size()))
         return result;
     return JudgeOperationModeConfirm(confirm, mode);
 }
@@ -125,8 +135,8 @@ uint16_t CFCRPCSetCurrentOperationMode(Connection& connection, uint8_t mode)
     payload.le16(call.reference()).u8(mode);
     std::array<uint8_t, status::kConfirm> confirm;
     const ConfirmWait wait{CFCConfirmSetCurrentOperationMode, Discipline::FiveAttempts, false};
-    if (const uint16_t result =
-            call.exchange(CFCRequestSetCurrentOperationMode, payload, wait, confirm))
+    if (const uint16_t result = call.exchange(CFCRequestSetCurrentOperationMode, payload, wait,
+                                              confirm, confirm.size()))
         return result;
     return JudgeStatusConfirm(confirm);
 }
@@ -139,7 +149,7 @@ uint16_t CFCRPCCalDevGsmFinish(Connection& connection)
     payload.le16(call.reference());
     std::array<uint8_t, kReferenceOnly> confirm;
     return call.exchange(CFCRequestCalDevGsmFinish, payload, ConfirmWait{CFCConfirmCalDevGsmFinish},
-                         confirm);
+                         confirm, confirm.size());
 }
 
 uint16_t CFCRPCSwitchOff(Connection& connection)
@@ -148,7 +158,7 @@ uint16_t CFCRPCSwitchOff(Connection& connection)
     std::array<uint8_t, kReferenceOnly> request;
     Payload payload(request);
     payload.le16(call.reference());
-    return call.send(CFCRequestSwitchOff, payload) ? kRpcOk : kRpcNotSent;
+    return call.send(CFCRequestSwitchOff, payload) ? kRpcOk : call.notSent();
 }
 
 uint16_t CFCRPCSendAtCommand(Connection& connection, const char* command, char* response)
@@ -167,19 +177,24 @@ uint16_t CFCRPCSendAtCommand(Connection& connection, const char* command, char* 
         .u8(0)
         .skip(kAtTextArea - length - 2);
     if (!call.send(CFCRequestSendAtCommand, payload))
-        return kRpcNotSent;
+        return call.notSent();
 
     std::array<uint8_t, kAtMessage> confirm;
     OpTrace(connection.trace, "(CRPC)", "CFCRPCSendAtCommand").step(6, "rx echo...");
     const Reception echo = call.await(ConfirmWait{CFCConfirmSendAtCommand}, confirm);
     if (echo != Reception::Matched || response == nullptr)
         return rpc::ResultOf(echo);
+    // A reference cut short cannot have matched.
+    if (call.received() < kReferenceOnly)
+        return kRpcBadConfirm;
 
     OpTrace(connection.trace, "(CRPC)", "CFCRPCSendAtCommand").step(6, "rx response...");
     const Reception answer =
         call.await(ConfirmWait{CFCConfirmSendAtCommand, Discipline::FiveAttempts}, confirm);
     if (answer != Reception::Matched)
         return rpc::ResultOf(answer);
+    if (!AtTextWhole(confirm, call.received()))
+        return kRpcBadConfirm;
     TakeAtText(confirm, response);
     return kRpcOk;
 }
@@ -190,10 +205,13 @@ uint16_t CFCRPCReceiveAtCommand(Connection& connection, char* text)
     // Text the firmware sends by itself answers no request: no reference, and
     // no version fetch whose reception would drop it from the queue.
     const ConfirmWait wait{CFCConfirmSendAtCommand, Discipline::ThreeReceptions, false};
+    size_t received = 0;
     const Reception got =
-        rpc::AwaitConfirm(connection.messages, connection.trace, wait, 0, confirm);
+        rpc::AwaitConfirm(connection.messages, connection.trace, wait, 0, confirm, &received);
     if (got != Reception::Matched)
         return rpc::ResultOf(got);
+    if (!AtTextWhole(confirm, received))
+        return kRpcBadConfirm;
     TakeAtText(confirm, text);
     return kRpcOk;
 }
@@ -205,7 +223,7 @@ uint16_t CFCRPCSwitchJavaAutoStart(Connection& connection, uint8_t onOff)
     Payload payload(request);
     payload.le16(call.reference()).u8(onOff);
     if (!call.send(CFCRequestSwitchJavaAutoStart, payload))
-        return kRpcNotSent;
+        return call.notSent();
 
     std::array<uint8_t, kAutoStartMessage> confirm;
     const ConfirmWait wait{CFCConfirmSwitchJavaAutoStart, Discipline::FiveAttempts};
@@ -214,11 +232,13 @@ uint16_t CFCRPCSwitchJavaAutoStart(Connection& connection, uint8_t onOff)
         OpTrace(connection.trace, "(RPC )", "CFCRPCSwitchJavaAutoStart")
             .step(6, "no answer (may be bus is closed)");
         if (!call.send(CFCRequestSwitchJavaAutoStartAgain, payload))
-            return kRpcNotSent;
+            return call.notSent();
         got = call.await(wait, confirm);
     }
     if (got != Reception::Matched)
         return rpc::ResultOf(got);
+    if (call.received() < confirm.size())
+        return kRpcBadConfirm;
     return JudgeAutoStartConfirm(connection.trace, confirm);
 }
 

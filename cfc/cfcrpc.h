@@ -48,6 +48,9 @@ size_t EscapeLineEnds(const char* text, char* target, size_t targetSize);
 uint16_t JudgeOperationModeConfirm(std::span<const uint8_t> confirm, uint8_t* mode);
 uint16_t JudgeStatusConfirm(std::span<const uint8_t> confirm);
 uint16_t JudgeAutoStartConfirm(const TraceChannel& trace, std::span<const uint8_t> confirm);
+// Whether an AT confirm of `received` bytes holds its whole text: the full
+// text area, or a zero byte that ends the text within what came.
+bool AtTextWhole(std::span<const uint8_t> confirm, size_t received);
 // The text area's text (up to its first zero byte) escaped into `text`.
 void TakeAtText(std::span<const uint8_t> confirm, char* text);
 

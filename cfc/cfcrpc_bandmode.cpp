@@ -36,13 +36,13 @@ public:
     {
         for (unsigned pass = 0; pass < kBandModePasses; ++pass) {
             if (!write())
-                return kRpcNotSent;
+                return notSent_;
             uint8_t current = 0;
             Read read = Read::Invalid;
             for (unsigned attempt = 0; attempt < kBandModeReads && read == Read::Invalid; ++attempt)
                 read = this->read(current);
             if (read == Read::NotSent)
-                return kRpcNotSent;
+                return notSent_;
             if (read == Read::ModuleGone)
                 return kRpcNoConfirm;
             if (read == Read::Invalid) {
@@ -65,8 +65,7 @@ private:
         std::array<uint8_t, 3> request{};
         rpc::Payload payload(request);
         payload.le16(writeReference_).u8(bandMode_);
-        if (!CFCSendToTarget(connection_.messages, CFCRequestApexMmWriteBandMode, payload.data(),
-                             payload.size()))
+        if (!sent(CFCRequestApexMmWriteBandMode, payload))
             return false;
         // The write's confirm carries nothing the call needs.
         std::array<uint8_t, kWriteConfirmSize> confirm;
@@ -85,16 +84,16 @@ private:
         std::array<uint8_t, 2> request{};
         rpc::Payload payload(request);
         payload.le16(readReference_);
-        if (!CFCSendToTarget(connection_.messages, CFCRequestApexMmReadBandMode, payload.data(),
-                             payload.size())) {
+        if (!sent(CFCRequestApexMmReadBandMode, payload)) {
             trace_.step(4, "fail - could not send CFCRequestApexMmReadBandMode");
             return Read::NotSent;
         }
         std::array<uint8_t, kReadConfirmSize> confirm;
         const rpc::ConfirmWait wait{CFCConfirmApexMmReadBandMode, rpc::Discipline::ThreeReceptions,
                                     false};
+        size_t received = 0;
         if (rpc::AwaitConfirm(connection_.messages, connection_.trace, wait, readReference_,
-                              confirm) == rpc::Reception::Missing) {
+                              confirm, &received) == rpc::Reception::Missing) {
             trace_.step(6, "no CFCConfirmApexMmReadBandMode recvd");
             // A silent module and a busy one look alike here; an item check
             // tells them apart.
@@ -107,7 +106,8 @@ private:
             return Read::Invalid;
         }
         const rpc::Fields fields(confirm);
-        if (fields.le16(kReadValid) == 0) {
+        // A confirm without its band mode tells no more than an invalid one.
+        if (received < confirm.size() || fields.le16(kReadValid) == 0) {
             trace_.step(6, "read fails");
             return Read::Invalid;
         }
@@ -116,11 +116,20 @@ private:
         return Read::Valid;
     }
 
+    bool sent(uint16_t id, const rpc::Payload& payload)
+    {
+        const ErrorCode code =
+            CFCSendMessageToTarget(connection_.messages, id, payload.data(), payload.size());
+        notSent_ = rpc::NotSentResult(code);
+        return code == EMMIERR_OK;
+    }
+
     Connection& connection_;
     const OpTrace trace_;
     const uint8_t bandMode_;
     const uint16_t writeReference_;
     const uint16_t readReference_;
+    uint16_t notSent_ = kRpcNotSent;
 };
 
 } // namespace

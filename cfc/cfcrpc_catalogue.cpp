@@ -91,8 +91,10 @@ uint16_t Perform(Connection& connection, const CallDef& def, size_t dataSize, Pa
         Payload payload(area);
         payload.le16(call.reference());
         pack(payload);
-        if (payload.size() != requestSize || !call.send(def.request, payload))
+        if (payload.size() != requestSize)
             return kRpcNotSent;
+        if (!call.send(def.request, payload))
+            return call.notSent();
     }
 
     const ConfirmWait wait{static_cast<uint16_t>(def.request + 1), def.discipline, true,
@@ -102,7 +104,13 @@ uint16_t Perform(Connection& connection, const CallDef& def, size_t dataSize, Pa
                         (got == Reception::Foreign && (def.flags & rpc::kLastConfirmJudged) != 0);
     if (!judged)
         return rpc::ResultOf(got);
-    return judge(Confirm(confirm));
+    // Nothing is judged or delivered from a confirm cut short: its missing
+    // fields would read as zeros. A variable-length judgement checks the
+    // data behind the header itself.
+    const size_t received = std::min(call.received(), confirm.size());
+    if (received < rpc::FieldsNeeded(def))
+        return kRpcBadConfirm;
+    return judge(Confirm(confirm.first(received)));
 }
 
 } // namespace
@@ -116,13 +124,17 @@ uint16_t JudgeItemRead(Confirm confirm, bool versioned, uint8_t* data, uint16_t 
                        uint16_t* length, uint8_t* version)
 {
     const Fields fields(confirm);
-    if (fields.u8(item::kStatus) > 1)
+    const size_t dataAt = versioned ? item::kVersionedData : item::kData;
+    if (confirm.size() < dataAt || fields.u8(item::kStatus) > 1)
         return kRpcBadConfirm;
     // The length field is the module's word; the caller's size is the bound.
     const uint16_t delivered = data != nullptr ? std::min(fields.le16(item::kLength), dataSize) : 0;
-    const std::span<const uint8_t> sent =
-        fields.bytes(versioned ? item::kVersionedData : item::kData, delivered);
-    std::fill(std::copy(sent.begin(), sent.end(), data), data + delivered, uint8_t{0});
+    const std::span<const uint8_t> sent = fields.bytes(dataAt, delivered);
+    // Data cut short would be delivered with zeros for the bytes that never
+    // came.
+    if (sent.size() < delivered)
+        return kRpcBadConfirm;
+    std::copy(sent.begin(), sent.end(), data);
     if (length != nullptr)
         *length = delivered;
     if (versioned && version != nullptr)
@@ -378,10 +390,12 @@ void put(T* out, T value)
 uint16_t JudgeGainCodeTable(Confirm confirm, uint16_t* codes, uint16_t capacity, uint16_t* count)
 {
     const Fields fields(confirm);
-    if (fields.le16(device::kGainCodeStatus) != 1)
+    if (confirm.size() < device::kGainCodes || fields.le16(device::kGainCodeStatus) != 1)
         return kRpcBadConfirm;
     const uint16_t taken =
         codes != nullptr ? std::min(fields.le16(device::kGainCodeCount), capacity) : uint16_t{0};
+    if (fields.bytes(device::kGainCodes, 2u * taken).size() < 2u * taken)
+        return kRpcBadConfirm;
     for (uint16_t i = 0; i < taken; ++i)
         codes[i] = fields.le16(device::kGainCodes + 2u * i);
     put(count, taken);
@@ -618,16 +632,20 @@ uint16_t CFCRPCApexProtocolStackModeChange(Connection& connection, uint8_t mode)
     std::array<uint8_t, 3> request{};
     Payload payload(request);
     payload.skip(2).u8(mode);
-    if (!CFCSendToTarget(connection.messages, CFCRequestApexProtocolStackModeChange, payload.data(),
-                         payload.size()))
-        return kRpcNotSent;
+    if (const ErrorCode sent =
+            CFCSendMessageToTarget(connection.messages, CFCRequestApexProtocolStackModeChange,
+                                   payload.data(), payload.size()))
+        return rpc::NotSentResult(sent);
     std::array<uint8_t, kProtocolStackConfirmSize> confirm;
     const ConfirmWait wait{CFCConfirmApexProtocolStackModeChange, rpc::Discipline::FiveAttempts,
                            false};
+    size_t received = 0;
     const Reception got =
-        rpc::AwaitConfirm(connection.messages, connection.trace, wait, 0, confirm);
+        rpc::AwaitConfirm(connection.messages, connection.trace, wait, 0, confirm, &received);
     if (got != Reception::Matched)
         return rpc::ResultOf(got);
+    if (received < confirm.size())
+        return kRpcBadConfirm;
     return JudgeProtocolStackConfirm(confirm);
 }
 

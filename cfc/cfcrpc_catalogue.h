@@ -28,6 +28,8 @@ enum CallFlag : uint8_t {
     // A persisting foreign reference is not reported as 4: the last confirm
     // is judged.
     kLastConfirmJudged = 8,
+    // The confirm's last byte is not read, so a confirm without it is whole.
+    kLastByteNotRead = 16,
 };
 
 constexpr Discipline kThree = Discipline::ThreeReceptions;
@@ -53,13 +55,13 @@ constexpr CallDef kL1ALNVRAMWriteVer    {"CFCRPCL1ALNVRAMWriteVer",       111, 1
 constexpr CallDef kL1ALNvRamDelete      {"CFCRPCL1ALNvRamDelete",          53,  8,  3, kFive,  0};
 constexpr CallDef kL1ALNvRamErase       {"CFCRPCL1ALNvRamErase",           55,  2,  3, kFive,  0};
 
-constexpr CallDef kL1ALNvRamCheckCal    {"CFCRPCL1ALNvRamCheckCal",        57,  5,  6, kThree, 0};
+constexpr CallDef kL1ALNvRamCheckCal    {"CFCRPCL1ALNvRamCheckCal",        57,  5,  6, kThree, kLastByteNotRead};
 constexpr CallDef kL1ALNVRAMReadCal     {"CFCRPCL1ALNVRAMReadCal",         57,  5,  5, kThree, kVariableLength};
 constexpr CallDef kL1ALNvRamWriteCal    {"CFCRPCL1ALNvRamWriteCal",        59,  6,  3, kFive,  kDataInRequest | kNoVersionFetch};
 constexpr CallDef kL1ALNvRamEraseCal    {"CFCRPCL1ALNvRamEraseCal",        61,  2,  3, kFive,  kLastConfirmJudged};
 constexpr CallDef kSaveAllOther         {"CFCRPCSaveAllOther",             63,  4,  3, kFive,  0};
 constexpr CallDef kRestoreAllOther      {"CFCRPCRestoreAllOther",          65,  4,  3, kFive,  0};
-constexpr CallDef kQVNVRAMCheckCal      {"CFCRPCQVNVRAMCheckCal",         105,  6,  6, kThree, 0};
+constexpr CallDef kQVNVRAMCheckCal      {"CFCRPCQVNVRAMCheckCal",         105,  6,  6, kThree, kLastByteNotRead};
 constexpr CallDef kQVNVRAMReadCal       {"CFCRPCQVNVRAMReadCal",          105,  6,  5, kThree, kVariableLength};
 constexpr CallDef kQVNVRAMReadCalVer    {"CFCRPCQVNVRAMReadCalVer",       113,  6,  6, kThree, kVariableLength};
 constexpr CallDef kQVNvRamWriteCal      {"CFCRPCQVNvRamWriteCal",          59,  6,  3, kFive,  kDataInRequest | kNoVersionFetch};
@@ -102,6 +104,16 @@ constexpr CallDef kRequestChallenge     {"CFCRPCRequestChallenge",         87,  
 constexpr CallDef kSendResponse         {"CFCRPCSendResponse",             89, 66,  3, kThree, 0};
 constexpr CallDef kGetMobileInfo        {"CFCRPCGetMobileInfo",            91,  2, 20, kThree, 0};
 // clang-format on
+
+// The bytes a fixed confirm needs to hold every field the call judges or
+// delivers. A variable-length confirm's judgement checks its header and
+// data itself.
+constexpr size_t FieldsNeeded(const CallDef& def)
+{
+    if ((def.flags & kVariableLength) != 0)
+        return 0;
+    return def.confirmSize - ((def.flags & kLastByteNotRead) != 0 ? 1u : 0u);
+}
 
 } // namespace rpc
 

@@ -107,15 +107,22 @@ std::span<const uint8_t> Fields::bytes(size_t offset, size_t count) const
 }
 
 Reception AwaitConfirm(MessageLink& messages, const TraceChannel& trace, const ConfirmWait& wait,
-                       uint16_t reference, std::span<uint8_t> area)
+                       uint16_t reference, std::span<uint8_t> area, size_t* received)
 {
     const unsigned receptions = receptionsOf(wait.discipline);
     // The area can be larger than any message; a reception fills at most this.
     const uint16_t expected = static_cast<uint16_t>(std::min<size_t>(area.size(), UINT16_MAX));
     Reception last = Reception::Missing;
+    size_t ignored = 0;
+    if (received == nullptr)
+        received = &ignored;
     for (unsigned attempt = 1; attempt <= receptions; ++attempt) {
         std::fill(area.begin(), area.end(), uint8_t{0});
-        if (!CFCReceiveFromTarget(messages, trace, wait.id, area.data(), expected)) {
+        uint16_t length = 0;
+        const bool taken =
+            CFCReceiveFromTarget(messages, trace, wait.id, area.data(), expected, &length);
+        *received = length;
+        if (!taken) {
             last = Reception::Missing;
             if (wait.discipline == Discipline::ThreeReceptions)
                 return last;
@@ -149,24 +156,40 @@ Call::Call(MessageLink& messages, const TraceChannel& trace)
 {
 }
 
+uint16_t NotSentResult(uint8_t sendCode)
+{
+    return sendCode == EMMIERR_SYSTEM ? kRpcNoMemory : kRpcNotSent;
+}
+
 bool Call::send(uint16_t id, const Payload& request) const
 {
+    notSent_ = kRpcNotSent;
     if (request.overflowed())
         return false;
-    return CFCSendToTarget(messages_, id, request.data(), request.size());
+    const ErrorCode code = CFCSendMessageToTarget(messages_, id, request.data(), request.size());
+    notSent_ = NotSentResult(code);
+    return code == EMMIERR_OK;
 }
 
 Reception Call::await(const ConfirmWait& wait, std::span<uint8_t> area) const
 {
-    return AwaitConfirm(messages_, trace_, wait, reference_, area);
+    return AwaitConfirm(messages_, trace_, wait, reference_, area, &received_);
 }
 
 uint16_t Call::exchange(uint16_t id, const Payload& request, const ConfirmWait& wait,
                         std::span<uint8_t> area) const
 {
+    return exchange(id, request, wait, area, 0);
+}
+
+uint16_t Call::exchange(uint16_t id, const Payload& request, const ConfirmWait& wait,
+                        std::span<uint8_t> area, size_t needed) const
+{
     if (!send(id, request))
-        return kRpcNotSent;
-    return ResultOf(await(wait, area));
+        return notSent();
+    if (const uint16_t result = ResultOf(await(wait, area)))
+        return result;
+    return received_ < needed ? kRpcBadConfirm : kRpcOk;
 }
 
 } // namespace cfc::rpc

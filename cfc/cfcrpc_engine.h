@@ -107,13 +107,17 @@ enum class Reception : uint8_t {
     Foreign, // the area holds the last confirm, whose reference was foreign
 };
 
-// Waits for the confirm. Before every reception the area is zeroed, so a
-// confirm shorter than the area is judged against zeros, never against an
-// earlier confirm or uninitialised memory.
+// Waits for the confirm. Before every reception the area is zeroed, so no
+// byte of an earlier confirm or of uninitialised memory is ever read;
+// `received` (when given) takes the length of the last confirm taken, which
+// tells a confirm cut short from one of the full size.
 Reception AwaitConfirm(MessageLink& messages, const TraceChannel& trace, const ConfirmWait& wait,
-                       uint16_t reference, std::span<uint8_t> area);
+                       uint16_t reference, std::span<uint8_t> area, size_t* received = nullptr);
 // 0, 2 or 4.
 uint16_t ResultOf(Reception reception);
+// The result of a request that did not go out: 9 when the port refused the
+// write (a system failure), else 1.
+uint16_t NotSentResult(uint8_t sendCode);
 
 // A zeroed area of `size` bytes for a confirm whose size the caller decides,
 // or null when there is no memory.
@@ -129,15 +133,26 @@ public:
 
     // True when the request went out whole.
     bool send(uint16_t id, const Payload& request) const;
+    // After a send that failed: 9 when the port refused it, else 1.
+    uint16_t notSent() const { return notSent_; }
     Reception await(const ConfirmWait& wait, std::span<uint8_t> area) const;
-    // Sends, then waits: 0 with the matching confirm in `area`, else 1, 2 or 4.
+    // The length of the confirm the last await took (0 when none came).
+    size_t received() const { return received_; }
+    // Sends, then waits: 0 with the matching confirm in `area`, else 1, 2, 4
+    // or 9 (a refused write).
     uint16_t exchange(uint16_t id, const Payload& request, const ConfirmWait& wait,
                       std::span<uint8_t> area) const;
+    // The same, and 5 for a matching confirm shorter than `needed` bytes: a
+    // field the call judges or delivers is missing.
+    uint16_t exchange(uint16_t id, const Payload& request, const ConfirmWait& wait,
+                      std::span<uint8_t> area, size_t needed) const;
 
 private:
     MessageLink& messages_;
     const TraceChannel& trace_;
     uint16_t reference_;
+    mutable uint16_t notSent_ = kRpcNotSent;
+    mutable size_t received_ = 0;
 };
 
 } // namespace cfc::rpc

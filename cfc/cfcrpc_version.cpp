@@ -65,7 +65,7 @@ uint16_t CFCRPCGetVersion(Connection& connection, uint32_t* hardwareId, uint32_t
     const std::span<uint8_t> confirm(area.get(), areaSize);
     const ConfirmWait wait{CFCConfirmGetVersion, Discipline::ThreeReceptions, true,
                            "CFCRPCGetVersion"};
-    if (const uint16_t result = call.exchange(CFCRequestGetVersion, payload, wait, confirm))
+    if (const uint16_t result = call.exchange(CFCRequestGetVersion, payload, wait, confirm, kText))
         return result;
     return JudgeVersionConfirm(confirm, hardwareId, rpcVersion, text, textSize);
 }

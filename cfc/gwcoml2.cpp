@@ -126,7 +126,14 @@ ErrorCode EmmiL2SendFrame(FrameLink& link, const uint8_t* frameBuffer, int32_t* 
         if (sent > 1)
             link.ackNak_.reset();
         const uint16_t naksBefore = link.nakCount_.load(std::memory_order_relaxed);
-        SendBlock(link.pacer_, link.txFrame_.data(), wireLength);
+        // A port that refused the frame will refuse it again; waiting for an
+        // answer would only turn the system's refusal into a time-out.
+        if (const ErrorCode written = SendBlock(link.pacer_, link.txFrame_.data(), wireLength);
+            written != EMMIERR_OK) {
+            OpTrace(link.trace_, "(GWC2)", "EmmiL2SendFrame")
+                .step(8, "write fails with error %d", written);
+            return written;
+        }
         const uint8_t answer = FrameLinkSteps::awaitAnswer(link, naksBefore);
         if (answer == EMMIERR_ACK) {
             *acknowledged = 1;

@@ -41,7 +41,8 @@ class FrameLink;
 
 // Sends the frame in `frameBuffer` (length byte and data) until the module
 // acknowledges it. 0 with *acknowledged 1; 8 when an answer stayed out;
-// 6 when every one of kMaxFrameTransmissions transmissions drew a NAK.
+// 6 when every one of kMaxFrameTransmissions transmissions drew a NAK; 9 at
+// once when the port refused the write (its system error kept by the link).
 ErrorCode EmmiL2SendFrame(FrameLink& link, const uint8_t* frameBuffer, int32_t* acknowledged);
 
 // The answer to the current frame: 1 when an ACK was counted since its first

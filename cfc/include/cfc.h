@@ -66,7 +66,8 @@ int32_t WGetExitData(uint32_t handle, uint8_t size, uint8_t* count, uint8_t* buf
 int32_t WStartModuleForTheFirstTime(uint32_t handle, uint16_t count);
 
 /* Target version: the module's bootloader item, at most 24 characters, into
- * `text` of 25 bytes; all zeros and 0 while the version is not known. */
+ * `text` of 25 bytes; all zeros and 0 (last error 22) while the version is
+ * not known. */
 int32_t WGetBootloaderVersion(uint32_t handle, char* text);
 /* The firmware as its version text names it: project, version number and
  * postfix, and the RPC version word (major number in the upper 16 bits).
@@ -85,7 +86,11 @@ int32_t WInitTestMode(uint32_t handle);
 int32_t WInitAirplaneMode(uint32_t handle);
 int32_t WInitNormalModeFromTestMode(uint32_t handle);
 
-/* Public mode numbers of WSwitchTargetToOperationMode; any other number fails. */
+/* Public mode numbers of WSwitchTargetToOperationMode; any other number fails
+ * with last error 11. A module that confirms the mode and keeps its own
+ * fails the switch and the initialisations with last error 17; a line that
+ * does not come to EMMI mode with 19, a boot that does not start the module
+ * with 20. */
 enum { CFCNormalMode = 0, CFCServiceMode = 1, CFCAirplaneMode = 2, CFCTestMode = 3 };
 int32_t WSwitchTargetToOperationMode(uint32_t handle, uint8_t publicMode);
 int32_t WExitServiceMode(uint32_t handle);
@@ -96,14 +101,15 @@ int32_t WExitServiceMode(uint32_t handle);
  * Bits 16 to 31 of a signal name its group, bits 8 to 15 its base, bits 0 to
  * 7 the signal; a base is given like a signal of it. These three take the
  * slot from bits 12 to 19 of `handle` without checking the rest; 1 when the
- * entry was added, 0 when the list is full (64 bases, 128 signals each) or
- * the value names no slot. */
+ * entry was added, 0 when the list is full (64 bases, 128 signals each;
+ * last error 11) or the value names no slot. */
 int32_t WAddNimboTraceMask(uint32_t handle, uint32_t base);
 int32_t WAddNimboSignal(uint32_t handle, uint32_t signal);
 int32_t WRemoveNimboSignal(uint32_t handle, uint32_t signal);
 
 /* Java autostart and switch-off */
 int32_t WSwitchJavaAutoStart(uint32_t handle, uint8_t on);
+/* A module still answering after the switch-off fails it with last error 18. */
 int32_t WSwitchOff(uint32_t handle);
 /* A program that writes the module's signal trace (the GUI does) sets this
  * once at start: WSwitchOff then first lets a configured signal trace come
@@ -112,31 +118,44 @@ void WSetSwitchOffDrainWait(int32_t on);
 int32_t WTerminateCall(uint32_t handle);
 
 /* AT commands through the firmware. A command of more than 126 characters is
- * refused. `response` may be null (only the echo is awaited); otherwise it
- * must hold CFC_AT_RESPONSE_SIZE bytes: line ends come back escaped as
- * "<CR>" and "<LF>". */
+ * refused with last error 11. `response` may be null (only the echo is
+ * awaited); otherwise it must hold CFC_AT_RESPONSE_SIZE bytes: line ends
+ * come back escaped as "<CR>" and "<LF>". WSendAtCommand returns 0 when the
+ * call below it fails. */
 #define CFC_AT_RESPONSE_SIZE 513
 int32_t WSendAtCommand(uint32_t handle, const char* text, char* response);
 int32_t WReceiveAtCommand(uint32_t handle, char* response);
 /* Sends `command` and waits up to `seconds` further texts for one holding
- * `expected` (an "ERROR" ends the wait). */
+ * `expected` (an "ERROR" ends the wait); a send that failed still waits for
+ * the texts. Ending without `expected` fails with last error 5. */
 int32_t WSendAtCommandAndWait(uint32_t handle, const char* command, const char* expected,
                               int32_t seconds);
-/* Dials `number` (fewer than 252 characters; a longer one fails with its
- * length as last error) after a 2 s settling wait. */
+/* Dials `number` (fewer than 252 characters; a longer one fails with last
+ * error 11, its length in the trace) after a 2 s settling wait. */
 int32_t WStartCircuitSwitchedCall(uint32_t handle, const char* number);
 int32_t WStartGPRSAttach(uint32_t handle);
 int32_t WPrepareNetworkRegistration(uint32_t handle, uint32_t timeout1, uint32_t timeout2);
 
 /* Calibration and production. Every operation returns 1 or 0 and keeps the
- * code of a failure as the last error; outputs go through pointers, and a
- * null output is left out. Bands are 0 to 3, modulations 0 (GMSK) and 1
- * (8PSK). */
+ * code of a failure as the last error; outputs go through pointers. Bands
+ * are 0 to 3, modulations 0 (GMSK) and 1 (8PSK).
+ *
+ * Arguments: every pointer below must be given unless it is marked
+ * optional (a null optional output is left out); a data area may be null
+ * only with a size of 0. A null pointer that is needed, or a size beyond
+ * the limit stated with the operation, fails with last error 11 before
+ * anything is sent (this holds for every operation of this file). A confirm
+ * too short to hold what the operation judges or delivers fails with last
+ * error 5, and outputs keep what they held (the identity areas their 0xFF
+ * fill). A port that refuses a write fails the operation with last error 9
+ * at once; WGetLastErrorText adds the system's reason. */
 
 /* NVRAM calibration items (8-bit ids; the QV family 16-bit ids). A check
  * gives 1 only for an item the firmware reports present. The Ver variants
  * use the item version where the firmware has one (RPC version 1) and fall
- * back to the plain calls otherwise, delivering no version then. */
+ * back to the plain calls otherwise, delivering no version then. A read
+ * delivers at most `dataSize` bytes; `pBytesRead` and `pVersion` are
+ * optional. A write carries at most 1494 bytes (1493 with a version). */
 int32_t WReadNVRAMCalibrationItem(uint32_t handle, uint8_t calibrationId, uint8_t* pData,
                                   uint16_t dataSize, uint16_t* pBytesRead);
 int32_t WCheckNVRAMCalibrationItem(uint32_t handle, uint8_t calibrationId,
@@ -157,7 +176,8 @@ int32_t WReadNVRAMQVCalibrationItemVer(uint32_t handle, uint16_t calibrationId, 
 int32_t WWriteNVRAMQVCalibrationItemVer(uint32_t handle, uint16_t calibrationId,
                                         const uint8_t* pData, uint16_t dataSize, uint8_t version);
 
-/* NVRAM user items; `value` goes to the firmware unchanged. */
+/* NVRAM user items; `value` goes to the firmware unchanged. Reads as above;
+ * a write carries at most 1490 bytes (1489 with a version). */
 int32_t WReadNVRAMUserItem(uint32_t handle, uint32_t userId, uint16_t value, uint8_t* pData,
                            uint16_t dataSize, uint16_t* pBytesRead);
 int32_t WWriteNVRAMUserItem(uint32_t handle, uint32_t userId, uint16_t value, const uint8_t* pData,
@@ -196,7 +216,8 @@ int32_t WStartLoopback(uint32_t handle, uint16_t bch, uint16_t tch, uint8_t time
 int32_t WChangeLoopback(uint32_t handle, uint16_t tch, uint8_t timeSlot, uint8_t tsc,
                         uint8_t powerLevel);
 int32_t WStopLoopback(uint32_t handle);
-/* Timing offset in quarter bits, frequency offset in Hz. */
+/* Timing offset in quarter bits, frequency offset in Hz; each output is
+ * optional. */
 int32_t WGetLoopbackData(uint32_t handle, int16_t* pTimingOffset, int16_t* pFreqOffset,
                          uint16_t* pBitErrors, uint16_t* pSoftDecisionTotal, int16_t* pRssi);
 /* `pSlotMapping` holds the eight slots' mapping. */
@@ -208,7 +229,8 @@ int32_t WChangeGPRSTiming(uint32_t handle, uint8_t frameNumber, uint16_t frameAd
                           uint16_t rxAdvance, uint16_t txAdvance, uint16_t monitorAdvance);
 int32_t WSetGPRSUsage(uint32_t handle, uint8_t mode);
 /* Eight addresses and values; the mask has two bits a register from bit 0
- * up, 01 writing its value and 10 reading it. Eight values come back. */
+ * up, 01 writing its value and 10 reading it. Eight values come back into
+ * `pReturned`, which is optional; `pValues` is needed when the mask writes. */
 int32_t WBBCRegister(uint32_t handle, uint16_t readWriteMask, const uint16_t* pAddresses,
                      const uint16_t* pValues, uint16_t* pReturned);
 int32_t WSetPrechargeValue(uint32_t handle, uint16_t value);
@@ -224,7 +246,8 @@ int32_t WSetTxOffset(uint32_t handle, uint8_t iOffset, uint8_t qOffset);
  * error 13, a ramp DAC value of 1024 or more with 15. */
 int32_t WSetAMLoopOffset(uint32_t handle, uint8_t mode, uint16_t channel, uint32_t amLoopOffset,
                          uint16_t value, uint16_t rampDacValue);
-/* The band's gain codes (at most 16) from the module, then one a call. */
+/* The band's gain codes (at most 16) from the module, then one a call; past
+ * the last one WGetNextGainCode fails with last error 21. */
 int32_t WInitGainCodeTemplates(uint32_t handle, uint8_t gainIndex, uint8_t band);
 int32_t WGetNextGainCode(uint32_t handle, uint16_t* pCode);
 
@@ -280,7 +303,8 @@ int32_t WQuorleStoreCalibrationDataAutocalibrationTxIQOffsets(uint32_t handle, i
 int32_t WWriteAllStoredValuesToModuleNVRAM(uint32_t handle, uint8_t resetFlag);
 
 /* Identity and security. Serial numbers, IMEI and challenge are 8 bytes,
- * the flash serial number 4, the response 64, the mobile information 17. */
+ * the flash serial number 4, the response 64, the mobile information 17.
+ * The IMEI mode operations' `pMode` is optional. */
 int32_t WGetFlashSerialNumber(uint32_t handle, uint8_t* pSerialNumber);
 int32_t WGetSingleIE(uint32_t handle, uint16_t ieCode, uint16_t* pValue);
 int32_t WResetIMEIMode(uint32_t handle, uint8_t* pMode);

@@ -31,6 +31,10 @@
 #define EMMIERR_NOT_SWITCHED_OFF 18
 #define EMMIERR_NO_EMMI 19
 #define EMMIERR_NOT_STARTED 20
+/* Every entry of a table the module gave was read already (gain codes). */
+#define EMMIERR_TABLE_END 21
+/* No version of the module was fetched on this connection yet. */
+#define EMMIERR_VERSION_UNKNOWN 22
 /* Identity and security calls report 700 + the module's signed status byte,
  * so 572 to 827 without 700. */
 #define EMMIERR_STATUS_BASE 700

@@ -154,6 +154,24 @@ TEST_F(Autostart, TerminateCallHangsUpAndWaitsForTheDetachResponse)
     EXPECT_TRUE(atLines().empty()) << "outside normal mode there is no call to end";
 }
 
+TEST_F(Autostart, TidyUpAtCommandsLeaveNoCodeWhenTheOperationSucceeds)
+{
+    // The module takes no AT command: hanging up fails, the switch-off and
+    // the hang-up still succeed, and the last error stays as it was.
+    const auto noAt = [](const sim::HostMessage& request) {
+        return request.command == rpc::kSendAtCommand;
+    };
+    startModule(firmwareOptions(OperationMode::Normal, "ZEPHIN_B2_232C"), noAt);
+    cfctest::connectionOf(handle_).storeError(EMMIERR_OK);
+    EXPECT_EQ(WTerminateCall(handle_), 1);
+    EXPECT_EQ(lastError(), EMMIERR_OK);
+    EXPECT_EQ(WSwitchOff(handle_), 1);
+    EXPECT_EQ(lastError(), EMMIERR_OK);
+    EXPECT_TRUE(
+        inOrder(newTraceLines(), {"(CFC ) WSendAtCommand: CFCRPCSendAtCommand fails with error 2",
+                                  "(CFC ) WSwitchOff: O.K."}));
+}
+
 TEST_F(Autostart, AtCommandOfMoreThan126CharactersIsNeverSent)
 {
     startModule(firmwareOptions(OperationMode::Normal));

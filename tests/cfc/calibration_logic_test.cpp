@@ -276,12 +276,13 @@ TEST_F(CalibrationLogic, AtCommandWaitsAndTheCallsBuiltOnThem)
     const std::string tooLong(252, '1');
     link.connection().storeError(0);
     EXPECT_EQ(WStartCircuitSwitchedCall(h, tooLong.c_str()), 0);
-    EXPECT_EQ(link.connection().lastError(), 252);
+    EXPECT_EQ(link.connection().lastError(), EMMIERR_BAD_ARGUMENT) << "a bad argument, not a length";
     EXPECT_TRUE(traced("(CFC ) WStartCircuitSwitchedCall: number string too long: 252 characters"));
     EXPECT_EQ(requestsOf(link, 93).size(), 1u) << "nothing dialled";
     const std::string beyondAnyError(70000, '1');
+    link.connection().storeError(0);
     EXPECT_EQ(WStartCircuitSwitchedCall(h, beyondAnyError.c_str()), 0);
-    EXPECT_EQ(link.connection().lastError(), 0xFFFF) << "a length past 16 bits is no success";
+    EXPECT_EQ(link.connection().lastError(), EMMIERR_BAD_ARGUMENT);
 
     ASSERT_EQ(WStartCircuitSwitchedCall(h, "+4912345"), 1);
     EXPECT_TRUE(traced("(CFC ) WStartCircuitSwitchedCall (command to send is ATD+4912345;)"));

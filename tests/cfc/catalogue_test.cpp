@@ -392,12 +392,15 @@ TEST(CatalogueJudge, AReadDeliversNoMoreThanAskedWhateverTheLengthField)
     EXPECT_EQ(length, 4);
     EXPECT_EQ(bytesIn(area.data(), area.size()), (Bytes{1, 2, 3, 4, kUntouched, kUntouched}));
 
-    // A confirm that ends before its length field says: zeros, not old bytes.
+    // A confirm that ends before its length field says: no content, nothing
+    // delivered.
     const Bytes shortConfirm = le16(0) + le16(4) + Bytes{0, 9};
     area.fill(kUntouched);
+    length = 77;
     EXPECT_EQ(cfc::JudgeItemRead(shortConfirm, false, area.data(), 4, &length, nullptr),
-              cfc::kRpcOk);
-    EXPECT_EQ(bytesIn(area.data(), 4), (Bytes{9, 0, 0, 0}));
+              cfc::kRpcBadConfirm);
+    EXPECT_EQ(bytesIn(area.data(), 4), Bytes(4, kUntouched));
+    EXPECT_EQ(length, 77);
 }
 
 class CatalogueFirmware : public TracedTest {
@@ -622,15 +625,17 @@ TEST_F(CatalogueFirmware, ShortAndMissingConfirms)
     ModuleLink shortened(7, "cat-short", ModuleLink::Module::Simulator,
                          withFault(sim::ConfirmFault::Short, 0));
     cfc::Connection& c = shortened.connection();
-    ASSERT_EQ(cfc::CFCRPCL1ALNVRAMWrite(c, 0, 1, 3, kData3.data()), cfc::kRpcOk)
-        << "a status left off reads as zero";
+    // A confirm cut short is no success, whatever its missing bytes would
+    // have said, and delivers nothing.
+    EXPECT_EQ(cfc::CFCRPCL1ALNVRAMWrite(c, 0, 1, 3, kData3.data()), cfc::kRpcBadConfirm)
+        << "a status left off is no status 0";
     std::array<uint8_t, 3> area;
     area.fill(kUntouched);
-    uint16_t length = 0;
-    EXPECT_EQ(cfc::CFCRPCL1ALNVRAMRead(c, 0, 1, area.data(), 3, &length), cfc::kRpcOk);
-    EXPECT_EQ(bytesIn(area.data(), 3), (Bytes{0x11, 0x22, 0}));
-    EXPECT_EQ(cfc::CFCRPCCalDevGsmLoopBack(c, 0, 1, 2, 3, 4, 5), cfc::kRpcBadConfirm)
-        << "a status of 1 left off reads as 0";
+    uint16_t length = 77;
+    EXPECT_EQ(cfc::CFCRPCL1ALNVRAMRead(c, 0, 1, area.data(), 3, &length), cfc::kRpcBadConfirm);
+    EXPECT_EQ(bytesIn(area.data(), 3), Bytes(3, kUntouched));
+    EXPECT_EQ(length, 77);
+    EXPECT_EQ(cfc::CFCRPCCalDevGsmLoopBack(c, 0, 1, 2, 3, 4, 5), cfc::kRpcBadConfirm);
     shortened.close();
 
     ModuleLink silent(8, "cat-silent", ModuleLink::Module::Simulator,

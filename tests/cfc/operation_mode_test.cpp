@@ -50,7 +50,7 @@ TEST_F(OperationModes, TestModeIsFinishedBeforeTheSetAndTheCheck)
          "(CFC ) SwitchTargetToOperationMode: target successfully set to mode 1"}));
 }
 
-TEST_F(OperationModes, SetTakenButModeKeptFailsWithoutLastError)
+TEST_F(OperationModes, SetTakenButModeKeptFailsWithItsOwnCode)
 {
     sim::Options options = firmwareOptions(OperationMode::Normal);
     options.firmware.keepsOperationMode = true;
@@ -58,7 +58,7 @@ TEST_F(OperationModes, SetTakenButModeKeptFailsWithoutLastError)
     EXPECT_EQ(cfc::SwitchTargetToOperationMode(cfctest::connectionOf(handle_),
                                                cfc::kOperationModeService),
               0);
-    EXPECT_EQ(lastError(), 0) << "every call succeeded; only the mode is wrong";
+    EXPECT_EQ(lastError(), EMMIERR_MODE_NOT_TAKEN) << "every call succeeded; only the mode is wrong";
     EXPECT_TRUE(inOrder(
         newTraceLines(),
         {"(CFC ) SwitchTargetToOperationMode: mode 0, target *NOT* successfully set to mode 1"}));
@@ -103,7 +103,10 @@ TEST_F(OperationModes, PublicNumbersSelectTheirModes)
     EXPECT_EQ(module().hostMessages().size(), asked) << "an invalid number asks the module nothing";
     EXPECT_EQ(newTraceLines(),
               (std::vector<std::string>{"(CFC ) WSwitchTargetToOperationMode(operationMode 5)",
+                                        "(CFC ) WSwitchTargetToOperationMode: argument "
+                                        "operationMode (5, at most 3) fails with error 11",
                                         "(CFC ) WSwitchTargetToOperationMode rets 0"}));
+    EXPECT_EQ(lastError(), EMMIERR_BAD_ARGUMENT);
 }
 
 TEST_F(OperationModes, ExitServiceModeReachesNormalMode)

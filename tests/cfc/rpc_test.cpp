@@ -184,7 +184,7 @@ TEST_F(RpcConfirm, AMessageWithAnotherIdIsDroppedOnTheWayToTheConfirm)
     EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(module.handle()).messages));
 }
 
-TEST_F(RpcConfirm, AShortConfirmIsJudgedAgainstZerosNotAnEarlierConfirm)
+TEST_F(RpcConfirm, AShortConfirmIsRefusedNotJudgedAgainstAnEarlierConfirm)
 {
     ScriptedModule module(6, "rpc-short", [](sim::Simulator& m, const sim::HostMessage& request) {
         const uint16_t reference = referenceOf(request);
@@ -196,8 +196,8 @@ TEST_F(RpcConfirm, AShortConfirmIsJudgedAgainstZerosNotAnEarlierConfirm)
     });
     uint8_t mode = 0xEE;
     EXPECT_EQ(cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(module.handle()), &mode),
-              cfc::kRpcOk);
-    EXPECT_EQ(mode, 0);
+              cfc::kRpcBadConfirm);
+    EXPECT_EQ(mode, 0xEE) << "nothing of a confirm without its fields is delivered";
 }
 
 TEST_F(RpcConfirm, ASilentModuleEndsThreeReceptionsAtTheFirstAndFiveAttemptsAtTheFifth)

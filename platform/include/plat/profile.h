@@ -1,5 +1,7 @@
 // Private-profile (INI) files: read a key with a default, write a key back.
-// Missing files, sections and keys read as the default.
+// Missing files, sections and keys read as the default. On Windows the
+// system's private-profile functions do the work; elsewhere our own parser
+// reads the files the same way.
 #pragma once
 
 #include <string>
