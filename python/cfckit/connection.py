@@ -247,7 +247,7 @@ class Connection(NvramOperations, RadioOperations, IdentityOperations):
         it has sent its first bytes, waiting at most `count` seconds."""
         self._call("WStartModuleForTheFirstTime", number(count, c_uint16, "count"))
 
-    @raises("CfcError: while the module's version is not known yet.")
+    @raises("CfcError: code 22 while the module's version is not known yet.")
     def get_bootloader_version(self) -> str:
         """The module's bootloader version text (at most 24 characters), known
         after the first call into the firmware."""
@@ -255,7 +255,7 @@ class Connection(NvramOperations, RadioOperations, IdentityOperations):
         self._call("WGetBootloaderVersion", buffer)
         return decoded(buffer.raw)
 
-    @raises("CfcError: while the module's version is not known yet.")
+    @raises("CfcError: code 22 while the module's version is not known yet.")
     def get_target_version(self) -> TargetVersion:
         """The firmware's project, version number, postfix and RPC version,
         known after the first call into the firmware.

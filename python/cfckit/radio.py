@@ -335,7 +335,7 @@ class RadioOperations(Operations):
         """Fetches the band's gain codes (at most 16) for get_next_gain_code."""
         self._call("WInitGainCodeTemplates", _u8(gain_index, "gain_index"), _u8(band, "band"))
 
-    @raises("CfcError: when every fetched gain code was read already.")
+    @raises("CfcError: code 21 when every fetched gain code was read already.")
     def get_next_gain_code(self) -> int:
         """The next gain code fetched by init_gain_code_templates."""
         code = c_uint16(0)
