@@ -179,9 +179,11 @@ TEST_F(CalibrationStoreTest, AnItemThatCannotBeReadIsNotWrittenBackEmpty)
     // Item 9 is the host's to carry, and it had nothing to carry: the erase
     // took it, and no empty item took its place.
     const auto sent = link.sim().hostMessages();
-    for (size_t i = before; i < sent.size(); ++i)
-        if (sent[i].type == sim::kTypeCommand && sent[i].command == 59)
+    for (size_t i = before; i < sent.size(); ++i) {
+        if (sent[i].type == sim::kTypeCommand && sent[i].command == 59) {
             EXPECT_NE(sent[i].data.at(2), 9);
+        }
+    }
     const Items items = firmware->calibrationItems();
     EXPECT_EQ(items.count(9), 0u);
     EXPECT_EQ(items.at(2).size(), 14u);
