@@ -4,6 +4,7 @@
 
 #include "cfc_boot.h"
 #include "cfc_connection.h"
+#include "cfc_progress.h"
 #include "cfc_rawexchange.h"
 #include "cfc_serialmode.h"
 
@@ -57,7 +58,9 @@ SwitchCommand sendSwitchCommand(Connection& connection)
 // ends the switch at once.
 bool switchCommandAccepted(Connection& connection)
 {
+    const WaitProgress progress(CFC_WAIT_EMMI, kSwitchAttempts);
     for (unsigned attempt = 1; attempt <= kSwitchAttempts; ++attempt) {
+        progress.step(static_cast<int32_t>(attempt));
         switch (sendSwitchCommand(connection)) {
         case SwitchCommand::Accepted: return true;
         case SwitchCommand::NotSent: return false;
@@ -102,7 +105,11 @@ int32_t switchToEmmi(Connection& connection, uint8_t bootServiceMode, uint8_t em
     if (!switchCommandAccepted(connection))
         return 0;
     switchTrace(connection).step(kSwitchLevel, "target serial entering EMMI mode...");
-    if (WaitForTargetSerialMode(connection, kTargetSerialModeEMMI) == 0) {
+    const bool reached = [&] {
+        const WaitProgress progress(CFC_WAIT_EMMI, 0);
+        return WaitForTargetSerialMode(connection, kTargetSerialModeEMMI) != 0;
+    }();
+    if (!reached) {
         switchTrace(connection).call(kSwitchLevel, " fails: EMMI mode not reached!?");
         return 0;
     }

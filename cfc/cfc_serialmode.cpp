@@ -1,6 +1,7 @@
 #include "cfc_serialmode.h"
 
 #include "cfc_connection.h"
+#include "cfc_progress.h"
 #include "cfc_rawexchange.h"
 
 #include "emmierr.h"
@@ -99,7 +100,9 @@ TestResult emmiTest(Connection& connection, ProbeAnswer& answer)
 template <typename Reached>
 bool probeUntil(Connection& connection, Reached reached, uint8_t& last)
 {
+    const WaitProgress progress(CFC_WAIT_PROBES, kWaitProbes);
     for (unsigned probe = 1; probe <= kWaitProbes; ++probe) {
+        progress.step(static_cast<int32_t>(probe));
         last = GetTargetSerialMode(connection, 0);
         if (reached(last))
             return true;
