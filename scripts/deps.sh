@@ -10,6 +10,8 @@
 #                           use: the MinGW-w64 cross compilers (posix
 #                           threads), GoogleTest's sources, Wine (64-bit)
 #                           and Xvfb for kestrix.exe's windows
+#   scripts/deps.sh package that and lintian, Debian's own check of the
+#                           packages scripts/package-test.sh builds
 set -euo pipefail
 
 packages=(
@@ -23,7 +25,8 @@ case "${1:-}" in
   windows)
     packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine wine64 xvfb)
     ;;
-  *) echo "usage: $0 [fuzz|windows]" >&2; exit 2 ;;
+  package) packages+=(lintian file) ;;
+  *) echo "usage: $0 [fuzz|windows|package]" >&2; exit 2 ;;
 esac
 
 missing=()
