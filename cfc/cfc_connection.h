@@ -10,6 +10,7 @@
 #include "cfc_target.h"
 #include "cfc_trace.h"
 #include "cfc_types.h"
+#include "emmierr.h"
 #include "gwcoml1.h"
 #include "gwcoml2.h"
 #include "gwcoml3.h"
@@ -30,8 +31,20 @@ public:
     bool isOpen() const { return serial.isOpen(); }
 
     uint16_t lastError() const { return lastError_.load(); }
+    // The operating system's error behind the last error, 0 when there is none.
+    int lastSystemError() const { return systemError_.load(); }
     // Keeps the code of a failure for WGetLastError; success does not clear it.
-    void storeError(uint16_t error) { lastError_.store(error); }
+    // A system failure keeps the port's system error with it, taken now: the
+    // next refusal would overwrite the port's.
+    void storeError(uint16_t error)
+    {
+        storeError(error, error == EMMIERR_SYSTEM ? serial.lastSystemError() : 0);
+    }
+    void storeError(uint16_t error, int systemError)
+    {
+        systemError_.store(systemError);
+        lastError_.store(error);
+    }
 
     // Declared in the order they are built: each layer is wired to those
     // below it.
@@ -47,6 +60,7 @@ public:
 
 private:
     std::atomic<uint16_t> lastError_{0};
+    std::atomic<int> systemError_{0};
 };
 
 // The connection of slot i; i must be below kSlotCount. The table lives as

@@ -190,7 +190,7 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle)
 
     const ErrorCode opened = EmmiL1CommsOpen(connection.serial, comNumber, baudRate);
     if (opened != EMMIERR_OK) {
-        connection.storeError(opened);
+        connection.storeError(opened, connection.serial.lastSystemError());
         early.step(4, "EmmiL1CommsOpen fails with error %d", opened);
         reportPortRefusal(early, comNumber, connection.serial);
         return 0;
@@ -202,7 +202,7 @@ uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle)
     if (!EmmiL3StartReceiver(connection.messages, &threadError)) {
         // A thread the system refuses is a system failure; leaving the last
         // error at 0 would read as success.
-        connection.storeError(EMMIERR_SYSTEM);
+        connection.storeError(EMMIERR_SYSTEM, threadError);
         OpTrace(connection.trace, "(CFC )", "WComOpen")
             .step(4, "CreateThread fails, error %d", EMMIERR_SYSTEM);
         EmmiL1CommsClose(connection.serial);

@@ -4,6 +4,8 @@
 #   scripts/deps.sh         what the default build needs (compiler, CMake,
 #                           Ninja, GoogleTest, Google Benchmark, Qt 6
 #                           widgets for kestrix)
+#   scripts/deps.sh style   clang-format, which checks the layout of the
+#                           sources in CI
 #   scripts/deps.sh fuzz    that and clang with its fuzzer runtime, which
 #                           only the fuzz preset uses (about 240 MB more)
 #   scripts/deps.sh windows that and what the windows preset and its tests
@@ -21,6 +23,7 @@ packages=(
 )
 case "${1:-}" in
   "") ;;
+  style) packages=(clang-format git) ;;
   fuzz) packages+=(clang libclang-rt-dev) ;;
   windows)
     packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine wine64 xvfb)

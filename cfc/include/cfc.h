@@ -20,6 +20,17 @@ int32_t WComClose(uint32_t handle);
 uint16_t WGetLastError(uint32_t handle);
 uint32_t WGetVersion(void);
 
+/* Words for an error code: a fixed text for every code, never null, distinct
+ * for distinct meanings; a code the library does not know gets a generic
+ * text. The text lives as long as the process. */
+const char* WGetErrorText(uint16_t code);
+/* The last error's text (WGetErrorText) into `text`, followed by the
+ * operating system's reason where one is behind it (a refused port or
+ * thread): "<text>: <reason> (system error <n>)". Cut to `size` and always
+ * zero-terminated; returns the length stored, 0 for a value that is not a
+ * connection handle, a null `text` or a `size` of 0. Nothing is traced. */
+uint32_t WGetLastErrorText(uint32_t handle, char* text, uint32_t size);
+
 /* Why the most recent WComOpen of this process that returned 0 failed. A
  * failed open returns no handle, so this is read without one. Returns one of
  * the CFC_OPEN_* kinds; each output may be null. `portNum` receives the COM

@@ -16,14 +16,23 @@
 #define EMMIERR_TIMEOUT 8
 #define EMMIERR_SYSTEM 9
 #define EMMIERR_BAD_HANDLE 10
-/* An index, count or size beyond what the operation's tables hold. */
+/* A null pointer the operation needs, or an index, count or size beyond
+ * what the operation's areas, tables or the 1500-byte message hold. */
 #define EMMIERR_BAD_ARGUMENT 11
 #define EMMIERR_BAD_BAND 12
 #define EMMIERR_BAD_AM_LOOP_OFFSET 13
 #define EMMIERR_BAD_MODULATION 14
 #define EMMIERR_BAD_RAMP_DAC 15
 #define EMMIERR_BAD_BURST_STATUS 16
-/* Identity and security calls report 700 + the module's signed status byte. */
+/* Failures that no lower layer names: the module confirmed the operation
+ * mode and kept its old one; it went on answering after the switch-off; its
+ * serial line did not come to EMMI; it did not start up when booted. */
+#define EMMIERR_MODE_NOT_TAKEN 17
+#define EMMIERR_NOT_SWITCHED_OFF 18
+#define EMMIERR_NO_EMMI 19
+#define EMMIERR_NOT_STARTED 20
+/* Identity and security calls report 700 + the module's signed status byte,
+ * so 572 to 827 without 700. */
 #define EMMIERR_STATUS_BASE 700
 
 /* The same numbers as results of the remote procedure calls into the

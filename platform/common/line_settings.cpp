@@ -1,5 +1,4 @@
 #include "common/line_settings.h"
-#include "plat/virtual_serial.h"
 
 #include <cerrno>
 

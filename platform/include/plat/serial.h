@@ -39,6 +39,10 @@ struct LineSettings {
     bool operator==(const LineSettings&) const = default;
 };
 
+// Wire time of one character under these settings (start, data, parity and
+// stop bits), in bits.
+unsigned bitsPerCharacter(const LineSettings& settings);
+
 enum class IoStatus : uint8_t {
     Complete,  // all requested bytes transferred
     TimedOut,  // the bound passed first; `transferred` bytes did arrive
@@ -88,7 +92,7 @@ public:
 };
 
 // Where a port is: COM<n> as the library numbers ports, which the platform
-// maps to a device, or a device path ("virtual:<name>" for an in-memory line).
+// maps to a device, or a device path.
 struct PortLocation {
     int comNumber = 0; // used when path is empty
     std::string path;
@@ -112,6 +116,15 @@ struct OpenError {
 std::unique_ptr<SerialPort> openSerialPort(const PortLocation& where, OpenError* error);
 // The same for a device path; kept for callers that have nothing else.
 std::unique_ptr<SerialPort> openSerialPort(const std::string& path, int* sysError);
+
+// Opens the port a path names after its scheme prefix; null with the system
+// error when there is none.
+using PortOpener = std::unique_ptr<SerialPort> (*)(const std::string& rest, int* sysError);
+// Lets a program reach ports of a kind of its own, such as a test's in-memory
+// line, through the ordinary open path: a path (or what a COM number maps to)
+// that starts with `prefix` goes to `opener` with the rest of it. The shipped
+// programs add none, so every path they open is a device.
+void addPortScheme(const std::string& prefix, PortOpener opener);
 
 // For a program that is being stopped (by a signal): every device port this
 // process has open gets DTR low and leaves exclusive mode at once, and from

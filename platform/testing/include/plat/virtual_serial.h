@@ -1,6 +1,7 @@
-// In-memory serial line for tests and the module simulator. A device
-// registered under a name is opened as the device path "virtual:<name>"
-// through the ordinary openSerialPort path (a COM number may map to it); the
+// In-memory serial line for tests and the module simulator; it is not part of
+// the shipped library. A device registered under a name is opened as the path
+// "virtual:<name>" through the ordinary openSerialPort path (a COM number may
+// map to it), once registering has added that scheme; the
 // device side sees every byte the host writes and the host's line settings
 // and modem lines.
 #pragma once
@@ -75,9 +76,5 @@ public:
 // shared pointer to it goes. Registering a taken name replaces it.
 std::shared_ptr<VirtualDevice> registerVirtualDevice(const std::string& name);
 void unregisterVirtualDevice(const std::string& name);
-
-// Characters of wire time for one byte under these settings (start, data,
-// parity, stop bits), in bits.
-unsigned bitsPerCharacter(const LineSettings& settings);
 
 } // namespace plat

@@ -6,7 +6,6 @@
 #include "common/backend.h"
 #include "common/line_settings.h"
 #include "common/port_base.h"
-#include "common/virtual_port.h"
 #include "plat/event.h"
 
 #include <algorithm>
@@ -393,27 +392,6 @@ Registry& registry()
     return instance;
 }
 
-} // namespace
-
-std::shared_ptr<VirtualDevice> registerVirtualDevice(const std::string& name)
-{
-    auto line = std::make_shared<VirtualLine>();
-    Registry& r = registry();
-    std::lock_guard lock(r.mutex);
-    std::erase_if(r.lines, [](const auto& entry) { return entry.second.expired(); });
-    r.lines[name] = line;
-    return line;
-}
-
-void unregisterVirtualDevice(const std::string& name)
-{
-    Registry& r = registry();
-    std::lock_guard lock(r.mutex);
-    r.lines.erase(name);
-}
-
-namespace detail {
-
 std::unique_ptr<SerialPort> openVirtualPort(const std::string& name, int* sysError)
 {
     std::shared_ptr<VirtualLine> line;
@@ -434,5 +412,27 @@ std::unique_ptr<SerialPort> openVirtualPort(const std::string& name, int* sysErr
     return std::make_unique<VirtualHostPort>(std::move(line));
 }
 
-} // namespace detail
+} // namespace
+
+std::shared_ptr<VirtualDevice> registerVirtualDevice(const std::string& name)
+{
+    // The shipped open path knows devices only: the first line a test
+    // registers teaches it the in-memory scheme.
+    static std::once_flag schemeAdded;
+    std::call_once(schemeAdded, [] { addPortScheme("virtual:", &openVirtualPort); });
+    auto line = std::make_shared<VirtualLine>();
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    std::erase_if(r.lines, [](const auto& entry) { return entry.second.expired(); });
+    r.lines[name] = line;
+    return line;
+}
+
+void unregisterVirtualDevice(const std::string& name)
+{
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    r.lines.erase(name);
+}
+
 } // namespace plat
