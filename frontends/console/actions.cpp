@@ -94,8 +94,7 @@ int switchAutoExecOff(std::FILE* out, std::FILE* err, std::int32_t port, Console
             else if (handle == 0)
                 printLine(err, openRefusalText(lastOpenRefusal(port), advice));
             else
-                printLine(err, stepFailureText(row.step, port, devicePath, WGetLastError(handle),
-                                               advice));
+                printLine(err, stepFailureText(row.step, port, devicePath, handle, advice));
             WComClose(handle);
             return stopRequested() ? stopExitCode() : exitFailure;
         }

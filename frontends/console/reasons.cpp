@@ -154,12 +154,17 @@ std::string openRefusalText(const OpenRefusal& refusal, const AdviceContext& con
 }
 
 std::string stepFailureText(Step step, std::int32_t port, const std::string& devicePath,
-                            std::uint16_t libraryError, const AdviceContext& context)
+                            std::uint32_t handle, const AdviceContext& context)
 {
     // Not every failing step leaves a code behind; a 0 would only puzzle.
-    const std::string code = libraryError == EMMIERR_OK
-                                 ? std::string()
-                                 : " (library error " + std::to_string(libraryError) + ")";
+    const std::uint16_t libraryError = WGetLastError(handle);
+    std::string code;
+    if (libraryError != EMMIERR_OK) {
+        char words[kReasonSize] = {};
+        WGetLastErrorText(handle, words, sizeof words);
+        code = " (library error " + std::to_string(libraryError) +
+               (words[0] != '\0' ? std::string(": ") + words : std::string()) + ")";
+    }
     return portWithDevice(port, devicePath) + ": " + stepText(step) + code +
            traceHint(context, true);
 }

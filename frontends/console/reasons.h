@@ -47,10 +47,11 @@ AdviceContext adviceHere(const std::string& runAgain);
 
 std::string openRefusalText(const OpenRefusal& refusal, const AdviceContext& context);
 
-// A step that failed on an open port; `devicePath` may be empty, and a
-// `libraryError` of 0 (the step left no code) is not shown.
+// A step that failed on the connection `handle`: its last error with the
+// library's words for it (none when the step left no code); `devicePath`
+// may be empty.
 std::string stepFailureText(Step step, std::int32_t port, const std::string& devicePath,
-                            std::uint16_t libraryError, const AdviceContext& context);
+                            std::uint32_t handle, const AdviceContext& context);
 
 // Before a port that is the kernel's console is opened: DTR and AT commands
 // would go to the console, not to a module.

@@ -41,7 +41,7 @@ public:
             text = vornax::openRefusalText(vornax::lastOpenRefusal(port), advice);
         else
             text = vornax::stepFailureText(stepOf(step), port, plat::comPortPath(port).value_or(""),
-                                           WGetLastError(handle), advice);
+                                           handle, advice);
         // A sentence for the box, where the console has a line of its own.
         if (!text.empty())
             text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));

@@ -66,7 +66,7 @@ const std::string untilAutoStart = untilServiceMode + "<WSwitchJavaAutoStart 0xc
 const std::string untilSwitchOff = untilAutoStart + "<WSwitchOff 0xcfc01cfc>\n";
 const std::string close = "<WComClose 0xcfc01cfc>\n";
 const std::string tracePointer =
-    " (library error 8); run CFC_TRACE=1 vornax com7 and read tracefiles/tracefile.txt for the reason\n";
+    " (library error 8: the module gave no answer); run CFC_TRACE=1 vornax com7 and read tracefiles/tracefile.txt for the reason\n";
 
 TEST_F(SwitchOffSequence, SuccessClosesThenReports)
 {
@@ -156,10 +156,11 @@ TEST_F(SwitchOffSequence, WithTheTraceOnTheReasonNamesTheTraceFile)
 {
     const std::string file = "/work/run/tracefiles/tracefile.txt";
     const SequenceRun failed = run(FailAt::SwitchOff, {}, noConsole, file);
-    EXPECT_EQ(failed.output, untilSwitchOff + "Error: Cannot close Module connection\n" +
-                                 "vornax: COM7 (/dev/ttyTEST7): the module did not switch off "
-                                 "(library error 8); the library's view of it is in " +
-                                 file + "\n" + close);
+    EXPECT_EQ(failed.output,
+              untilSwitchOff + "Error: Cannot close Module connection\n" +
+                  "vornax: COM7 (/dev/ttyTEST7): the module did not switch off "
+                  "(library error 8: the module gave no answer); the library's view of it is in " +
+                  file + "\n" + close);
     const SequenceRun refused = run(
         FailAt::Open, {CFC_OPEN_OTHER, EIO, "/dev/ttyUSB1", "Input/output error"}, noConsole, file);
     EXPECT_NE(refused.output.find("Input/output error; the library's view of it is in " + file),

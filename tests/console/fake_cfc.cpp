@@ -50,6 +50,12 @@ int32_t WGetLastOpenFailure(int32_t* portNum, int32_t* systemError, char* device
     return refused.kind;
 }
 
+uint32_t WGetLastErrorText(uint32_t handle, char* text, uint32_t size)
+{
+    copyText(handle == fakecfc::handle ? "the module gave no answer" : "", text, size);
+    return static_cast<uint32_t>(std::strlen(text));
+}
+
 uint16_t WGetLastError(uint32_t handle)
 {
     return handle == fakecfc::handle ? fakecfc::lastError : EMMIERR_BAD_HANDLE;
