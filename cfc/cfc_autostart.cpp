@@ -4,6 +4,7 @@
 
 #include "cfc_atcommand.h"
 #include "cfc_connection.h"
+#include "cfc_progress.h"
 #include "cfc_serialmode.h"
 #include "cfc_sigtrace.h"
 #include "cfc_version.h"
@@ -76,7 +77,7 @@ void letSignalTraceComeOut(Connection& connection, const OpTrace& trace)
         SignalTraceRequestCount(connection.signals) == 0)
         return;
     trace.step(5, "let nimbo trace come out... (10 secs)");
-    plat::sleepMs(kSignalTraceDrainMs);
+    SleepWithProgress(CFC_WAIT_SIGNAL_TRACE, kSignalTraceDrainMs);
 }
 
 // A running test mode holds the radio; newer firmware must leave it before
@@ -145,7 +146,9 @@ int32_t WSwitchOff(uint32_t handle)
         }
 
         bool switchedOff = false;
+        const WaitProgress progress(CFC_WAIT_SWITCH_OFF, kSwitchOffRounds);
         for (int round = 0; round < kSwitchOffRounds && !switchedOff; ++round) {
+            progress.step(round + 1);
             trace.step(5, "call CFCRPCSwitchOff...");
             if (const uint16_t error = CFCRPCSwitchOff(connection)) {
                 connection.storeError(error);

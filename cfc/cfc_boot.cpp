@@ -2,6 +2,7 @@
 
 #include "cfc.h"
 #include "cfc_connection.h"
+#include "cfc_progress.h"
 #include "cfc_rawexchange.h"
 #include "cfc_serialmode.h"
 
@@ -92,7 +93,9 @@ int32_t abandonDialogue(Connection& connection)
 bool findBootloader(Connection& connection)
 {
     serviceBoot(connection).step(kBootLevel, "send/rec pattern...");
+    const WaitProgress progress(CFC_WAIT_BOOT, kPatternRounds);
     for (unsigned round = 0; round < kPatternRounds; ++round) {
+        progress.step(static_cast<int32_t>(round + 1));
         if (const ErrorCode code = EmmiL1Write(connection.serial, &kStartPattern, 1);
             code != EMMIERR_OK) {
             serviceBoot(connection).step(kBootLevel, "could not send initial pattern (%d)", code);
@@ -189,7 +192,10 @@ bool talkToBootloader(Connection& connection)
 bool awaitFirmware(Connection& connection, const char* boot, bool& switchedOn)
 {
     OpTrace(connection.trace, "(CFC )", boot).step(kBootLevel, "wait for mobile to switch on...");
-    switchedOn = WaitForTargetSerialModeOtherThan(connection, kTargetSerialModeSeemsOff) != 0;
+    {
+        const WaitProgress progress(CFC_WAIT_FIRMWARE, 0);
+        switchedOn = WaitForTargetSerialModeOtherThan(connection, kTargetSerialModeSeemsOff) != 0;
+    }
     OpTrace(connection.trace, "(CFC )", boot)
         .step(kBootLevel, "Set Ignition high / DTR logical low");
     if (driveIgnition(connection, false))

@@ -4,6 +4,7 @@
 
 #include "cfc_boot.h"
 #include "cfc_connection.h"
+#include "cfc_progress.h"
 #include "cfc_rawexchange.h"
 #include "cfc_serialmode.h"
 
@@ -58,7 +59,9 @@ SwitchCommand sendSwitchCommand(Connection& connection)
 // ends the switch at once.
 bool switchCommandAccepted(Connection& connection)
 {
+    const WaitProgress progress(CFC_WAIT_EMMI, kSwitchAttempts);
     for (unsigned attempt = 1; attempt <= kSwitchAttempts; ++attempt) {
+        progress.step(static_cast<int32_t>(attempt));
         switch (sendSwitchCommand(connection)) {
         case SwitchCommand::Accepted: return true;
         case SwitchCommand::NotSent: return false;
@@ -111,7 +114,11 @@ int32_t switchToEmmi(Connection& connection, uint8_t bootServiceMode, uint8_t em
         return 0;
     switchTrace(connection).step(kSwitchLevel, "target serial entering EMMI mode...");
     const ErrorMark waited(connection);
-    if (WaitForTargetSerialMode(connection, kTargetSerialModeEMMI) == 0) {
+    const bool reached = [&] {
+        const WaitProgress progress(CFC_WAIT_EMMI, 0);
+        return WaitForTargetSerialMode(connection, kTargetSerialModeEMMI) != 0;
+    }();
+    if (!reached) {
         if (!waited.storedSince())
             connection.storeError(EMMIERR_NO_EMMI);
         switchTrace(connection).call(kSwitchLevel, " fails: EMMI mode not reached!?");

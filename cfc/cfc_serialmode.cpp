@@ -1,6 +1,7 @@
 #include "cfc_serialmode.h"
 
 #include "cfc_connection.h"
+#include "cfc_progress.h"
 #include "cfc_rawexchange.h"
 
 #include "emmierr.h"
@@ -101,8 +102,10 @@ TestResult emmiTest(Connection& connection, ProbeAnswer& answer)
 template <typename Reached>
 bool probeUntil(Connection& connection, Reached reached, uint8_t& last)
 {
+    const WaitProgress progress(CFC_WAIT_PROBES, kWaitProbes);
     for (unsigned probe = 1; probe <= kWaitProbes; ++probe) {
         const ErrorMark mark(connection);
+        progress.step(static_cast<int32_t>(probe));
         last = GetTargetSerialMode(connection, 0);
         if (reached(last))
             return true;

@@ -1,5 +1,6 @@
 #include "cfc_sigtrace.h"
 
+#include "cfc_progress.h"
 #include "cfc_trace.h"
 
 #include "plat/clock.h"
@@ -78,7 +79,7 @@ void FinishSignalTrace(SignalTrace& signals)
 {
     // The module may still be reporting; the receive thread writes what comes
     // in the meantime, so the files end with the module's last signals.
-    plat::sleepMs(kLetSignalsComeOutMs);
+    SleepWithProgress(CFC_WAIT_SIGNAL_TRACE, kLetSignalsComeOutMs);
     SendSignalTraceOff(signals);
 }
 

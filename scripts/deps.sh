@@ -15,6 +15,8 @@
 #                           threads), GoogleTest's sources, Wine (64-bit)
 #                           with its own fonts, Xvfb for kestrix.exe's
 #                           windows, and NSIS for the installer
+#   scripts/deps.sh package that and lintian, Debian's own check of the
+#                           packages scripts/package-test.sh builds
 set -euo pipefail
 
 packages=(
@@ -32,7 +34,8 @@ case "${1:-}" in
     packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine wine64 xvfb
       fonts-wine nsis unzip)
     ;;
-  *) echo "usage: $0 [fuzz|windows]" >&2; exit 2 ;;
+  package) packages+=(lintian file) ;;
+  *) echo "usage: $0 [fuzz|windows|package]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Debian package of the default build, unpacks it into a
-# temporary root (nothing is installed on the machine) and tries what a user
-# of the package gets: the files in their places, libZANTAL's name and its
-# private directory, and the unpacked vornax against the unpacked cfcsim.
+# Builds the Debian packages of the default build, has lintian check them
+# (any error or warning fails the test), unpacks them into a temporary root
+# (nothing is installed on the machine) and tries what a user of the
+# packages gets: the files in their places, the libraries in the multiarch
+# directory, libZANTAL's name and its private directory, pkg-config's plain
+# include directory, and the unpacked vornax against the unpacked cfcsim.
 #   PACKAGE_BUILD_DIR  build directory (default build/default)
 #   PACKAGE_OUT_DIR    where the .deb is kept (default <build>/package)
 set -euo pipefail
@@ -11,24 +13,43 @@ cd "$(dirname "$0")/.."
 build="${PACKAGE_BUILD_DIR:-build/default}"
 out="${PACKAGE_OUT_DIR:-$build/package}"
 
-scripts/deps.sh
+scripts/deps.sh package
 cmake --preset default -B "$build" >/dev/null
 # cpack installs what is built; it builds nothing itself.
 cmake --build "$build" -j "${BUILD_JOBS:-$(nproc)}"
 mkdir -p "$out"
 build=$(cd "$build" && pwd)
 out=$(cd "$out" && pwd)
-(cd "$out" && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null)
-deb=$(ls -t "$out"/cfckit_*.deb | head -n 1)
-echo "== $(basename "$deb") =="
-dpkg-deb --info "$deb" | sed -n 's/^ \(Package\|Version\|Architecture\|Depends\|Installed-Size\):/  \1:/p'
-
-root=$(mktemp -d)
-trap 'rm -rf "$root"' EXIT
-dpkg-deb -x "$deb" "$root"
+rm -f "$out"/*.deb
+# CPack's own warnings (a library without a soname, say) fail the test too.
+cpack_log=$(cd "$out" && cpack -G DEB --config "$build/CPackConfig.cmake" 2>&1)
+debs=("$out"/*.deb)
 
 failed=0
 fail() { echo "package-test: $*" >&2; failed=1; }
+
+if grep -qi 'warning' <<<"$cpack_log"; then
+  fail "cpack warned:"
+  grep -i -A3 'warning' <<<"$cpack_log" >&2
+fi
+for deb in "${debs[@]}"; do
+  echo "== $(basename "$deb") =="
+  dpkg-deb --info "$deb" | sed -n 's/^ \(Package\|Version\|Architecture\|Depends\|Installed-Size\):/  \1:/p'
+done
+
+# Debian's own check; informational hints are shown but pass.
+lintian_out=$(lintian --tag-display-limit 0 "${debs[@]}" 2>&1) || true
+echo "== lintian =="
+echo "${lintian_out:-(nothing to report)}"
+if grep -Eq '^[EW]: ' <<<"$lintian_out"; then
+  fail "lintian reports errors or warnings"
+fi
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+for deb in "${debs[@]}"; do
+  dpkg-deb -x "$deb" "$root"
+done
 
 usr="$root/usr"
 for f in bin/vornax bin/kestrix bin/cfcsim \
@@ -39,11 +60,14 @@ for f in bin/vornax bin/kestrix bin/cfcsim \
   [ -e "$usr/$f" ] || fail "missing /usr/$f"
 done
 
-# The CFC library for other programs: the shared library under its soname,
-# with its pkg-config and CMake package files.
-for f in libcfc.so.1 pkgconfig/cfc.pc cmake/cfc/cfcConfig.cmake; do
-  [ -n "$(find "$usr" -path "*/lib*/$f" | head -n 1)" ] || fail "missing $f below /usr/lib"
+# The CFC library for other programs: the shared library under its soname
+# in the multiarch directory, with its pkg-config and CMake package files.
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+for f in libcfc.so.1 libcfc.so pkgconfig/cfc.pc cmake/cfc/cfcConfig.cmake libZANTAL.so.1; do
+  [ -e "$usr/lib/$multiarch/$f" ] || fail "missing /usr/lib/$multiarch/$f"
 done
+cflags=$(PKG_CONFIG_PATH="$usr/lib/$multiarch/pkgconfig" pkg-config --cflags cfc | xargs)
+[ "$cflags" = "-I/usr/include/cfc" ] || fail "pkg-config --cflags cfc gives '$cflags'"
 
 # ZANTAL: a versioned file, the soname link the loader uses, and its helpers
 # only in the private directory its RUNPATH names.

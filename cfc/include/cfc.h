@@ -338,6 +338,24 @@ typedef struct TC2CFCRequest {
 } TC2CFCRequest;
 void TC2CFCMapper(TC2CFCRequest* record);
 
+/* Long waits, for a program that shows how far they are. The library calls
+ * the process's one hook on the thread that made the call: when a wait
+ * starts (`done` 0), at the start of each of its steps (`done` 1 up to
+ * `total`; `total` 0 when the wait has no counted steps) and when it ends
+ * (`done` CFC_WAIT_ENDED). Waits nest: each switch-off request, for example,
+ * waits through up to 100 probes of its own, so a probe wait starts and ends
+ * inside a switch-off wait. A null hook ends the reports; the hook must not
+ * call back into the library. */
+#define CFC_WAIT_PROBES 1       /* probes until the module answers or falls silent */
+#define CFC_WAIT_EMMI 2         /* the module asked to switch to EMMI; steps: attempts */
+#define CFC_WAIT_BOOT 3         /* the bootloader sought; steps: start patterns */
+#define CFC_WAIT_FIRMWARE 4     /* the booted module's firmware awaited */
+#define CFC_WAIT_SWITCH_OFF 5   /* the module awaited to fall silent; steps: requests */
+#define CFC_WAIT_SIGNAL_TRACE 6 /* the module's last signal frames awaited; steps: seconds */
+#define CFC_WAIT_ENDED (-1)
+typedef void (*CfcWaitHook)(void* context, int32_t wait, int32_t done, int32_t total);
+void WSetWaitHook(CfcWaitHook hook, void* context);
+
 #ifdef __cplusplus
 }
 #endif

@@ -8,6 +8,8 @@
 #include "plat/port_probe.h"
 #include "plat/portmap.h"
 
+#include <string>
+
 namespace vornax {
 namespace {
 
@@ -21,6 +23,7 @@ struct StepRow {
     std::int32_t (*run)(std::uint32_t handle);
     const char* failureText;
     Step step;
+    const char* name; // for "interrupted during ..."
 };
 
 std::int32_t switchJavaAutoStartOff(std::uint32_t handle)
@@ -29,35 +32,16 @@ std::int32_t switchJavaAutoStartOff(std::uint32_t handle)
 }
 
 constexpr StepRow steps[] = {
-    {WInitServiceMode, "Error: Cannot connect to Module\n", Step::ServiceMode},
-    {switchJavaAutoStartOff, "Error: Cannot switchoff AutoExec\n", Step::AutoStart},
-    {WSwitchOff, "Error: Cannot close Module connection\n", Step::SwitchOff},
+    {WInitServiceMode, "Error: Cannot connect to Module\n", Step::ServiceMode,
+     "the switch to service mode"},
+    {switchJavaAutoStartOff, "Error: Cannot switchoff AutoExec\n", Step::AutoStart,
+     "the Java autostart switch"},
+    {WSwitchOff, "Error: Cannot close Module connection\n", Step::SwitchOff, "the switch-off"},
 };
-
-constexpr std::uint32_t pathSize = 4096;
-constexpr std::uint32_t reasonSize = 256;
-
-OpenRefusal lastOpenRefusal(std::int32_t port)
-{
-    OpenRefusal refusal;
-    char path[pathSize] = {};
-    char reason[reasonSize] = {};
-    refusal.kind = WGetLastOpenFailure(&refusal.port, &refusal.systemError, path, sizeof path,
-                                       reason, sizeof reason);
-    refusal.devicePath = path;
-    refusal.reason = reason;
-    if (refusal.kind == CFC_OPEN_OK) {
-        // The port opened, but the connection around it could not be set up
-        // (no thread); the library keeps no system reason for that.
-        refusal = OpenRefusal{CFC_OPEN_OTHER, port, 0, plat::comPortPath(port).value_or(""),
-                              "the connection could not be set up"};
-    }
-    return refusal;
-}
 
 void printLine(std::FILE* err, const std::string& line)
 {
-    std::fprintf(err, "%s\n", line.c_str());
+    std::fprintf(err, "vornax: %s\n", line.c_str());
     std::fflush(err);
 }
 
@@ -81,8 +65,11 @@ void printUsage(std::FILE* out)
     std::fprintf(out, "       <com-port>: com1 up to com99 for com port selection\n");
 }
 
-int switchAutoExecOff(std::FILE* out, std::FILE* err, std::int32_t port, ConsoleCheck isConsole)
+int switchAutoExecOff(std::FILE* out, std::FILE* err, std::int32_t port, ConsoleCheck isConsole,
+                      const std::optional<AdviceContext>& givenAdvice)
 {
+    const AdviceContext advice =
+        givenAdvice.value_or(adviceHere("vornax com" + std::to_string(port)));
     const std::string devicePath = plat::comPortPath(port).value_or("");
     // Only a warning: a user who mapped the port there on purpose keeps the
     // choice, but nobody does it unawares.
@@ -92,23 +79,34 @@ int switchAutoExecOff(std::FILE* out, std::FILE* err, std::int32_t port, Console
     // A failed open yields a handle every later call refuses, so it is
     // reported by the service-mode step like a module that does not answer;
     // the library's record of the refusal says why.
+    enterStep(steps[0].failureText, "the open of the port");
     const std::uint32_t handle = WComOpen(port, baudRate, noTraceSink);
     for (const StepRow& row : steps) {
-        enterStep(row.failureText);
+        enterStep(row.failureText, row.name);
         if (!row.run(handle) || stopRequested()) {
             // Printed before closing, so the reason reaches the user even if
             // closing the port hangs.
             reportFailure(out, row.failureText);
-            if (handle == 0)
-                printLine(err, openRefusalLine(lastOpenRefusal(port), plat::userConfigDir()));
+            if (stopRequested())
+                // The step failed because it was stopped: the module is not
+                // to blame, and no advice fits.
+                reportInterrupted(err);
+            else if (handle == 0)
+                printLine(err, openRefusalText(lastOpenRefusal(port), advice));
             else
-                printLine(err, stepFailureLine(row.step, port, devicePath, WGetLastError(handle)));
+                printLine(err, stepFailureText(row.step, port, devicePath, handle, advice));
             WComClose(handle);
-            return exitFailure;
+            return stopRequested() ? stopExitCode() : exitFailure;
         }
     }
+    enterStep(nullptr, "the close of the port");
     WComClose(handle);
     std::fprintf(out, "AutoExec successfully switched off\n");
+    if (stopRequested()) {
+        // The module is off, but the close was cut short.
+        reportInterrupted(err);
+        return stopExitCode();
+    }
     return exitSuccess;
 }
 

@@ -2,8 +2,11 @@
 // usage text and the one switch-off sequence against the module.
 #pragma once
 
+#include "reasons.h"
+
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace vornax {
@@ -22,8 +25,12 @@ bool isKernelConsole(const std::string& devicePath);
 // Opens COM<port>, brings the module into service mode, switches its Java
 // autostart off and the module off, and closes the connection again. Prints
 // the one result line to `out` and gives the exit code; why a step failed,
-// and a warning before a port that is the kernel's console, go to `err`.
+// and a warning before a port that is the kernel's console, go to `err`. A
+// stop from outside (stop_request.h) ends it with the interrupt's line and
+// exit code instead of the reason.
+// `advice` is what the reasons may name; the machine's own by default.
 int switchAutoExecOff(std::FILE* out, std::FILE* err, std::int32_t port,
-                      ConsoleCheck isConsole = isKernelConsole);
+                      ConsoleCheck isConsole = isKernelConsole,
+                      const std::optional<AdviceContext>& advice = std::nullopt);
 
 } // namespace vornax

@@ -1,6 +1,7 @@
 // vornax: switches the Java autostart of a module on a COM port off.
 #include "actions.h"
 #include "arguments.h"
+#include "progress_line.h"
 #include "stop_signals.h"
 
 #include <cstdio>
@@ -12,7 +13,7 @@ int main(int argc, char* argv[])
     // Whole lines go out at once even into a pipe, so what was printed is not
     // lost when the library below hangs or the process is killed.
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
-    vornax::watchStopSignals(stdout);
+    vornax::watchStopSignals(stdout, stderr);
 
     std::string problem;
     const auto commandLine = vornax::scanArguments(argc, argv, &problem);
@@ -29,7 +30,9 @@ int main(int argc, char* argv[])
         vornax::printUsage(stdout);
     if (commandLine->has(vornax::Option::Help))
         vornax::printUsage(stdout);
-    if (commandLine->has(vornax::Option::Port))
+    if (commandLine->has(vornax::Option::Port)) {
+        vornax::showWaitProgress(stderr);
         std::exit(vornax::switchAutoExecOff(stdout, stderr, commandLine->port));
+    }
     std::exit(vornax::exitSuccess);
 }

@@ -1,6 +1,6 @@
 #include "stop_request.h"
 
-#include "actions.h"
+#include "progress_line.h"
 
 #include "plat/serial.h"
 
@@ -15,14 +15,18 @@ namespace {
 // Plain atomics and a mutex with nothing to destroy: the watcher thread may
 // still look at them while the job's thread ends the process.
 std::atomic<bool> g_stop{false};
+std::atomic<int> g_exitCode{0};
 std::atomic<const char*> g_step{nullptr};
+std::atomic<const char*> g_stepName{"the open of the port"};
 std::mutex g_reportMutex;
 bool g_reported = false;
+bool g_interruptReported = false;
 
 } // namespace
 
-void requestStop()
+void requestStop(int exitCode)
 {
+    g_exitCode.store(exitCode);
     g_stop.store(true);
 }
 
@@ -31,9 +35,15 @@ bool stopRequested()
     return g_stop.load();
 }
 
-void enterStep(const char* failureText)
+int stopExitCode()
+{
+    return g_exitCode.load();
+}
+
+void enterStep(const char* failureText, const char* stepName)
 {
     g_step.store(failureText);
+    g_stepName.store(stepName);
 }
 
 const char* currentStepFailure()
@@ -41,19 +51,20 @@ const char* currentStepFailure()
     return g_step.load();
 }
 
-void stopJob()
+void stopJob(int exitCode)
 {
-    requestStop();
+    requestStop(exitCode);
     plat::abandonDevicePorts();
 }
 
-void endStoppedJob(std::FILE* out)
+void endStoppedJob(std::FILE* out, std::FILE* err)
 {
     if (const char* step = currentStepFailure())
         reportFailure(out, step);
+    reportInterrupted(err);
     std::fflush(out);
     // Without exit handlers: the job's thread still runs in the library.
-    std::_Exit(exitFailure & 0xFF);
+    std::_Exit(stopExitCode());
 }
 
 void reportFailure(std::FILE* out, const char* failureText)
@@ -66,6 +77,17 @@ void reportFailure(std::FILE* out, const char* failureText)
     g_reported = true;
     std::fprintf(out, "%s", failureText);
     std::fflush(out);
+}
+
+void reportInterrupted(std::FILE* err)
+{
+    std::lock_guard lock(g_reportMutex);
+    if (g_interruptReported)
+        return;
+    g_interruptReported = true;
+    endWaitProgress();
+    std::fprintf(err, "vornax: interrupted during %s\n", g_stepName.load());
+    std::fflush(err);
 }
 
 } // namespace vornax

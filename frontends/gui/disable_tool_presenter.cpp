@@ -29,43 +29,58 @@ std::optional<std::int32_t> portNumberOf(std::string_view text)
     return number;
 }
 
+} // namespace
+
 // The library calls in their fixed order; the first failure ends the
-// sequence. The connection is closed in every case before the outcome is
-// shown. A failed open is not tested here: its handle makes the service-mode
-// step fail.
-Message runSwitchOff(ModuleLibrary& library, std::int32_t port)
+// sequence. Why it failed is asked while the connection is still open, and
+// the connection is closed in every case before the outcome is shown. A
+// failed open is not tested here: its handle makes the service-mode step
+// fail.
+DisableToolPresenter::Outcome DisableToolPresenter::runSwitchOff(ModuleLibrary& library,
+                                                                 std::int32_t port)
 {
     const std::uint32_t handle = library.comOpen(port, baudRate, noTraceSink);
-    Message outcome = messages::switchedOff;
+    Outcome outcome{messages::switchedOff, {}};
+    auto failed = [&](const Message& message, FailedStep step) {
+        outcome = {message, library.failureReason(step, port, handle)};
+    };
     if (!library.initServiceMode(handle))
-        outcome = messages::cannotConnect;
+        failed(messages::cannotConnect, FailedStep::ServiceMode);
     else if (!library.switchJavaAutoStart(handle, autoStartOff))
-        outcome = messages::cannotSwitchOff;
+        failed(messages::cannotSwitchOff, FailedStep::AutoStart);
     else if (!library.switchOff(handle))
-        outcome = messages::cannotClose;
+        failed(messages::cannotClose, FailedStep::SwitchOff);
     library.comClose(handle);
     return outcome;
 }
 
-} // namespace
-
 DisableToolPresenter::DisableToolPresenter(DisableToolView& view, ModuleLibrary& library,
                                            const PortProbe& portPresent)
-    : view_(view), library_(library)
+    : view_(view), library_(library), portPresent_(portPresent)
 {
-    view_.setPortItems(buildPortList(portPresent));
+    view_.setPortItems(buildPortList(portPresent_));
+    // Reported on the sequence's thread; shown on the window's.
+    library_.watchWaits([this](const std::string& text) {
+        view_.post([this, text] { view_.showProgress(text); });
+    });
 }
 
 DisableToolPresenter::~DisableToolPresenter()
 {
     if (worker_.joinable())
         worker_.join();
+    library_.watchWaits(nullptr);
 }
 
 void DisableToolPresenter::SelectPort()
 {
     if (const auto number = portNumberOf(view_.portText()))
         selectedPort_ = *number;
+}
+
+void DisableToolPresenter::PortListOpening()
+{
+    view_.refreshPortItems(buildPortList(portPresent_));
 }
 
 void DisableToolPresenter::AutoStartOff()
@@ -87,7 +102,7 @@ void DisableToolPresenter::AutoStartOff()
     const std::int32_t port = selectedPort_;
     try {
         worker_ = std::thread([this, port] {
-            const Message outcome = runSwitchOff(library_, port);
+            const Outcome outcome = runSwitchOff(library_, port);
             view_.post([this, outcome] { finishRun(outcome); });
         });
     } catch (const std::system_error&) {
@@ -97,17 +112,21 @@ void DisableToolPresenter::AutoStartOff()
     }
 }
 
-void DisableToolPresenter::finishRun(Message outcome)
+void DisableToolPresenter::finishRun(const Outcome& outcome)
 {
     if (worker_.joinable())
         worker_.join();
     running_ = false;
     view_.setBusy(false);
-    view_.showMessage(outcome);
+    view_.showProgress({});
     if (closePending_) {
+        // The user asked to leave; the outcome of a run cut short is no
+        // news worth a click.
         closePending_ = false;
         view_.closeWindow();
+        return;
     }
+    view_.showOutcome(outcome.message, outcome.detail);
 }
 
 void DisableToolPresenter::AboutClick()
@@ -122,8 +141,10 @@ void DisableToolPresenter::CloseApp()
 
 bool DisableToolPresenter::MayClose()
 {
-    if (running_)
+    if (running_ && !closePending_) {
         closePending_ = true;
+        library_.abandonRun();
+    }
     return !running_;
 }
 

@@ -8,6 +8,7 @@
 #include "port_list.h"
 
 #include <cstdint>
+#include <string>
 #include <thread>
 
 namespace kestrix {
@@ -26,23 +27,32 @@ public:
 
     // A list item was selected: its number becomes the selected port.
     void SelectPort();
+    // The list is about to open: ports come and go, so it is read again.
+    void PortListOpening();
     // "AutoExec Off": the switch-off sequence on the selected port.
     void AutoStartOff();
     void AboutClick();
     void CloseApp();
 
     // Asked before the window closes. While the sequence runs the answer is
-    // no, and the window closes once it has ended and its message was seen.
+    // no: the sequence is told to end soon, and the window closes once it
+    // has ended, without a message nobody asked for.
     bool MayClose();
 
     std::int32_t selectedPort() const { return selectedPort_; }
     bool running() const { return running_; }
 
 private:
-    void finishRun(Message outcome);
+    struct Outcome {
+        Message message;
+        std::string detail;
+    };
+    static Outcome runSwitchOff(ModuleLibrary& library, std::int32_t port);
+    void finishRun(const Outcome& outcome);
 
     DisableToolView& view_;
     ModuleLibrary& library_;
+    PortProbe portPresent_;
     std::int32_t selectedPort_ = 0;
     bool running_ = false;
     bool closePending_ = false;

@@ -30,8 +30,18 @@ sigset_t stopSignals()
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    // A terminal that hangs up sends SIGHUP; Ctrl-\ sends SIGQUIT. Left to
+    // their default they would end the process with the port still held.
+    sigaddset(&set, SIGHUP);
+    sigaddset(&set, SIGQUIT);
     return set;
 }
+
+// As shells report a program a signal ended: 128 and the signal's number.
+constexpr int kSignalExitBase = 128;
+
+// A window closed during a switch-off quits as a closed window does.
+constexpr int kClosedExit = 0;
 
 // The calls the window makes, watched: which step runs, and whether a stop
 // was asked for, which fails the step that was running.
@@ -70,7 +80,36 @@ public:
         if (stopped_)
             endStopped(lock);
         running_ = false;
+        ended_.notify_all();
         return closed;
+    }
+    std::string failureReason(FailedStep step, std::int32_t port, std::uint32_t handle) override
+    {
+        return library_.failureReason(step, port, handle);
+    }
+    void watchWaits(std::function<void(const std::string&)> observer) override
+    {
+        library_.watchWaits(std::move(observer));
+    }
+
+    // The window is closing: the switch-off's port is released and its
+    // steps fail, so it ends on its own path and the window closes after
+    // it. Should a fixed wait of the library hold it longer than the grace
+    // time, the program ends without it; the port is released already.
+    void abandonRun() override
+    {
+        {
+            std::lock_guard lock(mutex_);
+            if (closing_)
+                return;
+            closing_ = true;
+        }
+        library_.abandonRun();
+        std::thread([this] {
+            std::unique_lock lock(mutex_);
+            if (!ended_.wait_for(lock, kGrace, [this] { return !running_; }))
+                ::_exit(kClosedExit);
+        }).detach();
     }
 
     [[noreturn]] void watch(sigset_t set)
@@ -80,6 +119,7 @@ public:
         }
         std::unique_lock lock(mutex_);
         stopped_ = true;
+        exitCode_ = kSignalExitBase + number;
         // Not the library's close from here: the switch-off's thread is
         // inside the library with the port in use. Failing the port makes
         // the switch-off end on its own path.
@@ -112,7 +152,7 @@ private:
     std::int32_t unlessStopped(std::int32_t result)
     {
         std::lock_guard lock(mutex_);
-        return stopped_ ? 0 : result;
+        return stopped_ || closing_ ? 0 : result;
     }
 
     // Whichever of the switch-off and the watcher comes here first ends the
@@ -121,7 +161,7 @@ private:
     {
         std::fprintf(stderr, "Error: %s\n", step_.text);
         std::fflush(stderr);
-        ::_exit(exitStopped);
+        ::_exit(exitCode_);
     }
 
     ModuleLibrary& library_;
@@ -130,6 +170,9 @@ private:
     Message step_ = messages::cannotConnect;
     bool running_ = false;
     bool stopped_ = false;
+    bool closing_ = false;
+    int exitCode_ = kSignalExitBase + SIGTERM;
+    std::condition_variable ended_;
 };
 
 } // namespace

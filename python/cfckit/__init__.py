@@ -33,6 +33,13 @@ from .errors import *  # noqa: F401,F403  (the codes of emmierr.h and the CFC_OP
 from .errors import CfcError, OpenError, OpenFailure
 from .nvram import VersionedData
 from .process import (
+    CFC_WAIT_BOOT,
+    CFC_WAIT_EMMI,
+    CFC_WAIT_ENDED,
+    CFC_WAIT_FIRMWARE,
+    CFC_WAIT_PROBES,
+    CFC_WAIT_SIGNAL_TRACE,
+    CFC_WAIT_SWITCH_OFF,
     PortSettings,
     disable_trace_file,
     enable_trace_file,
@@ -41,6 +48,7 @@ from .process import (
     get_version,
     read_port_settings,
     set_switch_off_drain_wait,
+    set_wait_hook,
     write_port_settings,
 )
 from .radio import GwRssiPoints, IQOffsets, LoopbackData
@@ -48,6 +56,13 @@ from .radio import GwRssiPoints, IQOffsets, LoopbackData
 __version__ = "1.4.0"
 
 __all__ = [
+    "CFC_WAIT_BOOT",
+    "CFC_WAIT_EMMI",
+    "CFC_WAIT_ENDED",
+    "CFC_WAIT_FIRMWARE",
+    "CFC_WAIT_PROBES",
+    "CFC_WAIT_SIGNAL_TRACE",
+    "CFC_WAIT_SWITCH_OFF",
     "CFCAirplaneMode",
     "CFCNormalMode",
     "CFCServiceMode",
@@ -76,5 +91,6 @@ __all__ = [
     "python_name",
     "read_port_settings",
     "set_switch_off_drain_wait",
+    "set_wait_hook",
     "write_port_settings",
 ]

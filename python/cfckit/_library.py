@@ -25,6 +25,9 @@ _charp = POINTER(c_char)
 
 _H = c_uint32  # the connection handle
 
+# The wait hook of cfc.h: context, wait kind, step done, steps in all.
+WAIT_HOOK = ctypes.CFUNCTYPE(None, ctypes.c_void_p, c_int32, c_int32, c_int32)
+
 # Result type and argument types of every operation cfc.h declares.
 PROTOTYPES: Dict[str, Tuple[Any, List[Any]]] = {
     # Connection
@@ -60,6 +63,7 @@ PROTOTYPES: Dict[str, Tuple[Any, List[Any]]] = {
     "WSwitchJavaAutoStart": (c_int32, [_H, c_uint8]),
     "WSwitchOff": (c_int32, [_H]),
     "WSetSwitchOffDrainWait": (None, [c_int32]),
+    "WSetWaitHook": (None, [WAIT_HOOK, ctypes.c_void_p]),
     "WTerminateCall": (c_int32, [_H]),
     # AT commands
     "WSendAtCommand": (c_int32, [_H, c_char_p, _charp]),

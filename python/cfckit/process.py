@@ -6,11 +6,11 @@ from __future__ import annotations
 
 import ctypes
 from ctypes import byref, c_int32, c_uint8, c_uint32
-from typing import NamedTuple
+from typing import Callable, NamedTuple, Optional
 
 from ._base import error_text
 from ._convert import decoded, flag, number
-from ._library import call
+from ._library import WAIT_HOOK, call
 from .errors import CfcError, OpenFailure
 
 
@@ -47,6 +47,39 @@ def set_switch_off_drain_wait(on: bool) -> None:
     """For a program that writes the module's signal trace: switch_off then
     first lets a configured signal trace come out for 10 s."""
     call("WSetSwitchOffDrainWait", flag(on, "on"))
+
+
+# The library keeps only the function pointer: the callable behind it must
+# live as long as it is set.
+_wait_hook: Optional[object] = None
+
+# The kinds of wait a hook hears of (CFC_WAIT_* of cfc.h).
+CFC_WAIT_PROBES = 1
+CFC_WAIT_EMMI = 2
+CFC_WAIT_BOOT = 3
+CFC_WAIT_FIRMWARE = 4
+CFC_WAIT_SWITCH_OFF = 5
+CFC_WAIT_SIGNAL_TRACE = 6
+CFC_WAIT_ENDED = -1
+
+
+def set_wait_hook(hook: Optional[Callable[[int, int, int], None]]) -> None:
+    """Hears the library's long waits, for a script that shows how far they
+    are: `hook(wait, done, total)` is called on the calling thread when a
+    wait starts (`done` 0), at each of its steps (`done` 1 up to `total`;
+    `total` 0 for a wait without counted steps) and when it ends (`done`
+    CFC_WAIT_ENDED). `wait` is one of the CFC_WAIT_* kinds; waits nest. The
+    hook must not call into cfckit. None ends the reports."""
+    global _wait_hook
+    if hook is None:
+        call("WSetWaitHook", WAIT_HOOK(), None)
+        _wait_hook = None
+        return
+    if not callable(hook):
+        raise TypeError("hook must be callable or None")
+    wrapped = WAIT_HOOK(lambda _context, wait, done, total: hook(wait, done, total))
+    call("WSetWaitHook", wrapped, None)
+    _wait_hook = wrapped
 
 
 _PATH_SIZE = 4096

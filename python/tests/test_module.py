@@ -177,3 +177,20 @@ def test_target_version_is_the_firmware_the_module_names(module):
     version = module.get_target_version()
     assert version == cfckit.TargetVersion("ZEPHIN", 240, "", 0x10000)
     assert version.rpc_version >> 16 == 1
+
+
+def test_wait_hook_hears_every_wait_start_and_end(simulated_port):
+    heard = []
+    cfckit.set_wait_hook(lambda wait, done, total: heard.append((wait, done, total)))
+    try:
+        with cfckit.open(simulated_port) as connection:
+            connection.init_service_mode()
+            connection.switch_off()
+    finally:
+        cfckit.set_wait_hook(None)
+    starts = [wait for wait, done, _ in heard if done == 0]
+    ends = [wait for wait, done, _ in heard if done == cfckit.CFC_WAIT_ENDED]
+    # The switch-off waits for the module to fall silent, probing as it goes.
+    assert cfckit.CFC_WAIT_SWITCH_OFF in starts
+    assert cfckit.CFC_WAIT_PROBES in starts
+    assert sorted(starts) == sorted(ends)

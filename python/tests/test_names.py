@@ -11,7 +11,7 @@ from typing import Dict, List, Tuple
 import pytest
 
 import cfckit
-from cfckit._library import PROTOTYPES
+from cfckit._library import PROTOTYPES, WAIT_HOOK
 from conftest import ERROR_HEADER, HEADER
 
 
@@ -43,6 +43,10 @@ C_TYPES = {
 
 
 def ctype_of(declared: str) -> object:
+    if declared == "CfcWaitHook":
+        return WAIT_HOOK
+    if declared == "void*":
+        return ctypes.c_void_p
     if declared == "const char*":
         return ctypes.c_char_p
     base = declared.replace("const ", "")

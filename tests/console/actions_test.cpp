@@ -39,14 +39,20 @@ protected:
     void TearDown() override { ::unsetenv("CFC_COM7"); }
 
     static SequenceRun run(FailAt failAt, fakecfc::Refusal refusal = {},
-                           vornax::ConsoleCheck isConsole = noConsole)
+                           vornax::ConsoleCheck isConsole = noConsole,
+                           const std::string& traceFile = "")
     {
+        // What the device itself would say is the device-access tests'
+        // business; here it only has to reach the line.
+        const vornax::AdviceContext advice{
+            "/home/user/.config", "vornax com7", traceFile,
+            [](const std::string& path) { return "advice for " + path; }};
         char* buffer = nullptr;
         size_t size = 0;
         std::FILE* stream = open_memstream(&buffer, &size);
         fakecfc::reset(stream, failAt, std::move(refusal));
         // Result lines and reasons into one stream, to see their order.
-        const int exitCode = vornax::switchAutoExecOff(stream, stream, 7, isConsole);
+        const int exitCode = vornax::switchAutoExecOff(stream, stream, 7, isConsole, advice);
         std::fclose(stream);
         SequenceRun run{std::string(buffer, size), exitCode};
         std::free(buffer);
@@ -60,7 +66,7 @@ const std::string untilAutoStart = untilServiceMode + "<WSwitchJavaAutoStart 0xc
 const std::string untilSwitchOff = untilAutoStart + "<WSwitchOff 0xcfc01cfc>\n";
 const std::string close = "<WComClose 0xcfc01cfc>\n";
 const std::string tracePointer =
-    " (library error 8); run CFC_TRACE=1 vornax com7 and read tracefiles/tracefile.txt for the reason\n";
+    " (library error 8: the module gave no answer); run CFC_TRACE=1 vornax com7 and read tracefiles/tracefile.txt for the reason\n";
 
 TEST_F(SwitchOffSequence, SuccessClosesThenReports)
 {
@@ -109,7 +115,7 @@ TEST_F(SwitchOffSequence, RefusedOpenSaysWhyAndWhatToDo)
     } cases[] = {
         {{CFC_OPEN_DENIED, EACCES, "/dev/ttyUSB0", "Permission denied"},
          "vornax: cannot open COM7 (/dev/ttyUSB0): Permission denied; ",
-         "join the dialout group (sudo usermod -aG dialout $USER) and log in again"},
+         "advice for /dev/ttyUSB0"},
         {{CFC_OPEN_BUSY, EBUSY, "/dev/ttyACM0", "Device or resource busy"},
          "vornax: cannot open COM7 (/dev/ttyACM0): Device or resource busy; ",
          "another program holds the port, often a modem manager"},
@@ -142,6 +148,25 @@ TEST_F(SwitchOffSequence, RefusedOpenSaysWhyAndWhatToDo)
         EXPECT_NE(reason.find(c.fix), std::string::npos) << reason;
         EXPECT_EQ(reason.substr(reason.find('\n') + 1), "<WComClose 0>\n");
     }
+}
+
+// With CFC_TRACE=1 set already, the reason names the file it wrote instead
+// of asking for what was done.
+TEST_F(SwitchOffSequence, WithTheTraceOnTheReasonNamesTheTraceFile)
+{
+    const std::string file = "/work/run/tracefiles/tracefile.txt";
+    const SequenceRun failed = run(FailAt::SwitchOff, {}, noConsole, file);
+    EXPECT_EQ(failed.output,
+              untilSwitchOff + "Error: Cannot close Module connection\n" +
+                  "vornax: COM7 (/dev/ttyTEST7): the module did not switch off "
+                  "(library error 8: the module gave no answer); the library's view of it is in " +
+                  file + "\n" + close);
+    const SequenceRun refused = run(
+        FailAt::Open, {CFC_OPEN_OTHER, EIO, "/dev/ttyUSB1", "Input/output error"}, noConsole, file);
+    EXPECT_NE(refused.output.find("Input/output error; the library's view of it is in " + file),
+              std::string::npos)
+        << refused.output;
+    EXPECT_EQ(refused.output.find("CFC_TRACE=1"), std::string::npos) << refused.output;
 }
 
 TEST_F(SwitchOffSequence, KernelConsoleIsWarnedAboutBeforeTheOpen)

@@ -50,6 +50,12 @@ int32_t WGetLastOpenFailure(int32_t* portNum, int32_t* systemError, char* device
     return refused.kind;
 }
 
+uint32_t WGetLastErrorText(uint32_t handle, char* text, uint32_t size)
+{
+    copyText(handle == fakecfc::handle ? "the module gave no answer" : "", text, size);
+    return static_cast<uint32_t>(std::strlen(text));
+}
+
 uint16_t WGetLastError(uint32_t handle)
 {
     return handle == fakecfc::handle ? fakecfc::lastError : EMMIERR_BAD_HANDLE;
@@ -72,6 +78,10 @@ int32_t WSwitchOff(uint32_t handle)
     std::fprintf(callLog, "<WSwitchOff %#x>\n", handle);
     return failing != FailAt::SwitchOff;
 }
+
+// vornax registers it only when standard error is a terminal, which the
+// tests' memory streams are not.
+void WSetWaitHook(CfcWaitHook, void*) {}
 
 int32_t WComClose(uint32_t handle)
 {

@@ -55,7 +55,7 @@ std::int32_t FakeLibrary::initServiceMode(std::uint32_t h)
         changed_.notify_all();
         changed_.wait_for(lock, patience, [this] { return !holding_; });
     }
-    return failAt_ != FailAt::ServiceMode;
+    return failAt_ != FailAt::ServiceMode && !abandoned_;
 }
 
 std::int32_t FakeLibrary::switchJavaAutoStart(std::uint32_t h, std::uint8_t on)
@@ -79,6 +79,43 @@ std::int32_t FakeLibrary::comClose(std::uint32_t h)
     return 0;
 }
 
+std::string FakeLibrary::failureReason(kestrix::FailedStep step, std::int32_t port, std::uint32_t)
+{
+    const std::string name = step == kestrix::FailedStep::ServiceMode ? "service mode"
+                             : step == kestrix::FailedStep::AutoStart ? "autostart"
+                                                                      : "switch-off";
+    record("reason " + name);
+    return "reason for " + name + " on COM" + std::to_string(port);
+}
+
+void FakeLibrary::abandonRun()
+{
+    record("abandon");
+    {
+        std::lock_guard lock(mutex_);
+        abandoned_ = true;
+        holding_ = false;
+    }
+    changed_.notify_all();
+}
+
+void FakeLibrary::watchWaits(std::function<void(const std::string&)> observer)
+{
+    std::lock_guard lock(mutex_);
+    observer_ = std::move(observer);
+}
+
+void FakeLibrary::reportWait(const std::string& text)
+{
+    std::function<void(const std::string&)> observer;
+    {
+        std::lock_guard lock(mutex_);
+        observer = observer_;
+    }
+    if (observer)
+        observer(text);
+}
+
 bool FakeView::runPosted()
 {
     std::function<void()> job;
@@ -91,6 +128,13 @@ bool FakeView::runPosted()
     }
     job();
     return true;
+}
+
+void FakeView::showOutcome(const kestrix::Message& message, const std::string& detail)
+{
+    details.push_back(detail);
+    icons.push_back(message.icon);
+    showMessage(message);
 }
 
 void FakeView::showMessage(const kestrix::Message& message)

@@ -42,9 +42,20 @@ public:
     std::int32_t switchJavaAutoStart(std::uint32_t handle, std::uint8_t on) override;
     std::int32_t switchOff(std::uint32_t handle) override;
     std::int32_t comClose(std::uint32_t handle) override;
+    // "reason for <step> on COM<port>"; the calls record "reason <step>".
+    std::string failureReason(kestrix::FailedStep step, std::int32_t port,
+                              std::uint32_t handle) override;
+    // Recorded as "abandon"; a held step is let go and fails, as one on a
+    // released port does.
+    void abandonRun() override;
+    void watchWaits(std::function<void(const std::string&)> observer) override;
+    // Reports a wait as the library's hook would, from the calling thread.
+    void reportWait(const std::string& text);
 
 private:
     void record(std::string call);
+    std::function<void(const std::string&)> observer_;
+    bool abandoned_ = false;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
@@ -58,7 +69,11 @@ class FakeView final : public kestrix::DisableToolView {
 public:
     std::vector<std::string> portItems;
     std::string text;
-    std::vector<std::string> shown; // "caption: text" of each message box
+    std::vector<std::string> shown;   // "caption: text" of each message box
+    std::vector<std::string> details; // the detail of each, "" for none
+    std::vector<kestrix::MessageIcon> icons;
+    std::vector<std::string> progress; // each text shown while running
+    int portRefreshes = 0;
     int aboutShown = 0;
     int closed = 0;
     std::vector<bool> busyChanges;
@@ -72,6 +87,13 @@ public:
     void setPortItems(const std::vector<std::string>& names) override { portItems = names; }
     std::string portText() const override { return text; }
     void showMessage(const kestrix::Message& message) override;
+    void showOutcome(const kestrix::Message& message, const std::string& detail) override;
+    void refreshPortItems(const std::vector<std::string>& names) override
+    {
+        ++portRefreshes;
+        portItems = names;
+    }
+    void showProgress(const std::string& text) override { progress.push_back(text); }
     void showAbout() override { ++aboutShown; }
     void setBusy(bool busy) override { busyChanges.push_back(busy); }
     void closeWindow() override { ++closed; }

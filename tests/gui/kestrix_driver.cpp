@@ -4,6 +4,10 @@
 //   switch-off:COM<n>   pick COM<n> from the list, press "AutoExec Off", say
 //                       what the window does and what the message box says,
 //                       press OK, then Close;
+//   close-while-running:COM<n>
+//                       the same up to the press, then wait until the window
+//                       shows what the library waits for, say it, and press
+//                       Close; a message box that appears after is reported;
 //   screenshots:<dir>   save the main window, the About dialog and a message
 //                       box as PNG files in <dir>, then Close.
 // Every report is one line on standard output beginning "driver: ".
@@ -179,6 +183,8 @@ std::vector<Step> switchOffSteps(const QString& port)
             }
             report(QString("window handled %1 timer ticks while running").arg(*ticksWhileRunning));
             report("message box \"" + box->windowTitle() + "\": " + box->text());
+            if (!box->informativeText().isEmpty())
+                report("detail: " + box->informativeText());
             click(box->button(QMessageBox::Ok));
             return true;
         },
@@ -189,6 +195,29 @@ std::vector<Step> switchOffSteps(const QString& port)
             return clickButtonLater("CloseButton");
         },
     };
+}
+
+std::vector<Step> closeWhileRunningSteps(const QString& port)
+{
+    // Up to and with the press of "AutoExec Off".
+    std::vector<Step> steps = switchOffSteps(port);
+    steps.resize(4);
+    steps.push_back([] {
+        QWidget* window = topLevel("DisableTool");
+        if (!window || window->toolTip().isEmpty())
+            return false;
+        report("progress: " + window->toolTip());
+        report("closing");
+        return clickButtonLater("CloseButton");
+    });
+    steps.push_back([] {
+        if (QMessageBox* box = messageBox()) {
+            report("message box \"" + box->windowTitle() + "\": " + box->text());
+            click(box->button(QMessageBox::Ok));
+        }
+        return false;
+    });
+    return steps;
 }
 
 bool save(QWidget* window, const QString& dir, const char* name)
@@ -240,6 +269,8 @@ void startDriver()
     std::vector<Step> steps;
     if (mode == "switch-off")
         steps = switchOffSteps(argument);
+    else if (mode == "close-while-running")
+        steps = closeWhileRunningSteps(argument);
     else if (mode == "screenshots")
         steps = screenshotSteps(argument);
     else

@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -55,17 +56,42 @@ protected:
         return all.str().find(text) != std::string::npos;
     }
 
+    // A module that keeps kestrix in its switch-off for minutes, and another
+    // holder of its tty, which keeps the tty's exclusive mode alive past
+    // kestrix's end unless kestrix clears it. The tty's path; empty when the
+    // module did not start.
+    std::string startNeverSilentModule()
+    {
+        module_ = std::make_unique<ChildProcess>(
+            CFCSIM_PATH, std::vector<std::string>{"--mode=emmi", "--never-silent"});
+        const std::string terminal = module_->started() ? module_->readLine(10s) : std::string();
+        if (!terminal.empty())
+            held_ = ::open(terminal.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        return held_ >= 0 ? terminal : std::string();
+    }
+
+    bool leftExclusive() const
+    {
+        int exclusive = -1;
+        return ::ioctl(held_, TIOCGEXCL, &exclusive) != 0 || exclusive != 0;
+    }
+
+    void TearDown() override
+    {
+        if (held_ >= 0)
+            ::close(held_);
+    }
+
+    std::unique_ptr<ChildProcess> module_;
+    int held_ = -1;
     TempDir temp_{"kestrix-stop"};
     const fs::path& dir_ = temp_.path();
 };
 
 TEST_F(KestrixStopped, SignalDuringTheSwitchOffEndsItLikeAFailureWithoutAMessageBox)
 {
-    ChildProcess module(CFCSIM_PATH, {"--mode=emmi", "--never-silent"});
-    const std::string terminal = module.started() ? module.readLine(10s) : std::string();
+    const std::string terminal = startNeverSilentModule();
     ASSERT_FALSE(terminal.empty());
-    const int held = ::open(terminal.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    ASSERT_GE(held, 0);
 
     ChildProcess kestrix(KESTRIX_PATH, {}, environment(terminal, "switch-off:COM3"), dir_);
     ASSERT_TRUE(kestrix.started());
@@ -76,12 +102,34 @@ TEST_F(KestrixStopped, SignalDuringTheSwitchOffEndsItLikeAFailureWithoutAMessage
 
     kestrix.signal(SIGINT);
     const std::string output = kestrix.readAll(30s);
-    EXPECT_EQ(kestrix.wait(30s), 1) << output;
+    EXPECT_EQ(kestrix.wait(30s), 128 + SIGINT) << output;
     EXPECT_EQ(output.find("message box"), std::string::npos) << output;
-    int exclusive = -1;
-    ASSERT_EQ(::ioctl(held, TIOCGEXCL, &exclusive), 0);
-    EXPECT_EQ(exclusive, 0) << "the tty is left in exclusive mode";
-    ::close(held);
+    EXPECT_FALSE(leftExclusive()) << "the tty is left in exclusive mode";
+}
+
+// The window's Close during a switch-off that would take minutes: the run
+// ends within a few seconds and the program quits without a box to click,
+// having shown what it was waiting for.
+TEST_F(KestrixStopped, CloseDuringALongWaitQuitsWithinSecondsWithoutAClick)
+{
+    const std::string terminal = startNeverSilentModule();
+    ASSERT_FALSE(terminal.empty());
+
+    ChildProcess kestrix(KESTRIX_PATH, {}, environment(terminal, "close-while-running:COM3"), dir_);
+    ASSERT_TRUE(kestrix.started());
+    std::string line;
+    const auto deadline = Clock::now() + kBound;
+    while (line.rfind("driver: progress: ", 0) != 0 && Clock::now() < deadline)
+        line = kestrix.readLine(kBound);
+    EXPECT_EQ(
+        line.rfind("driver: progress: waiting for the module to switch off, request 1 of 5", 0), 0u)
+        << line;
+    const auto closed = Clock::now();
+    const std::string rest = kestrix.readAll(30s);
+    EXPECT_EQ(kestrix.wait(30s), 0) << rest;
+    EXPECT_LT(Clock::now() - closed, 10s) << "the switch-off ran on";
+    EXPECT_EQ(rest.find("message box"), std::string::npos) << rest;
+    EXPECT_FALSE(leftExclusive()) << "the tty is left in exclusive mode";
 }
 
 // Whether a child of ours named kestrix has its main thread blocking
@@ -118,6 +166,21 @@ TEST_F(KestrixStopped, SignalWithNothingRunningQuits)
     ASSERT_LT(Clock::now(), deadline) << "kestrix never came to its main";
     kestrix.signal(SIGTERM);
     EXPECT_EQ(kestrix.wait(30s), 0);
+}
+
+// Asked for its usage or version where there is no display at all, kestrix
+// answers on standard output instead of aborting in the toolkit.
+TEST_F(KestrixStopped, HelpAndVersionNeedNoDisplay)
+{
+    const std::vector<std::string> noDisplay = {"HOME=" + dir_.string(),
+                                                "XDG_RUNTIME_DIR=" + dir_.string()};
+    const auto help = testsupport::runProgram(KESTRIX_PATH, {"--help"}, noDisplay, dir_, kBound);
+    EXPECT_EQ(help.status, 0) << help.output;
+    EXPECT_EQ(help.output.rfind("usage: kestrix", 0), 0u) << help.output;
+    const auto version =
+        testsupport::runProgram(KESTRIX_PATH, {"--version"}, noDisplay, dir_, kBound);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "kestrix Version 1.0.2\n");
 }
 
 } // namespace

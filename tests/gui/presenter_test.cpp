@@ -89,24 +89,34 @@ TEST_F(Presenter, SuccessRunsTheWholeSequenceThenShowsOneMessage)
     pressAndFinish();
     EXPECT_EQ(library.calls(), (Calls{openCom3, "init", "java 0", "off", "close"}));
     EXPECT_EQ(view.shown, (Calls{success}));
+    EXPECT_EQ(view.details, (Calls{""}));
+    EXPECT_EQ(view.icons, (std::vector{kestrix::MessageIcon::Information}));
     EXPECT_EQ(view.busyChanges, (std::vector<bool>{true, false}));
 }
 
 TEST_F(Presenter, EachFailureClosesAndShowsItsMessage)
 {
+    // The reason is asked while the connection is still open, and comes
+    // beside the fixed text, not in its place.
     struct Case {
         FailAt step;
         Calls calls;
         std::string message;
+        std::string detail;
     };
     const Case cases[] = {
-        {FailAt::ServiceMode, {openCom3, "init", "close"}, cannotConnect},
+        {FailAt::ServiceMode,
+         {openCom3, "init", "reason service mode", "close"},
+         cannotConnect,
+         "reason for service mode on COM3"},
         {FailAt::AutoStart,
-         {openCom3, "init", "java 0", "close"},
-         "Error: Cannot switchoff AutoExec"},
+         {openCom3, "init", "java 0", "reason autostart", "close"},
+         "Error: Cannot switchoff AutoExec",
+         "reason for autostart on COM3"},
         {FailAt::SwitchOff,
-         {openCom3, "init", "java 0", "off", "close"},
-         "Error: Cannot close Module connection"},
+         {openCom3, "init", "java 0", "off", "reason switch-off", "close"},
+         "Error: Cannot close Module connection",
+         "reason for switch-off on COM3"},
     };
     for (const Case& c : cases) {
         FakeLibrary failing;
@@ -119,6 +129,8 @@ TEST_F(Presenter, EachFailureClosesAndShowsItsMessage)
         ASSERT_TRUE(window.runPosted());
         EXPECT_EQ(failing.calls(), c.calls) << c.message;
         EXPECT_EQ(window.shown, (Calls{c.message}));
+        EXPECT_EQ(window.details, (Calls{c.detail}));
+        EXPECT_EQ(window.icons, (std::vector{kestrix::MessageIcon::Critical}));
     }
 }
 
@@ -129,7 +141,8 @@ TEST_F(Presenter, PressingTwiceWithNoModuleFailsTwiceAndLeavesNothingOpen)
     pressAndFinish();
     pressAndFinish();
     EXPECT_EQ(view.shown, (Calls{cannotConnect, cannotConnect}));
-    EXPECT_EQ(library.calls(), (Calls{openCom3, "init", "close", openCom3, "init", "close"}));
+    EXPECT_EQ(library.calls(), (Calls{openCom3, "init", "reason service mode", "close", openCom3,
+                                      "init", "reason service mode", "close"}));
 }
 
 TEST_F(Presenter, OnlyASelectedListItemChangesThePort)
@@ -154,7 +167,7 @@ TEST_F(Presenter, OnlyASelectedListItemChangesThePort)
     EXPECT_EQ(presenter->selectedPort(), 12);
 }
 
-TEST_F(Presenter, WhileRunningASecondPressIsIgnoredAndClosingWaits)
+TEST_F(Presenter, WhileRunningASecondPressIsIgnoredAndClosingEndsTheRunWithoutAClick)
 {
     select("COM3");
     library.hold();
@@ -162,19 +175,54 @@ TEST_F(Presenter, WhileRunningASecondPressIsIgnoredAndClosingWaits)
     ASSERT_TRUE(library.waitUntilHeld());
 
     presenter->AutoStartOff();
-    EXPECT_FALSE(presenter->MayClose());
     presenter->AboutClick(); // the window still answers
     EXPECT_EQ(view.aboutShown, 1);
-    EXPECT_EQ(view.closed, 0);
 
-    // The outcome is shown before the window closes.
-    view.whileMessageShown = [this] { EXPECT_EQ(view.closed, 0); };
+    // Closing asks the run to end (its port released, its step failing)
+    // and waits for it; a second close asks nothing more.
+    EXPECT_FALSE(presenter->MayClose());
+    EXPECT_FALSE(presenter->MayClose());
+    EXPECT_EQ(view.closed, 0);
+    ASSERT_TRUE(view.runPosted());
+    EXPECT_EQ(view.closed, 1);
+    EXPECT_TRUE(view.shown.empty()) << "a message box nobody asked for: " << view.shown.front();
+    EXPECT_EQ(library.calls(),
+              (Calls{openCom3, "init", "abandon", "reason service mode", "close"}));
+    EXPECT_TRUE(presenter->MayClose());
+}
+
+TEST_F(Presenter, LongWaitsShowWhileRunningAndClearAtTheEnd)
+{
+    select("COM3");
+    library.hold();
+    presenter->AutoStartOff();
+    ASSERT_TRUE(library.waitUntilHeld());
+    std::thread([this] { library.reportWait("waiting for the module, probe 3 of 100"); }).join();
+    ASSERT_TRUE(view.runPosted());
+    EXPECT_EQ(view.progress, (Calls{"waiting for the module, probe 3 of 100"}));
+
     library.release();
     ASSERT_TRUE(view.runPosted());
+    EXPECT_EQ(view.progress, (Calls{"waiting for the module, probe 3 of 100", ""}));
     EXPECT_EQ(view.shown, (Calls{success}));
-    EXPECT_EQ(view.closed, 1);
-    EXPECT_EQ(library.calls(), (Calls{openCom3, "init", "java 0", "off", "close"}));
-    EXPECT_TRUE(presenter->MayClose());
+}
+
+TEST_F(Presenter, PortListIsReadAgainEachTimeItOpens)
+{
+    bool adapterPlugged = false;
+    create([&adapterPlugged](std::int32_t n) { return n == 1 || (n == 33 && adapterPlugged); });
+    EXPECT_EQ(view.portItems, (Calls{"COM1"}));
+    select("COM1");
+
+    adapterPlugged = true;
+    presenter->PortListOpening();
+    EXPECT_EQ(view.portItems, (Calls{"COM1", "COM33"}));
+    adapterPlugged = false;
+    presenter->PortListOpening();
+    EXPECT_EQ(view.portItems, (Calls{"COM1"}));
+    EXPECT_EQ(view.portRefreshes, 2);
+    // The selection is the user's, not the list's.
+    EXPECT_EQ(presenter->selectedPort(), 1);
 }
 
 TEST_F(Presenter, GoingAwayMidSequenceLetsTheSequenceFinish)

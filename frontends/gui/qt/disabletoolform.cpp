@@ -11,12 +11,45 @@
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSize>
+
+#include <functional>
 
 namespace kestrix {
 namespace {
 
 namespace form = forms::disabletool;
+
+// The port list, read again each time it is opened: adapters come and go
+// while the window is up.
+class PortComboBox final : public QComboBox {
+public:
+    PortComboBox(QWidget* parent, std::function<void()> opening)
+        : QComboBox(parent), opening_(std::move(opening))
+    {
+    }
+
+    void showPopup() override
+    {
+        if (opening_)
+            opening_();
+        QComboBox::showPopup();
+    }
+
+private:
+    std::function<void()> opening_;
+};
+
+QMessageBox::Icon iconOf(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Warning: return QMessageBox::Warning;
+    case MessageIcon::Critical: return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
 
 QPushButton* makeButton(QWidget* parent, const char* name, const char* caption,
                         const forms::Box& box)
@@ -44,7 +77,10 @@ TDisableTool::TDisableTool(ModuleLibrary& library, const PortProbe& portPresent)
     place(*GroupBox1, form::groupBox1);
     About = makeButton(GroupBox1, "About", form::aboutCaption, form::about);
 
-    PortSelBox = new QComboBox(this);
+    PortSelBox = new PortComboBox(this, [this] {
+        if (presenter_)
+            presenter_->PortListOpening();
+    });
     PortSelBox->setObjectName("PortSelBox");
     PortSelBox->setEditable(true);
     place(*PortSelBox, form::portSelBox);
@@ -92,6 +128,17 @@ void TDisableTool::setPortItems(const std::vector<std::string>& names)
     PortSelBox->setEditText(QString());
 }
 
+void TDisableTool::refreshPortItems(const std::vector<std::string>& names)
+{
+    // The text field keeps what it shows (a selected port or typed text):
+    // refilling the list must neither select nor forget anything.
+    const QString text = PortSelBox->currentText();
+    const QSignalBlocker quiet(PortSelBox);
+    setPortItems(names);
+    PortSelBox->setCurrentIndex(PortSelBox->findText(text));
+    PortSelBox->setEditText(text);
+}
+
 std::string TDisableTool::portText() const
 {
     return PortSelBox->currentText().toStdString();
@@ -99,10 +146,27 @@ std::string TDisableTool::portText() const
 
 void TDisableTool::showMessage(const Message& message)
 {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(message.caption),
+    showOutcome(message, {});
+}
+
+void TDisableTool::showOutcome(const Message& message, const std::string& detail)
+{
+    QMessageBox box(iconOf(message.icon), QString::fromUtf8(message.caption),
                     QString::fromUtf8(message.text), QMessageBox::Ok, this);
+    // The fixed text stays the box's main text; the reason comes under it.
+    box.setInformativeText(QString::fromStdString(detail));
     box.setWindowModality(Qt::WindowModal);
     box.exec();
+}
+
+void TDisableTool::showProgress(const std::string& text)
+{
+    // Beside the busy cursor, where pointing at the window shows it; the
+    // designed controls and captions stay as they are.
+    const QString tip = QString::fromStdString(text);
+    setToolTip(tip);
+    setAccessibleDescription(tip);
+    StartButton->setToolTip(tip);
 }
 
 void TDisableTool::showAbout()

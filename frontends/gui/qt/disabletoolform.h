@@ -34,6 +34,9 @@ public:
     void setPortItems(const std::vector<std::string>& names) override;
     std::string portText() const override;
     void showMessage(const Message& message) override;
+    void showOutcome(const Message& message, const std::string& detail) override;
+    void refreshPortItems(const std::vector<std::string>& names) override;
+    void showProgress(const std::string& text) override;
     void showAbout() override;
     void setBusy(bool busy) override;
     void closeWindow() override;
