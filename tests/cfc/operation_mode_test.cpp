@@ -58,7 +58,8 @@ TEST_F(OperationModes, SetTakenButModeKeptFailsWithItsOwnCode)
     EXPECT_EQ(cfc::SwitchTargetToOperationMode(cfctest::connectionOf(handle_),
                                                cfc::kOperationModeService),
               0);
-    EXPECT_EQ(lastError(), EMMIERR_MODE_NOT_TAKEN) << "every call succeeded; only the mode is wrong";
+    EXPECT_EQ(lastError(), EMMIERR_MODE_NOT_TAKEN)
+        << "every call succeeded; only the mode is wrong";
     EXPECT_TRUE(inOrder(
         newTraceLines(),
         {"(CFC ) SwitchTargetToOperationMode: mode 0, target *NOT* successfully set to mode 1"}));
