@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
 
 namespace cfc {
@@ -19,19 +20,28 @@ int32_t dumpCount(uint16_t length)
     return std::min<int32_t>(length, kDumpedBytes);
 }
 
+using Deadline = std::chrono::steady_clock::time_point;
+
+bool passed(Deadline deadline)
+{
+    return std::chrono::steady_clock::now() >= deadline;
+}
+
 // The next message of the queue. A message that repeats the one delivered
 // before is dropped on the way, and behind it the wait goes on; false when
-// the queue stayed empty.
-bool takeMessage(MessageLink& messages, uint16_t* id, uint8_t* buffer, uint16_t* length)
+// the queue stayed empty until the reception's deadline.
+bool takeMessage(MessageLink& messages, Deadline deadline, uint16_t* id, uint8_t* buffer,
+                 uint16_t* length)
 {
     uint8_t outcome = EmmiL3RemoveFromRxQueue(messages, id, buffer, length);
-    if (outcome == kRxQueueDelivered)
-        return true;
-    do {
-        EmmiL3WaitForRxMessage(messages);
+    while (outcome == kRxQueueDroppedRepeat || outcome == kRxQueueEmpty) {
+        if (!EmmiL3WaitForRxMessageUntil(messages, deadline))
+            return false;
         outcome = EmmiL3RemoveFromRxQueue(messages, id, buffer, length);
-    } while (outcome == kRxQueueDroppedRepeat);
-    return outcome == kRxQueueDelivered;
+        if (outcome != kRxQueueDelivered && passed(deadline))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -67,10 +77,13 @@ bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint
         expectedLength = kMessageSize;
     }
     std::array<uint8_t, kMessageSize> received;
+    // One deadline for the whole reception: messages for nobody, however
+    // many, do not give the confirm more time.
+    const Deadline deadline = EmmiL3ReceptionDeadline(messages);
     for (;;) {
         uint16_t receivedId = 0;
         uint16_t length = 0;
-        if (!takeMessage(messages, &receivedId, received.data(), &length))
+        if (!takeMessage(messages, deadline, &receivedId, received.data(), &length))
             return false;
         OpTrace(trace, "(EMMI)", "ReceiveFromTarget")
             .step(8, "cmd 0x%x, len %d", receivedId, length);
@@ -79,6 +92,8 @@ bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint
         if (receivedId != id) {
             OpTrace(trace, "(EMMI)", "ReceiveFromTarget")
                 .step(8, "expected cmd 0x%x - No match!", id);
+            if (passed(deadline))
+                return false;
             continue;
         }
         OpTrace(trace, "(EMMI)", "ReceiveFromTarget").step(8, "expected cmd 0x%x - Match!", id);

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -138,6 +139,13 @@ bool EmmiL3RxQueueNotEmpty(MessageLink& link);
 // Returns at once while a message is queued, else waits for one at most the
 // class-2 time-out.
 void EmmiL3WaitForRxMessage(MessageLink& link);
+// When a reception that starts now must end: the class-2 time-out from now.
+// Messages that arrive meanwhile do not move it, so a module that keeps
+// talking about other things cannot hold a caller for longer.
+std::chrono::steady_clock::time_point EmmiL3ReceptionDeadline(const MessageLink& link);
+// As EmmiL3WaitForRxMessage, but never past `deadline`; true when a message
+// is queued.
+bool EmmiL3WaitForRxMessageUntil(MessageLink& link, std::chrono::steady_clock::time_point deadline);
 // Removes and drops every queued message; the number removed.
 unsigned EmmiL3DrainRxQueue(MessageLink& link);
 
@@ -169,7 +177,8 @@ private:
     friend void EmmiL3AddToRxQueue(MessageLink&, uint16_t, const uint8_t*, uint16_t);
     friend uint8_t EmmiL3RemoveFromRxQueue(MessageLink&, uint16_t*, uint8_t*, uint16_t*);
     friend bool EmmiL3RxQueueNotEmpty(MessageLink&);
-    friend void EmmiL3WaitForRxMessage(MessageLink&);
+    friend std::chrono::steady_clock::time_point EmmiL3ReceptionDeadline(const MessageLink&);
+    friend bool EmmiL3WaitForRxMessageUntil(MessageLink&, std::chrono::steady_clock::time_point);
     friend bool EmmiL3StartReceiver(MessageLink&, int*);
     friend uint32_t EmmiL3ReceiverId(const MessageLink&);
     friend void EmmiL3StopReceiver(MessageLink&);

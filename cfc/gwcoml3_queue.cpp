@@ -85,14 +85,27 @@ bool EmmiL3RxQueueNotEmpty(MessageLink& link)
     return link.head_ != nullptr;
 }
 
-void EmmiL3WaitForRxMessage(MessageLink& link)
+std::chrono::steady_clock::time_point EmmiL3ReceptionDeadline(const MessageLink& link)
+{
+    return std::chrono::steady_clock::now() +
+           std::chrono::milliseconds(EmmiL1GetTimeout(link.serial_, kTimeoutClassOneSecond));
+}
+
+bool EmmiL3WaitForRxMessageUntil(MessageLink& link, std::chrono::steady_clock::time_point deadline)
 {
     if (EmmiL3RxQueueNotEmpty(link))
-        return;
+        return true;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     // Every removal resets the event under the queue lock and every addition
     // sets it there, so a message queued after the check above still ends
     // this wait.
-    link.received_.wait(EmmiL1GetTimeout(link.serial_, kTimeoutClassOneSecond));
+    return left.count() > 0 && link.received_.wait(static_cast<uint32_t>(left.count()));
+}
+
+void EmmiL3WaitForRxMessage(MessageLink& link)
+{
+    EmmiL3WaitForRxMessageUntil(link, EmmiL3ReceptionDeadline(link));
 }
 
 } // namespace cfc
