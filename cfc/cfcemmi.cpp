@@ -44,6 +44,21 @@ bool takeMessage(MessageLink& messages, Deadline deadline, uint16_t* id, uint8_t
     return true;
 }
 
+// Names the awaited id to the receive queue for one reception.
+class Awaiting {
+public:
+    Awaiting(MessageLink& messages, uint16_t id) : messages_(messages)
+    {
+        EmmiL3AwaitCommand(messages_, id);
+    }
+    ~Awaiting() { EmmiL3AwaitCommand(messages_, kNoAwaitedCommand); }
+    Awaiting(const Awaiting&) = delete;
+    Awaiting& operator=(const Awaiting&) = delete;
+
+private:
+    MessageLink& messages_;
+};
+
 } // namespace
 
 bool CFCSendToTarget(MessageLink& messages, uint16_t id, const uint8_t* data, uint16_t length)
@@ -80,6 +95,7 @@ bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint
     // One deadline for the whole reception: messages for nobody, however
     // many, do not give the confirm more time.
     const Deadline deadline = EmmiL3ReceptionDeadline(messages);
+    const Awaiting awaiting(messages, id);
     for (;;) {
         uint16_t receivedId = 0;
         uint16_t length = 0;
