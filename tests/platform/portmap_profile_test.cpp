@@ -98,7 +98,16 @@ protected:
 
 TEST_F(PortMap, DefaultRangesAndTheirEdges)
 {
+    // Below 31, where each port has a connection slot of its own: the first
+    // UARTs, then USB and ACM adapters.
     EXPECT_EQ(plat::comPortPath(1), "/dev/ttyS0");
+    EXPECT_EQ(plat::comPortPath(4), "/dev/ttyS3");
+    EXPECT_EQ(plat::comPortPath(5), "/dev/ttyUSB0");
+    EXPECT_EQ(plat::comPortPath(20), "/dev/ttyUSB15");
+    EXPECT_EQ(plat::comPortPath(21), "/dev/ttyACM0");
+    EXPECT_EQ(plat::comPortPath(30), "/dev/ttyACM9");
+    // From 31 on, the numbers as they always were.
+    EXPECT_EQ(plat::comPortPath(31), "/dev/ttyS30");
     EXPECT_EQ(plat::comPortPath(32), "/dev/ttyS31");
     EXPECT_EQ(plat::comPortPath(33), "/dev/ttyUSB0");
     EXPECT_EQ(plat::comPortPath(64), "/dev/ttyUSB31");
@@ -130,10 +139,10 @@ TEST_F(PortMap, PortsFileThatIsNoRegularFileIsPassedOver)
     const std::string file = config_.file("cfc/ports.ini");
     ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
     EXPECT_EQ(withinBound<std::optional<std::string>>(file, [] { return plat::comPortPath(5); }),
-              "/dev/ttyS4");
+              "/dev/ttyUSB0");
     fs::remove(file);
     fs::create_symlink("/dev/zero", file);
-    EXPECT_EQ(plat::comPortPath(5), "/dev/ttyS4");
+    EXPECT_EQ(plat::comPortPath(5), "/dev/ttyUSB0");
 }
 
 TEST(UserConfigDir, FollowsTheBaseDirectoryRules)
