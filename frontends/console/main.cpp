@@ -3,6 +3,8 @@
 #include "arguments.h"
 #include "stop_signals.h"
 
+#include "cfc.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -13,6 +15,9 @@ int main(int argc, char* argv[])
     // lost when the library below hangs or the process is killed.
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
     vornax::watchStopSignals(stdout);
+    // A console run has no test case: the test system's libraries, should
+    // the loader find them, stay out of this process.
+    WSetTestSystemBinding(0);
 
     std::string problem;
     const auto commandLine = vornax::scanArguments(argc, argv, &problem);
