@@ -4,10 +4,14 @@
 
 #include "gwcoml3.h"
 
+#include "plat/append_file.h"
+
 #include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,8 +47,16 @@ public:
 
     bool signalTraceEnabled() const override { return enable.load() != 0; }
     void signalFrame(const uint8_t* frameData, uint16_t length, bool continues) override;
+    // Makes this connection's pair of files: the first number from `from` on
+    // (after 999 comes 0) whose record file and log are both new. A number
+    // with either file there already, from an earlier or a parallel run, or
+    // anything else planted under its name, is passed over. The number
+    // taken; nothing when the directory is missing, a file is refused (said
+    // once in the trace) or all 1000 numbers are taken.
+    std::optional<int32_t> claimFiles(int32_t from);
     // Called once the receive thread has ended: a signal the module broke off
-    // (switched off in the middle of it) gets the lengths of what was written.
+    // (switched off in the middle of it) gets the lengths of what was
+    // written, and the files are closed.
     void endSignal();
 
     const TraceChannel& trace() const { return trace_; }
@@ -61,15 +73,28 @@ private:
     // what was written. Touched by the receive thread, and by the close only
     // after that thread has ended.
     struct OpenRecord {
-        long headerAt = -1;
-        int32_t suffix = 0;
+        int64_t headerAt = -1;
         uint16_t declared = 0;
         size_t written = 0;
+        // Set when a frame of the signal could not be written: the rest of
+        // it is left out, so no later frame lands where the missing bytes
+        // belong.
+        bool broken = false;
     };
     void endRecord();
+    void writeFailed(const char* file, int error, bool& told);
 
     const TraceChannel& trace_;
     MessageLink& messages_;
+    // The receive thread writes the files; the open makes them while that
+    // thread already runs.
+    std::mutex filesLock_;
+    plat::OwnFile recordFile_;
+    plat::OwnFile logFile_;
+    int32_t filesNumber_ = 0;
+    // One trace line per file and connection, not one per frame.
+    bool recordFailTold_ = false;
+    bool logFailTold_ = false;
     OpenRecord record_;
 };
 

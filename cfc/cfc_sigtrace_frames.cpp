@@ -3,7 +3,14 @@
 // numbered by the connection's suffix.
 #include "cfc_sigtrace.h"
 
+#include "cfc_trace.h"
+
+#include "plat/system_error.h"
+
+#include <cerrno>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace cfc {
 
@@ -72,7 +79,7 @@ private:
     size_t size_ = 0;
 };
 
-void writeRecordHeader(std::FILE* file, const SignalHeader& h)
+RecordBytes recordHeader(const SignalHeader& h)
 {
     RecordBytes record;
     record.u32(kRecordTag);
@@ -83,38 +90,95 @@ void writeRecordHeader(std::FILE* file, const SignalHeader& h)
     record.u32(h.time);
     record.u16(h.length);
     record.u32(h.signalId);
-    std::fwrite(record.data(), 1, record.size(), file);
+    return record;
 }
 
-void writeLogLine(std::FILE* file, const SignalHeader& h)
+std::string logLine(const SignalHeader& h)
 {
-    std::fprintf(file, "Signal 0x%x: source 0x%x, dest 0x%x, length 0x%x, FN 0x%x, time 0x%x\r\n",
-                 h.signalId, h.source, h.destination, h.length, h.frameNumber, h.time);
+    char line[160];
+    const int n =
+        std::snprintf(line, sizeof line,
+                      "Signal 0x%x: source 0x%x, dest 0x%x, length 0x%x, FN 0x%x, time 0x%x\r\n",
+                      h.signalId, h.source, h.destination, h.length, h.frameNumber, h.time);
+    return std::string(line, static_cast<size_t>(n));
 }
 
-constexpr const char* kRecordFile = "cfctrace/cfc%03d.flg";
-constexpr const char* kLogFile = "cfctrace/cfclog%03d.txt";
+constexpr const char* kDirectory = "cfctrace";
+constexpr const char* kRecordFile = "cfc%03d.flg";
+constexpr const char* kLogFile = "cfclog%03d.txt";
 // Offsets of the two length fields in a record header.
-constexpr long kRecordSizeAt = 4;
-constexpr long kSignalLengthAt = 22;
+constexpr uint64_t kRecordSizeAt = 4;
+constexpr uint64_t kSignalLengthAt = 22;
+constexpr int32_t kFileNumbers = 1000;
 
-// Open for appending; the directory is not made, so without it the signal
-// trace stays off the disk.
-std::FILE* openTraceFile(const char* pattern, int32_t suffix, const char* mode = "ab+")
+std::string fileName(const char* pattern, int32_t number)
 {
-    char name[64];
-    std::snprintf(name, sizeof name, pattern, suffix);
-    return std::fopen(name, mode);
+    char name[32];
+    std::snprintf(name, sizeof name, pattern, number);
+    return name;
 }
 
-void putU16At(std::FILE* file, long at, uint16_t value)
+int32_t nextNumber(int32_t number)
+{
+    return static_cast<int64_t>(number) + 1 >= kFileNumbers ? 0 : number + 1;
+}
+
+void putU16At(plat::OwnFile& file, uint64_t at, uint16_t value)
 {
     const uint8_t bytes[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
-    if (std::fseek(file, at, SEEK_SET) == 0)
-        std::fwrite(bytes, 1, sizeof bytes, file);
+    file.writeAt(at, bytes, sizeof bytes);
 }
 
 } // namespace
+
+std::optional<int32_t> SignalTrace::claimFiles(int32_t from)
+{
+    std::lock_guard<std::mutex> hold(filesLock_);
+    recordFile_.close();
+    logFile_.close();
+    record_ = {};
+    recordFailTold_ = false;
+    logFailTold_ = false;
+    int32_t number = from;
+    for (int32_t tries = 0; tries < kFileNumbers; ++tries, number = nextNumber(number)) {
+        const std::string record = fileName(kRecordFile, number);
+        int error = recordFile_.create(kDirectory, record);
+        if (error == EEXIST)
+            continue;
+        // Without the directory the signal trace stays off the disk, as the
+        // user chose; anything else is a refusal worth a line.
+        if (error == ENOENT)
+            return std::nullopt;
+        if (error == 0) {
+            error = logFile_.create(kDirectory, fileName(kLogFile, number));
+            if (error == EEXIST) {
+                recordFile_.remove();
+                continue;
+            }
+            if (error == 0) {
+                filesNumber_ = number;
+                return number;
+            }
+            recordFile_.remove();
+        }
+        TraceLineF(trace_, 3, "(CFC ) WComOpen: Nimbo trace files %03d refused (%s), not written",
+                   number, plat::systemErrorText(error).c_str());
+        return std::nullopt;
+    }
+    TraceLineF(trace_, 3,
+               "(CFC ) WComOpen: every Nimbo trace file number from %d on is in use, not written",
+               from);
+    return std::nullopt;
+}
+
+void SignalTrace::writeFailed(const char* pattern, int error, bool& told)
+{
+    if (told)
+        return;
+    told = true;
+    TraceLineF(trace_, 3, "(CFC ) WriteSignalTrace: %s/%s: %s, signals left out", kDirectory,
+               fileName(pattern, filesNumber_).c_str(), plat::systemErrorText(error).c_str());
+}
 
 void SignalTrace::signalFrame(const uint8_t* frameData, uint16_t length, bool continues)
 {
@@ -122,32 +186,50 @@ void SignalTrace::signalFrame(const uint8_t* frameData, uint16_t length, bool co
     // A first frame without its whole header has no signal to describe.
     if (frameData == nullptr || length < dataOffset)
         return;
+    std::lock_guard<std::mutex> hold(filesLock_);
     if (!continues)
         endRecord();
-    const int32_t number = suffix.load();
-    std::FILE* record = openTraceFile(kRecordFile, number);
-    std::FILE* log = openTraceFile(kLogFile, number);
+    const size_t data = length - dataOffset;
     if (!continues) {
         const SignalHeader header = headerOf(frameData);
-        if (log != nullptr)
-            writeLogLine(log, header);
-        if (record != nullptr && std::fseek(record, 0, SEEK_END) == 0) {
-            record_ = {std::ftell(record), number, header.length, 0};
-            writeRecordHeader(record, header);
+        if (logFile_.isOpen()) {
+            const std::string line = logLine(header);
+            if (const int error = logFile_.append(line.data(), line.size()); error != 0)
+                writeFailed(kLogFile, error, logFailTold_);
         }
+        if (!recordFile_.isOpen())
+            return;
+        // Header and first data in one append: either the record starts
+        // whole or the signal is left out whole.
+        const RecordBytes head = recordHeader(header);
+        std::vector<uint8_t> first(head.data(), head.data() + head.size());
+        first.insert(first.end(), frameData + dataOffset, frameData + length);
+        const uint64_t at = recordFile_.size();
+        if (const int error = recordFile_.append(first.data(), first.size()); error != 0) {
+            writeFailed(kRecordFile, error, recordFailTold_);
+            record_ = {};
+            record_.broken = true;
+            return;
+        }
+        record_ = {static_cast<int64_t>(at), header.length, data, false};
+        return;
     }
-    if (record != nullptr) {
-        const size_t data = length - dataOffset;
-        record_.written += std::fwrite(frameData + dataOffset, 1, data, record);
-        std::fclose(record);
+    if (!recordFile_.isOpen() || record_.broken)
+        return;
+    if (const int error = recordFile_.append(frameData + dataOffset, data); error != 0) {
+        writeFailed(kRecordFile, error, recordFailTold_);
+        record_.broken = true;
+        return;
     }
-    if (log != nullptr)
-        std::fclose(log);
+    record_.written += data;
 }
 
 void SignalTrace::endSignal()
 {
+    std::lock_guard<std::mutex> hold(filesLock_);
     endRecord();
+    recordFile_.close();
+    logFile_.close();
 }
 
 void SignalTrace::endRecord()
@@ -155,16 +237,12 @@ void SignalTrace::endRecord()
     const OpenRecord record = record_;
     record_ = {};
     if (record.headerAt < 0 || record.written == record.declared ||
-        record.written > 0xFFFF - kRecordHeaderExtra)
-        return;
-    std::FILE* file = openTraceFile(kRecordFile, record.suffix, "rb+");
-    if (file == nullptr)
+        record.written > 0xFFFF - kRecordHeaderExtra || !recordFile_.isOpen())
         return;
     const auto written = static_cast<uint16_t>(record.written);
-    putU16At(file, record.headerAt + kRecordSizeAt,
-             static_cast<uint16_t>(written + kRecordHeaderExtra));
-    putU16At(file, record.headerAt + kSignalLengthAt, written);
-    std::fclose(file);
+    const auto at = static_cast<uint64_t>(record.headerAt);
+    putU16At(recordFile_, at + kRecordSizeAt, static_cast<uint16_t>(written + kRecordHeaderExtra));
+    putU16At(recordFile_, at + kSignalLengthAt, written);
 }
 
 } // namespace cfc

@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <optional>
 
 namespace cfc {
 
@@ -65,14 +66,34 @@ void ReadSignalTraceSettings(SignalTrace& signals)
         signals.enable.store(decimalValue(enable));
     if (signals.enable.load() == 0)
         return;
-    if (const std::string suffix = readValue(file, "Suffix"); !suffix.empty())
-        signals.suffix.store(decimalValue(suffix));
-    const int32_t suffix = signals.suffix.load();
+    // The number is read, its files made and the next number written back
+    // as one step between processes, so that runs started together each get
+    // files of their own. Should the settings file be locked too long or be
+    // unusable, making the files alone still keeps the runs apart.
+    int32_t suffix = signals.suffix.load();
+    std::optional<int32_t> taken;
+    bool stepped = false;
+    plat::updateProfileString(
+        file, kSection, "Suffix", "0", [&](const std::string& value) -> std::optional<std::string> {
+            stepped = true;
+            if (const std::string text = value.substr(0, kValueSize); !text.empty())
+                suffix = decimalValue(text);
+            taken = signals.claimFiles(suffix);
+            // Computed wide: a suffix of INT_MAX must not
+            // overflow on its way to 0.
+            const int64_t next = static_cast<int64_t>(taken.value_or(suffix)) + 1;
+            return next >= kSuffixLimit ? "0" : std::to_string(next);
+        });
+    if (!stepped) {
+        if (const std::string text = readValue(file, "Suffix"); !text.empty())
+            suffix = decimalValue(text);
+        taken = signals.claimFiles(suffix);
+    }
     TraceLineF(signals.trace(), 3, "(CFC ) WComOpen: Nimbo trace suffix read to %d", suffix);
-    // Computed wide: a suffix of INT_MAX must not overflow on its way to 0.
-    const int64_t next = static_cast<int64_t>(suffix) + 1;
-    plat::writeProfileString(file, kSection, "Suffix",
-                             next >= kSuffixLimit ? "0" : std::to_string(next));
+    if (taken && *taken != suffix)
+        TraceLineF(signals.trace(), 3, "(CFC ) WComOpen: Nimbo trace files %03d taken, using %03d",
+                   suffix, *taken);
+    signals.suffix.store(taken.value_or(suffix));
 }
 
 void FinishSignalTrace(SignalTrace& signals)

@@ -10,6 +10,7 @@
 #include "plat/dynlib.h"
 
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -40,6 +41,10 @@ struct Bindings {
         return report && value1 && value2 && source && device && port && text;
     }
 };
+
+// Cleared by a program that never runs under a test system, before its
+// first open: the libraries' constructors then never run in it.
+std::atomic<bool> g_bindingWanted{true};
 
 // Written once inside the first open, before any receive thread exists,
 // and only read afterwards.
@@ -115,6 +120,8 @@ double runOperation(const OpTrace& trace, const std::string& name, int32_t port)
 
 void BindTestSystem()
 {
+    if (!g_bindingWanted.load())
+        return;
     if (const plat::DynLib* sink = load(0, "ombrel"))
         SetTraceSink(functionAt<SinkFn>(*sink, "ombrel_daskin"));
     if (const plat::DynLib* report = load(1, "fenwist"))
@@ -138,6 +145,11 @@ bool TestSystemMapperActive()
 } // namespace cfc
 
 using namespace cfc;
+
+void WSetTestSystemBinding(int32_t on)
+{
+    g_bindingWanted.store(on != 0);
+}
 
 void TC2CFCMapper(TC2CFCRequest* record)
 {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
 
 namespace cfc {
@@ -19,20 +20,44 @@ int32_t dumpCount(uint16_t length)
     return std::min<int32_t>(length, kDumpedBytes);
 }
 
+using Deadline = std::chrono::steady_clock::time_point;
+
+bool passed(Deadline deadline)
+{
+    return std::chrono::steady_clock::now() >= deadline;
+}
+
 // The next message of the queue. A message that repeats the one delivered
 // before is dropped on the way, and behind it the wait goes on; false when
-// the queue stayed empty.
-bool takeMessage(MessageLink& messages, uint16_t* id, uint8_t* buffer, uint16_t* length)
+// the queue stayed empty until the reception's deadline.
+bool takeMessage(MessageLink& messages, Deadline deadline, uint16_t* id, uint8_t* buffer,
+                 uint16_t* length)
 {
     uint8_t outcome = EmmiL3RemoveFromRxQueue(messages, id, buffer, length);
-    if (outcome == kRxQueueDelivered)
-        return true;
-    do {
-        EmmiL3WaitForRxMessage(messages);
+    while (outcome == kRxQueueDroppedRepeat || outcome == kRxQueueEmpty) {
+        if (!EmmiL3WaitForRxMessageUntil(messages, deadline))
+            return false;
         outcome = EmmiL3RemoveFromRxQueue(messages, id, buffer, length);
-    } while (outcome == kRxQueueDroppedRepeat);
-    return outcome == kRxQueueDelivered;
+        if (outcome != kRxQueueDelivered && passed(deadline))
+            return false;
+    }
+    return true;
 }
+
+// Names the awaited id to the receive queue for one reception.
+class Awaiting {
+public:
+    Awaiting(MessageLink& messages, uint16_t id) : messages_(messages)
+    {
+        EmmiL3AwaitCommand(messages_, id);
+    }
+    ~Awaiting() { EmmiL3AwaitCommand(messages_, kNoAwaitedCommand); }
+    Awaiting(const Awaiting&) = delete;
+    Awaiting& operator=(const Awaiting&) = delete;
+
+private:
+    MessageLink& messages_;
+};
 
 } // namespace
 
@@ -73,10 +98,14 @@ bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint
         expectedLength = kMessageSize;
     }
     std::array<uint8_t, kMessageSize> message;
+    // One deadline for the whole reception: messages for nobody, however
+    // many, do not give the confirm more time.
+    const Deadline deadline = EmmiL3ReceptionDeadline(messages);
+    const Awaiting awaiting(messages, id);
     for (;;) {
         uint16_t receivedId = 0;
         uint16_t length = 0;
-        if (!takeMessage(messages, &receivedId, message.data(), &length))
+        if (!takeMessage(messages, deadline, &receivedId, message.data(), &length))
             return false;
         OpTrace(trace, "(EMMI)", "ReceiveFromTarget")
             .step(8, "cmd 0x%x, len %d", receivedId, length);
@@ -85,6 +114,8 @@ bool CFCReceiveFromTarget(MessageLink& messages, const TraceChannel& trace, uint
         if (receivedId != id) {
             OpTrace(trace, "(EMMI)", "ReceiveFromTarget")
                 .step(8, "expected cmd 0x%x - No match!", id);
+            if (passed(deadline))
+                return false;
             continue;
         }
         OpTrace(trace, "(EMMI)", "ReceiveFromTarget").step(8, "expected cmd 0x%x - Match!", id);

@@ -14,9 +14,13 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace cfc {
 
@@ -67,12 +71,20 @@ protected:
     ~SignalFrameSink() = default;
 };
 
+// A queued message holds only its own bytes: a module that floods the line
+// with short messages must not cost a full-size entry each.
 struct RxQueueEntry {
-    std::unique_ptr<RxQueueEntry> next;
     uint16_t command = 0;
-    uint16_t length = 0;
-    std::array<uint8_t, kMessageSize> data{};
+    std::vector<uint8_t> data;
 };
+
+// What the receive queue keeps while nobody takes from it. Past either
+// limit the oldest messages nobody waits for are dropped; far above what
+// any call leaves behind, and a few hundred kilobytes at most.
+inline constexpr size_t kRxQueueMaxMessages = 256;
+inline constexpr size_t kRxQueueMaxBytes = 64 * kMessageSize;
+// Outside the 16-bit ids, so that no message of the module can pass for it.
+inline constexpr int32_t kNoAwaitedCommand = -1;
 
 // A message being put together from received frames. Receive thread only.
 struct RxAssembly {
@@ -131,6 +143,9 @@ bool EmmiL3AppendSegment(RxAssembly& message, const uint8_t* frame);
 // Queues a copy of a received message (at most kMessageSize bytes) and sets
 // the frame-received event. Receive thread.
 void EmmiL3AddToRxQueue(MessageLink& link, uint16_t command, const uint8_t* data, uint16_t length);
+// Names the message id a caller is waiting for (kNoAwaitedCommand: none), so
+// that a full queue never drops it.
+void EmmiL3AwaitCommand(MessageLink& link, int32_t command);
 // Takes the oldest message; `buffer` holds kMessageSize bytes.
 uint8_t EmmiL3RemoveFromRxQueue(MessageLink& link, uint16_t* command, uint8_t* buffer,
                                 uint16_t* length);
@@ -138,6 +153,13 @@ bool EmmiL3RxQueueNotEmpty(MessageLink& link);
 // Returns at once while a message is queued, else waits for one at most the
 // class-2 time-out.
 void EmmiL3WaitForRxMessage(MessageLink& link);
+// When a reception that starts now must end: the class-2 time-out from now.
+// Messages that arrive meanwhile do not move it, so a module that keeps
+// talking about other things cannot hold a caller for longer.
+std::chrono::steady_clock::time_point EmmiL3ReceptionDeadline(const MessageLink& link);
+// As EmmiL3WaitForRxMessage, but never past `deadline`; true when a message
+// is queued.
+bool EmmiL3WaitForRxMessageUntil(MessageLink& link, std::chrono::steady_clock::time_point deadline);
 // Removes and drops every queued message; the number removed.
 unsigned EmmiL3DrainRxQueue(MessageLink& link);
 
@@ -168,23 +190,34 @@ private:
     friend void EmmiL3ReceivePass(MessageLink&, ReceiverState&);
     friend void EmmiL3AddToRxQueue(MessageLink&, uint16_t, const uint8_t*, uint16_t);
     friend uint8_t EmmiL3RemoveFromRxQueue(MessageLink&, uint16_t*, uint8_t*, uint16_t*);
+    friend void EmmiL3AwaitCommand(MessageLink&, int32_t);
     friend bool EmmiL3RxQueueNotEmpty(MessageLink&);
-    friend void EmmiL3WaitForRxMessage(MessageLink&);
+    friend std::chrono::steady_clock::time_point EmmiL3ReceptionDeadline(const MessageLink&);
+    friend bool EmmiL3WaitForRxMessageUntil(MessageLink&, std::chrono::steady_clock::time_point);
     friend bool EmmiL3StartReceiver(MessageLink&, int*);
     friend uint32_t EmmiL3ReceiverId(const MessageLink&);
     friend void EmmiL3StopReceiver(MessageLink&);
     friend void EmmiL3ReceiveThread(MessageLink&);
     friend struct MessageLinkSteps;
 
+public:
+    using Queue = std::deque<RxQueueEntry>;
+
+private:
     FrameLink& frames_;
     SerialLink& serial_;
     const TraceChannel& trace_;
     SignalFrameSink* signals_ = nullptr;
 
-    // Guards the list and the memory of the last delivered message.
+    // Guards the queue, its size, the awaited id and the memory of the last
+    // delivered message.
     std::mutex queueLock_;
-    std::unique_ptr<RxQueueEntry> head_;
-    RxQueueEntry* tail_ = nullptr;
+    Queue queue_;
+    size_t queuedBytes_ = 0;
+    int32_t awaited_ = kNoAwaitedCommand;
+    // Set once messages were dropped for room, until the queue runs empty:
+    // a flood is told once, not message by message.
+    bool dropping_ = false;
     // Kept across close and open, so a repeat of the last message delivered
     // before a reopen is still recognised.
     uint16_t lastLength_ = 0;

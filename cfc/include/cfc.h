@@ -14,7 +14,12 @@
 extern "C" {
 #endif
 
-/* Connection */
+/* Connection. COM1 to COM30 have a connection slot each; every port from
+ * COM31 up shares slot 31, so of those one at a time can be open in a
+ * process. On Linux the default names below 31 are COM1-COM4 for ttyS0-3,
+ * COM5-COM20 for ttyUSB0-15 and COM21-COM30 for ttyACM0-9, so several USB
+ * modules can be open at once there; COM31-COM32 (ttyS30-31), COM33-COM64
+ * (ttyUSB0-31) and COM65-COM96 (ttyACM0-31) share slot 31. */
 uint32_t WComOpen(int32_t portNum, int32_t baudRate, uint32_t tHandle);
 int32_t WComClose(uint32_t handle);
 uint16_t WGetLastError(uint32_t handle);
@@ -321,8 +326,9 @@ int32_t WGetMobileInformation(uint32_t handle, uint8_t* pInformation);
 
 /* The port and speed a production program last chose, kept for the user:
  * on Linux in $XDG_CONFIG_HOME/cfc/cfc.ini (~/.config by default), section
- * [KVX_Library]. The read gives the stored port, or port 1 and 0 as result
- * when none is stored; the speed it gives is always 115200. */
+ * [KVX_Library], both written in one step that writers in other processes
+ * wait for, so a reader finds the pair of one write. The read gives the stored port, or port 1 and
+ * 0 as result when none is stored; the speed it gives is always 115200. */
 int32_t WWritePortSettings(uint8_t port, uint32_t baudRate);
 int32_t WReadPortSettings(uint8_t* pPort, uint32_t* pBaudRate);
 
@@ -337,6 +343,11 @@ typedef struct TC2CFCRequest {
     const char* request;
 } TC2CFCRequest;
 void TC2CFCMapper(TC2CFCRequest* record);
+/* The test system's libraries are looked up, and their constructors run, at
+ * the first WComOpen of a process. A program that never runs under a test
+ * system calls this with 0 before that open (vornax and kestrix do), and
+ * nothing of them is loaded into it. Later calls change nothing. */
+void WSetTestSystemBinding(int32_t on);
 
 /* Long waits, for a program that shows how far they are. The library calls
  * the process's one hook on the thread that made the call: when a wait

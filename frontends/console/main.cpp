@@ -4,6 +4,8 @@
 #include "progress_line.h"
 #include "stop_signals.h"
 
+#include "cfc.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -14,6 +16,9 @@ int main(int argc, char* argv[])
     // lost when the library below hangs or the process is killed.
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
     vornax::watchStopSignals(stdout, stderr);
+    // A console run has no test case: the test system's libraries, should
+    // the loader find them, stay out of this process.
+    WSetTestSystemBinding(0);
 
     std::string problem;
     const auto commandLine = vornax::scanArguments(argc, argv, &problem);

@@ -18,7 +18,12 @@ class CfcLibrary final : public ModuleLibrary {
 public:
     // The GUI is the program that lets a module's signal trace come out
     // before switching it off.
-    CfcLibrary() { WSetSwitchOffDrainWait(1); }
+    // It runs no test case either: the test system's libraries stay out.
+    CfcLibrary()
+    {
+        WSetSwitchOffDrainWait(1);
+        WSetTestSystemBinding(0);
+    }
 
     std::uint32_t comOpen(std::int32_t portNum, std::int32_t baudRate,
                           std::uint32_t traceHandle) override

@@ -17,7 +17,14 @@ std::vector<std::string> buildPortList(const PortProbe& present)
 bool comPortPresent(std::int32_t portNumber)
 {
     const auto path = plat::comPortPath(portNumber);
-    return path && plat::serialPortPresent(*path) && !plat::isKernelConsole(*path);
+    if (!path || !plat::serialPortPresent(*path) || plat::isKernelConsole(*path))
+        return false;
+    // The first USB and ACM adapters have a low number and a high one; the
+    // list offers each device once, under its lower number.
+    for (std::int32_t lower = firstListedPort; lower < portNumber; ++lower)
+        if (plat::comPortPath(lower) == path)
+            return false;
+    return true;
 }
 
 } // namespace kestrix

@@ -21,7 +21,8 @@ std::vector<std::string> buildPortList(const PortProbe& present);
 // The machine's own answer: COM<n>'s device through the port map, checked
 // without opening it (opening would move DTR, the module's ignition). The
 // kernel's console is never offered: pressing the button on it would raise
-// DTR and write AT commands to the console.
+// DTR and write AT commands to the console. A device that a lower number
+// names as well is left to that number.
 bool comPortPresent(std::int32_t portNumber);
 
 } // namespace kestrix

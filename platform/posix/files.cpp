@@ -5,11 +5,13 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <vector>
@@ -87,6 +89,45 @@ int createTemporary(const std::string& target, std::string& name)
 }
 
 } // namespace
+
+SettingsFileLock::SettingsFileLock(const std::string& path, uint32_t timeoutMs)
+{
+    // Beside the file the lock guards, not on it: the file itself is
+    // replaced by a rename, and a lock on the old one guards nothing.
+    const std::string name = targetOf(path) + ".lock";
+    // Not through a link, and never blocking or opening a device: a planted
+    // name must not make us open a tty (its modem lines would move) or wait
+    // on a FIFO.
+    const int fd = ::open(name.c_str(),
+                          O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0)
+        return;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return;
+    }
+    // flock has no timed wait. The holder keeps the lock for one read and
+    // one rename of a small file, so asking again every few milliseconds
+    // costs little and keeps the wait bounded.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            handle_ = fd;
+            return;
+        }
+        if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= end)
+            break;
+        ::usleep(2000);
+    }
+    ::close(fd);
+}
+
+SettingsFileLock::~SettingsFileLock()
+{
+    if (handle_ != -1)
+        ::close(static_cast<int>(handle_));
+}
 
 bool replaceFile(const std::string& path, const std::string& contents, int* sysError)
 {

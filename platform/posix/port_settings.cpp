@@ -1,6 +1,6 @@
 // Port settings in $XDG_CONFIG_HOME/cfc/cfc.ini (~/.config by default),
-// section [KVX_Library], keys ComPort and Baudrate. Each key is written by
-// replacing the file whole, so a reader never sees half a file.
+// section [KVX_Library], keys ComPort and Baudrate. Both keys are written in
+// one replacement of the file, so a reader finds the pair of one write.
 #include "plat/port_settings.h"
 
 #include "plat/portmap.h"
@@ -50,8 +50,9 @@ bool writePortSettings(uint8_t port, uint32_t baudRate)
     if (directory.empty() || !makeDirectory(userConfigDir()) || !makeDirectory(directory))
         return false;
     const std::string file = directory + "/cfc.ini";
-    return writeProfileString(file, kSection, kBaudRateKey, std::to_string(baudRate)) &&
-           writeProfileString(file, kSection, kPortKey, std::to_string(port));
+    return writeProfileStrings(
+        file, kSection,
+        {{kBaudRateKey, std::to_string(baudRate)}, {kPortKey, std::to_string(port)}});
 }
 
 bool readPortSettings(uint8_t* port)

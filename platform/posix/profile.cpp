@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <string_view>
@@ -160,6 +161,54 @@ bool userMayWrite(const std::string& file)
     return (st.st_mode & 0222) != 0 && ::access(file.c_str(), W_OK) == 0;
 }
 
+// Puts `value` into the text as the key's value: in place when the key is
+// there, else as a new line at the end of its section (or of the file, in a
+// new section).
+void setValue(std::string& text, const std::string& section, const std::string& key,
+              const std::string& value)
+{
+    const std::string_view newline = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    const Place place = locate(text, section, key);
+    if (place.keyFound) {
+        text.replace(place.valueBegin, place.valueEnd - place.valueBegin, value);
+        return;
+    }
+    std::string line = key + "=" + value + std::string(newline);
+    std::size_t at = place.sectionEnd;
+    if (!place.sectionFound) {
+        line = "[" + section + "]" + std::string(newline) + line;
+        at = text.size();
+    }
+    // The line before may be the file's last one, without its end.
+    if (at > 0 && text[at - 1] != '\n')
+        line = std::string(newline) + line;
+    text.insert(at, line);
+}
+
+// Reads the file, lets `edit` change its text and replaces the file with the
+// result in one step, under a lock between threads and one between
+// processes: two writers of different keys both keep their key, and a reader
+// sees the file before or after, never between two keys of one write.
+bool editProfile(const std::string& file, const std::function<void(std::string&)>& edit)
+{
+    std::lock_guard lock(writeMutex());
+    const detail::SettingsFileLock betweenProcesses(file, detail::kSettingsLockWaitMs);
+    if (!betweenProcesses.held())
+        return false;
+    std::string text;
+    bool exists = false;
+    // A file that exists but cannot be read would otherwise be replaced by
+    // the keys of this write alone.
+    if (!loadProfile(file, text, exists) || !userMayWrite(file))
+        return false;
+    const std::string before = text;
+    edit(text);
+    if (exists && text == before)
+        return true;
+    int error = 0;
+    return detail::replaceFile(file, text, &error);
+}
+
 } // namespace
 
 std::string readProfileString(const std::string& file, const std::string& section,
@@ -178,35 +227,43 @@ std::string readProfileString(const std::string& file, const std::string& sectio
 bool writeProfileString(const std::string& file, const std::string& section, const std::string& key,
                         const std::string& value)
 {
-    if (!writable(section, key, value))
+    return writeProfileStrings(file, section, {{key, value}});
+}
+
+bool writeProfileStrings(const std::string& file, const std::string& section,
+                         const std::vector<ProfileValue>& values)
+{
+    for (const ProfileValue& v : values)
+        if (!writable(section, v.key, v.value))
+            return false;
+    return editProfile(file, [&](std::string& text) {
+        for (const ProfileValue& v : values)
+            setValue(text, section, v.key, v.value);
+    });
+}
+
+bool updateProfileString(const std::string& file, const std::string& section,
+                         const std::string& key, const std::string& fallback,
+                         const std::function<std::optional<std::string>(const std::string&)>& next)
+{
+    if (!writable(section, key, ""))
         return false;
-    std::lock_guard lock(writeMutex());
-    std::string text;
-    bool exists = false;
-    // A file that exists but cannot be read would otherwise be replaced by
-    // this single key.
-    if (!loadProfile(file, text, exists) || !userMayWrite(file))
-        return false;
-    const std::string_view newline = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-    const Place place = locate(text, section, key);
-    if (place.keyFound) {
-        if (text.compare(place.valueBegin, place.valueEnd - place.valueBegin, value) == 0)
-            return true;
-        text.replace(place.valueBegin, place.valueEnd - place.valueBegin, value);
-    } else {
-        std::string line = key + "=" + value + std::string(newline);
-        std::size_t at = place.sectionEnd;
-        if (!place.sectionFound) {
-            line = "[" + section + "]" + std::string(newline) + line;
-            at = text.size();
+    bool ok = true;
+    const bool edited = editProfile(file, [&](std::string& text) {
+        const Place place = locate(text, section, key);
+        const std::string current =
+            place.keyFound ? text.substr(place.valueBegin, place.valueEnd - place.valueBegin)
+                           : fallback;
+        const std::optional<std::string> value = next(current);
+        if (!value)
+            return;
+        if (!writable(section, key, *value)) {
+            ok = false;
+            return;
         }
-        // The line before may be the file's last one, without its end.
-        if (at > 0 && text[at - 1] != '\n')
-            line = std::string(newline) + line;
-        text.insert(at, line);
-    }
-    int error = 0;
-    return detail::replaceFile(file, text, &error);
+        setValue(text, section, key, *value);
+    });
+    return edited && ok;
 }
 
 } // namespace plat

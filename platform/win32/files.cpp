@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 namespace plat {
@@ -52,7 +54,51 @@ HANDLE createTemporary(const std::string& target, std::string& name)
     return INVALID_HANDLE_VALUE;
 }
 
+// FNV-1a: a fixed-length name for any path.
+uint64_t nameHash(const std::string& text)
+{
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : text) {
+        hash ^= static_cast<uint8_t>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
 } // namespace
+
+SettingsFileLock::SettingsFileLock(const std::string& path, uint32_t timeoutMs)
+{
+    // A named mutex of the session: files here are replaced by a move, which
+    // a lock on the file itself would not survive. The name comes from the
+    // full path, in one case, so that two spellings of a file share it.
+    char full[MAX_PATH];
+    const DWORD length = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    const std::string key = length > 0 && length < MAX_PATH ? std::string(full, length) : path;
+    char name[64];
+    std::snprintf(name, sizeof name, "Local\\cfc-settings-%016llx",
+                  static_cast<unsigned long long>(nameHash(key)));
+    const HANDLE mutex = ::CreateMutexA(nullptr, FALSE, name);
+    if (mutex == nullptr)
+        return;
+    // An abandoned mutex is ours now; its holder ended before or after its
+    // rename, and either leaves a whole file.
+    const DWORD waited = ::WaitForSingleObject(mutex, timeoutMs);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        ::CloseHandle(mutex);
+        return;
+    }
+    handle_ = reinterpret_cast<intptr_t>(mutex);
+}
+
+SettingsFileLock::~SettingsFileLock()
+{
+    if (handle_ == -1)
+        return;
+    const HANDLE mutex = reinterpret_cast<HANDLE>(handle_);
+    ::ReleaseMutex(mutex);
+    ::CloseHandle(mutex);
+}
 
 bool replaceFile(const std::string& path, const std::string& contents, int* sysError)
 {

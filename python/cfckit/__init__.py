@@ -48,6 +48,7 @@ from .process import (
     get_version,
     read_port_settings,
     set_switch_off_drain_wait,
+    set_test_system_binding,
     set_wait_hook,
     write_port_settings,
 )
@@ -91,6 +92,7 @@ __all__ = [
     "python_name",
     "read_port_settings",
     "set_switch_off_drain_wait",
+    "set_test_system_binding",
     "set_wait_hook",
     "write_port_settings",
 ]

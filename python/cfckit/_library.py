@@ -64,6 +64,7 @@ PROTOTYPES: Dict[str, Tuple[Any, List[Any]]] = {
     "WSwitchOff": (c_int32, [_H]),
     "WSetSwitchOffDrainWait": (None, [c_int32]),
     "WSetWaitHook": (None, [WAIT_HOOK, ctypes.c_void_p]),
+    "WSetTestSystemBinding": (None, [c_int32]),
     "WTerminateCall": (c_int32, [_H]),
     # AT commands
     "WSendAtCommand": (c_int32, [_H, c_char_p, _charp]),

@@ -49,6 +49,14 @@ def set_switch_off_drain_wait(on: bool) -> None:
     call("WSetSwitchOffDrainWait", flag(on, "on"))
 
 
+def set_test_system_binding(on: bool) -> None:
+    """Whether the first open of this process looks up the test system's
+    libraries and runs their constructors (it does unless told otherwise).
+    A script that never runs under a test system may call this with False
+    before its first open; later calls change nothing."""
+    call("WSetTestSystemBinding", flag(on, "on"))
+
+
 # The library keeps only the function pointer: the callable behind it must
 # live as long as it is set.
 _wait_hook: Optional[object] = None

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <random>
@@ -305,6 +306,62 @@ TEST(ReceiveQueue, AWaitEndsAtOnceWithAMessageAndAfterTheClass2TimeOutWithout)
     cfc::EmmiL3WaitForRxMessage(cfctest::connectionOf(link.handle()).messages);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
     EXPECT_TRUE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(link.handle()).messages));
+}
+
+TEST(ReceiveQueue, AFloodKeepsTheNewestMessagesAndNeverTheAwaitedConfirm)
+{
+    struct Flood {
+        const char* what;
+        size_t count;
+        size_t size;
+    };
+    // Past the count limit with short messages, past the byte limit with
+    // full-size ones.
+    for (const Flood& flood : {Flood{"short", 1000, 12}, Flood{"full-size", 200, 1500}}) {
+        ScopedTempCwd cwd;
+        WEnableTraceFile();
+        ModuleLink link(20, "l3-flood", ModuleLink::Module::ByHand);
+        cfc::MessageLink& messages = cfctest::connectionOf(link.handle()).messages;
+        cfc::EmmiL3AwaitCommand(messages, 0x0077);
+        const Bytes confirm = freshBytes(5);
+        cfc::EmmiL3AddToRxQueue(messages, 0x0077, confirm.data(), 5);
+        for (size_t i = 0; i < flood.count; ++i) {
+            Bytes data = freshBytes(flood.size);
+            data[0] = static_cast<uint8_t>(i >> 8);
+            data[1] = static_cast<uint8_t>(i);
+            cfc::EmmiL3AddToRxQueue(messages, 0x0050, data.data(),
+                                    static_cast<uint16_t>(data.size()));
+        }
+        cfc::EmmiL3AwaitCommand(messages, cfc::kNoAwaitedCommand);
+
+        std::vector<Received> kept;
+        for (Received r = takeMessage(link.handle(), 0); r.result != cfc::kRxQueueEmpty;
+             r = takeMessage(link.handle(), 0))
+            kept.push_back(r);
+        WDisableTraceFile();
+        ASSERT_GE(kept.size(), 2u) << flood.what;
+        EXPECT_EQ(kept.front().command, 0x0077) << flood.what << ": the oldest, but awaited";
+        EXPECT_EQ(kept.front().data, confirm) << flood.what;
+        size_t bytes = 0;
+        for (const Received& r : kept)
+            bytes += r.data.size();
+        EXPECT_LE(kept.size(), cfc::kRxQueueMaxMessages) << flood.what;
+        EXPECT_LE(bytes, cfc::kRxQueueMaxBytes) << flood.what;
+        EXPECT_GE(kept.size(), 32u) << flood.what << ": room is made, not the queue emptied";
+        // What is left is the newest run of the flood, in order.
+        for (size_t k = 1; k < kept.size(); ++k) {
+            const size_t index = flood.count - (kept.size() - k);
+            EXPECT_EQ(kept[k].data[0], static_cast<uint8_t>(index >> 8)) << flood.what << k;
+            EXPECT_EQ(kept[k].data[1], static_cast<uint8_t>(index)) << flood.what << k;
+        }
+        const auto texts = traceTexts();
+        EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                                [](const std::string& t) {
+                                    return t.rfind("(GWL3) EmmiL3AddToRxQueue: queue full", 0) == 0;
+                                }),
+                  1)
+            << flood.what << ": one line for the whole flood";
+    }
 }
 
 } // namespace

@@ -7,12 +7,19 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include "plat/profile.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 using namespace cfctest;
 
@@ -75,12 +82,13 @@ TEST(PortSettings, WrittenToTheUsersConfigAndReadBack)
     EXPECT_EQ(WReadPortSettings(&port, &baudRate), 1);
     EXPECT_EQ(port, 12);
     EXPECT_EQ(baudRate, 115200u) << "the speed is stored, not read back";
-    // No temporary file is left beside it.
-    size_t files = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator(file.parent_path()))
-        ++files;
-    EXPECT_EQ(files, 1u);
+    // No temporary file is left beside it; only the lock that writers of
+    // other processes take.
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path()))
+        files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"cfc.ini", "cfc.ini.lock"}));
 }
 
 TEST(PortSettings, ValuesThatDoNotFitAreNotTaken)
@@ -97,6 +105,74 @@ TEST(PortSettings, ValuesThatDoNotFitAreNotTaken)
     std::ofstream(dir.path() / "cfc" / "cfc.ini") << "[KVX_Library]\nComPort=4\nBaudrate=x\n";
     EXPECT_EQ(WReadPortSettings(&port, &baudRate), 1);
     EXPECT_EQ(port, 4);
+}
+
+// The value of `key` in the text of a settings file; empty when missing.
+std::string valueIn(const std::string& text, const std::string& key)
+{
+    const size_t at = text.find("\n" + key + "=");
+    if (at == std::string::npos)
+        return {};
+    const size_t begin = at + key.size() + 2;
+    return text.substr(begin, text.find('\n', begin) - begin);
+}
+
+TEST(PortSettings, ParallelWritersLeaveOnlyWrittenPairsAndEachOthersKeys)
+{
+    ScopedTempCwd dir;
+    const ScopedEnv config("XDG_CONFIG_HOME", dir.path().string());
+    const auto file = dir.path() / "cfc" / "cfc.ini";
+    constexpr int kWriters = 8;
+    constexpr int kWrites = 25;
+    std::vector<pid_t> writers;
+    for (int w = 1; w <= kWriters; ++w) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            // Writer w always writes port w with speed 1000 * w, and once a
+            // key of its own beside them.
+            bool ok = true;
+            for (int i = 0; i < kWrites; ++i) {
+                ok = WWritePortSettings(static_cast<uint8_t>(w), 1000u * w) == 1 && ok;
+                if (i == kWrites / 2)
+                    ok = plat::writeProfileString(file.string(), "Writers", "W" + std::to_string(w),
+                                                  "done") &&
+                         ok;
+            }
+            ::_exit(ok ? 0 : 1);
+        }
+        writers.push_back(pid);
+    }
+    // A reader meanwhile: every pair it finds is one a writer wrote.
+    size_t torn = 0;
+    size_t reads = 0;
+    std::vector<int> exits(writers.size(), -1);
+    for (bool running = true; running;) {
+        running = false;
+        for (size_t i = 0; i < writers.size(); ++i) {
+            int status = 0;
+            const pid_t ended = exits[i] == -1 ? ::waitpid(writers[i], &status, WNOHANG) : -1;
+            if (ended == 0)
+                running = true;
+            else if (ended == writers[i])
+                exits[i] = WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+        }
+        const std::string text = contentsOf(file);
+        const std::string port = valueIn(text, "ComPort");
+        const std::string speed = valueIn(text, "Baudrate");
+        ++reads;
+        if (port.empty() && speed.empty())
+            continue;
+        if (port.empty() || speed != std::to_string(1000 * std::stoi(port)))
+            ++torn;
+    }
+    EXPECT_EQ(exits, std::vector<int>(writers.size(), 0)) << "every write succeeded";
+    EXPECT_EQ(torn, 0u) << "of " << reads << " reads";
+    const std::string text = contentsOf(file);
+    EXPECT_EQ(valueIn(text, "Baudrate"),
+              std::to_string(1000 * std::stoi(valueIn(text, "ComPort"))));
+    for (int w = 1; w <= kWriters; ++w)
+        EXPECT_EQ(valueIn(text, "W" + std::to_string(w)), "done") << "writer " << w;
 }
 
 #endif

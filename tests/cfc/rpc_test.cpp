@@ -11,8 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 
 using namespace cfctest;
 
@@ -182,6 +185,34 @@ TEST_F(RpcConfirm, AMessageWithAnotherIdIsDroppedOnTheWayToTheConfirm)
     EXPECT_TRUE(traced("(EMMI) ReceiveFromTarget: expected cmd 0xa - No match!"));
     EXPECT_TRUE(traced("(EMMI) ReceiveFromTarget: expected cmd 0xa - Match!"));
     EXPECT_FALSE(cfc::EmmiL3RxQueueNotEmpty(cfctest::connectionOf(module.handle()).messages));
+}
+
+TEST_F(RpcConfirm, AModuleChatteringAboutOtherThingsCannotStretchTheReception)
+{
+    ScriptedModule module(8, "rpc-chatter", [](sim::Simulator&, const sim::HostMessage&) {});
+    cfc::GetTargetVersion(cfctest::connectionOf(module.handle()));
+    // A message for nobody every 200 ms, each one well inside the 1000 ms
+    // wait; it stops by itself, so a reception that waits for silence still
+    // ends, only late.
+    std::atomic<bool> quiet{false};
+    std::thread chatter([&] {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!quiet.load() && std::chrono::steady_clock::now() < end) {
+            module.sim().sendMessage(0x50, freshBytes(8));
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    uint8_t mode = 0xEE;
+    const uint16_t result =
+        cfc::CFCRPCGetCurrentOperationMode(cfctest::connectionOf(module.handle()), &mode);
+    const auto took = std::chrono::steady_clock::now() - start;
+    quiet = true;
+    chatter.join();
+    EXPECT_EQ(result, cfc::kRpcNoConfirm);
+    // One reception of 1000 ms; the bound leaves room for a loaded machine.
+    EXPECT_LT(took, std::chrono::seconds(10));
+    EXPECT_TRUE(traced("(EMMI) ReceiveFromTarget: expected cmd 0x64 - No match!"));
 }
 
 TEST_F(RpcConfirm, AShortConfirmIsRefusedNotJudgedAgainstAnEarlierConfirm)

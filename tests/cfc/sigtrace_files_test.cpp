@@ -8,13 +8,25 @@
 
 #include <gtest/gtest.h>
 
+#include "plat/profile.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <chrono>
-
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <set>
 #include <thread>
+#include <vector>
 
 using namespace cfctest;
 
@@ -53,7 +65,7 @@ protected:
     {
         std::filesystem::create_directory("cfctrace");
         signals().enable.store(1);
-        signals().suffix.store(7);
+        EXPECT_EQ(signals().claimFiles(7), 7);
     }
     ~SignalTraceFiles() override
     {
@@ -95,16 +107,20 @@ TEST_F(SignalTraceFiles, SignalsAcrossFramesBecomeOneRecordAndOneLineEach)
 
 TEST_F(SignalTraceFiles, NothingIsWrittenWithoutTheDirectoryOrWhenDisabled)
 {
-    std::filesystem::remove("cfctrace");
+    signals().endSignal();
+    std::filesystem::remove_all("cfctrace");
+    EXPECT_EQ(signals().claimFiles(7), std::nullopt);
     EXPECT_TRUE(link_.sim().sendSignalTrace({1, 2, 3, 4, 5, Bytes(300, 1)}).get());
     syncWithReceiveThread();
     EXPECT_FALSE(std::filesystem::exists("cfctrace"));
 
     std::filesystem::create_directory("cfctrace");
+    EXPECT_EQ(signals().claimFiles(7), 7);
     signals().enable.store(0);
     EXPECT_TRUE(link_.sim().sendSignalTrace({1, 2, 3, 4, 5, Bytes(300, 1)}).get());
     syncWithReceiveThread();
-    EXPECT_TRUE(std::filesystem::is_empty("cfctrace"));
+    EXPECT_EQ(fileText("cfctrace/cfc007.flg"), "");
+    EXPECT_EQ(fileText("cfctrace/cfclog007.txt"), "");
 }
 
 TEST_F(SignalTraceFiles, FirstFrameShorterThanItsHeaderWritesNothing)
@@ -112,7 +128,7 @@ TEST_F(SignalTraceFiles, FirstFrameShorterThanItsHeaderWritesNothing)
     Bytes frame{0xD4, 0xFF};
     frame.resize(21, 0x55);
     signals().signalFrame(frame.data(), static_cast<uint16_t>(frame.size()), false);
-    EXPECT_TRUE(std::filesystem::is_empty("cfctrace"));
+    EXPECT_EQ(fileText("cfctrace/cfclog007.txt"), "");
     // A continuing frame of only its two leading bytes adds no data.
     signals().signalFrame(frame.data(), 2, true);
     EXPECT_EQ(fileText("cfctrace/cfc007.flg"), "");
@@ -220,5 +236,139 @@ TEST_P(SignalTraceResent, IsWrittenOnce)
 
 // The first, a middle and the last of the signal's three frames.
 INSTANTIATE_TEST_SUITE_P(Frames, SignalTraceResent, ::testing::Values(0u, 1u, 2u));
+
+// Links, FIFOs, processes and a disk that fills up are staged with the
+// POSIX calls; the Windows run covers the files' plain use above.
+#ifndef _WIN32
+
+// Frame data of a signal's first frame, `length` declared, `data` after the
+// header; and of a following frame.
+Bytes firstFrame(uint32_t signalId, uint16_t length, const Bytes& data)
+{
+    Bytes frame{0xD4, 0x00};
+    putLe(frame, 0x13, 2);
+    putLe(frame, 0x20, 2);
+    putLe(frame, 1, 4);
+    putLe(frame, 2, 4);
+    putLe(frame, length, 2);
+    putLe(frame, 0, 2);
+    putLe(frame, signalId, 4);
+    return concat(frame, data);
+}
+
+Bytes nextFrame(const Bytes& data)
+{
+    return concat({0xD4, 0xFF}, data);
+}
+
+void feed(cfc::SignalTrace& signals, const Bytes& frame, bool continues)
+{
+    signals.signalFrame(frame.data(), static_cast<uint16_t>(frame.size()), continues);
+}
+
+Bytes record(uint32_t signalId, const Bytes& data)
+{
+    sim::SignalTrace s{0x13, 0x20, 1, 2, signalId, data};
+    return concat(recordHeader(s), data);
+}
+
+TEST(SignalTraceFileNumbers, ANumberWithAnythingUnderItsNameIsPassedOver)
+{
+    namespace fs = std::filesystem;
+    struct Planted {
+        const char* what;
+        std::function<void()> plant;
+    };
+    const Planted cases[] = {
+        {"an earlier run's log", [] { std::ofstream("cfctrace/cfclog007.txt") << "old\r\n"; }},
+        {"a link to another file", [] { fs::create_symlink("../victim", "cfctrace/cfc007.flg"); }},
+        {"a dangling link", [] { fs::create_symlink("../nowhere", "cfctrace/cfclog007.txt"); }},
+        {"a FIFO nobody reads", [] { ASSERT_EQ(::mkfifo("cfctrace/cfclog007.txt", 0600), 0); }},
+    };
+    for (const Planted& planted : cases) {
+        ScopedTempCwd cwd;
+        fs::create_directory("cfctrace");
+        std::ofstream("victim") << "precious";
+        planted.plant();
+        cfc::SignalTrace& signals = cfc::ConnectionAt(23).signals;
+        EXPECT_EQ(signals.claimFiles(7), 8) << planted.what;
+        feed(signals, firstFrame(0x0300FF, 3, {1, 2, 3}), false);
+        signals.endSignal();
+        EXPECT_EQ(fileText("victim"), "precious") << planted.what;
+        EXPECT_EQ(fileText("cfctrace/cfc008.flg"), textOf(record(0x0300FF, {1, 2, 3})))
+            << planted.what;
+        EXPECT_FALSE(fs::exists("cfctrace/cfc007.flg") &&
+                     fs::is_regular_file("cfctrace/cfc007.flg") &&
+                     !fs::is_symlink("cfctrace/cfc007.flg"))
+            << planted.what << ": no record file of its own left at the number passed over";
+    }
+}
+
+TEST(SignalTraceFileNumbers, EightRunsStartedTogetherGetEightPairs)
+{
+    ScopedTempCwd cwd;
+    std::filesystem::create_directory("cfctrace");
+    const std::string ini = (cwd.path() / "cfctrace.ini").string();
+    std::ofstream(ini) << "[Global]\nEnable=1\nSuffix=100\n";
+    const ScopedEnv env("CFC_TRACE_INI", ini);
+    constexpr int kRuns = 8;
+    std::vector<pid_t> runs;
+    for (int run = 0; run < kRuns; ++run) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            cfc::SignalTrace& signals = cfc::ConnectionAt(24).signals;
+            cfc::ReadSignalTraceSettings(signals);
+            feed(signals, firstFrame(static_cast<uint32_t>(run), 4, {9, 9}), false);
+            feed(signals, nextFrame({8, 8}), true);
+            signals.endSignal();
+            ::_exit(0);
+        }
+        runs.push_back(pid);
+    }
+    for (const pid_t pid : runs) {
+        int status = 0;
+        EXPECT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::set<uint32_t> signalIds;
+    for (int number = 100; number < 100 + kRuns; ++number) {
+        const std::string records = fileText("cfctrace/cfc" + std::to_string(number) + ".flg");
+        ASSERT_EQ(records.size(), 28u + 4u) << number << ": one whole record of one run";
+        signalIds.insert(static_cast<uint8_t>(records[24]));
+        const std::string log = fileText("cfctrace/cfclog" + std::to_string(number) + ".txt");
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << number;
+    }
+    EXPECT_EQ(signalIds.size(), static_cast<size_t>(kRuns));
+    EXPECT_EQ(plat::readProfileString(ini, "Global", "Suffix", ""), "108");
+}
+
+TEST(SignalTraceFileNumbers, ASignalWhoseFirstFrameFindsTheDiskFullIsLeftOutWhole)
+{
+    ScopedTempCwd cwd;
+    std::filesystem::create_directory("cfctrace");
+    cfc::SignalTrace& signals = cfc::ConnectionAt(25).signals;
+    ASSERT_EQ(signals.claimFiles(5), 5);
+    const Bytes first = record(1, {1, 1, 1, 1});
+    // The disk takes the first record and a few bytes more, then is full;
+    // later it has room again.
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit full = saved;
+    full.rlim_cur = first.size() + 10;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    feed(signals, firstFrame(1, 4, {1, 1, 1, 1}), false);
+    feed(signals, firstFrame(2, 40, Bytes(20, 2)), false);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, SIG_DFL);
+    feed(signals, nextFrame(Bytes(20, 2)), true);
+    feed(signals, firstFrame(3, 3, {3, 3, 3}), false);
+    signals.endSignal();
+    EXPECT_EQ(fileText("cfctrace/cfc005.flg"), textOf(concat(first, record(3, {3, 3, 3}))))
+        << "the file reads record by record from its start";
+}
+
+#endif
 
 } // namespace

@@ -71,6 +71,11 @@ TEST(TestSystem, MapperInactiveWithoutOneOfItsLibraries)
     runChild("TestSystemChild.MapperInactiveWithoutOneOfItsLibraries", {"fenwist", "drumvel"});
 }
 
+TEST(TestSystem, AProgramWithoutTestCasesLoadsNoneOfTheLibraries)
+{
+    runChild("TestSystemChild.BindingSwitchedOff", {"ombrel", "fenwist", "drumvel", "zarnog"});
+}
+
 TEST(TestSystem, SharedLibraryExportsTheMapper)
 {
     void* library = dlopen(CFC_SHARED_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -121,6 +126,20 @@ TEST_F(TestSystemChild, TraceSinkAlone)
     EXPECT_EQ(request.status, -1);
     WComClose(h);
     WComClose(other);
+}
+
+TEST_F(TestSystemChild, BindingSwitchedOff)
+{
+    WSetTestSystemBinding(0);
+    VirtualComPort port(10, "ts-unbound");
+    const uint32_t h = WComOpen(10, 115200, 0x21);
+    ASSERT_NE(h, 0u);
+    WComClose(h);
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);)
+        EXPECT_EQ(line.find("/testsystem/"), std::string::npos) << line;
+    EXPECT_TRUE(fakeLog().empty()) << "the sink was never called";
+    EXPECT_TRUE(contains(traceTexts(), "(CFC ) WComOpen: TC2CFCMapper not active"));
 }
 
 TEST_F(TestSystemChild, MapperInactiveWithoutOneOfItsLibraries)

@@ -60,7 +60,8 @@ TEST_F(PortListTest, UsbPortsAreKnownByTheirDeviceName)
 
     EXPECT_EQ(ports(64).text, "COM1");
     PortList usb = ports(64, true);
-    EXPECT_EQ(usb.text, "COM40,COM33,COM65"); // stored entries first, then the kernel's
+    // Stored entries first, then the kernel's, each under its lowest COM number.
+    EXPECT_EQ(usb.text, "COM40,COM5,COM21");
     EXPECT_EQ(usb.count, 3);
 }
 
