@@ -276,7 +276,8 @@ TEST_F(CalibrationLogic, AtCommandWaitsAndTheCallsBuiltOnThem)
     const std::string tooLong(252, '1');
     link.connection().storeError(0);
     EXPECT_EQ(WStartCircuitSwitchedCall(h, tooLong.c_str()), 0);
-    EXPECT_EQ(link.connection().lastError(), EMMIERR_BAD_ARGUMENT) << "a bad argument, not a length";
+    EXPECT_EQ(link.connection().lastError(), EMMIERR_BAD_ARGUMENT)
+        << "a bad argument, not a length";
     EXPECT_TRUE(traced("(CFC ) WStartCircuitSwitchedCall: number string too long: 252 characters"));
     EXPECT_EQ(requestsOf(link, 93).size(), 1u) << "nothing dialled";
     const std::string beyondAnyError(70000, '1');
