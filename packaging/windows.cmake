@@ -20,6 +20,13 @@ file(WRITE ${CMAKE_BINARY_DIR}/README.txt "${cfckit_readme}")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
 install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/production.c DESTINATION examples)
+# cfckit for Python beside cfc.dll, which it finds in the folder above its
+# own; the station example with it.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/cfckit DESTINATION bin
+  FILES_MATCHING PATTERN "*.py" PATTERN "py.typed"
+  PATTERN "__pycache__" EXCLUDE)
+install(FILES ${PROJECT_SOURCE_DIR}/python/examples/station_on_simulator.py
+  DESTINATION examples/python)
 
 set(CPACK_PACKAGE_NAME cfckit)
 set(CPACK_PACKAGE_VENDOR "cfckit")

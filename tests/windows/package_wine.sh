@@ -52,9 +52,15 @@ kit=$work/zip/$name
 expected="README.txt
 bin/ZANTAL.dll
 bin/cfc.dll
+bin/cfckit/__init__.py
+bin/cfckit/_library.py
+bin/cfckit/connection.py
+bin/cfckit/py.typed
+bin/cfctool.exe
 bin/kestrix.exe
 bin/vornax.exe
 examples/production.c
+examples/python/station_on_simulator.py
 include/cfc.h
 include/emmierr.h
 include/zantal.h
