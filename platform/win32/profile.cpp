@@ -43,10 +43,14 @@ class FileTurn {
 public:
     explicit FileTurn(const std::string& path)
     {
-        std::string name = "Local\\cfc-profile-" + path;
-        std::replace(name.begin() + 6, name.end(), '\\', '/');
+        // One file has one name whatever the case or slashes it was given
+        // in. The namespace prefix keeps its case (Wine finds no "local"),
+        // and the rest may hold no backslash.
+        std::string name = path;
+        std::replace(name.begin(), name.end(), '\\', '/');
         std::transform(name.begin(), name.end(), name.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        name = "Local\\cfc-profile-" + name;
         if (name.size() >= MAX_PATH)
             name.resize(MAX_PATH - 1);
         handle_ = CreateMutexA(nullptr, FALSE, name.c_str());
