@@ -176,12 +176,11 @@ template <typename Read>
 std::function<int32_t(uint32_t, Bytes&)> readVerInto(Read read)
 {
     return [read](uint32_t h, Bytes& out) {
-        std::array<uint8_t, 4> area;
-        area.fill(kUntouched);
-        uint16_t length = 0xEEEE;
         uint8_t version = kUntouched;
-        const int32_t done = read(h, area.data(), &length, &version);
-        out = concat(concat(Bytes(area.begin(), area.end()), le16(length)), Bytes{version});
+        const int32_t done = readInto([&](uint32_t handle, uint8_t* area, uint16_t* length) {
+            return read(handle, area, length, &version);
+        })(h, out);
+        out.push_back(version);
         return done;
     };
 }
