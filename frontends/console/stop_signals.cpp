@@ -2,12 +2,10 @@
 
 #include "stop_request.h"
 
-#include <cerrno>
-#include <csignal>
-#include <ctime>
-#include <thread>
+#include "plat/stop_signals.h"
+#include "plat/thread.h"
 
-#include <pthread.h>
+#include <chrono>
 
 namespace vornax {
 
@@ -16,36 +14,12 @@ namespace {
 // Time for the job to fail and close the port on its own path. Some of the
 // library's loops go on probing a failed port with fixed waits for many
 // seconds; the port is already released by then, so the rest is cut short.
-constexpr std::time_t kGraceSeconds = 3;
+constexpr auto kGrace = std::chrono::seconds(3);
 
-sigset_t stopSignals()
+[[noreturn]] void watch(std::FILE* out, std::FILE* err)
 {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    // A terminal that hangs up sends SIGHUP; Ctrl-\ sends SIGQUIT. Left to
-    // their default they would end the process with the port still held.
-    sigaddset(&set, SIGHUP);
-    sigaddset(&set, SIGQUIT);
-    return set;
-}
-
-// As shells report a program a signal ended: 130 for SIGINT, 143 for
-// SIGTERM, 129 for SIGHUP, 131 for SIGQUIT.
-constexpr int kSignalExitBase = 128;
-
-[[noreturn]] void watch(sigset_t set, std::FILE* out, std::FILE* err)
-{
-    int number = 0;
-    while (sigwait(&set, &number) != 0) {
-    }
-    stopJob(kSignalExitBase + number);
-
-    timespec grace{kGraceSeconds, 0};
-    siginfo_t info{};
-    while (sigtimedwait(&set, &info, &grace) < 0 && errno == EINTR) {
-    }
+    stopJob(plat::waitForStopSignal());
+    plat::waitForStopSignal(kGrace);
     endStoppedJob(out, err);
 }
 
@@ -53,9 +27,11 @@ constexpr int kSignalExitBase = 128;
 
 void watchStopSignals(std::FILE* out, std::FILE* err)
 {
-    const sigset_t set = stopSignals();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread(watch, set, out, err).detach();
+    plat::blockStopSignals();
+    // Never destroyed, so never joined: the watcher ends with the process.
+    static auto* watcher = new plat::Thread;
+    if (!watcher->start([out, err] { watch(out, err); }, nullptr))
+        plat::unblockStopSignals();
 }
 
 } // namespace vornax

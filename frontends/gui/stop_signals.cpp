@@ -3,15 +3,14 @@
 #include "messages.h"
 
 #include "plat/serial.h"
+#include "plat/stop_signals.h"
+#include "plat/thread.h"
 
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <cstdio>
 #include <mutex>
-#include <thread>
 
-#include <pthread.h>
 #include <unistd.h>
 
 namespace kestrix {
@@ -23,22 +22,6 @@ namespace {
 // many seconds; the port is already released by then, so the rest is cut
 // short.
 constexpr auto kGrace = std::chrono::seconds(3);
-
-sigset_t stopSignals()
-{
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    // A terminal that hangs up sends SIGHUP; Ctrl-\ sends SIGQUIT. Left to
-    // their default they would end the process with the port still held.
-    sigaddset(&set, SIGHUP);
-    sigaddset(&set, SIGQUIT);
-    return set;
-}
-
-// As shells report a program a signal ended: 128 and the signal's number.
-constexpr int kSignalExitBase = 128;
 
 // A window closed during a switch-off quits as a closed window does.
 constexpr int kClosedExit = 0;
@@ -105,21 +88,31 @@ public:
             closing_ = true;
         }
         library_.abandonRun();
-        std::thread([this] {
-            std::unique_lock lock(mutex_);
-            if (!ended_.wait_for(lock, kGrace, [this] { return !running_; }))
-                ::_exit(kClosedExit);
-        }).detach();
+        // Without the timer the switch-off still ends on its own path, only
+        // unbounded.
+        closeTimer_.start(
+            [this] {
+                std::unique_lock lock(mutex_);
+                if (!ended_.wait_for(lock, kGrace, [this] { return !running_; }))
+                    ::_exit(kClosedExit);
+            },
+            nullptr);
     }
 
-    [[noreturn]] void watch(sigset_t set)
+    // False when the watcher cannot start; the signals then end the program
+    // as they would without it.
+    bool watchSignals()
     {
-        int number = 0;
-        while (sigwait(&set, &number) != 0) {
-        }
+        return watcher_.start([this] { watch(); }, nullptr);
+    }
+
+private:
+    [[noreturn]] void watch()
+    {
+        const int exitCode = plat::waitForStopSignal();
         std::unique_lock lock(mutex_);
         stopped_ = true;
-        exitCode_ = kSignalExitBase + number;
+        exitCode_ = exitCode;
         // Not the library's close from here: the switch-off's thread is
         // inside the library with the port in use. Failing the port makes
         // the switch-off end on its own path.
@@ -127,21 +120,17 @@ public:
         if (!running_) {
             lock.unlock();
             quitWhenIdle_();
-            while (sigwait(&set, &number) != 0) {
-            }
+            plat::waitForStopSignal();
             lock.lock();
             if (!running_)
                 ::_exit(0);
         }
         lock.unlock();
-        timespec grace{static_cast<time_t>(kGrace.count()), 0};
-        siginfo_t info{};
-        sigtimedwait(&set, &info, &grace);
+        plat::waitForStopSignal(kGrace);
         lock.lock();
         endStopped(lock);
     }
 
-private:
     void enter(const Message& failure, bool running)
     {
         std::lock_guard lock(mutex_);
@@ -171,16 +160,19 @@ private:
     bool running_ = false;
     bool stopped_ = false;
     bool closing_ = false;
-    int exitCode_ = kSignalExitBase + SIGTERM;
+    int exitCode_ = 0; // set with stopped_
     std::condition_variable ended_;
+    // Members, not detached threads: the object outlives them, as it is
+    // never destroyed.
+    plat::Thread watcher_;
+    plat::Thread closeTimer_;
 };
 
 } // namespace
 
 void blockStopSignals()
 {
-    const sigset_t set = stopSignals();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    plat::blockStopSignals();
 }
 
 ModuleLibrary& stopOnSignal(ModuleLibrary& library, std::function<void()> quitWhenIdle)
@@ -188,7 +180,8 @@ ModuleLibrary& stopOnSignal(ModuleLibrary& library, std::function<void()> quitWh
     // Never destroyed: the watcher may still wait on it while the program
     // ends.
     static auto* watched = new StoppableLibrary(library, std::move(quitWhenIdle));
-    std::thread([] { watched->watch(stopSignals()); }).detach();
+    if (!watched->watchSignals())
+        plat::unblockStopSignals();
     return *watched;
 }
 

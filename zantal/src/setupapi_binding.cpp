@@ -1,6 +1,6 @@
 #include "setupapi_binding.h"
 
-#include "system_library.h"
+#include "plat/dynlib.h"
 
 #include <climits>
 #include <cstring>
@@ -82,7 +82,9 @@ static_assert(std::size(kNames) == 43);
 // of overflowing after 2^31 calls.
 std::mutex g_mutex;
 int32_t g_bindings = 0;
-SystemLibrary g_library;
+// Never destroyed, so a bound library stays loaded also while the process
+// ends or ZANTAL is unloaded: its addresses may still be in use.
+plat::DynLib& g_library = *new plat::DynLib;
 void* g_addresses[std::size(kNames)];
 SetupApi g_api;
 

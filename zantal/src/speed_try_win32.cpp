@@ -1,5 +1,12 @@
 // The speed try on the system's communications calls. The port is opened
 // without sharing, so a port another program holds fails the open.
+//
+// Not through the platform's serial layer as on Linux: its open sizes the
+// driver queues, sets the driver's time-outs and overlapped I/O, its
+// settings write rewrites flow control, the special characters and the
+// other switches of the control block, and its close drops DTR. A probe
+// must leave the port as the driver reported it but for the five fields it
+// tries.
 #include "speed_probe.h"
 
 #include <windows.h>
