@@ -67,8 +67,7 @@ DisableToolPresenter::DisableToolPresenter(DisableToolView& view, ModuleLibrary&
 
 DisableToolPresenter::~DisableToolPresenter()
 {
-    if (worker_.joinable())
-        worker_.join();
+    worker_.join();
     library_.watchWaits(nullptr);
 }
 
@@ -100,22 +99,21 @@ void DisableToolPresenter::AutoStartOff()
     running_ = true;
     view_.setBusy(true);
     const std::int32_t port = selectedPort_;
-    try {
-        worker_ = std::thread([this, port] {
+    const bool started = worker_.start(
+        [this, port] {
             const Outcome outcome = runSwitchOff(library_, port);
             view_.post([this, outcome] { finishRun(outcome); });
-        });
-    } catch (const std::system_error&) {
-        // No thread to be had: the window's thread does the work and the
-        // window waits, as it always did.
+        },
+        nullptr);
+    // No thread to be had: the window's thread does the work and the window
+    // waits, as it always did.
+    if (!started)
         finishRun(runSwitchOff(library_, port));
-    }
 }
 
 void DisableToolPresenter::finishRun(const Outcome& outcome)
 {
-    if (worker_.joinable())
-        worker_.join();
+    worker_.join();
     running_ = false;
     view_.setBusy(false);
     view_.showProgress({});

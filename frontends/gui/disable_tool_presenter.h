@@ -7,9 +7,10 @@
 #include "module_library.h"
 #include "port_list.h"
 
+#include "plat/thread.h"
+
 #include <cstdint>
 #include <string>
-#include <thread>
 
 namespace kestrix {
 
@@ -56,7 +57,7 @@ private:
     std::int32_t selectedPort_ = 0;
     bool running_ = false;
     bool closePending_ = false;
-    std::thread worker_;
+    plat::Thread worker_;
 };
 
 } // namespace kestrix
