@@ -21,29 +21,25 @@ struct Field {
     uint32_t (*get)(std::span<const uint8_t>, size_t);
 };
 
+// One signature for both widths, so that one table holds them all.
+template <auto Put>
+bool put16(std::span<uint8_t> out, size_t at, uint32_t value)
+{
+    return Put(out, at, static_cast<uint16_t>(value));
+}
+template <auto Get>
+uint32_t get16(std::span<const uint8_t> in, size_t at)
+{
+    return Get(in, at);
+}
+
 // The values carry high bits in their top byte: a read that widened a byte
 // with its sign would show there.
 const Field kFields[] = {
-    {"Le16",
-     0x1234,
-     {0x34, 0x12},
-     [](std::span<uint8_t> o, size_t at, uint32_t v) { return plat::putLe16(o, at, uint16_t(v)); },
-     [](std::span<const uint8_t> i, size_t at) -> uint32_t { return plat::getLe16(i, at); }},
-    {"Le16 high",
-     0xFE80,
-     {0x80, 0xFE},
-     [](std::span<uint8_t> o, size_t at, uint32_t v) { return plat::putLe16(o, at, uint16_t(v)); },
-     [](std::span<const uint8_t> i, size_t at) -> uint32_t { return plat::getLe16(i, at); }},
-    {"Be16",
-     0x1234,
-     {0x12, 0x34},
-     [](std::span<uint8_t> o, size_t at, uint32_t v) { return plat::putBe16(o, at, uint16_t(v)); },
-     [](std::span<const uint8_t> i, size_t at) -> uint32_t { return plat::getBe16(i, at); }},
-    {"Be16 high",
-     0xFE80,
-     {0xFE, 0x80},
-     [](std::span<uint8_t> o, size_t at, uint32_t v) { return plat::putBe16(o, at, uint16_t(v)); },
-     [](std::span<const uint8_t> i, size_t at) -> uint32_t { return plat::getBe16(i, at); }},
+    {"Le16", 0x1234, {0x34, 0x12}, put16<plat::putLe16>, get16<plat::getLe16>},
+    {"Le16 high", 0xFE80, {0x80, 0xFE}, put16<plat::putLe16>, get16<plat::getLe16>},
+    {"Be16", 0x1234, {0x12, 0x34}, put16<plat::putBe16>, get16<plat::getBe16>},
+    {"Be16 high", 0xFE80, {0xFE, 0x80}, put16<plat::putBe16>, get16<plat::getBe16>},
     {"Le32", 0x12345678, {0x78, 0x56, 0x34, 0x12}, plat::putLe32, plat::getLe32},
     {"Le32 high", 0xF1E2D3C4, {0xC4, 0xD3, 0xE2, 0xF1}, plat::putLe32, plat::getLe32},
     {"Be32", 0x12345678, {0x12, 0x34, 0x56, 0x78}, plat::putBe32, plat::getBe32},
