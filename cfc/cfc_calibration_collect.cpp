@@ -4,6 +4,8 @@
 #include "cfc_calibration_op.h"
 #include "cfc_calibration_store.h"
 
+#include "plat/byte_order.h"
+
 #include <cstring>
 #include <span>
 
@@ -34,18 +36,6 @@ constexpr size_t kPsk8Pairs = 8;
 size_t moduleBandPlace(uint8_t band)
 {
     return (band + 1u) % kBandCount;
-}
-
-void putLe16(std::span<uint8_t> area, size_t at, uint16_t value)
-{
-    area[at] = static_cast<uint8_t>(value & 0xFF);
-    area[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void putLe32(std::span<uint8_t> area, size_t at, uint32_t value)
-{
-    putLe16(area, at, static_cast<uint16_t>(value & 0xFFFF));
-    putLe16(area, at + 2, static_cast<uint16_t>(value >> 16));
 }
 
 // One store operation: its call line, the checks of band and modulation in
@@ -98,7 +88,7 @@ int32_t collectWords(uint32_t handle, const char* name, uint8_t id, uint8_t band
                                return 0;
                            const std::span<uint8_t> item = collect.item(id);
                            for (size_t i = 0; i < count; ++i)
-                               putLe16(item, bandStride * band + 2 * i, values[i]);
+                               plat::putLe16(item, bandStride * band + 2 * i, values[i]);
                            return collect.stored(id);
                        });
 }
@@ -117,11 +107,11 @@ int32_t WQuorleStoreCalibrationDataAFC(uint32_t handle, uint32_t slope, uint16_t
         Collect collect(connection, "WQuorleStoreCalibrationDataAFC");
         collect.op().trace().call(4, "(slope=%u, nominalValue=%d)", slope, nominalValue);
         const std::span<uint8_t> item = collect.item(kAfcItem);
-        putLe32(item, 0, kAfcMarker);
-        putLe32(item, 4, slope);
-        putLe16(item, 8, nominalValue);
-        putLe16(item, 10, 0);
-        putLe16(item, 12, kAfcTail);
+        plat::putLe32(item, 0, kAfcMarker);
+        plat::putLe32(item, 4, slope);
+        plat::putLe16(item, 8, nominalValue);
+        plat::putLe16(item, 10, 0);
+        plat::putLe16(item, 12, kAfcTail);
         return collect.stored(kAfcItem);
     });
 }
@@ -171,7 +161,7 @@ int32_t WQuorleStoreCalibrationDataScalingFactors(uint32_t handle, uint8_t band,
                 modulation == kPsk8 ? kScalingFactors8pskItem : kScalingFactorsGmskItem;
             const std::span<uint8_t> item = collect.item(id);
             for (size_t i = 0; i < kScalingFactors; ++i)
-                putLe16(item, 2 * kScalingFactors * band + 2 * i, pFactors[i]);
+                plat::putLe16(item, 2 * kScalingFactors * band + 2 * i, pFactors[i]);
             return collect.stored(id);
         });
 }
@@ -183,7 +173,7 @@ int32_t WQuorleStoreCalibrationDataAMLoopOffsets(uint32_t handle, uint8_t band, 
         collect.op().trace().call(4, "(band=%d, value=0x%x)", band, value);
         if (!collect.bandValid(band))
             return 0;
-        putLe32(collect.item(kAmLoopOffsetsItem), 4 * moduleBandPlace(band), value);
+        plat::putLe32(collect.item(kAmLoopOffsetsItem), 4 * moduleBandPlace(band), value);
         return collect.stored(kAmLoopOffsetsItem);
     });
 }
@@ -211,8 +201,8 @@ int32_t WQuorleStoreCalibrationDataTxDacOffsets(uint32_t handle, uint8_t band, u
         collect.op().trace().call(4, "(band=%d, modulation=%d, value=%d)", band, modulation, value);
         if (!collect.bandValid(band) || !collect.modulationValid(modulation))
             return 0;
-        putLe16(collect.item(kTxDacOffsetsItem), 2 * (2 * band + modulation),
-                static_cast<uint16_t>(value));
+        plat::putLe16(collect.item(kTxDacOffsetsItem), 2 * (2 * band + modulation),
+                      static_cast<uint16_t>(value));
         return collect.stored(kTxDacOffsetsItem);
     });
 }
@@ -224,8 +214,8 @@ int32_t WQuorleStoreCalibrationDataAutocalibrationTxIQOffsets(uint32_t handle, i
         Collect collect(connection, "WQuorleStoreCalibrationDataAutocalibrationTxIQOffsets");
         collect.op().trace().call(4, "(I=%d, Q=%d)", iOffset, qOffset);
         const std::span<uint8_t> item = collect.item(kAutoCalIqOffsetsItem);
-        putLe16(item, 0, static_cast<uint16_t>(iOffset));
-        putLe16(item, 2, static_cast<uint16_t>(qOffset));
+        plat::putLe16(item, 0, static_cast<uint16_t>(iOffset));
+        plat::putLe16(item, 2, static_cast<uint16_t>(qOffset));
         return collect.stored(kAutoCalIqOffsetsItem);
     });
 }

@@ -6,6 +6,8 @@
 #include "cfcrpc.h"
 #include "cfcrpc_catalogue.h"
 
+#include "plat/byte_order.h"
+
 #include <algorithm>
 #include <array>
 
@@ -217,10 +219,8 @@ int32_t WSetPowerRamp(uint32_t handle, const uint16_t* pRamp)
                                   [&](Connection& c) {
                                       // The firmware takes the values low byte first.
                                       std::array<uint8_t, kPowerRampSize> bytes{};
-                                      for (size_t i = 0; i < kPowerRampSize / 2; ++i) {
-                                          bytes[2 * i] = static_cast<uint8_t>(pRamp[i] & 0xFF);
-                                          bytes[2 * i + 1] = static_cast<uint8_t>(pRamp[i] >> 8);
-                                      }
+                                      for (size_t i = 0; i < kPowerRampSize / 2; ++i)
+                                          plat::putLe16(bytes, 2 * i, pRamp[i]);
                                       return CFCRPCCalDevGsmSetPowerRamp(c, bytes.data());
                                   });
 }

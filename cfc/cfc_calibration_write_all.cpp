@@ -9,6 +9,8 @@
 #include "cfc_connection.h"
 #include "cfcrpc_catalogue.h"
 
+#include "plat/byte_order.h"
+
 #include <bitset>
 
 namespace cfc {
@@ -145,9 +147,9 @@ private:
     bool autoCalibrationWanted(bool& wanted)
     {
         const std::span<const uint8_t> offsets = store_.item(kAutoCalIqOffsetsItem);
-        const auto offset = [&](size_t at) { return offsets[at] | offsets[at + 1] << 8; };
         wanted = false;
-        if (offset(0) == kInvalidIqOffset || offset(2) == kInvalidIqOffset)
+        if (plat::getLe16(offsets, 0) == kInvalidIqOffset ||
+            plat::getLe16(offsets, 2) == kInvalidIqOffset)
             return true;
         trace_.step(5, "calling CFCRPCL1ALNVRAMCheckCal for CfcTxDcAutocalibrationIqOffsets");
         uint8_t state = 0;

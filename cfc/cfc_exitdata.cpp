@@ -4,6 +4,8 @@
 
 #include "cfc_trace.h"
 
+#include "plat/byte_order.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -70,14 +72,6 @@ void reportMarker(const TraceChannel& trace, const uint8_t* text, uint16_t lengt
     traceSeparators(trace, 3);
 }
 
-// Record bytes as the public interface hands them out: each value low byte
-// first.
-void putLe32(uint8_t* out, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 } // namespace
 
 void ScanExitMarkers(RawInput& raw, const uint8_t* data, uint16_t count)
@@ -127,9 +121,10 @@ void TakeExitData(RawInput& raw, uint8_t size, uint8_t* count, uint8_t* buffer)
 
     std::array<uint8_t, kStoredExitRecords * kExitRecordBytes> packed{};
     const uint8_t stored = std::min(raw.exitCount_, kStoredExitRecords);
+    // The public interface hands each value out low byte first.
     for (uint8_t r = 0; r < stored; ++r)
         for (uint8_t v = 0; v < kExitValues; ++v)
-            putLe32(packed.data() + r * kExitRecordBytes + v * 4, raw.exitRecords_[r].values[v]);
+            plat::putLe32(packed, r * kExitRecordBytes + v * 4, raw.exitRecords_[r].values[v]);
     const size_t copied = std::min<size_t>(size, stored * kExitRecordBytes);
     if (buffer != nullptr)
         std::memcpy(buffer, packed.data(), copied);

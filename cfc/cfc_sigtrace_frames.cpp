@@ -5,10 +5,13 @@
 
 #include "cfc_trace.h"
 
+#include "plat/byte_order.h"
 #include "plat/system_error.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -31,18 +34,6 @@ constexpr size_t kRecordHeaderSize = 28;
 // What the record counts as its signal header beyond the data.
 constexpr uint16_t kRecordHeaderExtra = 22;
 
-uint16_t le16(const uint8_t* data, size_t at)
-{
-    return static_cast<uint16_t>(data[at] | (data[at + 1] << 8));
-}
-
-uint32_t le32(const uint8_t* data, size_t at)
-{
-    return static_cast<uint32_t>(data[at]) | (static_cast<uint32_t>(data[at + 1]) << 8) |
-           (static_cast<uint32_t>(data[at + 2]) << 16) |
-           (static_cast<uint32_t>(data[at + 3]) << 24);
-}
-
 struct SignalHeader {
     uint32_t source;
     uint32_t destination;
@@ -52,24 +43,26 @@ struct SignalHeader {
     uint32_t signalId;
 };
 
-SignalHeader headerOf(const uint8_t* frameData)
+SignalHeader headerOf(std::span<const uint8_t> frame)
 {
-    return {le16(frameData, kSourceOffset),      le16(frameData, kDestinationOffset),
-            le32(frameData, kFrameNumberOffset), le32(frameData, kTimeOffset),
-            le16(frameData, kLengthOffset),      le32(frameData, kSignalIdOffset)};
+    using plat::getLe16;
+    using plat::getLe32;
+    return {getLe16(frame, kSourceOffset),      getLe16(frame, kDestinationOffset),
+            getLe32(frame, kFrameNumberOffset), getLe32(frame, kTimeOffset),
+            getLe16(frame, kLengthOffset),      getLe32(frame, kSignalIdOffset)};
 }
 
 class RecordBytes {
 public:
     void u16(uint16_t v)
     {
-        for (size_t i = 0; i < 2; ++i)
-            bytes_[size_++] = static_cast<uint8_t>(v >> (8 * i));
+        if (plat::putLe16(bytes_, size_, v))
+            size_ += 2;
     }
     void u32(uint32_t v)
     {
-        for (size_t i = 0; i < 4; ++i)
-            bytes_[size_++] = static_cast<uint8_t>(v >> (8 * i));
+        if (plat::putLe32(bytes_, size_, v))
+            size_ += 4;
     }
     const uint8_t* data() const { return bytes_; }
     size_t size() const { return size_; }
@@ -125,8 +118,9 @@ int32_t nextNumber(int32_t number)
 
 void putU16At(plat::OwnFile& file, uint64_t at, uint16_t value)
 {
-    const uint8_t bytes[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
-    file.writeAt(at, bytes, sizeof bytes);
+    std::array<uint8_t, 2> bytes{};
+    plat::putLe16(bytes, 0, value);
+    file.writeAt(at, bytes.data(), bytes.size());
 }
 
 } // namespace
@@ -191,7 +185,7 @@ void SignalTrace::signalFrame(const uint8_t* frameData, uint16_t length, bool co
         endRecord();
     const size_t data = length - dataOffset;
     if (!continues) {
-        const SignalHeader header = headerOf(frameData);
+        const SignalHeader header = headerOf({frameData, length});
         if (logFile_.isOpen()) {
             const std::string line = logLine(header);
             if (const int error = logFile_.append(line.data(), line.size()); error != 0)

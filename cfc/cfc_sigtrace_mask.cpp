@@ -10,6 +10,8 @@
 
 #include "cfc_trace.h"
 
+#include "plat/byte_order.h"
+
 #include <algorithm>
 #include <optional>
 
@@ -67,33 +69,15 @@ bool sameBase(uint32_t a, uint32_t b)
     return (a & kBaseBits) == (b & kBaseBits);
 }
 
-void putLe16(std::vector<uint8_t>& out, size_t at, uint16_t value)
-{
-    out[at] = static_cast<uint8_t>(value);
-    out[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void putLe32(std::vector<uint8_t>& out, size_t at, uint32_t value)
-{
-    for (size_t i = 0; i < 4; ++i)
-        out[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-void putBe32(std::vector<uint8_t>& out, size_t at, uint32_t value)
-{
-    for (size_t i = 0; i < 4; ++i)
-        out[at + i] = static_cast<uint8_t>(value >> (8 * (3 - i)));
-}
-
 // Header and group table; every other byte stays zero.
 std::vector<uint8_t> emptyMessage(size_t blockAreaSize)
 {
     std::vector<uint8_t> message(kBlockAreaOffset + blockAreaSize, 0);
-    putLe16(message, 0, kGroupCount);
-    putLe32(message, 4, kBaseCount);
-    putLe32(message, 8, static_cast<uint32_t>(message.size() - kHeaderSize));
+    plat::putLe16(message, 0, kGroupCount);
+    plat::putLe32(message, 4, kBaseCount);
+    plat::putLe32(message, 8, static_cast<uint32_t>(message.size() - kHeaderSize));
     for (size_t g = 0; g < kGroupCount; ++g)
-        putBe32(message, kGroupTableOffset + 4 * g, kFirstBase[g]);
+        plat::putBe32(message, kGroupTableOffset + 4 * g, kFirstBase[g]);
     return message;
 }
 
@@ -198,7 +182,7 @@ std::vector<uint8_t> BuildSignalTraceMask(const SignalTraceLists& in, const Trac
             bit(entry, signal) &= static_cast<uint8_t>(~(1u << (signal % 8)));
     }
     for (size_t i = 0; i < kBaseCount; ++i)
-        putBe32(message, kBaseTableOffset + 4 * i, entries[i]);
+        plat::putBe32(message, kBaseTableOffset + 4 * i, entries[i]);
     return message;
 }
 

@@ -3,6 +3,8 @@
 #include "cfc_trace.h"
 #include "cfcemmi.h"
 
+#include "plat/byte_order.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -58,17 +60,16 @@ Payload& Payload::u8(uint8_t value)
 
 Payload& Payload::le16(uint16_t value)
 {
-    if (uint8_t* at = reserve(2)) {
-        at[0] = static_cast<uint8_t>(value & 0xFF);
-        at[1] = static_cast<uint8_t>(value >> 8);
-    }
+    if (uint8_t* at = reserve(2))
+        plat::putLe16({at, 2}, 0, value);
     return *this;
 }
 
 Payload& Payload::le32(uint32_t value)
 {
-    le16(static_cast<uint16_t>(value & 0xFFFF));
-    return le16(static_cast<uint16_t>(value >> 16));
+    if (uint8_t* at = reserve(4))
+        plat::putLe32({at, 4}, 0, value);
+    return *this;
 }
 
 Payload& Payload::bytes(std::span<const uint8_t> values)
@@ -91,12 +92,17 @@ uint8_t Fields::u8(size_t offset) const
 
 uint16_t Fields::le16(size_t offset) const
 {
-    return static_cast<uint16_t>(u8(offset) | (u8(offset + 1) << 8));
+    // A field cut off by the confirm's end reads its missing bytes as zero.
+    std::array<uint8_t, 2> field{};
+    std::ranges::copy(bytes(offset, field.size()), field.begin());
+    return plat::getLe16(field, 0);
 }
 
 uint32_t Fields::le32(size_t offset) const
 {
-    return static_cast<uint32_t>(le16(offset)) | (static_cast<uint32_t>(le16(offset + 2)) << 16);
+    std::array<uint8_t, 4> field{};
+    std::ranges::copy(bytes(offset, field.size()), field.begin());
+    return plat::getLe32(field, 0);
 }
 
 std::span<const uint8_t> Fields::bytes(size_t offset, size_t count) const

@@ -6,6 +6,10 @@
 #include "cfc_trace.h"
 #include "emmierr.h"
 
+#include "plat/byte_order.h"
+
+#include <span>
+
 namespace cfc {
 
 namespace {
@@ -49,26 +53,6 @@ size_t framesNeeded(uint16_t length, size_t header)
     return 1 + (length - firstRoom + nextRoom - 1) / nextRoom;
 }
 
-// Field writers at a frame-data offset of a frame buffer (whose byte 0 is
-// the length, so frame data start at byte 1).
-void putBe16(uint8_t* frame, size_t offset, uint16_t value)
-{
-    frame[1 + offset] = static_cast<uint8_t>(value >> 8);
-    frame[2 + offset] = static_cast<uint8_t>(value & 0xFF);
-}
-
-void putLe16(uint8_t* frame, size_t offset, uint16_t value)
-{
-    frame[1 + offset] = static_cast<uint8_t>(value & 0xFF);
-    frame[2 + offset] = static_cast<uint8_t>(value >> 8);
-}
-
-void putLe32(uint8_t* frame, size_t offset, uint32_t value)
-{
-    putLe16(frame, offset, static_cast<uint16_t>(value & 0xFFFF));
-    putLe16(frame, offset + 2, static_cast<uint16_t>(value >> 16));
-}
-
 // Fills the next frame of the message: type, segment number, room for the
 // header in the first frame, then as many message bytes as fit.
 void EmmiL3NextSegment(TxMessage& tx, uint8_t* frame, size_t header)
@@ -83,26 +67,28 @@ void EmmiL3NextSegment(TxMessage& tx, uint8_t* frame, size_t header)
     frame[1 + kFrameSegmentOffset] = tx.remaining == 0 ? kLastSegment : tx.segment++;
 }
 
-void writeHeader(uint8_t* frame, uint8_t type, uint16_t command, int32_t parameter32,
+// The header goes into the frame data, which start after the length byte.
+void writeHeader(std::span<uint8_t> data, uint8_t type, uint16_t command, int32_t parameter32,
                  uint16_t parameterA, uint16_t parameterB, uint16_t length)
 {
     switch (type) {
     case kMsgTypeParameters:
-        putBe16(frame, 2, static_cast<uint16_t>(length + 4));
-        putBe16(frame, 4, parameterA);
-        putBe16(frame, 6, parameterB);
-        putLe16(frame, 8, length);
+        plat::putBe16(data, 2, static_cast<uint16_t>(length + 4));
+        plat::putBe16(data, 4, parameterA);
+        plat::putBe16(data, 6, parameterB);
+        plat::putLe16(data, 8, length);
         // Reserved; sent as zeros so that no stale buffer content leaves.
-        putLe16(frame, 10, 0);
-        putLe32(frame, 12, static_cast<uint32_t>(parameter32));
+        plat::putLe16(data, 10, 0);
+        plat::putLe32(data, 12, static_cast<uint32_t>(parameter32));
         break;
     case kMsgTypeByteParameter:
-        putBe16(frame, 2, length);
-        frame[1 + 4] = static_cast<uint8_t>(command & 0xFF);
+        plat::putBe16(data, 2, length);
+        // Only the command's low byte has a place in this header.
+        data[4] = static_cast<uint8_t>(command);
         break;
     default:
-        putBe16(frame, 2, static_cast<uint16_t>(length + 2));
-        putLe16(frame, 4, command);
+        plat::putBe16(data, 2, static_cast<uint16_t>(length + 2));
+        plat::putLe16(data, 4, command);
         break;
     }
 }
@@ -130,8 +116,8 @@ ErrorCode EmmiL3SendMessage(MessageLink& link, uint16_t command, int32_t paramet
     for (bool first = true;; first = false) {
         EmmiL3NextSegment(tx, frame.data(), first ? header : 0);
         if (first)
-            writeHeader(frame.data(), tx.type, command, parameter32, parameterA, parameterB,
-                        length);
+            writeHeader(std::span(frame).subspan(1), tx.type, command, parameter32, parameterA,
+                        parameterB, length);
         int32_t acknowledged = 0;
         if (const ErrorCode code = EmmiL2SendFrame(link.frames_, frame.data(), &acknowledged);
             code != EMMIERR_OK)

@@ -10,8 +10,11 @@
 #include "emmierr.h"
 #include "gwcoml1.h"
 
+#include "plat/byte_order.h"
+
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 namespace cfc {
 
@@ -40,11 +43,6 @@ bool hasMessageFields(const uint8_t* frame)
 uint8_t segmentOf(const uint8_t* frame)
 {
     return frameData(frame)[kFrameSegmentOffset];
-}
-
-uint16_t getLe16(const uint8_t* data, size_t offset)
-{
-    return static_cast<uint16_t>(data[offset] | (data[offset + 1] << 8));
 }
 
 bool sameFrame(const uint8_t* a, const uint8_t* b)
@@ -181,7 +179,8 @@ bool EmmiL3StartMessage(SignalFrameSink* signals, RxAssembly& message, const uin
         // Without its command the frame is no message.
         if (frameLength(frame) < kCommandOffset + 2)
             return false;
-        message.command = getLe16(frameData(frame), kCommandOffset);
+        message.command =
+            plat::getLe16(std::span(frameData(frame), frameLength(frame)), kCommandOffset);
         return EmmiL3AppendSegment(message, frame);
     default: return false;
     }

@@ -2,6 +2,8 @@
 
 #include "numbers.h"
 
+#include "plat/byte_order.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
@@ -14,14 +16,6 @@ constexpr size_t kHeaderSize = 28;
 constexpr uint32_t kRecordMark = 50;
 // The second length field counts the header's fields after it.
 constexpr uint32_t kLengthBias = 22;
-
-uint32_t le(std::span<const uint8_t> bytes, size_t at, size_t size)
-{
-    uint32_t value = 0;
-    for (size_t i = size; i-- > 0;)
-        value = value << 8 | bytes[at + i];
-    return value;
-}
 
 std::string hex32(uint32_t value)
 {
@@ -44,27 +38,27 @@ TraceFile decodeTraceRecords(std::span<const uint8_t> bytes)
                            std::to_string(kHeaderSize) + " bytes)";
             break;
         }
-        const uint32_t mark = le(bytes, at, 4);
-        const uint32_t total = le(bytes, at + 4, 2);
-        const uint32_t length = le(bytes, at + 22, 2);
+        const uint32_t mark = plat::getLe32(bytes, at);
+        const uint32_t total = plat::getLe16(bytes, at + 4);
+        const uint32_t length = plat::getLe16(bytes, at + 22);
         if (mark != kRecordMark || total != length + kLengthBias) {
             file.problem = "no record header at offset " + std::to_string(at);
             break;
         }
         if (left - kHeaderSize < length) {
             file.problem = "record at offset " + std::to_string(at) + " (signal " +
-                           hex32(le(bytes, at + 24, 4)) +
+                           hex32(plat::getLe32(bytes, at + 24)) +
                            ") breaks off: " + std::to_string(left - kHeaderSize) + " of its " +
                            std::to_string(length) + " data bytes are there";
             break;
         }
         TraceRecord record;
         record.offset = at;
-        record.source = le(bytes, at + 6, 4);
-        record.destination = le(bytes, at + 10, 4);
-        record.frameNumber = le(bytes, at + 14, 4);
-        record.time = le(bytes, at + 18, 4);
-        record.signal = le(bytes, at + 24, 4);
+        record.source = plat::getLe32(bytes, at + 6);
+        record.destination = plat::getLe32(bytes, at + 10);
+        record.frameNumber = plat::getLe32(bytes, at + 14);
+        record.time = plat::getLe32(bytes, at + 18);
+        record.signal = plat::getLe32(bytes, at + 24);
         const auto data = bytes.subspan(at + kHeaderSize, length);
         record.data.assign(data.begin(), data.end());
         file.records.push_back(std::move(record));

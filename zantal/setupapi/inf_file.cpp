@@ -3,6 +3,8 @@
 #include "setupapi.h"
 #include "win/escape.h"
 
+#include "plat/byte_order.h"
+
 #include <unordered_map>
 
 namespace zantal::inf {
@@ -32,8 +34,7 @@ void appendUtf8(std::string& out, uint32_t cp)
 
 uint16_t le16(std::string_view bytes, size_t at)
 {
-    return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) |
-                                 static_cast<uint8_t>(bytes[at + 1]) << 8);
+    return plat::getLe16({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, at);
 }
 
 // Many driver INF files are stored as UTF-16LE; we read all as UTF-8. Text

@@ -7,6 +7,8 @@
 #include "win/guarded.h"
 #include "win/registry.h"
 
+#include "plat/byte_order.h"
+
 #include <cstdio>
 
 namespace {
@@ -77,7 +79,7 @@ extern "C" int32_t ZANTAL_GetMaximumPortSpeedByFriendlyName(const char* friendly
                     speed[0] = '\0';
                     return false;
                 }
-                const auto number = static_cast<int32_t>(zantal::readLe32(value));
+                const auto number = static_cast<int32_t>(plat::getLe32(value, 0));
                 std::snprintf(speed, kSpeedBuffer, "%d", number);
                 return true;
             });

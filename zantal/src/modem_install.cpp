@@ -8,6 +8,8 @@
 #include "win/guarded.h"
 #include "win/registry.h"
 
+#include "plat/byte_order.h"
+
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -60,7 +62,7 @@ bool setMaximumSpeed(const zantal::SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA&
     if (!key.valid())
         return false;
     BYTE number[4];
-    zantal::writeLe32(number, speed);
+    plat::putLe32(number, 0, speed);
     if (RegSetValueExA(key.get(), "MaximumPortSpeed", 0, REG_DWORD, number, sizeof number) !=
         ERROR_SUCCESS)
         return false;
@@ -72,7 +74,7 @@ bool setMaximumSpeed(const zantal::SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA&
     // A record too short to hold the baud rate is not one to patch.
     if (size < kDcbBaudRate + 4)
         return false;
-    zantal::writeLe32(dcb + kDcbBaudRate, speed);
+    plat::putLe32(dcb, kDcbBaudRate, speed);
     return RegSetValueExA(key.get(), "DCB", 0, type, dcb, size) == ERROR_SUCCESS;
 }
 

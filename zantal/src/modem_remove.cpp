@@ -8,6 +8,8 @@
 #include "win/guarded.h"
 #include "win/registry.h"
 
+#include "plat/byte_order.h"
+
 #include <string>
 
 namespace {
@@ -63,9 +65,9 @@ void releaseResponseKey(const std::string& name)
         RegCloseKey(key);
         return;
     }
-    const uint32_t remaining = zantal::readLe32(count) - 1;
+    const uint32_t remaining = plat::getLe32(count, 0) - 1;
     if (remaining != 0) {
-        zantal::writeLe32(count, remaining);
+        plat::putLe32(count, 0, remaining);
         RegSetValueExA(key, "RefCount", 0, REG_DWORD, count, sizeof count);
         RegCloseKey(key);
         return;

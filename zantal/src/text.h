@@ -43,17 +43,4 @@ inline std::optional<std::string_view> filledString(const char* buffer, size_t f
     return std::string_view(buffer, static_cast<const char*>(zero) - buffer);
 }
 
-// Little-endian 32-bit fields of the system's binary records.
-inline uint32_t readLe32(const unsigned char* bytes)
-{
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-inline void writeLe32(unsigned char* bytes, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
 } // namespace zantal

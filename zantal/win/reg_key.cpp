@@ -1,5 +1,11 @@
 #include "win/reg_key.h"
 
+#include "plat/byte_order.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
 namespace win {
 
 RegKey::~RegKey()
@@ -136,18 +142,18 @@ std::vector<std::string> RegKey::subkeys() const
 
 DWORD readLe32(const std::string& bytes, size_t at)
 {
-    DWORD value = 0;
-    for (size_t i = 0; i < 4 && at + i < bytes.size(); ++i)
-        value |= static_cast<DWORD>(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
-    return value;
+    // A field cut off by the string's end reads its missing bytes as zero.
+    std::array<uint8_t, 4> field{};
+    if (at < bytes.size())
+        std::memcpy(field.data(), bytes.data() + at, std::min(field.size(), bytes.size() - at));
+    return plat::getLe32(field, 0);
 }
 
 void writeLe32(std::string& bytes, size_t at, DWORD value)
 {
     if (bytes.size() < at + 4)
         bytes.resize(at + 4, '\0');
-    for (size_t i = 0; i < 4; ++i)
-        bytes[at + i] = static_cast<char>(value >> (8 * i) & 0xFF);
+    plat::putLe32({reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()}, at, value);
 }
 
 } // namespace win

@@ -2,7 +2,10 @@
 
 #include "win/handle_table.h"
 
+#include "plat/byte_order.h"
+
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstring>
 #include <initializer_list>
@@ -25,10 +28,11 @@ constexpr size_t kSidHeader = 8;
 
 using SidBytes = std::string;
 
-void putLe32(SidBytes& out, DWORD value)
+void appendLe32(SidBytes& out, DWORD value)
 {
-    for (int i = 0; i < 4; ++i)
-        out += static_cast<char>(value >> (8 * i) & 0xFF);
+    std::array<uint8_t, 4> field{};
+    plat::putLe32(field, 0, value);
+    out.append(field.begin(), field.end());
 }
 
 SidBytes encodeSid(const SID_IDENTIFIER_AUTHORITY& authority, const DWORD* subs, size_t count)
@@ -38,7 +42,7 @@ SidBytes encodeSid(const SID_IDENTIFIER_AUTHORITY& authority, const DWORD* subs,
     sid += static_cast<char>(count);
     sid.append(reinterpret_cast<const char*>(authority.Value), 6);
     for (size_t i = 0; i < count; ++i)
-        putLe32(sid, subs[i]);
+        appendLe32(sid, subs[i]);
     return sid;
 }
 

@@ -37,7 +37,8 @@ BootCommandReceiver::Result BootCommandReceiver::feed(uint8_t byte)
     switch (state_) {
     case State::Sync: return onSync(byte);
     case State::CountLow:
-        count_ = static_cast<uint16_t>(countHigh_ << 8 | byte);
+        countBytes_[1] = byte;
+        count_ = getBe16(countBytes_, 0);
         command_.clear();
         state_ = count_ == 0 || count_ > kMaxBootCommand ? State::Sync : State::Body;
         return Result::Pending;
@@ -48,8 +49,7 @@ BootCommandReceiver::Result BootCommandReceiver::feed(uint8_t byte)
         return Result::Pending;
     case State::Check: {
         state_ = State::Sync;
-        const uint8_t countBytes[] = {countHigh_, static_cast<uint8_t>(count_ & 0xFF)};
-        return byte == recordCheck(countBytes, command_) ? Result::Command : Result::BadCheck;
+        return byte == recordCheck(countBytes_, command_) ? Result::Command : Result::BadCheck;
     }
     }
     return Result::Pending;
@@ -63,7 +63,7 @@ BootCommandReceiver::Result BootCommandReceiver::onSync(uint8_t byte)
         return Result::Pending;
     }
     if (syncBytes_ == kSyncLength) {
-        countHigh_ = byte;
+        countBytes_[0] = byte;
         state_ = State::CountLow;
     }
     syncBytes_ = 0;

@@ -117,8 +117,7 @@ bool Firmware::handleCatalogue(Simulator& simulator, const HostMessage& request)
             break;
         case ConfirmFault::ForeignReference: {
             std::vector<uint8_t> stale = payload;
-            stale[0] = static_cast<uint8_t>(reference - 1);
-            stale[1] = static_cast<uint8_t>((reference - 1) >> 8);
+            plat::putLe16(stale, 0, static_cast<uint16_t>(reference - 1));
             simulator.sendMessage(rpc::confirmOf(request.command), std::move(stale));
             break;
         }
@@ -298,7 +297,7 @@ std::optional<Firmware::Answer> Firmware::calibration(uint16_t reference, uint16
         putLe16(out, static_cast<uint16_t>(getLe16(request, 4) - 0x1000));
         return status(1);
     case rpc::kGainProgram: {
-        const uint16_t key = static_cast<uint16_t>(request[5] << 8 | request[4]);
+        const uint16_t key = getLe16(request, 4);
         const uint8_t operation = request[6];
         if (operation > 2) {
             putLe16(out, 1);

@@ -17,12 +17,6 @@ constexpr size_t kBaseTable = 52;
 constexpr size_t kBlockArea = 536;
 constexpr size_t kBlockSize = 32;
 
-uint32_t be32(std::span<const uint8_t> data, size_t at)
-{
-    return (static_cast<uint32_t>(data[at]) << 24) | (static_cast<uint32_t>(data[at + 1]) << 16) |
-           (static_cast<uint32_t>(data[at + 2]) << 8) | data[at + 3];
-}
-
 } // namespace
 
 std::vector<uint32_t> decodeSignalMask(std::span<const uint8_t> mask)
@@ -33,7 +27,7 @@ std::vector<uint32_t> decodeSignalMask(std::span<const uint8_t> mask)
     size_t index = 0;
     for (uint32_t group = 0; group < kGroupCount; ++group) {
         for (uint32_t base = 0; base < kBasesPerGroup[group]; ++base, ++index) {
-            const uint32_t offset = be32(mask, kBaseTable + 4 * index);
+            const uint32_t offset = getBe32(mask, kBaseTable + 4 * index);
             if (offset == 0 || kBlockArea + size_t{offset} + kBlockSize > mask.size())
                 continue;
             const uint8_t* block = mask.data() + kBlockArea + offset;

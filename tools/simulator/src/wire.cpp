@@ -5,37 +5,30 @@
 
 namespace sim {
 
+namespace {
+
+template <size_t Width, typename Value>
+void append(std::vector<uint8_t>& out, bool (*put)(std::span<uint8_t>, size_t, Value), Value value)
+{
+    out.resize(out.size() + Width);
+    put(out, out.size() - Width, value);
+}
+
+} // namespace
+
 void putLe16(std::vector<uint8_t>& out, uint16_t value)
 {
-    out.push_back(static_cast<uint8_t>(value & 0xFF));
-    out.push_back(static_cast<uint8_t>(value >> 8));
+    append<2>(out, plat::putLe16, value);
 }
 
 void putBe16(std::vector<uint8_t>& out, uint16_t value)
 {
-    out.push_back(static_cast<uint8_t>(value >> 8));
-    out.push_back(static_cast<uint8_t>(value & 0xFF));
+    append<2>(out, plat::putBe16, value);
 }
 
 void putLe32(std::vector<uint8_t>& out, uint32_t value)
 {
-    putLe16(out, static_cast<uint16_t>(value & 0xFFFF));
-    putLe16(out, static_cast<uint16_t>(value >> 16));
-}
-
-uint16_t getLe16(std::span<const uint8_t> in, size_t offset)
-{
-    return static_cast<uint16_t>(in[offset] | (in[offset + 1] << 8));
-}
-
-uint16_t getBe16(std::span<const uint8_t> in, size_t offset)
-{
-    return static_cast<uint16_t>((in[offset] << 8) | in[offset + 1]);
-}
-
-uint32_t getLe32(std::span<const uint8_t> in, size_t offset)
-{
-    return getLe16(in, offset) | (static_cast<uint32_t>(getLe16(in, offset + 2)) << 16);
+    append<4>(out, plat::putLe32, value);
 }
 
 uint8_t blockCheck(std::span<const uint8_t> data)

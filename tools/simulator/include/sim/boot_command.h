@@ -5,6 +5,7 @@
 // commands and the bootloader's version answer share that layout.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -50,7 +51,8 @@ private:
 
     State state_ = State::Sync;
     uint8_t syncBytes_ = 0;
-    uint8_t countHigh_ = 0;
+    // As they came, for the check byte.
+    std::array<uint8_t, 2> countBytes_{};
     uint16_t count_ = 0;
     std::vector<uint8_t> command_;
 };

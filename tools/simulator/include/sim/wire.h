@@ -3,6 +3,8 @@
 // checks the library, so it must not share the library's mistakes.
 #pragma once
 
+#include "plat/byte_order.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -25,14 +27,17 @@ inline constexpr uint8_t kTypeParameters = 0xD3;
 inline constexpr uint8_t kTypeByteParameter = 0xD5;
 inline constexpr uint8_t kTypeSignalTrace = 0xD4;
 
-// Byte order helpers for header fields. `put*` append, `get*` read at an
-// offset the caller has checked against the buffer's size.
+// Byte order of header fields. `put*` append a field; `get*` read one at an
+// offset, a field beyond the buffer as zero. The order itself is the
+// platform's, checked on its own against bytes written out by hand, so the
+// simulator still shares nothing with the library it checks.
 void putLe16(std::vector<uint8_t>& out, uint16_t value);
 void putBe16(std::vector<uint8_t>& out, uint16_t value);
 void putLe32(std::vector<uint8_t>& out, uint32_t value);
-uint16_t getLe16(std::span<const uint8_t> in, size_t offset);
-uint16_t getBe16(std::span<const uint8_t> in, size_t offset);
-uint32_t getLe32(std::span<const uint8_t> in, size_t offset);
+using plat::getBe16;
+using plat::getBe32;
+using plat::getLe16;
+using plat::getLe32;
 
 // Block check character: XOR of STX, the length byte and every data byte.
 uint8_t blockCheck(std::span<const uint8_t> data);
