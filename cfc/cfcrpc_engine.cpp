@@ -260,8 +260,7 @@ namespace cfc {
 
 uint16_t JudgeStatusByte(std::span<const uint8_t> confirm)
 {
-    constexpr size_t kStatusByte = 2;
-    return rpc::Fields(confirm).u8(kStatusByte) != 0 ? kRpcBadConfirm : kRpcOk;
+    return rpc::Fields(confirm).u8(rpc::kStatusByte) != 0 ? kRpcBadConfirm : kRpcOk;
 }
 
 } // namespace cfc

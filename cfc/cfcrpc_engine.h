@@ -84,6 +84,9 @@ private:
 
 // Where the reference sits in every request and confirm that carries one.
 inline constexpr size_t kReferenceOffset = 0;
+// Where the fields behind it start; most confirms carry a status byte there.
+inline constexpr size_t kBehindReference = 2;
+inline constexpr size_t kStatusByte = 2;
 
 enum class Discipline : uint8_t {
     // A failed reception ends the wait at once; a confirm with a foreign

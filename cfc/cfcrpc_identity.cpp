@@ -10,6 +10,8 @@ namespace cfc {
 using rpc::CallDef;
 using rpc::CallerData;
 using rpc::Fields;
+using rpc::kBehindReference;
+using rpc::kStatusByte;
 using rpc::Payload;
 using rpc::Perform;
 
@@ -17,9 +19,6 @@ namespace {
 
 using Confirm = std::span<const uint8_t>;
 
-// Confirm fields behind the reference.
-constexpr size_t kBehindReference = 2;
-constexpr size_t kStatusByte = 2;
 constexpr uint16_t kIdentityStatusBase = 700;
 
 } // namespace

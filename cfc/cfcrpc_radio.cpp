@@ -12,18 +12,12 @@ namespace cfc {
 using rpc::CallDef;
 using rpc::CallerData;
 using rpc::Fields;
+using rpc::kBehindReference;
+using rpc::kStatusByte;
 using rpc::Payload;
 using rpc::Perform;
 
-namespace {
-
 using Confirm = std::span<const uint8_t>;
-
-// Confirm fields behind the reference.
-constexpr size_t kBehindReference = 2;
-constexpr size_t kStatusByte = 2;
-
-} // namespace
 
 namespace device {
 constexpr size_t kFrequencyOffset = 2;
