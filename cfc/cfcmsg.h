@@ -1,5 +1,7 @@
 // Message ids of the remote procedure calls into the module's firmware. A
-// request has an odd id and its confirm the id one above.
+// request has an odd id and its confirm the id one above. A call's row names
+// only its request; a confirm id stands here where a hand-written wait, or a
+// script playing the module, names it.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +36,6 @@ inline constexpr uint16_t CFCRequestApexMmReadBandMode = 103;
 inline constexpr uint16_t CFCConfirmApexMmReadBandMode = 104;
 // Carries no reference.
 inline constexpr uint16_t CFCRequestApexProtocolStackModeChange = 3;
-inline constexpr uint16_t CFCConfirmApexProtocolStackModeChange = 4;
 
 // The calibration and production catalogue. Requests that share an id share
 // its layout too: an item check is a read of one byte, and both families of
