@@ -127,10 +127,8 @@ uint16_t CFCRPCSetCurrentOperationMode(Connection& connection, uint8_t mode)
 
 uint16_t CFCRPCCalDevGsmFinish(Connection& connection)
 {
-    // A matching confirm is all the firmware says.
     return rpc::Perform(
-        connection, rpc::kCalDevGsmFinish, 0, [](Payload&) {},
-        [](std::span<const uint8_t>) { return kRpcOk; });
+        connection, rpc::kCalDevGsmFinish, 0, [](Payload&) {}, JudgeReferenceOnly);
 }
 
 uint16_t CFCRPCSwitchOff(Connection& connection)

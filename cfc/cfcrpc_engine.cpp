@@ -258,6 +258,11 @@ uint16_t Perform(Connection& connection, const CallDef& def, size_t dataSize, Pa
 
 namespace cfc {
 
+uint16_t JudgeReferenceOnly(std::span<const uint8_t>)
+{
+    return kRpcOk;
+}
+
 uint16_t JudgeStatusByte(std::span<const uint8_t> confirm)
 {
     return rpc::Fields(confirm).u8(rpc::kStatusByte) != 0 ? kRpcBadConfirm : kRpcOk;

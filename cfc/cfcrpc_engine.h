@@ -280,6 +280,8 @@ namespace cfc {
 // repeated at the next call.
 void GetTargetVersion(Connection& connection);
 
+// A confirm of the reference alone: that it matched is all it says.
+uint16_t JudgeReferenceOnly(std::span<const uint8_t> confirm);
 // A status byte behind the reference: non-zero is 5.
 uint16_t JudgeStatusByte(std::span<const uint8_t> confirm);
 

@@ -37,11 +37,6 @@ constexpr uint8_t kDone = 1;
 
 namespace {
 
-uint16_t judgeOnlyReference(Confirm)
-{
-    return kRpcOk;
-}
-
 uint16_t judgeDone(Confirm confirm)
 {
     return Fields(confirm).u8(kStatusByte) == device::kDone ? kRpcOk : kRpcBadConfirm;
@@ -52,13 +47,13 @@ uint16_t judgeDone(Confirm confirm)
 uint16_t sendValue(Connection& connection, const CallDef& def, uint16_t value)
 {
     return Perform(
-        connection, def, 0, [&](Payload& p) { p.le16(value); }, judgeOnlyReference);
+        connection, def, 0, [&](Payload& p) { p.le16(value); }, JudgeReferenceOnly);
 }
 
 uint16_t sendByte(Connection& connection, const CallDef& def, uint8_t value)
 {
     return Perform(
-        connection, def, 0, [&](Payload& p) { p.u8(value); }, judgeOnlyReference);
+        connection, def, 0, [&](Payload& p) { p.u8(value); }, JudgeReferenceOnly);
 }
 
 // A definition area of the module's frame schedule, shown in the trace and
@@ -176,7 +171,7 @@ uint16_t CFCRPCCalDevGsmSetBurstData(Connection& connection, const uint8_t* burs
 {
     return Perform(
         connection, rpc::kSetBurstData, 0,
-        [&](Payload& p) { p.bytes(CallerData(burstData, kBurstDataSize)); }, judgeOnlyReference);
+        [&](Payload& p) { p.bytes(CallerData(burstData, kBurstDataSize)); }, JudgeReferenceOnly);
 }
 
 uint16_t CFCRPCCalDevGsmSetBurst(Connection& connection, const BurstSetting& burst)
@@ -210,7 +205,7 @@ uint16_t CFCRPCCalDevGsmSetPowerRamp(Connection& connection, const uint8_t* powe
 {
     return Perform(
         connection, rpc::kSetPowerRamp, 0,
-        [&](Payload& p) { p.bytes(CallerData(powerRamp, kPowerRampSize)); }, judgeOnlyReference);
+        [&](Payload& p) { p.bytes(CallerData(powerRamp, kPowerRampSize)); }, JudgeReferenceOnly);
 }
 
 uint16_t CFCRPCCalDevGsmRxControl(Connection& connection, uint8_t index, uint8_t operation,
@@ -218,7 +213,7 @@ uint16_t CFCRPCCalDevGsmRxControl(Connection& connection, uint8_t index, uint8_t
 {
     return Perform(
         connection, rpc::kRxControl, 0,
-        [&](Payload& p) { p.u8(index).u8(operation).le32(parameter); }, judgeOnlyReference);
+        [&](Payload& p) { p.u8(index).u8(operation).le32(parameter); }, JudgeReferenceOnly);
 }
 
 uint16_t CFCRPCCalDevGsmLoopBack(Connection& connection, uint8_t operation, uint16_t bch,
@@ -268,7 +263,7 @@ uint16_t CFCRPCCalDevGsmFrameTiming(Connection& connection, uint8_t frameNumber,
                 .le16(txAdvance)
                 .le16(monitorAdvance);
         },
-        judgeOnlyReference);
+        JudgeReferenceOnly);
 }
 
 uint16_t CFCRPCCalDevGsmFrameUse(Connection& connection, uint8_t mode)
