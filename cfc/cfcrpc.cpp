@@ -25,8 +25,6 @@ namespace {
 namespace status {
 constexpr size_t kStatus = 2;
 constexpr size_t kOperationMode = 4;
-constexpr size_t kOperationModeConfirm = 5;
-constexpr size_t kConfirm = 4;
 } // namespace status
 
 constexpr size_t kReferenceOnly = 2;
@@ -115,41 +113,22 @@ void TakeAtText(std::span<const uint8_t> confirm, char* text)
 
 uint16_t CFCRPCGetCurrentOperationMode(Connection& connection, uint8_t* mode)
 {
-    const Call call = startCall(connection);
-    std::array<uint8_t, kReferenceOnly> request;
-    Payload payload(request);
-    payload.le16(call.reference());
-    std::array<uint8_t, status::kOperationModeConfirm> confirm;
-    const ConfirmWait wait{CFCConfirmGetCurrentOperationMode};
-    if (const uint16_t result = call.exchange(CFCRequestGetCurrentOperationMode, payload, wait,
-                                              confirm, confirm.size()))
-        return result;
-    return JudgeOperationModeConfirm(confirm, mode);
+    return rpc::Perform(
+        connection, rpc::kGetCurrentOperationMode, 0, [](Payload&) {},
+        [&](std::span<const uint8_t> confirm) { return JudgeOperationModeConfirm(confirm, mode); });
 }
 
 uint16_t CFCRPCSetCurrentOperationMode(Connection& connection, uint8_t mode)
 {
-    const Call call = startCall(connection);
-    std::array<uint8_t, 3> request;
-    Payload payload(request);
-    payload.le16(call.reference()).u8(mode);
-    std::array<uint8_t, status::kConfirm> confirm;
-    const ConfirmWait wait{CFCConfirmSetCurrentOperationMode, Discipline::FiveAttempts, false};
-    if (const uint16_t result = call.exchange(CFCRequestSetCurrentOperationMode, payload, wait,
-                                              confirm, confirm.size()))
-        return result;
-    return JudgeStatusConfirm(confirm);
+    return rpc::Perform(
+        connection, rpc::kSetCurrentOperationMode, 0, [&](Payload& p) { p.u8(mode); },
+        JudgeStatusConfirm);
 }
 
 uint16_t CFCRPCCalDevGsmFinish(Connection& connection)
 {
-    const Call call = startCall(connection);
-    std::array<uint8_t, kReferenceOnly> request;
-    Payload payload(request);
-    payload.le16(call.reference());
-    std::array<uint8_t, kReferenceOnly> confirm;
-    return call.exchange(CFCRequestCalDevGsmFinish, payload, ConfirmWait{CFCConfirmCalDevGsmFinish},
-                         confirm, confirm.size());
+    return rpc::Perform(
+        connection, rpc::kCalDevGsmFinish, 0, [](Payload&) {}, JudgeReferenceOnly);
 }
 
 uint16_t CFCRPCSwitchOff(Connection& connection)

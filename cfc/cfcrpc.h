@@ -4,6 +4,7 @@
 // The calls do not check the handle; the public operations above them do.
 #pragma once
 
+#include "cfcmsg.h"
 #include "cfcrpc_engine.h"
 #include "cfcrpc_version.h"
 
@@ -15,6 +16,22 @@ namespace cfc {
 
 class Connection;
 class TraceChannel;
+
+namespace rpc {
+
+// The calls of one request and one confirm under one wait. The others stay
+// hand-written: the switch-off awaits no confirm; an AT command line takes
+// its echo and then its response under a second wait; a received AT text
+// answers no request; and the Java autostart request is sent again under a
+// second id when some firmware stays silent.
+// Name, request id, request size, confirm size, wait, flags.
+// clang-format off
+constexpr CallDef kGetCurrentOperationMode {"CFCRPCGetCurrentOperationMode", CFCRequestGetCurrentOperationMode, 2, 5, kThree, 0};
+constexpr CallDef kSetCurrentOperationMode {"CFCRPCSetCurrentOperationMode", CFCRequestSetCurrentOperationMode, 3, 4, kFive,  kAnyReference};
+constexpr CallDef kCalDevGsmFinish         {"CFCRPCCalDevGsmFinish",         CFCRequestCalDevGsmFinish,         2, 2, kThree, 0};
+// clang-format on
+
+} // namespace rpc
 
 // The AT command line's text area; a command holds at most 126 characters so
 // that its carriage return and zero byte fit.

@@ -5,9 +5,8 @@
 #include "cfc_trace.h"
 #include "cfcemmi.h"
 #include "cfcmsg.h"
-#include "cfcrpc_catalogue.h"
 #include "cfcrpc_engine.h"
-#include "cfcrpc_version.h"
+#include "cfcrpc_radio.h"
 
 #include <array>
 

@@ -1,5 +1,6 @@
 #include "cfcrpc_engine.h"
 
+#include "cfc_connection.h"
 #include "cfc_trace.h"
 #include "cfcemmi.h"
 
@@ -182,20 +183,95 @@ Reception Call::await(const ConfirmWait& wait, std::span<uint8_t> area) const
     return AwaitConfirm(messages_, trace_, wait, reference_, area, &received_);
 }
 
-uint16_t Call::exchange(uint16_t id, const Payload& request, const ConfirmWait& wait,
-                        std::span<uint8_t> area) const
+std::span<const uint8_t> CallerData(const uint8_t* data, size_t size)
 {
-    return exchange(id, request, wait, area, 0);
+    return data != nullptr ? std::span<const uint8_t>(data, size) : std::span<const uint8_t>{};
 }
 
-uint16_t Call::exchange(uint16_t id, const Payload& request, const ConfirmWait& wait,
-                        std::span<uint8_t> area, size_t needed) const
+namespace {
+
+// Holds every fixed request (the largest is 67 bytes) and fixed confirm.
+constexpr size_t kFixedArea = 72;
+
+} // namespace
+
+uint16_t Perform(Connection& connection, const CallDef& def, size_t dataSize, PackFields pack,
+                 JudgeConfirm judge)
 {
-    if (!send(id, request))
-        return notSent();
-    if (const uint16_t result = ResultOf(await(wait, area)))
-        return result;
-    return received_ < needed ? kRpcBadConfirm : kRpcOk;
+    const bool referenced = (def.flags & kNoReference) == 0;
+    const Call call = referenced ? Call(connection.messages, connection.trace)
+                                 : Call::Unreferenced(connection.messages, connection.trace);
+    if ((def.flags & kNoVersionFetch) == 0)
+        GetTargetVersion(connection);
+
+    const bool dataOut = (def.flags & kDataInRequest) != 0;
+    const bool dataIn = (def.flags & kVariableLength) != 0;
+    const size_t requestSize = def.requestSize + (dataOut ? dataSize : 0);
+    const size_t confirmSize = def.confirmSize + (dataIn ? dataSize : 0);
+    // The message layer would cut such a request into a different one.
+    if (requestSize > kMaxRequestSize)
+        return kRpcNoMemory;
+
+    std::array<uint8_t, kFixedArea> fixedConfirm;
+    std::unique_ptr<uint8_t[]> allocatedConfirm;
+    std::span<uint8_t> confirm(fixedConfirm.data(), std::min(confirmSize, kFixedArea));
+    if (dataIn) {
+        // Taken before the request goes out, so a call without memory
+        // leaves no confirm behind in the queue.
+        allocatedConfirm = AllocateArea(confirmSize);
+        if (!allocatedConfirm)
+            return kRpcNoMemory;
+        confirm = {allocatedConfirm.get(), confirmSize};
+    }
+
+    {
+        std::array<uint8_t, kFixedArea> fixedRequest;
+        std::unique_ptr<uint8_t[]> allocatedRequest;
+        std::span<uint8_t> area(fixedRequest.data(), std::min(requestSize, kFixedArea));
+        if (dataOut) {
+            allocatedRequest = AllocateArea(requestSize);
+            if (!allocatedRequest)
+                return kRpcNoMemory;
+            area = {allocatedRequest.get(), requestSize};
+        }
+        Payload payload(area);
+        payload.le16(call.reference());
+        pack(payload);
+        if (payload.size() != requestSize)
+            return kRpcNotSent;
+        if (!call.send(def.request, payload))
+            return call.notSent();
+    }
+
+    const bool compareReference = referenced && (def.flags & kAnyReference) == 0;
+    const ConfirmWait wait{ConfirmId(def), def.discipline, compareReference,
+                           dataIn ? def.name : nullptr};
+    const Reception got = call.await(wait, confirm);
+    const bool judged = got == Reception::Matched ||
+                        (got == Reception::Foreign && (def.flags & kLastConfirmJudged) != 0);
+    if (!judged)
+        return ResultOf(got);
+    // Nothing is judged or delivered from a confirm cut short: its missing
+    // fields would read as zeros. A variable-length judgement checks the
+    // data behind the header itself.
+    const size_t received = std::min(call.received(), confirm.size());
+    if (received < FieldsNeeded(def))
+        return kRpcBadConfirm;
+    return judge(std::span<const uint8_t>(confirm.first(received)));
 }
 
 } // namespace cfc::rpc
+
+namespace cfc {
+
+uint16_t JudgeReferenceOnly(std::span<const uint8_t>)
+{
+    return kRpcOk;
+}
+
+uint16_t JudgeStatusByte(std::span<const uint8_t> confirm)
+{
+    return rpc::Fields(confirm).u8(rpc::kStatusByte) != 0 ? kRpcBadConfirm : kRpcOk;
+}
+
+} // namespace cfc

@@ -1,7 +1,7 @@
 // What every remote procedure call shares: the reference counter, request
-// payloads packed field by field, confirm fields read back, and the waits for
-// a confirm under the three disciplines. A call is then its request layout,
-// its confirm layout and its judgement.
+// payloads packed field by field, confirm fields read back, the waits for a
+// confirm under the three disciplines, and Perform, which runs a call from
+// its row. A call is then its row, its request fields and its judgement.
 #pragma once
 
 #include "emmierr.h"
@@ -11,8 +11,11 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <type_traits>
+#include <utility>
 
 namespace cfc {
+class Connection;
 class MessageLink;
 class TraceChannel;
 } // namespace cfc
@@ -81,6 +84,9 @@ private:
 
 // Where the reference sits in every request and confirm that carries one.
 inline constexpr size_t kReferenceOffset = 0;
+// Where the fields behind it start; most confirms carry a status byte there.
+inline constexpr size_t kBehindReference = 2;
+inline constexpr size_t kStatusByte = 2;
 
 enum class Discipline : uint8_t {
     // A failed reception ends the wait at once; a confirm with a foreign
@@ -138,16 +144,19 @@ public:
     Reception await(const ConfirmWait& wait, std::span<uint8_t> area) const;
     // The length of the confirm the last await took (0 when none came).
     size_t received() const { return received_; }
-    // Sends, then waits: 0 with the matching confirm in `area`, else 1, 2, 4
-    // or 9 (a refused write).
-    uint16_t exchange(uint16_t id, const Payload& request, const ConfirmWait& wait,
-                      std::span<uint8_t> area) const;
-    // The same, and 5 for a matching confirm shorter than `needed` bytes: a
-    // field the call judges or delivers is missing.
-    uint16_t exchange(uint16_t id, const Payload& request, const ConfirmWait& wait,
-                      std::span<uint8_t> area, size_t needed) const;
+    // For a request that carries no reference: none is drawn, and 0 stands
+    // in its place.
+    static Call Unreferenced(MessageLink& messages, const TraceChannel& trace)
+    {
+        return Call(messages, trace, 0);
+    }
 
 private:
+    Call(MessageLink& messages, const TraceChannel& trace, uint16_t reference)
+        : messages_(messages), trace_(trace), reference_(reference)
+    {
+    }
+
     MessageLink& messages_;
     const TraceChannel& trace_;
     uint16_t reference_;
@@ -155,4 +164,125 @@ private:
     mutable size_t received_ = 0;
 };
 
+// A callable borrowed for the length of one call: two words, no copy of the
+// callable and no allocation. Never kept beyond the call it was handed to.
+template <class Signature>
+class FunctionRef;
+
+template <class R, class... Args>
+class FunctionRef<R(Args...)> {
+public:
+    template <class F, std::enable_if_t<!std::is_same_v<std::remove_cvref_t<F>, FunctionRef> &&
+                                            std::is_invocable_r_v<R, F&, Args...>,
+                                        int> = 0>
+    FunctionRef(F&& callable) noexcept
+    {
+        using Target = std::remove_reference_t<F>;
+        if constexpr (std::is_function_v<Target>) {
+            callee_.function = reinterpret_cast<void (*)()>(&callable);
+            invoke_ = [](Callee callee, Args... args) -> R {
+                return reinterpret_cast<Target*>(callee.function)(std::forward<Args>(args)...);
+            };
+        } else {
+            callee_.object = const_cast<void*>(static_cast<const void*>(std::addressof(callable)));
+            invoke_ = [](Callee callee, Args... args) -> R {
+                return (*static_cast<Target*>(callee.object))(std::forward<Args>(args)...);
+            };
+        }
+    }
+
+    R operator()(Args... args) const { return invoke_(callee_, std::forward<Args>(args)...); }
+
+private:
+    union Callee {
+        void* object;
+        void (*function)();
+    };
+    Callee callee_;
+    R (*invoke_)(Callee, Args...);
+};
+
+// The largest message the message layer carries; a request beyond it is
+// refused before anything is sent.
+inline constexpr size_t kMaxRequestSize = 1500;
+
+enum CallFlag : uint8_t {
+    kNoVersionFetch = 1, // the call does not run GetTargetVersion
+    kVariableLength = 2, // confirm area allocated for the data size asked for
+    kDataInRequest = 4,  // request area allocated for the caller's data
+    // A persisting foreign reference is not reported as 4: the last confirm
+    // is judged.
+    kLastConfirmJudged = 8,
+    // The confirm's last byte is not read, so a confirm without it is whole.
+    kLastByteNotRead = 16,
+    // The module's reference is not compared: any confirm is taken.
+    kAnyReference = 32,
+    // The request carries no reference: none is drawn, its two bytes go out
+    // as zeros, and any confirm is taken.
+    kNoReference = 64,
+};
+
+constexpr Discipline kThree = Discipline::ThreeReceptions;
+constexpr Discipline kFive = Discipline::FiveAttempts;
+
+// One call as the firmware knows it. Sizes are totals with the reference;
+// the data of a write or a variable-length read comes on top of them.
+struct CallDef {
+    const char* name;
+    uint16_t request;
+    uint16_t requestSize;
+    uint16_t confirmSize;
+    Discipline discipline;
+    uint8_t flags;
+};
+
+// A request's confirm carries the id one above it.
+constexpr uint16_t ConfirmId(const CallDef& def)
+{
+    return static_cast<uint16_t>(def.request + 1);
+}
+
+// The bytes a fixed confirm needs to hold every field the call judges or
+// delivers. A variable-length confirm's judgement checks its header and
+// data itself.
+constexpr size_t FieldsNeeded(const CallDef& def)
+{
+    if ((def.flags & kVariableLength) != 0)
+        return 0;
+    return def.confirmSize - ((def.flags & kLastByteNotRead) != 0 ? 1u : 0u);
+}
+
+// Packs the row's fields behind the reference.
+using PackFields = FunctionRef<void(Payload&)>;
+// Judges the confirm as received (never longer than the row's area) and
+// delivers its outputs: 0, 5 or the call's own result.
+using JudgeConfirm = FunctionRef<uint16_t(std::span<const uint8_t>)>;
+
+// Runs one row: draws the reference, fetches the target version where the
+// row asks for it, sends the request and waits for its confirm as the row
+// says, and judges the confirm only when it is whole. `dataSize` is the data
+// a write carries or a variable-length read asks for.
+uint16_t Perform(Connection& connection, const CallDef& def, size_t dataSize, PackFields pack,
+                 JudgeConfirm judge);
+
+// The caller's data for a request; without data the request comes out short
+// and is not sent.
+std::span<const uint8_t> CallerData(const uint8_t* data, size_t size);
+
 } // namespace cfc::rpc
+
+namespace cfc {
+
+// The once-per-connection version fetch that Perform runs right after
+// drawing the reference. It is itself a call run by Perform, defined with
+// the version call; the connection is marked before that call, whose own
+// fetch then returns at once. A failed fetch is stored as last error and
+// repeated at the next call.
+void GetTargetVersion(Connection& connection);
+
+// A confirm of the reference alone: that it matched is all it says.
+uint16_t JudgeReferenceOnly(std::span<const uint8_t> confirm);
+// A status byte behind the reference: non-zero is 5.
+uint16_t JudgeStatusByte(std::span<const uint8_t> confirm);
+
+} // namespace cfc

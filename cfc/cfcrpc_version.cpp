@@ -2,7 +2,6 @@
 
 #include "cfc_connection.h"
 #include "cfc_version.h"
-#include "cfcmsg.h"
 #include "cfcrpc_engine.h"
 
 #include <algorithm>
@@ -10,9 +9,6 @@
 
 namespace cfc {
 
-using rpc::Call;
-using rpc::ConfirmWait;
-using rpc::Discipline;
 using rpc::Fields;
 using rpc::Payload;
 
@@ -22,9 +18,6 @@ namespace {
 constexpr size_t kHardwareId = 4; // after two bytes that are not read
 constexpr size_t kRpcVersion = 8;
 constexpr size_t kText = 12;
-// Area beyond the text size: the fields above and the text's zero byte.
-constexpr size_t kAreaBeyondText = 11;
-constexpr size_t kRequestSize = 2;
 
 } // namespace
 
@@ -49,25 +42,14 @@ uint16_t JudgeVersionConfirm(std::span<const uint8_t> confirm, uint32_t* hardwar
 uint16_t CFCRPCGetVersion(Connection& connection, uint32_t* hardwareId, uint32_t* rpcVersion,
                           char* text, uint16_t textSize)
 {
-    const Call call(connection.messages, connection.trace);
-    // Inside a fetch this returns at once: the fetch marks the connection
-    // before it calls here.
-    GetTargetVersion(connection);
-    std::array<uint8_t, kRequestSize> request;
-    Payload payload(request);
-    payload.le16(call.reference());
-    // Taken before the request goes out, so a call without memory leaves no
-    // confirm behind in the queue.
-    const size_t areaSize = size_t{textSize} + kAreaBeyondText;
-    const auto area = rpc::AllocateArea(areaSize);
-    if (!area)
-        return kRpcNoMemory;
-    const std::span<uint8_t> confirm(area.get(), areaSize);
-    const ConfirmWait wait{CFCConfirmGetVersion, Discipline::ThreeReceptions, true,
-                           "CFCRPCGetVersion"};
-    if (const uint16_t result = call.exchange(CFCRequestGetVersion, payload, wait, confirm, kText))
-        return result;
-    return JudgeVersionConfirm(confirm, hardwareId, rpcVersion, text, textSize);
+    return rpc::Perform(
+        connection, rpc::kGetVersion, textSize, [](Payload&) {},
+        [&](std::span<const uint8_t> confirm) {
+            // Cut short before its text, a confirm has no version to give.
+            if (confirm.size() < kText)
+                return kRpcBadConfirm;
+            return JudgeVersionConfirm(confirm, hardwareId, rpcVersion, text, textSize);
+        });
 }
 
 void GetTargetVersion(Connection& connection)

@@ -1,7 +1,8 @@
 // The calibration and production calls: every call's request on the wire and
 // the judgement of its confirm, walked from one table; the judgement edges;
-// the waits' faults staged by the simulated firmware; and NVRAM items round
-// tripped through that firmware byte for byte.
+// the waits' faults staged by the simulated firmware; NVRAM items round
+// tripped through that firmware byte for byte; and the message ids that
+// every row of the call tables names.
 #include "cfcrpc.h"
 #include "cfcrpc_catalogue.h"
 #include "rpc_test_support.h"
@@ -657,6 +658,69 @@ TEST_F(CatalogueFirmware, AStatusByteOfTheFirmwareFailsTheCall)
     cfc::Connection& c = link.connection();
     EXPECT_EQ(cfc::CFCRPCSaveAllOther(c, 1), cfc::kRpcBadConfirm);
     EXPECT_EQ(cfc::CFCRPCSaveAllOther(c, 1), cfc::kRpcOk) << "the fault struck once";
+}
+
+TEST(Catalogue, TheProtocolStackRequestDrawsNoReferenceAndSendsZerosInItsPlace)
+{
+    auto answers = std::make_shared<Answers>();
+    answers->set({0, 1});
+    ScriptedModule module(14, "cat-noref", answering(answers));
+    cfc::Connection& c = module.connection();
+    // The version fetch draws a reference of its own; it is made first.
+    cfc::GetTargetVersion(c);
+    const uint16_t before = cfc::rpc::DrawReference();
+    EXPECT_EQ(cfc::CFCRPCApexProtocolStackModeChange(c, 2), cfc::kRpcOk);
+    EXPECT_EQ(cfc::rpc::DrawReference(), static_cast<uint16_t>(before + 1));
+    const auto requests = module.sim().hostMessages();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.back().command, 3);
+    EXPECT_EQ(requests.back().data, (Bytes{0, 0, 2}));
+}
+
+// Every row of the call tables against the message ids of the calls, as the
+// firmware's interface lists them: request id and the confirm id it awaits.
+TEST(CallRows, EachRowNamesTheIdsOfItsCall)
+{
+    namespace rpc = cfc::rpc;
+    struct Ids {
+        const rpc::CallDef& def;
+        uint16_t request;
+        uint16_t confirm;
+    };
+    // clang-format off
+    const Ids rows[] = {
+        {rpc::kGetVersion, 1, 2}, {rpc::kCalDevGsmFinish, 9, 10},
+        {rpc::kGetCurrentOperationMode, 99, 100}, {rpc::kSetCurrentOperationMode, 101, 102},
+        {rpc::kApexProtocolStackModeChange, 3, 4},
+        {rpc::kSetAfcDac, 11, 12}, {rpc::kFreqOffsetMeas, 13, 14}, {rpc::kGainProgram, 15, 16},
+        {rpc::kRssi, 17, 18}, {rpc::kDcOffset, 19, 20}, {rpc::kSetBandMode, 21, 22},
+        {rpc::kSetBurstData, 23, 24}, {rpc::kSetBurst, 25, 26}, {rpc::kRampScale, 27, 28},
+        {rpc::kSetPowerRamp, 29, 30}, {rpc::kRxControl, 31, 32}, {rpc::kLoopBack, 33, 34},
+        {rpc::kLoopBackData, 35, 36}, {rpc::kSlotDefine, 37, 38}, {rpc::kFrameDefine, 39, 40},
+        {rpc::kFrameTiming, 41, 42}, {rpc::kFrameUse, 43, 44}, {rpc::kConstTx, 45, 46},
+        {rpc::kBBCRegister, 47, 48}, {rpc::kGetGainCodeTable, 95, 96},
+        {rpc::kSetPrechargeValue, 97, 98},
+        {rpc::kL1ALNVRAMRead, 49, 50}, {rpc::kL1ALNVRAMReadVer, 109, 110},
+        {rpc::kL1ALNVRAMWrite, 51, 52}, {rpc::kL1ALNVRAMWriteVer, 111, 112},
+        {rpc::kL1ALNvRamDelete, 53, 54}, {rpc::kL1ALNvRamErase, 55, 56},
+        {rpc::kL1ALNvRamCheckCal, 57, 58}, {rpc::kL1ALNVRAMReadCal, 57, 58},
+        {rpc::kL1ALNvRamWriteCal, 59, 60}, {rpc::kL1ALNvRamEraseCal, 61, 62},
+        {rpc::kSaveAllOther, 63, 64}, {rpc::kRestoreAllOther, 65, 66},
+        {rpc::kQVNVRAMCheckCal, 105, 106}, {rpc::kQVNVRAMReadCal, 105, 106},
+        {rpc::kQVNVRAMReadCalVer, 113, 114}, {rpc::kQVNvRamWriteCal, 59, 60},
+        {rpc::kQVNvRamWriteCalVer, 115, 116},
+        {rpc::kFlashSerialNumberRead, 71, 72}, {rpc::kGetSingleIE, 73, 74},
+        {rpc::kIMEIMode, 75, 76}, {rpc::kReadSerialNumber, 77, 78}, {rpc::kReadIMEI, 79, 80},
+        {rpc::kInitIMEI, 81, 82}, {rpc::kFreezeIMEI, 83, 84}, {rpc::kSetSecurityMode, 85, 86},
+        {rpc::kRequestChallenge, 87, 88}, {rpc::kSendResponse, 89, 90},
+        {rpc::kGetMobileInfo, 91, 92},
+    };
+    // clang-format on
+    for (const Ids& row : rows) {
+        SCOPED_TRACE(row.def.name);
+        EXPECT_EQ(row.def.request, row.request);
+        EXPECT_EQ(rpc::ConfirmId(row.def), row.confirm);
+    }
 }
 
 } // namespace
