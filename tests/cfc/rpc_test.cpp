@@ -69,6 +69,14 @@ TEST(RpcFields, PackAndReadLittleEndianWithinTheirAreas)
     EXPECT_TRUE(payload.overflowed());
     EXPECT_EQ(payload.size(), 7);
 
+    // Nor is a wider field that would end beyond the area.
+    std::array<uint8_t, 4> narrow;
+    narrow.fill(0x5A);
+    cfc::rpc::Payload cut(narrow);
+    cut.u8(1).le32(0x89ABCDEF);
+    EXPECT_TRUE(cut.overflowed());
+    EXPECT_EQ(Bytes(narrow.begin(), narrow.end()), (Bytes{1, 0x5A, 0x5A, 0x5A}));
+
     const cfc::rpc::Fields fields(std::span<const uint8_t>(area).first(5));
     EXPECT_EQ(fields.le16(0), 0x1234);
     EXPECT_EQ(fields.le32(3), 0x0000CDEFu) << "bytes beyond the confirm read as zero";
