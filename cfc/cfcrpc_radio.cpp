@@ -56,6 +56,15 @@ uint16_t sendByte(Connection& connection, const CallDef& def, uint8_t value)
         connection, def, 0, [&](Payload& p) { p.u8(value); }, JudgeReferenceOnly);
 }
 
+// Calls whose request is the reference and a fixed area of the caller's,
+// confirmed by the reference alone.
+uint16_t sendArea(Connection& connection, const CallDef& def, const uint8_t* area, size_t size)
+{
+    return Perform(
+        connection, def, 0, [&](Payload& p) { p.bytes(CallerData(area, size)); },
+        JudgeReferenceOnly);
+}
+
 // A definition area of the module's frame schedule, shown in the trace and
 // sent with the number it defines.
 uint16_t sendDefinition(Connection& connection, const CallDef& def, const char* traceHead,
@@ -169,9 +178,7 @@ uint16_t CFCRPCCalDevGsmSetBandMode(Connection& connection, uint8_t bandMode)
 
 uint16_t CFCRPCCalDevGsmSetBurstData(Connection& connection, const uint8_t* burstData)
 {
-    return Perform(
-        connection, rpc::kSetBurstData, 0,
-        [&](Payload& p) { p.bytes(CallerData(burstData, kBurstDataSize)); }, JudgeReferenceOnly);
+    return sendArea(connection, rpc::kSetBurstData, burstData, kBurstDataSize);
 }
 
 uint16_t CFCRPCCalDevGsmSetBurst(Connection& connection, const BurstSetting& burst)
@@ -203,9 +210,7 @@ uint16_t CFCRPCCalDevGsmRampScale(Connection& connection, uint16_t scaleFactor)
 
 uint16_t CFCRPCCalDevGsmSetPowerRamp(Connection& connection, const uint8_t* powerRamp)
 {
-    return Perform(
-        connection, rpc::kSetPowerRamp, 0,
-        [&](Payload& p) { p.bytes(CallerData(powerRamp, kPowerRampSize)); }, JudgeReferenceOnly);
+    return sendArea(connection, rpc::kSetPowerRamp, powerRamp, kPowerRampSize);
 }
 
 uint16_t CFCRPCCalDevGsmRxControl(Connection& connection, uint8_t index, uint8_t operation,
